@@ -1,0 +1,287 @@
+#include "app/IniFile.h"
+
+#include "common/DosTime.h"
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
+
+#include <vector>
+
+IniWriteError::IniWriteError(const std::string &file)
+    : std::runtime_error("Unable to write to " + file)
+{
+}
+
+namespace {
+
+constexpr int kMaxValue = 1023;
+
+
+// The file split into lines; remembers the line-end style and whether the
+// last line had one, so untouched parts are written back as they were.
+struct Parsed {
+    std::string bom;
+    std::vector<std::string> lines;
+    std::string eol = "\n";
+    bool finalEol = true;
+};
+
+Parsed parse(const std::string &raw)
+{
+    Parsed p;
+    size_t pos = 0;
+    if (raw.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        p.bom = raw.substr(0, 3);
+        pos = 3;
+    }
+    size_t crlf = 0, lf = 0;
+    while (pos < raw.size()) {
+        size_t nl = raw.find('\n', pos);
+        if (nl == std::string::npos) {
+            p.lines.push_back(raw.substr(pos));
+            p.finalEol = false;
+            break;
+        }
+        size_t end = nl;
+        if (end > pos && raw[end - 1] == '\r') {
+            --end;
+            ++crlf;
+        } else {
+            ++lf;
+        }
+        p.lines.push_back(raw.substr(pos, end - pos));
+        pos = nl + 1;
+    }
+    if (crlf > lf)
+        p.eol = "\r\n";
+    return p;
+}
+
+std::string join(const Parsed &p)
+{
+    std::string out = p.bom;
+    for (size_t i = 0; i < p.lines.size(); ++i) {
+        out += p.lines[i];
+        if (i + 1 < p.lines.size() || p.finalEol)
+            out += p.eol;
+    }
+    return out;
+}
+
+std::string trim(const std::string &s)
+{
+    size_t a = 0, b = s.size();
+    while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r'))
+        ++a;
+    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r'))
+        --b;
+    return s.substr(a, b - a);
+}
+
+bool sameName(const std::string &bytes, const QString &name)
+{
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// The section name of a "[name]" line, or false.
+bool sectionOf(const std::string &line, std::string &name)
+{
+    const std::string t = trim(line);
+    if (t.size() < 2 || t.front() != '[')
+        return false;
+    const size_t close = t.find(']');
+    if (close == std::string::npos)
+        return false;
+    name = trim(t.substr(1, close - 1));
+    return true;
+}
+
+// The key of a "key=value" line, or false (comments and lines without "=").
+bool keyOf(const std::string &line, std::string &key, std::string &value)
+{
+    const std::string t = trim(line);
+    if (t.empty() || t.front() == ';')
+        return false;
+    const size_t eq = t.find('=');
+    if (eq == std::string::npos)
+        return false;
+    key = trim(t.substr(0, eq));
+    value = trim(t.substr(eq + 1));
+    return true;
+}
+
+// Index of the first line of the first matching section's header, or -1.
+long findSection(const Parsed &p, const QString &section)
+{
+    std::string name;
+    for (size_t i = 0; i < p.lines.size(); ++i)
+        if (sectionOf(p.lines[i], name) && sameName(name, section))
+            return long(i);
+    return -1;
+}
+
+// Index of the first matching key line inside the section starting at header, or -1.
+long findKey(const Parsed &p, long header, const QString &key, std::string *value = nullptr)
+{
+    std::string name, k, v;
+    for (size_t i = size_t(header) + 1; i < p.lines.size(); ++i) {
+        if (sectionOf(p.lines[i], name))
+            break;
+        if (keyOf(p.lines[i], k, v) && sameName(k, key)) {
+            if (value)
+                *value = v;
+            return long(i);
+        }
+    }
+    return -1;
+}
+
+std::string utf8(const QString &s)
+{
+    const QByteArray b = s.toUtf8();
+    return std::string(b.constData(), size_t(b.size()));
+}
+
+bool parseInt(const QString &text, int64_t &out)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    qlonglong v;
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        v = t.mid(2).toLongLong(&ok, 16);
+    else
+        v = t.toLongLong(&ok, 10);
+    if (ok)
+        out = v;
+    return ok;
+}
+
+} // namespace
+
+IniFile::IniFile() : path_(Paths::settingsFile("vantor.ini")) {}
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::string IniFile::load() const
+{
+    std::string raw;
+    AtomicFile::read(path_, raw);
+    return raw;
+}
+
+void IniFile::store(const std::string &content)
+{
+    if (!AtomicFile::write(path_, content))
+        throw IniWriteError(path_);
+}
+
+QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
+{
+    const Parsed p = parse(load());
+    const long h = findSection(p, section);
+    if (h < 0)
+        return def;
+    std::string v;
+    if (findKey(p, h, key, &v) < 0)
+        return def;
+    // A value in matching quotes is read without them, as the classic reader does.
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    QString s = QString::fromUtf8(v.data(), qsizetype(v.size()));
+    if (s.size() > kMaxValue)
+        s.truncate(kMaxValue);
+    return s;
+}
+
+void IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    Parsed p = parse(load());
+    QString oneLine = value;
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const long h = findSection(p, section);
+    if (h < 0) {
+        if (!p.lines.empty() && !p.finalEol)
+            p.finalEol = true;
+        p.lines.push_back("[" + utf8(section) + "]");
+        p.lines.push_back(utf8(key) + "=" + utf8(oneLine));
+        p.finalEol = true;
+    } else {
+        const long k = findKey(p, h, key);
+        if (k >= 0) {
+            std::string name, v;
+            keyOf(p.lines[size_t(k)], name, v);
+            p.lines[size_t(k)] = name + "=" + utf8(oneLine);
+        } else {
+            // After the section's last non-blank line.
+            size_t at = size_t(h) + 1;
+            std::string name;
+            for (size_t i = at; i < p.lines.size() && !sectionOf(p.lines[i], name); ++i)
+                if (!trim(p.lines[i]).empty())
+                    at = i + 1;
+            p.lines.insert(p.lines.begin() + long(at), utf8(key) + "=" + utf8(oneLine));
+            if (at == p.lines.size() - 1)
+                p.finalEol = true;
+        }
+    }
+    store(join(p));
+}
+
+int64_t IniFile::readInt(const QString &section, const QString &key, int64_t def) const
+{
+    const QString s = readString(section, key, QString());
+    int64_t v;
+    return parseInt(s, v) ? v : def;
+}
+
+void IniFile::writeInt(const QString &section, const QString &key, int64_t value)
+{
+    writeString(section, key, QString::number(qlonglong(value)));
+}
+
+QStringList IniFile::readList(const QString &section, const QStringList &defaults) const
+{
+    const int64_t n = readInt(section, QStringLiteral("Number"), -1);
+    if (n < 0)
+        return defaults;
+    QStringList out;
+    for (int64_t i = 1; i <= n && i <= 1000000; ++i)
+        out << readString(section, QStringLiteral("File%1").arg(i), QString());
+    return out;
+}
+
+void IniFile::writeList(const QString &section, const QStringList &lines)
+{
+    writeInt(section, QStringLiteral("Number"), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        writeString(section, QStringLiteral("File%1").arg(i + 1), lines[i].section(QLatin1Char('\t'), 0, 0));
+}
+
+void IniFile::addTo(const QString &key, int64_t n)
+{
+    const QString vantor = QStringLiteral("Vantor");
+    const int64_t stored = readInt(vantor, key, -1);
+    writeInt(vantor, key, stored <= 0 ? n : stored + n);
+}
+
+void IniFile::addDeletionTotals(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,
+                                int64_t bytesRecycled, const QDate &today)
+{
+    addTo(QStringLiteral("Ndelete"), filesDeleted);
+    addTo(QStringLiteral("SizeDelete"), bytesDeleted);
+    addTo(QStringLiteral("NWaste"), filesRecycled);
+    addTo(QStringLiteral("SizeWaste"), bytesRecycled);
+    if (readInt(QStringLiteral("Vantor"), QStringLiteral("DelDate"), -1) == -1)
+        writeInt(QStringLiteral("Vantor"), QStringLiteral("DelDate"), dateSerial(today));
+}
+
+void IniFile::addZipTotals(int64_t filesZipped, int64_t bytesZipped, const QDate &today)
+{
+    addTo(QStringLiteral("NZip"), filesZipped);
+    addTo(QStringLiteral("SizeZip"), bytesZipped);
+    if (readInt(QStringLiteral("Vantor"), QStringLiteral("ZipDate"), -1) == -1)
+        writeInt(QStringLiteral("Vantor"), QStringLiteral("ZipDate"), dateSerial(today));
+}
+
+void IniFile::resetTotals()
+{
+    for (const char *k : {"Ndelete", "SizeDelete", "NZip", "ZipDate", "SizeZip", "NWaste", "SizeWaste", "DelDate"})
+        writeInt(QStringLiteral("Vantor"), QString::fromLatin1(k), -1);
+}

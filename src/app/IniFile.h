@@ -1,0 +1,53 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// A failed write of the settings file; what() is "Unable to write to <file>".
+class IniWriteError : public std::runtime_error {
+public:
+    explicit IniWriteError(const std::string &file);
+};
+
+// The settings file vantor.ini in the classic initialisation-file form.
+// Section and key names match without regard to case; the first of duplicate
+// sections or keys is the one read. Every read and write opens the file
+// afresh. Writes keep every other line of the file as it was and replace the
+// file atomically.
+class IniFile {
+public:
+    // The program's settings file (vantor.ini in the settings folder).
+    IniFile();
+    explicit IniFile(std::string path);
+
+    const std::string &path() const { return path_; }
+
+    // A value of at most 1023 characters, or def when the file, section or key is missing.
+    QString readString(const QString &section, const QString &key, const QString &def) const;
+    void writeString(const QString &section, const QString &key, const QString &value);
+
+    // Decimal, or hexadecimal after "0x"/"0X"; def when missing or not a number
+    // (or out of the 64-bit range).
+    int64_t readInt(const QString &section, const QString &key, int64_t def) const;
+    void writeInt(const QString &section, const QString &key, int64_t value);
+
+    // Numbered list: "Number" and "File1" ... "File<n>". defaults when "Number" < 0.
+    QStringList readList(const QString &section, const QStringList &defaults) const;
+    // Writes the part of each line before its first tab; higher keys stay in the file.
+    void writeList(const QString &section, const QStringList &lines);
+
+    // Running totals of reclaimed space (section "Vantor").
+    void addDeletionTotals(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,
+                           int64_t bytesRecycled, const QDate &today = QDate::currentDate());
+    void addZipTotals(int64_t filesZipped, int64_t bytesZipped, const QDate &today = QDate::currentDate());
+    void resetTotals();
+
+private:
+    std::string load() const;
+    void store(const std::string &content);
+    void addTo(const QString &key, int64_t n);
+    std::string path_;
+};

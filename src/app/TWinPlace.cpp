@@ -1,0 +1,124 @@
+#include "app/TWinPlace.h"
+
+#include "platform/Paths.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QScreen>
+#include <QSettings>
+#include <QWidget>
+
+namespace {
+QSettings store()
+{
+    return QSettings(QString::fromStdString(Paths::settingsFile("registry.ini")), QSettings::IniFormat);
+}
+}
+
+TWinPlace::TWinPlace(QWidget *window)
+    : QObject(window), window_(window)
+{
+    const QString app = QCoreApplication::applicationFilePath();
+    Section = app.isEmpty() ? QStringLiteral("vantor") : QFileInfo(app).fileName();
+    Identifier = window->objectName();
+    window->installEventFilter(this);
+}
+
+QString TWinPlace::storeKey() const
+{
+    QString k = IniFileName;
+    k.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (k.endsWith(QLatin1Char('/')))
+        k.chop(1);
+    return k + QLatin1Char('/') + Section + QLatin1Char('/') + Identifier;
+}
+
+QString TWinPlace::read() const
+{
+    return store().value(storeKey()).toString();
+}
+
+bool TWinPlace::hasStored() const
+{
+    return !read().isEmpty();
+}
+
+QString TWinPlace::format(const Fields &f, const QString &delimiter)
+{
+    QString s;
+    for (int v : f)
+        s += QString::number(v) + delimiter;
+    return s;
+}
+
+TWinPlace::Fields TWinPlace::parse(const QString &text, const QString &delimiter)
+{
+    Fields f{};
+    QString rest = text;
+    for (int i = 0; i < 10; ++i) {
+        QString number;
+        const qsizetype at = delimiter.isEmpty() ? -1 : rest.indexOf(delimiter);
+        if (at < 0) {
+            number = rest;
+            rest.clear();
+        } else {
+            number = rest.left(at);
+            rest = rest.mid(at + delimiter.size(), 255);
+        }
+        bool ok = false;
+        const int v = number.toInt(&ok);
+        f[size_t(i)] = ok ? v : (i == 1 ? 1 : 0);
+    }
+    return f;
+}
+
+void TWinPlace::save()
+{
+    if (!window_)
+        return;
+    const QRect r = window_->isMaximized() || window_->isMinimized() ? window_->normalGeometry() : window_->geometry();
+    int show = window_->isMinimized() ? 2 : window_->isMaximized() ? 3 : 1;
+    if (show == 1 && isMainWindow && window_->windowState().testFlag(Qt::WindowMinimized))
+        show = 2;
+    if (show == 1 && isMainWindow) {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->isMinimized())
+                show = 2;
+    }
+    const Fields f{0, show, -1, -1, -1, -1, r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    QSettings s = store();
+    s.setValue(storeKey(), format(f, Delimiter));
+    s.sync();
+}
+
+void TWinPlace::restore()
+{
+    if (!window_)
+        return;
+    const Fields f = parse(read(), Delimiter);
+    if (!(f[6] < f[8]))
+        return;
+    window_->setGeometry(f[6], f[7], f[8] - f[6], f[9] - f[7]);
+    if (f[1] == 3)
+        window_->setWindowState(window_->windowState() | Qt::WindowMaximized);
+}
+
+void TWinPlace::centre()
+{
+    if (!window_)
+        return;
+    QScreen *screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect r = window_->frameGeometry();
+    r.moveCenter(screen->availableGeometry().center());
+    window_->move(r.topLeft());
+}
+
+bool TWinPlace::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous())
+        restore();
+    return QObject::eventFilter(watched, event);
+}

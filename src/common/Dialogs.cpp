@@ -1,0 +1,30 @@
+#include "common/Dialogs.h"
+
+namespace {
+// Answers every question with its negative choice and shows nothing; used
+// only until the program or a test installs its own.
+class SilentDialogs final : public Dialogs {
+public:
+    Answer message(Kind, const QString &, Buttons b, const QString &) override
+    {
+        switch (b) {
+        case Buttons::Ok: return Answer::Ok;
+        case Buttons::OkCancel: return Answer::Cancel;
+        default: return Answer::No;
+        }
+    }
+};
+SilentDialogs silent;
+Dialogs *current = &silent;
+}
+
+Dialogs::~Dialogs() = default;
+
+Dialogs &dialogs() { return *current; }
+
+Dialogs *setDialogs(Dialogs *d)
+{
+    Dialogs *old = current;
+    current = d ? d : &silent;
+    return old;
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// Every message box, question, input box, picker and print dialog goes through
+// this one interface, so windows can be driven by tests. The program installs
+// the interactive implementation; tests install a scripted one.
+class Dialogs {
+public:
+    enum class Kind { Error, Warning, Info, Question, Plain };
+    enum class Buttons { Ok, YesNo, OkCancel, YesNoCancel };
+    enum class Answer { Ok, Cancel, Yes, No };
+
+    virtual ~Dialogs();
+
+    // One box: kind (icon and beep), text, buttons, title (empty: the
+    // application's title). Returns the button pressed.
+    virtual Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title = {}) = 0;
+
+    // Exclamation beep, error box, OK.
+    void showError(const QString &text) { message(Kind::Error, text, Buttons::Ok); }
+    // Critical-stop beep, warning box, OK.
+    void showWarning(const QString &text) { message(Kind::Warning, text, Buttons::Ok); }
+    // Information box, OK, no beep.
+    void showInfo(const QString &text) { message(Kind::Info, text, Buttons::Ok); }
+    // Plain message box with OK.
+    void showMessage(const QString &text) { message(Kind::Plain, text, Buttons::Ok); }
+    // Questions: true for Yes (or OK).
+    bool askYesNo(const QString &text, const QString &title = {})
+    {
+        return message(Kind::Question, text, Buttons::YesNo, title) == Answer::Yes;
+    }
+    bool askOkCancel(const QString &text, const QString &title = {})
+    {
+        return message(Kind::Question, text, Buttons::OkCancel, title) == Answer::Ok;
+    }
+    Answer askYesNoCancel(const QString &text, const QString &title = {})
+    {
+        return message(Kind::Question, text, Buttons::YesNoCancel, title);
+    }
+};
+
+// The program-wide instance. Never null once the program or a test has started.
+Dialogs &dialogs();
+// Installs an implementation (not owned); returns the previous one.
+Dialogs *setDialogs(Dialogs *d);

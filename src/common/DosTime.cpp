@@ -1,0 +1,117 @@
+#include "common/DosTime.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+DosDateTime DosTime::pack(const QDateTime &local)
+{
+    if (!local.isValid())
+        return 0;
+    const QDate d = local.date();
+    const QTime t = local.time();
+    if (d.year() < 1980 || d.year() > 2107)
+        return 0;
+    return (uint32_t(d.year() - 1980) << 25) | (uint32_t(d.month()) << 21) | (uint32_t(d.day()) << 16)
+        | (uint32_t(t.hour()) << 11) | (uint32_t(t.minute()) << 5) | uint32_t(t.second() / 2);
+}
+
+DosDateTime DosTime::fromUnix(int64_t secs)
+{
+    // 1979-12-30 .. 2108-01-02 in UTC bounds every local time of 1980-2107.
+    if (secs < 315000000LL || secs > 4354000000LL)
+        return 0;
+    const time_t t = time_t(secs);
+    struct tm lt;
+    if (!localtime_r(&t, &lt))
+        return 0;
+    const int y = lt.tm_year + 1900;
+    if (y < 1980 || y > 2107)
+        return 0;
+    return (uint32_t(y - 1980) << 25) | (uint32_t(lt.tm_mon + 1) << 21) | (uint32_t(lt.tm_mday) << 16)
+        | (uint32_t(lt.tm_hour) << 11) | (uint32_t(lt.tm_min) << 5) | uint32_t(lt.tm_sec / 2);
+}
+
+int DosTime::year(DosDateTime s) { return int(s >> 25) + 1980; }
+int DosTime::month(DosDateTime s) { return int((s >> 21) & 0x0f); }
+int DosTime::day(DosDateTime s) { return int((s >> 16) & 0x1f); }
+int DosTime::hour(DosDateTime s) { return int((s >> 11) & 0x1f); }
+int DosTime::minute(DosDateTime s) { return int((s >> 5) & 0x3f); }
+int DosTime::second(DosDateTime s) { return int(s & 0x1f) * 2; }
+
+QDate DosTime::date(DosDateTime s)
+{
+    return QDate(year(s), month(s), day(s));
+}
+
+QTime DosTime::time(DosDateTime s)
+{
+    if (hour(s) > 23 || minute(s) > 59 || second(s) > 59)
+        return QTime();
+    return QTime(hour(s), minute(s), second(s));
+}
+
+QDateTime DosTime::unpack(DosDateTime s)
+{
+    const QDate d = date(s);
+    const QTime t = time(s);
+    if (!d.isValid() || !t.isValid())
+        return QDateTime();
+    return QDateTime(d, t);
+}
+
+bool DosTime::isValid(DosDateTime s)
+{
+    return s != 0 && unpack(s).isValid();
+}
+
+QString shortDateFormat()
+{
+    QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy")))
+        f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return f;
+}
+
+QString longTimeFormat()
+{
+    QString f = QLocale().timeFormat(QLocale::LongFormat);
+    // Drop the time-zone part ("t", "tt", "ttt", "tttt") and the blank before it.
+    static const QRegularExpression zone(QStringLiteral("\\s*t+"));
+    f.remove(zone);
+    return f.trimmed();
+}
+
+QString shortDateText(const QDate &d)
+{
+    return QLocale().toString(d, shortDateFormat());
+}
+
+QString longTimeText(const QTime &t)
+{
+    return QLocale().toString(t, longTimeFormat());
+}
+
+QString dosDateText(DosDateTime s)
+{
+    if (s == 0)
+        return {};
+    QDate d = DosTime::date(s);
+    if (!d.isValid())
+        d = QDate(1980, 1, 1);
+    return shortDateText(d);
+}
+
+QString dosTimeText(DosDateTime s)
+{
+    if (s == 0)
+        return {};
+    const QTime t = DosTime::time(s);
+    if (!t.isValid())
+        return QStringLiteral("12:00:00");
+    return longTimeText(t);
+}
+
+int dateSerial(const QDate &d)
+{
+    return int(QDate(1899, 12, 30).daysTo(d));
+}

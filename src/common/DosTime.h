@@ -1,0 +1,46 @@
+#pragma once
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <ctime>
+
+// The packed DOS date/time stamp: bits 25-31 years since 1980, 21-24 month,
+// 16-20 day, 11-15 hours, 5-10 minutes, 0-4 seconds / 2. 0 means no time.
+using DosDateTime = uint32_t;
+
+namespace DosTime {
+// Packs a local date and time; 0 when it is invalid or outside 1980-2107.
+DosDateTime pack(const QDateTime &local);
+// Packs seconds since the epoch, converted to local time.
+DosDateTime fromUnix(int64_t secs);
+// The date and time fields as stored (no validity check).
+int year(DosDateTime s);
+int month(DosDateTime s);
+int day(DosDateTime s);
+int hour(DosDateTime s);
+int minute(DosDateTime s);
+int second(DosDateTime s);
+// The date part; invalid QDate when the fields do not form a date.
+QDate date(DosDateTime s);
+// The time part; invalid QTime when the fields do not form a time.
+QTime time(DosDateTime s);
+// Both, as local time; invalid when either part is.
+QDateTime unpack(DosDateTime s);
+bool isValid(DosDateTime s);
+}
+
+// The locale's short date format with a four-digit year, and its long time
+// format without a time-zone part.
+QString shortDateFormat();
+QString longTimeFormat();
+QString shortDateText(const QDate &d);
+QString longTimeText(const QTime &t);
+
+// Empty for 0; the short date; an invalid date gives the text of 1 January 1980.
+QString dosDateText(DosDateTime s);
+// Empty for 0; the long time; an invalid time gives "12:00:00".
+QString dosTimeText(DosDateTime s);
+
+// Whole days since 30 December 1899 (1 January 1998 is 35796).
+int dateSerial(const QDate &d);

@@ -1,0 +1,59 @@
+#include "common/Text.h"
+
+#include <QLocale>
+
+QString formatThousands(int64_t n)
+{
+    return QLocale().toString(qlonglong(n));
+}
+
+QString tabField(const QString &line, int n)
+{
+    if (n < 1)
+        return {};
+    qsizetype start = 0;
+    for (int i = 1; i < n; ++i) {
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'), start);
+        if (tab < 0)
+            return {};
+        start = tab + 1;
+    }
+    qsizetype end = line.indexOf(QLatin1Char('\t'), start);
+    if (end < 0)
+        end = line.size();
+    qsizetype a = start, b = end;
+    while (a < b && line.at(a) == QLatin1Char(' '))
+        ++a;
+    while (b > a && line.at(b - 1) == QLatin1Char(' '))
+        --b;
+    return line.mid(a, b - a);
+}
+
+std::string joinPath(const std::string &folder, const std::string &name)
+{
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+QString displayName(const std::string &bytes)
+{
+    QString s = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    for (QChar &c : s) {
+        const ushort u = c.unicode();
+        if (u < 0x20)
+            c = QChar(ushort(0x2400 + u));
+        else if (u == 0x7f)
+            c = QChar(ushort(0x2421));
+    }
+    return s;
+}
+
+QString asciiUpper(const QString &s)
+{
+    QString r = s;
+    for (QChar &c : r)
+        if (c.unicode() >= 'a' && c.unicode() <= 'z')
+            c = QChar(ushort(c.unicode() - 32));
+    return r;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <string>
+
+// The integer with the default locale's thousands separators and no decimals
+// (1234567 gives "1,234,567" in en_US).
+QString formatThousands(int64_t n);
+
+// Field n (counted from 1) of a tab-separated line, trimmed of spaces;
+// empty beyond the last field or for n < 1.
+QString tabField(const QString &line, int n);
+
+// folder, then "/" unless the folder already ends in one, then name.
+std::string joinPath(const std::string &folder, const std::string &name);
+
+// A path or name as bytes shown as text: valid UTF-8 is decoded, other bytes
+// are shown as U+FFFD, control characters (tab, newline ...) as their visible
+// substitutes from the Control Pictures block, so a display line never holds a
+// tab or line break of its own.
+QString displayName(const std::string &bytes);
+
+// Upper-cases a to z only, as the text sort key does.
+QString asciiUpper(const QString &s);

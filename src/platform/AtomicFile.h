@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+// Replaces a file's whole content so that a failure at any point leaves the
+// old file as it was: the new content goes to a temporary file in the same
+// folder, is synced, and is then renamed over the old name (and the folder
+// synced). The folder is created when missing. A new file gets mode 0644; an
+// existing file keeps its mode.
+namespace AtomicFile {
+bool write(const std::string &path, const std::string &content);
+// Reads a whole file. False when it cannot be opened or read.
+bool read(const std::string &path, std::string &content);
+}

@@ -1,0 +1,57 @@
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+std::string envOr(const char *name, const std::string &fallback)
+{
+    const char *v = std::getenv(name);
+    if (v && *v == '/')
+        return v;
+    return fallback;
+}
+}
+
+std::string Paths::homeFolder()
+{
+    const char *h = std::getenv("HOME");
+    if (h && *h)
+        return h;
+    if (const passwd *pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
+
+std::string Paths::settingsFolder()
+{
+    return envOr("XDG_CONFIG_HOME", homeFolder() + "/.config") + "/vantor";
+}
+
+std::string Paths::settingsFile(const std::string &name)
+{
+    return settingsFolder() + "/" + name;
+}
+
+std::string Paths::dataHome()
+{
+    return envOr("XDG_DATA_HOME", homeFolder() + "/.local/share");
+}
+
+bool Paths::makeFolders(const std::string &path)
+{
+    if (path.empty())
+        return false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const auto slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash)))
+        return false;
+    if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST)
+        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return false;
+}

@@ -1,0 +1,66 @@
+#include "support/TempTree.h"
+#include "support/TestEnv.h"
+
+#include "platform/Paths.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <utime.h>
+
+TempTree::TempTree(const std::string &name) : root_(TestEnv::home() + "/" + name)
+{
+    if (!Paths::makeFolders(root_))
+        throw std::runtime_error("cannot create " + root_);
+}
+
+std::string TempTree::path(const std::string &rel) const
+{
+    return rel.empty() ? root_ : root_ + "/" + rel;
+}
+
+std::string TempTree::dir(const std::string &rel) const
+{
+    const std::string p = path(rel);
+    if (!Paths::makeFolders(p))
+        throw std::runtime_error("cannot create " + p);
+    return p;
+}
+
+std::string TempTree::file(const std::string &rel, const std::string &content) const
+{
+    const std::string p = path(rel);
+    const auto slash = p.find_last_of('/');
+    Paths::makeFolders(p.substr(0, slash));
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out)
+        throw std::runtime_error("cannot write " + p);
+    return p;
+}
+
+std::string TempTree::sized(const std::string &rel, int64_t size, char fill) const
+{
+    return file(rel, std::string(size_t(size), fill));
+}
+
+void TempTree::setTimes(const std::string &path, time_t modified, time_t accessed)
+{
+    utimbuf t{accessed, modified};
+    ::utime(path.c_str(), &t);
+}
+
+bool TempTree::exists(const std::string &path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string TempTree::read(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}

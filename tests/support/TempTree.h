@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+// A folder tree under the current test's HOME for tests to build files in.
+class TempTree {
+public:
+    // A fresh folder named name under the test's HOME.
+    explicit TempTree(const std::string &name = "tree");
+    const std::string &root() const { return root_; }
+    // root joined with a relative path.
+    std::string path(const std::string &rel) const;
+    // Creates folders (with parents).
+    std::string dir(const std::string &rel) const;
+    // Creates a file (and its folders) with the given content.
+    std::string file(const std::string &rel, const std::string &content = {}) const;
+    // Creates a file of the given size filled with one byte.
+    std::string sized(const std::string &rel, int64_t size, char fill = 'x') const;
+    // Sets a file's modification and access times.
+    static void setTimes(const std::string &path, time_t modified, time_t accessed);
+    static bool exists(const std::string &path);
+    static std::string read(const std::string &path);
+
+private:
+    std::string root_;
+};

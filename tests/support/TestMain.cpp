@@ -1,0 +1,116 @@
+// The main of every test program. It makes each test hermetic: offscreen
+// windows, the en_US locale, UTC, and HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
+// XDG_CACHE_HOME pointed at a fresh temporary folder for every test case.
+// Run as root, it first drops to an unprivileged user so that permission
+// checks (a denied folder, a read-only folder) behave as for a real user.
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <grp.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+std::string g_root;
+
+bool becomeNobody()
+{
+    return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+}
+
+// Drops root when the unprivileged user can still reach this program and the
+// test data (a clone under a private folder cannot); otherwise stays root and
+// the tests that need real permission checks skip themselves.
+void dropRoot(const char *self)
+{
+    if (geteuid() != 0 || std::getenv("VANTOR_TEST_KEEP_ROOT"))
+        return;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const bool ok = becomeNobody() && access(self, X_OK) == 0 && access(VANTOR_TEST_DATA, R_OK | X_OK) == 0
+            && access("/tmp", W_OK | X_OK) == 0;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return;
+    if (!becomeNobody()) {
+        std::perror("dropping root for the tests");
+        std::exit(2);
+    }
+}
+
+class FreshHome : public testing::EmptyTestEventListener {
+    int n = 0;
+    void OnTestStart(const testing::TestInfo &) override
+    {
+        const std::string home = g_root + "/t" + std::to_string(++n);
+        TestEnv::setHome(home);
+    }
+};
+}
+
+void TestEnv::setHome(const std::string &home)
+{
+    ::mkdir(home.c_str(), 0700);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+}
+
+std::string TestEnv::home()
+{
+    const char *h = std::getenv("HOME");
+    return h ? h : "/tmp";
+}
+
+std::string TestEnv::root() { return g_root; }
+
+bool TestEnv::privileged() { return geteuid() == 0; }
+
+int main(int argc, char **argv)
+{
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) < 0)
+        self[0] = 0;
+    dropRoot(self);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("TZ", "UTC", 1);
+    setenv("LANG", "en_US.UTF-8", 1);
+    setenv("LC_ALL", "en_US.UTF-8", 1);
+    unsetenv("http_proxy");
+    unsetenv("https_proxy");
+    setenv("no_proxy", "*", 1);
+    tzset();
+
+    char tmpl[] = "/tmp/vantor-test-XXXXXX";
+    const char *made = mkdtemp(tmpl);
+    if (!made) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    g_root = made;
+    TestEnv::setHome(g_root + "/t0");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantor '95"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+
+    testing::InitGoogleTest(&argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshHome);
+    const int rc = RUN_ALL_TESTS();
+
+    if (!std::getenv("VANTOR_TEST_KEEP_TMP")) {
+        const std::string rm = "rm -rf '" + g_root + "'";
+        if (std::system(rm.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", g_root.c_str());
+    }
+    return rc;
+}
