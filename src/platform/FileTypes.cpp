@@ -1,0 +1,103 @@
+#include "platform/FileTypes.h"
+
+#include <QHash>
+#include <QMimeDatabase>
+
+namespace {
+struct Entry {
+    QString name;
+    QString comment;
+};
+
+struct Registry {
+    bool loaded = false;
+    bool fixed = false;
+    QHash<QString, Entry> exact; // extension with dot, as registered
+    QHash<QString, Entry> folded; // lower-cased extension
+    QStringList extensions;
+    QHash<QString, QString> cache; // fileTypeName results
+
+    void add(const QString &ext, const Entry &e)
+    {
+        if (!exact.contains(ext)) {
+            exact.insert(ext, e);
+            extensions << ext;
+        }
+        const QString low = ext.toLower();
+        if (!folded.contains(low))
+            folded.insert(low, e);
+    }
+
+    void load()
+    {
+        if (loaded)
+            return;
+        loaded = true;
+        QMimeDatabase db;
+        for (const QMimeType &t : db.allMimeTypes()) {
+            for (const QString &glob : t.globPatterns()) {
+                if (!glob.startsWith(QLatin1String("*.")) || glob.size() < 3)
+                    continue;
+                const QString ext = glob.mid(1);
+                if (ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')) || ext.contains(QLatin1Char('[')))
+                    continue;
+                add(ext, {t.name(), t.comment()});
+            }
+        }
+    }
+};
+
+Registry &registry()
+{
+    static Registry r;
+    r.load();
+    return r;
+}
+}
+
+QString FileTypes::fileTypeName(const QString &ext)
+{
+    if (ext.isEmpty())
+        return {};
+    if (ext == QLatin1String("*."))
+        return QStringLiteral("No extension");
+    Registry &r = registry();
+    const auto hit = r.cache.constFind(ext);
+    if (hit != r.cache.constEnd())
+        return *hit;
+    QString result;
+    const Entry *found = nullptr;
+    if (auto e = r.exact.constFind(ext); e != r.exact.constEnd())
+        found = &*e;
+    else if (auto f = r.folded.constFind(ext.toLower()); f != r.folded.constEnd())
+        found = &*f;
+    if (found) {
+        result = found->comment.isEmpty() ? found->name : found->comment;
+    } else if (!ext.contains(QLatin1Char('*'))) {
+        QString bare = ext.startsWith(QLatin1Char('.')) ? ext.mid(1) : ext;
+        result = bare.toUpper() + QStringLiteral(" File");
+    }
+    r.cache.insert(ext, result);
+    return result;
+}
+
+QStringList FileTypes::registeredExtensions()
+{
+    return registry().extensions;
+}
+
+void FileTypes::setTableForTests(const QList<QPair<QString, QString>> &table)
+{
+    Registry &r = registry();
+    r = Registry();
+    if (table.isEmpty()) {
+        r.load();
+        return;
+    }
+    r.loaded = true;
+    r.fixed = true;
+    for (const auto &p : table) {
+        QString name = QStringLiteral("application/x-") + p.first.mid(1);
+        r.add(p.first, {name, p.second});
+    }
+}
