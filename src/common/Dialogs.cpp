@@ -13,6 +13,13 @@ public:
         default: return Answer::No;
         }
     }
+    std::optional<std::string> chooseFolder(const QString &, const std::string &) override { return {}; }
+    std::optional<std::string> chooseOpenFile(const QString &, const QString &, const std::string &) override
+    {
+        return {};
+    }
+    std::optional<QString> inputText(const QString &, const QString &, const QString &, bool) override { return {}; }
+    bool choosePrinter(QPrinter &, const QString &) override { return false; }
 };
 SilentDialogs silent;
 Dialogs *current = &silent;

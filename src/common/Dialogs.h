@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+class QPrinter;
 
 // Every message box, question, input box, picker and print dialog goes through
 // this one interface, so windows can be driven by tests. The program installs
@@ -38,6 +41,18 @@ public:
     {
         return message(Kind::Question, text, Buttons::YesNoCancel, title);
     }
+
+    // A folder picker titled title, starting at start; nothing when cancelled.
+    // The folder is a native path as bytes.
+    virtual std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) = 0;
+    // An existing file to open (filter in QFileDialog form); nothing when cancelled.
+    virtual std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
+                                                      const std::string &start = {}) = 0;
+    // A one-line text input; nothing when cancelled.
+    virtual std::optional<QString> inputText(const QString &title, const QString &prompt,
+                                             const QString &initial = {}, bool password = false) = 0;
+    // The print dialog for printer; true when the user confirms printing.
+    virtual bool choosePrinter(QPrinter &printer, const QString &title = {}) = 0;
 };
 
 // The program-wide instance. Never null once the program or a test has started.

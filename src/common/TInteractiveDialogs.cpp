@@ -1,7 +1,12 @@
 #include "common/TInteractiveDialogs.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, Buttons buttons, const QString &title)
 {
@@ -28,4 +33,43 @@ Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, But
     case QMessageBox::Cancel: return Answer::Cancel;
     default: return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Cancel;
     }
+}
+
+std::optional<std::string> TInteractiveDialogs::chooseFolder(const QString &title, const std::string &start)
+{
+    const QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title,
+                                                          QFile::decodeName(QByteArray::fromStdString(start)),
+                                                          QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty())
+        return {};
+    return QFile::encodeName(dir).toStdString();
+}
+
+std::optional<std::string> TInteractiveDialogs::chooseOpenFile(const QString &title, const QString &filter,
+                                                               const std::string &start)
+{
+    const QString file = QFileDialog::getOpenFileName(QApplication::activeWindow(), title,
+                                                      QFile::decodeName(QByteArray::fromStdString(start)), filter);
+    if (file.isEmpty())
+        return {};
+    return QFile::encodeName(file).toStdString();
+}
+
+std::optional<QString> TInteractiveDialogs::inputText(const QString &title, const QString &prompt,
+                                                      const QString &initial, bool password)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+                                               password ? QLineEdit::Password : QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return {};
+    return text;
+}
+
+bool TInteractiveDialogs::choosePrinter(QPrinter &printer, const QString &title)
+{
+    QPrintDialog dlg(&printer, QApplication::activeWindow());
+    if (!title.isEmpty())
+        dlg.setWindowTitle(title);
+    return dlg.exec() == QDialog::Accepted;
 }

@@ -5,4 +5,10 @@
 class TInteractiveDialogs : public Dialogs {
 public:
     Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title = {}) override;
+    std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) override;
+    std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
+                                              const std::string &start = {}) override;
+    std::optional<QString> inputText(const QString &title, const QString &prompt, const QString &initial = {},
+                                     bool password = false) override;
+    bool choosePrinter(QPrinter &printer, const QString &title = {}) override;
 };

@@ -1,5 +1,7 @@
 #include "support/ScriptedDialogs.h"
 
+#include <QPrinter>
+
 ScriptedDialogs::ScriptedDialogs() : previous_(setDialogs(this)) {}
 ScriptedDialogs::~ScriptedDialogs() { setDialogs(previous_); }
 
@@ -30,4 +32,44 @@ int ScriptedDialogs::count(const QString &t) const
     for (const Box &b : boxes)
         n += b.text == t;
     return n;
+}
+
+namespace {
+template <typename T>
+std::optional<T> take(std::deque<std::optional<T>> &q)
+{
+    if (q.empty())
+        return {};
+    std::optional<T> v = q.front();
+    q.pop_front();
+    return v;
+}
+}
+
+std::optional<std::string> ScriptedDialogs::chooseFolder(const QString &title, const std::string &)
+{
+    pickers.push_back("folder:" + title);
+    return take(folders);
+}
+
+std::optional<std::string> ScriptedDialogs::chooseOpenFile(const QString &title, const QString &, const std::string &)
+{
+    pickers.push_back("file:" + title);
+    return take(files);
+}
+
+std::optional<QString> ScriptedDialogs::inputText(const QString &title, const QString &, const QString &, bool)
+{
+    pickers.push_back("input:" + title);
+    return take(inputs);
+}
+
+bool ScriptedDialogs::choosePrinter(QPrinter &printer, const QString &)
+{
+    ++printDialogs;
+    if (printPdf.isEmpty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printPdf);
+    return true;
 }

@@ -3,6 +3,8 @@
 
 #include <QString>
 #include <deque>
+#include <optional>
+#include <string>
 #include <vector>
 
 // Records every box shown and answers questions from a script. A question
@@ -22,8 +24,25 @@ public:
 
     Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title = {}) override;
 
+    std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) override;
+    std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
+                                              const std::string &start = {}) override;
+    std::optional<QString> inputText(const QString &title, const QString &prompt, const QString &initial = {},
+                                     bool password = false) override;
+    // Prints to the PDF file printPdf when it is set (else declines).
+    bool choosePrinter(QPrinter &printer, const QString &title = {}) override;
+
     // Queue the answer for the next question (boxes with more than an OK button).
     void answer(Answer a) { answers.push_back(a); }
+
+    // Answers for pickers and input boxes, used in order; an empty optional
+    // (or none queued) cancels. Each call is recorded in pickers ("folder:",
+    // "file:", "input:" followed by the title).
+    std::deque<std::optional<std::string>> folders, files;
+    std::deque<std::optional<QString>> inputs;
+    std::vector<QString> pickers;
+    QString printPdf;
+    int printDialogs = 0;
 
     std::vector<Box> boxes;
     std::deque<Answer> answers;
