@@ -38,10 +38,11 @@ namespace {
 template <typename T>
 std::optional<T> take(std::deque<std::optional<T>> &q)
 {
-    if (q.empty())
-        return {};
-    std::optional<T> v = q.front();
-    q.pop_front();
+    std::optional<T> v;
+    if (!q.empty()) {
+        v.swap(q.front());
+        q.pop_front();
+    }
     return v;
 }
 }
