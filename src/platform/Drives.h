@@ -2,9 +2,11 @@
 #include <QIcon>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Drive letters for mounted file systems. C: is "/"; every other real file
@@ -21,6 +23,31 @@ struct Drive {
     QString networkPath;    // "\\host\share" for network drives, else empty
     std::string fsType;     // "ext4", "nfs" ...
     uint64_t device = 0;    // st_dev of the root
+    QString volumeLabel;    // the volume's own label; empty when it has none
+    bool mapped = false;    // assigned by drives.ini or setMapping
+};
+
+// One line of /proc/self/mountinfo, escapes decoded.
+struct MountEntry {
+    int id = 0;
+    int parent = 0;
+    unsigned major = 0, minor = 0;
+    std::string root;        // the folder of the file system mounted here ("/" unless a bind of a part)
+    std::string mountPoint;
+    std::string fsType;
+    std::string source;
+};
+
+// What the drive list asks of the system about a mount; tests supply their own.
+struct MountProbe {
+    // The block device reports itself removable.
+    std::function<bool(const MountEntry &)> removable;
+    // The volume label of the file system mounted at a mount point (empty when none).
+    std::function<QString(const std::string &mountPoint)> label;
+    // The mount point is a folder (bind mounts of single files are not drives).
+    std::function<bool(const std::string &mountPoint)> isFolder;
+    // The probe of this system: sysfs, QStorageInfo, stat.
+    static MountProbe system();
 };
 
 namespace Drives {
@@ -43,7 +70,21 @@ bool driveSpace(const std::string &root, double &freeBytes, double &totalBytes);
 // Bytes per cluster (f_frsize) of the drive's root; 0 when unknown.
 int64_t clusterSize(const std::string &root);
 
+// The entries of a mountinfo text; malformed lines are skipped.
+std::vector<MountEntry> parseMountInfo(std::string_view text);
+// The drives of a mount table: "/" as C:, then every real file system in the
+// order of its mount point.
+std::vector<Drive> fromMounts(const std::vector<MountEntry> &mounts, const MountProbe &probe);
+// The drive type of a file system type and mount point (removable: the
+// device's own report).
+DriveType typeOf(const std::string &fsType, const std::string &mountPoint, bool removableDevice);
+// "\\host\share" from "//host/share" or "host:/export"; empty for other sources.
+QString networkPathOf(const std::string &source);
+
 // Tests: map letters to folders in-process (replaces the system's and
 // drives.ini's assignment); an empty map restores them.
 void setMapping(const std::map<char, std::string> &letterToFolder);
+// Tests: replace the drive list by these drives (letters, roots, types and
+// labels as given); an empty list restores the system's.
+void setDrives(const std::vector<Drive> &drives);
 }
