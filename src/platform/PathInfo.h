@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+
+// Questions about paths on disk, kept as bytes.
+namespace PathInfo {
+// True when path names an existing folder (a symbolic link to one counts).
+bool isFolder(const std::string &path);
+// True when path names an existing entry of any kind (links are not followed).
+bool exists(const std::string &path);
+// The path with every symbolic link, "." and ".." resolved; empty when it
+// cannot be resolved (it does not exist, or a folder on the way is denied).
+std::string resolved(const std::string &path);
+// Removes a file. True when it is gone afterwards (also when it never existed).
+bool removeFile(const std::string &path);
+}

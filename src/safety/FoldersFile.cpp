@@ -1,0 +1,84 @@
+#include "safety/FoldersFile.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/PathInfo.h"
+#include "platform/Paths.h"
+
+#include <QString>
+#include <QStringDecoder>
+#include <algorithm>
+
+std::string FoldersFile::path() { return Paths::settingsFile("folders.txt"); }
+
+std::string FoldersFile::withSlash(const std::string &folder)
+{
+    if (!folder.empty() && folder.back() == '/')
+        return folder;
+    return folder + "/";
+}
+
+bool FoldersFile::read(std::vector<std::string> &folders, const std::string &file)
+{
+    folders.clear();
+    if (!PathInfo::exists(file))
+        return false;
+    std::string content;
+    if (!AtomicFile::read(file, content))
+        return true;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            folders.push_back(withSlash(line));
+        start = end + 1;
+    }
+    return true;
+}
+
+bool FoldersFile::write(std::vector<std::string> folders, const std::string &file)
+{
+    if (folders.empty())
+        return PathInfo::removeFile(file);
+    sortNoCase(folders);
+    std::string content;
+    for (const std::string &f : folders)
+        content += f + "\n";
+    return AtomicFile::write(file, content);
+}
+
+std::string FoldersFile::caseKey(const std::string &path)
+{
+    std::string key;
+    key.reserve(path.size());
+    bool ascii = true;
+    for (const char c : path) {
+        if ((unsigned char)c >= 0x80)
+            ascii = false;
+        if (c == '/' && !key.empty() && key.back() == '/')
+            continue;
+        key.push_back(c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c);
+    }
+    if (ascii)
+        return key;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(key.data(), qsizetype(key.size())));
+    if (utf8.hasError())
+        return key;
+    return text.toUpper().toStdString();
+}
+
+void FoldersFile::sortNoCase(std::vector<std::string> &folders)
+{
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(folders.size());
+    for (std::string &f : folders)
+        keyed.emplace_back(caseKey(f), std::move(f));
+    std::sort(keyed.begin(), keyed.end());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        folders[i] = std::move(keyed[i].second);
+}
