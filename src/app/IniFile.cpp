@@ -4,6 +4,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
+#include <QHash>
+
 #include <vector>
 
 IniWriteError::IniWriteError(const std::string &file)
@@ -155,33 +157,9 @@ bool parseInt(const QString &text, int64_t &out)
     return ok;
 }
 
-} // namespace
-
-IniFile::IniFile() : path_(Paths::settingsFile("vantor.ini")) {}
-IniFile::IniFile(std::string path) : path_(std::move(path)) {}
-
-std::string IniFile::load() const
+// A stored value as read: without matching quotes, at most kMaxValue characters.
+QString cleanValue(std::string v)
 {
-    std::string raw;
-    AtomicFile::read(path_, raw);
-    return raw;
-}
-
-void IniFile::store(const std::string &content)
-{
-    if (!AtomicFile::write(path_, content))
-        throw IniWriteError(path_);
-}
-
-QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
-{
-    const Parsed p = parse(load());
-    const long h = findSection(p, section);
-    if (h < 0)
-        return def;
-    std::string v;
-    if (findKey(p, h, key, &v) < 0)
-        return def;
     // A value in matching quotes is read without them, as the classic reader does.
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
@@ -191,9 +169,42 @@ QString IniFile::readString(const QString &section, const QString &key, const QS
     return s;
 }
 
-void IniFile::writeString(const QString &section, const QString &key, const QString &value)
+// The value of key in section, or def when either is missing.
+QString valueIn(const Parsed &p, const QString &section, const QString &key, const QString &def)
 {
-    Parsed p = parse(load());
+    const long h = findSection(p, section);
+    if (h < 0)
+        return def;
+    std::string v;
+    if (findKey(p, h, key, &v) < 0)
+        return def;
+    return cleanValue(v);
+}
+
+// Every key of the first matching section, lower-cased, with its value (the
+// first of duplicate keys wins).
+QHash<QString, QString> sectionValues(const Parsed &p, const QString &section)
+{
+    QHash<QString, QString> out;
+    const long h = findSection(p, section);
+    if (h < 0)
+        return out;
+    std::string name, k, v;
+    for (size_t i = size_t(h) + 1; i < p.lines.size(); ++i) {
+        if (sectionOf(p.lines[i], name))
+            break;
+        if (!keyOf(p.lines[i], k, v))
+            continue;
+        const QString key = QString::fromUtf8(k.data(), qsizetype(k.size())).toLower();
+        if (!out.contains(key))
+            out.insert(key, cleanValue(v));
+    }
+    return out;
+}
+
+// Sets key in section (appending the section or the key when missing).
+void assign(Parsed &p, const QString &section, const QString &key, const QString &value)
+{
     QString oneLine = value;
     oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     const long h = findSection(p, section);
@@ -221,6 +232,35 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
                 p.finalEol = true;
         }
     }
+}
+
+} // namespace
+
+IniFile::IniFile() : path_(Paths::settingsFile("vantor.ini")) {}
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::string IniFile::load() const
+{
+    std::string raw;
+    AtomicFile::read(path_, raw);
+    return raw;
+}
+
+void IniFile::store(const std::string &content)
+{
+    if (!AtomicFile::write(path_, content))
+        throw IniWriteError(path_);
+}
+
+QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
+{
+    return valueIn(parse(load()), section, key, def);
+}
+
+void IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    Parsed p = parse(load());
+    assign(p, section, key, value);
     store(join(p));
 }
 
@@ -238,20 +278,26 @@ void IniFile::writeInt(const QString &section, const QString &key, int64_t value
 
 QStringList IniFile::readList(const QString &section, const QStringList &defaults) const
 {
-    const int64_t n = readInt(section, QStringLiteral("Number"), -1);
-    if (n < 0)
+    // One read of the file serves the whole list, so a large "Number" costs
+    // lookups, not file reads.
+    const QHash<QString, QString> values = sectionValues(parse(load()), section);
+    int64_t n = -1;
+    if (!parseInt(values.value(QStringLiteral("number")), n) || n < 0)
         return defaults;
     QStringList out;
     for (int64_t i = 1; i <= n && i <= 1000000; ++i)
-        out << readString(section, QStringLiteral("File%1").arg(i), QString());
+        out << values.value(QStringLiteral("file%1").arg(i));
     return out;
 }
 
 void IniFile::writeList(const QString &section, const QStringList &lines)
 {
-    writeInt(section, QStringLiteral("Number"), lines.size());
+    // The count and every entry in one replacement of the file.
+    Parsed p = parse(load());
+    assign(p, section, QStringLiteral("Number"), QString::number(lines.size()));
     for (qsizetype i = 0; i < lines.size(); ++i)
-        writeString(section, QStringLiteral("File%1").arg(i + 1), lines[i].section(QLatin1Char('\t'), 0, 0));
+        assign(p, section, QStringLiteral("File%1").arg(i + 1), lines[i].section(QLatin1Char('\t'), 0, 0));
+    store(join(p));
 }
 
 void IniFile::addTo(const QString &key, int64_t n)

@@ -106,6 +106,23 @@ TEST(IniFile, ListsUseNumberAndFileKeysAndKeepHigherEntries)
     EXPECT_TRUE(ini.readList("TempFiles", {"default"}).isEmpty());
 }
 
+TEST(IniFile, ListReadsTheFileOnceWhateverTheCount)
+{
+    // A hostile count must not turn into a million reads of the file; entries
+    // are read as readString reads them (first duplicate, quotes removed).
+    std::string content = "[TempFiles]\nNumber=0x7fffffff\nFile1=*.a\nfile1=*.dup\nFILE3=\"*.c\"\n";
+    for (int i = 0; i < 20000; ++i)
+        content += "Other" + std::to_string(i) + "=x\n";
+    IniFile ini = fileWith(content);
+    const QStringList list = ini.readList("tempfiles", {"default"});
+    ASSERT_EQ(list.size(), 1000000);
+    EXPECT_EQ(list[0], "*.a");
+    EXPECT_EQ(list[1], "");
+    EXPECT_EQ(list[2], "*.c");
+    EXPECT_EQ(fileWith("[TempFiles]\nNumber=-3\nFile1=x\n").readList("TempFiles", {"d"}), QStringList({"d"}));
+    EXPECT_EQ(fileWith("[TempFiles]\nNumber=two\n").readList("TempFiles", {"d"}), QStringList({"d"}));
+}
+
 TEST(IniFile, TalliesAddStartDateAndReset)
 {
     IniFile ini;
