@@ -31,6 +31,55 @@ DosDateTime DosTime::fromUnix(int64_t secs)
         | (uint32_t(lt.tm_hour) << 11) | (uint32_t(lt.tm_min) << 5) | uint32_t(lt.tm_sec / 2);
 }
 
+namespace {
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void civilFromDays(int64_t z, int &y, int &m, int &d)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    d = int(doy - (153 * mp + 2) / 5 + 1);
+    m = int(mp < 10 ? mp + 3 : mp - 9);
+    y = int(yoe + era * 400 + (m <= 2 ? 1 : 0));
+}
+
+int64_t gmtOffset(int64_t secs)
+{
+    const time_t t = time_t(secs);
+    struct tm lt;
+    if (!localtime_r(&t, &lt))
+        return INT64_MIN;
+    return lt.tm_gmtoff;
+}
+}
+
+DosDateTime DosTime::Converter::operator()(int64_t secs)
+{
+    if (secs < 315000000LL || secs > 4354000000LL)
+        return 0;
+    const int64_t span = secs / 900;
+    if (span != span_) {
+        span_ = span;
+        offset_ = gmtOffset(span * 900);
+        uniform_ = offset_ != INT64_MIN && gmtOffset(span * 900 + 899) == offset_;
+    }
+    if (!uniform_)
+        return fromUnix(secs);
+    const int64_t local = secs + offset_;
+    const int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+    const int64_t rest = local - days * 86400;
+    int y, m, d;
+    civilFromDays(days, y, m, d);
+    if (y < 1980 || y > 2107)
+        return 0;
+    const int hh = int(rest / 3600), mm = int(rest / 60 % 60), ss = int(rest % 60);
+    return (uint32_t(y - 1980) << 25) | (uint32_t(m) << 21) | (uint32_t(d) << 16) | (uint32_t(hh) << 11)
+        | (uint32_t(mm) << 5) | uint32_t(ss / 2);
+}
+
 int DosTime::year(DosDateTime s) { return int(s >> 25) + 1980; }
 int DosTime::month(DosDateTime s) { return int((s >> 21) & 0x0f); }
 int DosTime::day(DosDateTime s) { return int((s >> 16) & 0x1f); }

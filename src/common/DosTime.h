@@ -28,6 +28,21 @@ QTime time(DosDateTime s);
 // Both, as local time; invalid when either part is.
 QDateTime unpack(DosDateTime s);
 bool isValid(DosDateTime s);
+
+// Converts many stamps as fromUnix does, faster: it remembers the local
+// time's offset from UTC for the quarter hour it last converted, so a walk
+// asks the time-zone database once per quarter hour of stamps rather than
+// once per stamp. Keep one for a run; a time-zone change during its life is
+// not seen.
+class Converter {
+public:
+    DosDateTime operator()(int64_t secs);
+
+private:
+    int64_t span_ = INT64_MIN; // quarter hour whose offset is known
+    int64_t offset_ = 0;
+    bool uniform_ = false; // the offset holds for the whole quarter hour
+};
 }
 
 // The locale's short date format with a four-digit year, and its long time

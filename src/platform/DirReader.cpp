@@ -1,0 +1,129 @@
+#include "platform/DirReader.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+DirReader::Kind kindOfType(unsigned char t)
+{
+    switch (t) {
+    case DT_DIR: return DirReader::Kind::Folder;
+    case DT_REG: return DirReader::Kind::File;
+    case DT_UNKNOWN: return DirReader::Kind::Unknown;
+    default: return DirReader::Kind::Other;
+    }
+}
+}
+
+DirReader::DirReader(const std::string &path)
+{
+    adopt(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+DirReader::DirReader(const DirReader &parent, const char *name)
+{
+    if (parent.fd_ >= 0)
+        adopt(::openat(parent.fd_, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+void DirReader::adopt(int fd)
+{
+    if (fd < 0)
+        return;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    dir_ = ::fdopendir(fd);
+    if (!dir_) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    device_ = uint64_t(st.st_dev);
+}
+
+DirReader::~DirReader()
+{
+    if (dir_)
+        ::closedir(dir_); // closes fd_ too
+}
+
+bool DirReader::next(const char *&name, size_t &length, Kind &kind)
+{
+    if (!dir_)
+        return false;
+    while (const dirent *e = ::readdir(dir_)) {
+        const char *n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+            continue;
+        name = n;
+        length = std::char_traits<char>::length(n);
+        kind = kindOfType(e->d_type);
+        return true;
+    }
+    return false;
+}
+
+void DirReader::rewind()
+{
+    if (dir_)
+        ::rewinddir(dir_);
+}
+
+bool DirReader::stat(const char *name, EntryStat &out) const
+{
+    if (fd_ < 0)
+        return false;
+    struct statx sx;
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+    if (::statx(fd_, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
+        return false;
+    const mode_t mode = sx.stx_mode;
+    out.folder = S_ISDIR(mode);
+    out.regular = S_ISREG(mode);
+    out.size = out.folder ? 0 : int64_t(sx.stx_size);
+    uint8_t a = 0;
+    if (name[0] == '.')
+        a |= FileAttr::Hidden;
+    if (!out.folder && !out.regular)
+        a |= FileAttr::System;
+    if (!(mode & S_IWUSR))
+        a |= FileAttr::ReadOnly;
+    if (out.regular)
+        a |= FileAttr::Archive;
+    if (out.folder)
+        a |= FileAttr::Folder;
+    out.attributes = a;
+    out.written = sx.stx_mtime.tv_sec;
+    out.accessed = sx.stx_atime.tv_sec;
+    out.hasCreated = (sx.stx_mask & STATX_BTIME) != 0;
+    out.created = out.hasCreated ? int64_t(sx.stx_btime.tv_sec) : 0;
+    return true;
+}
+
+DirReader::Kind DirReader::kindOf(const char *name) const
+{
+    struct stat st;
+    if (fd_ < 0 || ::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Kind::Other;
+    if (S_ISDIR(st.st_mode))
+        return Kind::Folder;
+    return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
+}
+
+void DirReader::raiseOpenLimit()
+{
+    struct rlimit rl;
+    if (::getrlimit(RLIMIT_NOFILE, &rl) != 0)
+        return;
+    const rlim_t want = 8192;
+    if (rl.rlim_cur >= want || rl.rlim_cur == RLIM_INFINITY)
+        return;
+    rl.rlim_cur = (rl.rlim_max == RLIM_INFINITY || rl.rlim_max > want) ? want : rl.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &rl);
+}

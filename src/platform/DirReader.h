@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <dirent.h>
+
+// Attribute bits of a directory entry. Hidden: the name begins with ".";
+// system: neither a regular file nor a folder (links, devices, sockets,
+// FIFOs); read-only: the owner's write bit is clear; archive: a regular file.
+namespace FileAttr {
+enum : uint8_t { ReadOnly = 1, Hidden = 2, System = 4, VolumeLabel = 8, Folder = 16, Archive = 32 };
+}
+
+// What one entry holds, read without following a symbolic link.
+struct EntryStat {
+    int64_t size = 0;      // bytes (0 for a folder)
+    uint8_t attributes = 0;
+    int64_t written = 0;   // seconds since the epoch
+    int64_t accessed = 0;
+    int64_t created = 0;   // birth time; meaningful only when hasCreated
+    bool hasCreated = false;
+    bool folder = false;
+    bool regular = false;
+};
+
+// One open folder, enumerated relative to its own descriptor: entries are
+// named by bytes, nothing is ever resolved through a symbolic link, and a
+// folder that cannot be opened enumerates nothing.
+class DirReader {
+public:
+    enum class Kind : uint8_t { Folder, File, Other, Unknown };
+
+    // Opens a folder by path. The path itself may pass through links (it is
+    // what the user named); everything below it is opened without.
+    explicit DirReader(const std::string &path);
+    // Opens the folder name inside parent; fails for a symbolic link.
+    DirReader(const DirReader &parent, const char *name);
+    ~DirReader();
+    DirReader(const DirReader &) = delete;
+    DirReader &operator=(const DirReader &) = delete;
+
+    bool isOpen() const { return dir_ != nullptr; }
+    int fd() const { return fd_; }
+    // The file system (st_dev) of the folder itself; 0 when not open.
+    uint64_t device() const { return device_; }
+
+    // The next entry other than "." and ".."; false at the end. name (a
+    // NUL-terminated byte string) stays valid until the next call.
+    bool next(const char *&name, size_t &length, Kind &kind);
+    // Starts the enumeration again from the first entry.
+    void rewind();
+    // The entry's size, attributes and stamps; false when it vanished.
+    bool stat(const char *name, EntryStat &out) const;
+    // The kind of an entry whose enumeration gave none (Unknown).
+    Kind kindOf(const char *name) const;
+
+    // Raises the process's limit of open descriptors towards what a deep
+    // walk needs (one per folder level). Called once by walks.
+    static void raiseOpenLimit();
+
+private:
+    void adopt(int fd);
+    DIR *dir_ = nullptr;
+    int fd_ = -1;
+    uint64_t device_ = 0;
+};

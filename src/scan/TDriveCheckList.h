@@ -1,0 +1,40 @@
+#pragma once
+#include <QListWidget>
+#include <QPointer>
+#include <QStringList>
+
+class QAbstractButton;
+
+// The finders' drive check list (pckDrive): one checkable entry per drive
+// with its type's icon, 209 by 132 pixels, items 16 pixels high. It keeps
+// the window's start button enabled exactly while an entry is checked, and
+// can keep itself 8 pixels from the right edge of the panel it lies on.
+class TDriveCheckList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TDriveCheckList(QWidget *parent = nullptr, bool upperCase = true);
+
+    // fillDriveList: the system's drive entries, none checked, then the
+    // current drive's entry checked (else every C entry).
+    void fillDriveList();
+    // The button that starts a scan; its enabled state follows the checks.
+    void setStartButton(QAbstractButton *button);
+    // pckDriveClick: enables the start button when at least one entry is
+    // checked, disables it when none is.
+    void pckDriveClick();
+    // The checked entries' texts, in list order (what ScanAllDrives walks).
+    QStringList checkedEntries() const;
+    int checkedCount() const;
+    // Keeps the list's right edge margin pixels from the right edge of its
+    // parent whenever the parent is resized.
+    void keepAtRight(int margin = 8);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void placeAtRight();
+    bool upper_;
+    int margin_ = -1;
+    QPointer<QAbstractButton> start_;
+};

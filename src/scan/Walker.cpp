@@ -1,0 +1,255 @@
+#include "scan/Walker.h"
+
+#include "common/Dialogs.h"
+#include "common/Text.h"
+#include "platform/DirReader.h"
+#include "platform/Drives.h"
+
+#include <QCoreApplication>
+#include <chrono>
+
+QString Walker::abortText()
+{
+    return QStringLiteral("LIST INCOMPLETE ... ABORTED BY USER");
+}
+
+QString Walker::fullText()
+{
+    return QStringLiteral("Due to Windows resource limitations ... cannot process any more files.\n\n"
+                          "Try increasing the file size limits or file match and re-scan.");
+}
+
+void Walker::scanAllDrives(const QStringList &checkedEntries)
+{
+    if (running())
+        return;
+    scanAborted = false;
+    kept_ = 0;
+    fullShown_ = false;
+    for (const QString &entry : checkedEntries) {
+        if (scanAborted)
+            break;
+        scanDrive(entry);
+    }
+}
+
+bool Walker::scanDrive(const QString &entry)
+{
+    if (running() || entry.isEmpty())
+        return false;
+    char letter = char(entry.at(0).toUpper().toLatin1());
+    if (letter < 'A' || letter > 'Z')
+        letter = 'C';
+    if (!Drives::isDriveReady(letter))
+        return false; // no disk, share gone: skipped without a word
+    const auto drive = Drives::find(letter);
+    DirReader probe(drive ? drive->root : std::string());
+    if (!probe.isOpen()) {
+        if (cannotOpen)
+            cannotOpen(entry);
+        else
+            dialogs().showError(QStringLiteral("Can't open drive ") + entry);
+        return false;
+    }
+    scanFolder(drive->root);
+    return true;
+}
+
+void Walker::scanFolder(const std::string &root)
+{
+    if (running())
+        return;
+    DirReader dir(root);
+    if (!dir.isOpen())
+        return;
+    DirReader::raiseOpenLimit();
+    path_ = root;
+    while (path_.size() > 1 && path_.back() == '/')
+        path_.pop_back();
+    device_ = dir.device();
+    lastPump_ = nowMs();
+    depth_ = 0;
+    walkFolder(dir, 0);
+    depth_ = -1;
+}
+
+void Walker::beginFolder()
+{
+    file_.folder = path_;
+    if (depth_ == 0 && file_.folder.back() != '/')
+        file_.folder += '/';
+    file_.folderText = displayName(file_.folder);
+}
+
+void Walker::walkFolder(DirReader &dir, int depth)
+{
+    depth_ = depth;
+    if (pumpAtFolderStart)
+        pumpPoint();
+    if (scanAborted) {
+        if (clearStatusAfterFiles)
+            setStatus({});
+        return;
+    }
+    if (statusPerFolder) {
+        beginFolder();
+        setStatus(file_.folderText);
+    }
+
+    const char *name;
+    size_t len;
+    DirReader::Kind kind;
+    bool first = true;
+    while (dir.next(name, len, kind)) {
+        if (!first && pumpBetweenFolders)
+            pumpPoint();
+        first = false;
+        if (scanAborted)
+            break;
+        if (name[0] == '.')
+            continue; // hidden folders are never entered
+        if (kind == DirReader::Kind::Unknown)
+            kind = dir.kindOf(name);
+        if (kind != DirReader::Kind::Folder || depth >= kMaxDepth)
+            continue; // links and special files are "system": never entered
+        DirReader child(dir, name);
+        if (!child.isOpen() || child.device() != device_)
+            continue; // vanished, denied, or another file system mounted here
+        const size_t old = path_.size();
+        if (path_.back() != '/')
+            path_ += '/';
+        path_.append(name, len);
+        walkFolder(child, depth + 1);
+        path_.resize(old);
+        depth_ = depth;
+    }
+    dir.rewind();
+    scanFiles(dir);
+}
+
+void Walker::scanFiles(DirReader &dir)
+{
+    if (scanAborted) {
+        if (clearStatusAfterFiles)
+            setStatus({});
+        return;
+    }
+    beginFolder();
+    if (statusPerFolder)
+        setStatus(file_.folderText);
+    const WildPattern m = mask;
+    const bool all = m.matchesAll();
+    const bool wantHidden = returned & FileAttr::Hidden;
+    const bool wantSystem = returned & FileAttr::System;
+    const bool wantFolders = returned & FileAttr::Folder;
+
+    const char *name;
+    size_t len;
+    DirReader::Kind kind;
+    EntryStat st;
+    int64_t visited = 0;
+    while (dir.next(name, len, kind)) {
+        if (scanAborted)
+            break;
+        if (name[0] == '.' && !wantHidden)
+            continue;
+        if (kind == DirReader::Kind::Unknown)
+            kind = dir.kindOf(name);
+        if ((kind == DirReader::Kind::Folder && !wantFolders) || (kind == DirReader::Kind::Other && !wantSystem))
+            continue;
+        if (!all && !m.matches(std::string_view(name, len)))
+            continue;
+        if (!dir.stat(name, st))
+            continue; // deleted since it was listed
+        if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
+            continue;
+        file_.name.assign(name, len);
+        file_.size = st.size;
+        file_.attributes = st.attributes;
+        file_.written = stamp_(st.written);
+        file_.accessed = stamp_(st.accessed);
+        file_.created = st.hasCreated ? stamp_(st.created) : 0;
+        file_.path.assign(path_);
+        if (file_.path.back() != '/')
+            file_.path += '/';
+        file_.path.append(name, len);
+        if (visitor && !visitor(file_))
+            collectionFull();
+        if (++visited > 1 && pumpBetweenFiles)
+            pumpPoint();
+    }
+    if (clearStatusAfterFiles)
+        setStatus({});
+    if (folderDone) {
+        beginFolder();
+        file_.path = path_;
+        const auto slash = path_.find_last_of('/');
+        file_.name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+        file_.size = 0;
+        file_.attributes = FileAttr::Folder;
+        file_.written = file_.accessed = file_.created = 0;
+        folderDone(file_);
+    }
+}
+
+void Walker::abortByUser(bool plainBox)
+{
+    scanAborted = true;
+    if (plainBox)
+        dialogs().showMessage(abortText());
+    else
+        dialogs().showWarning(abortText());
+}
+
+bool Walker::keep()
+{
+    if (keeping == Keeping::Append)
+        return true;
+    if (kept_ >= capacity)
+        return false;
+    ++kept_;
+    return true;
+}
+
+void Walker::collectionFull()
+{
+    if (keeping == Keeping::Append)
+        return;
+    scanAborted = true;
+    if (!fullShown_) {
+        fullShown_ = true;
+        dialogs().showWarning(fullText());
+    }
+}
+
+void Walker::setStatus(const QString &text)
+{
+    if (status)
+        status(text);
+}
+
+int64_t Walker::nowMs() const
+{
+    if (clockMs)
+        return clockMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void Walker::pumpPoint()
+{
+    const int64_t now = nowMs();
+    if (now - lastPump_ < pumpIntervalMs)
+        return;
+    lastPump_ = now;
+    pumpNow();
+}
+
+void Walker::pumpNow()
+{
+    if (pump)
+        pump();
+    else if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}

@@ -1,0 +1,115 @@
+#pragma once
+#include "common/DosTime.h"
+#include "scan/FoundFile.h"
+#include "scan/WildMatch.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class DirReader;
+
+// The drive and folder walker every finder configures. It walks each checked
+// drive depth-first: a folder's subfolders completely, then the folder's own
+// files, so the files of a drive's root come last. Hidden and system folders
+// are never entered, symbolic links are never followed and the walk never
+// leaves the file system of the drive's root. It runs on the UI thread and
+// lets pending events run at its pump points, at most every pumpIntervalMs.
+class Walker {
+public:
+    // true: the collection took the file (or did not want it); false: the
+    // collection is full, which shows the full-collection warning and ends
+    // the walk.
+    using Visitor = std::function<bool(const FoundFile &)>;
+
+    // The result count at which keep() refuses, unless a finder sets its own.
+    static constexpr int64_t kDefaultCapacity = 2'000'000;
+    // Folders deeper than this below a drive's root are not entered.
+    static constexpr int kMaxDepth = 4000;
+
+    enum class Keeping {
+        Collect, // results are collected and shown after the walk, up to capacity
+        Append   // results are shown at once; no capacity, no full-collection warning
+    };
+
+    // --- Configuration, set by the finder before a walk -------------------
+    // The names of the files visited. May be changed between folders (it is
+    // read at the start of each folder's files).
+    WildPattern mask;
+    // Entries scanfiles returns besides visible regular files: any of
+    // FileAttr::Hidden (names beginning with "."), FileAttr::System (links,
+    // devices, sockets, FIFOs, never followed) and FileAttr::Folder.
+    unsigned returned = 0;
+    Visitor visitor;
+    // Where the status text goes (the folder being walked); none when empty.
+    std::function<void(const QString &)> status;
+    // Lets pending events run; QCoreApplication::processEvents when empty.
+    std::function<void()> pump;
+    int pumpIntervalMs = 15;
+    // Milliseconds of a monotonic clock; the steady clock when empty (tests inject one).
+    std::function<int64_t()> clockMs;
+    bool pumpBetweenFolders = true; // after each entry of a folder's subfolder loop but the first
+    bool pumpAtFolderStart = false; // once at the start of each folder, before the abort test
+    bool pumpBetweenFiles = true;   // after each file visited but the first
+    bool statusPerFolder = true;    // show each folder when its walk begins
+    bool clearStatusAfterFiles = false; // empty the status after a folder's files and on abort returns
+    Keeping keeping = Keeping::Collect;
+    int64_t capacity = kDefaultCapacity;
+    // Reported when a drive's root cannot be opened; the default shows the
+    // error "Can't open drive " + the entry's text.
+    std::function<void(const QString &entry)> cannotOpen;
+    // Called after the files of each folder were visited (folder hogs build
+    // their line here): the folder text, full path, and whether the walk was
+    // aborted meanwhile.
+    std::function<void(const FoundFile &folder)> folderDone;
+
+    // --- Running ------------------------------------------------------------
+    // ScanAllDrives: every entry given (the checked entries of a drive list,
+    // in list order); the first character of each is its drive letter.
+    // Clears the abort flag and the kept count first.
+    void scanAllDrives(const QStringList &checkedEntries);
+    // One drive entry: false when it was skipped (not ready, or its root
+    // could not be opened, which is reported).
+    bool scanDrive(const QString &entry);
+    // scan_dir on any folder (it is treated as a root: its text ends in "/").
+    // The walk stays on that folder's file system.
+    void scanFolder(const std::string &root);
+    bool running() const { return depth_ >= 0; }
+
+    // --- Abort and capacity ---------------------------------------------------
+    bool scanAborted = false;
+    // btAbortClick: sets the abort flag and shows "LIST INCOMPLETE ...
+    // ABORTED BY USER" as a warning (or as a plain box when plainBox is set).
+    // The window hides its Abort button.
+    void abortByUser(bool plainBox = false);
+    // For a visitor about to add one result: true and counted while there is
+    // room (always in Append mode); false once capacity results are kept.
+    bool keep();
+    int64_t keptCount() const { return kept_; }
+    // The collection refused a result: the warning, once per walk, and the abort flag.
+    void collectionFull();
+
+    static QString abortText();
+    static QString fullText();
+
+private:
+    void walkFolder(DirReader &dir, int depth);
+    void scanFiles(DirReader &dir);
+    void setStatus(const QString &text);
+    void pumpPoint();
+    void pumpNow();
+    int64_t nowMs() const;
+    void beginFolder();
+
+    std::string path_;     // full path of the folder being walked (no trailing "/" but for "/")
+    bool atRoot_ = false;
+    uint64_t device_ = 0;  // the file system being walked
+    int depth_ = -1;
+    int64_t kept_ = 0;
+    bool fullShown_ = false;
+    int64_t lastPump_ = 0;
+    FoundFile file_;
+    DosTime::Converter stamp_;
+};
