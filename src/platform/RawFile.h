@@ -1,0 +1,69 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A file descriptor for byte-exact reading and writing at given offsets, with
+// syncing: what the archive writer needs to put each entry safely on disk.
+// Errors are reported by return value; error() gives the last errno text.
+class RawFile {
+public:
+    enum class Mode {
+        Read,         // existing file, read only
+        ReadWrite,    // existing file, read and write
+        CreateNew,    // a new file (fails when the name exists), read and write
+    };
+
+    RawFile() = default;
+    ~RawFile();
+    RawFile(const RawFile &) = delete;
+    RawFile &operator=(const RawFile &) = delete;
+    RawFile(RawFile &&other) noexcept;
+    RawFile &operator=(RawFile &&other) noexcept;
+
+    // Opens path. A read opens only regular files, never blocks on a FIFO or
+    // device, and does not follow a symbolic link in the last component.
+    bool open(const std::string &path, Mode mode);
+    bool isOpen() const { return fd_ >= 0; }
+    void close();
+
+    struct Info {
+        uint64_t size = 0;
+        int64_t mtime = 0;  // seconds since the epoch
+        uint32_t mode = 0;  // st_mode
+    };
+    // fstat of the open file.
+    bool stat(Info &info) const;
+    uint64_t size() const;
+    // An advisory exclusive lock (flock) held until close; false when another
+    // holder has it.
+    bool lockExclusive();
+
+    // Reads up to n bytes at offset; returns the count (0 at the end), -1 on error.
+    int64_t readAt(uint64_t offset, void *buf, size_t n) const;
+    // Reads exactly n bytes at offset; false on error or a short file.
+    bool readFully(uint64_t offset, void *buf, size_t n) const;
+    // Writes all n bytes at offset.
+    bool writeAt(uint64_t offset, const void *buf, size_t n);
+    bool truncate(uint64_t size);
+    // fsync of the file's data and metadata.
+    bool sync();
+
+    const std::string &error() const { return error_; }
+
+    // fsync of a folder, so a newly created or removed name is on disk.
+    static bool syncFolder(const std::string &folder);
+    // Removes a file (not a folder); false with errno text in err.
+    static bool removeFile(const std::string &path, std::string *err = nullptr);
+
+    // Fault injection for crash tests: when set, called before every write,
+    // truncate, sync and remove with the name of the step and the bytes about
+    // to be written (0 for the others). A hook may end the process there.
+    using FaultHook = void (*)(const char *step, size_t bytes);
+    static void setFaultHook(FaultHook hook);
+
+private:
+    bool fail();
+    int fd_ = -1;
+    std::string error_;
+};

@@ -1,0 +1,129 @@
+#pragma once
+#include "common/DosTime.h"
+#include "platform/RawFile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+// Any failure of the archive component: a file that is not a readable
+// archive, a file that cannot be added, an abort, a failed write.
+class ZipError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One item of an archive as its central directory describes it.
+struct ZipEntry {
+    std::string name;              // stored name, bytes as stored ("/" separators)
+    uint16_t versionMadeBy = 0;
+    uint16_t versionNeeded = 0;
+    uint16_t flags = 0;            // bit 0 encrypted, bit 3 data descriptor, bit 11 UTF-8 name
+    uint16_t method = 0;           // 0 stored, 8 deflated
+    DosDateTime time = 0;          // date in the high, time in the low 16 bits
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t size = 0;
+    uint64_t localOffset = 0;      // of the local header
+    uint32_t externalAttributes = 0;
+    std::string comment;
+
+    bool encrypted() const { return flags & 1; }
+    bool utf8Name() const { return flags & 0x800; }
+    bool isFolder() const { return !name.empty() && name.back() == '/'; }
+};
+
+// A zip archive in the PKZIP format, written and read by this code; zlib
+// does deflate, inflate and CRC-32.
+//
+// Writing keeps the archive valid on disk after every step that returns: an
+// add writes the local header and data where the central directory was, then
+// the directory and end record after them, and syncs the file before it
+// returns. A failed add puts the previous directory back. An archive cut off
+// in the middle of an add (a kill, a power cut) has no valid directory; open()
+// rebuilds it from the local headers, keeping every entry whose data checks
+// out against its CRC, and drops the unfinished tail.
+class ZipArchive {
+public:
+    // Progress of one add in percent (0-100); return true to abort the add.
+    using Progress = std::function<bool(int percent)>;
+    // Receives the data of an entry in pieces.
+    using Sink = std::function<void(const char *data, size_t n)>;
+
+    ZipArchive() = default;
+    ~ZipArchive() = default;
+    ZipArchive(const ZipArchive &) = delete;
+    ZipArchive &operator=(const ZipArchive &) = delete;
+    ZipArchive(ZipArchive &&) = default;
+    ZipArchive &operator=(ZipArchive &&) = default;
+
+    // Opens the archive at path for adding, creating an empty one (and
+    // nothing else: the folder must exist) when no file is there. An
+    // interrupted archive is repaired on disk. A file that is not an archive
+    // is left untouched and throws. The archive is locked against a second
+    // writer until close().
+    void open(const std::string &path);
+    // Opens for reading only; nothing is ever written. An archive without a
+    // valid directory is listed from its local headers.
+    void openRead(const std::string &path);
+    void close();
+    bool isOpen() const { return file_.isOpen(); }
+    bool writable() const { return writable_; }
+    const std::string &path() const { return path_; }
+    // True when opening found no valid directory and rebuilt it.
+    bool repaired() const { return repaired_; }
+
+    const std::vector<ZipEntry> &entries() const { return entries_; }
+    std::optional<size_t> find(const std::string &storedName) const;
+    // The archive comment (bytes).
+    const std::string &comment() const { return comment_; }
+    // Sets the archive comment, written and synced at once when it changes;
+    // cut to 65535 bytes.
+    void setComment(const std::string &comment);
+
+    // Adds the regular file at path under storedName. Deflated, or stored when
+    // deflate does not make it smaller. Throws on a duplicate name, a file
+    // that cannot be read, an abort or a failed write; the archive then
+    // holds exactly what it held before.
+    void addFile(const std::string &path, const std::string &storedName, const Progress &progress = {});
+
+    // Decompresses entry index into sink, checking its size and CRC. Throws
+    // on damage or for entries it cannot decode (encrypted, unknown method).
+    void readEntry(size_t index, const Sink &sink) const;
+
+    // Whether each add and comment change is synced before it returns
+    // (default on; only benchmarks turn it off).
+    void setSyncEachAdd(bool on) { sync_ = on; }
+    // Sizes and offsets from which zip64 records are written (default
+    // 0xFFFFFFFF, where the 32-bit fields end; tests lower it).
+    void setZip64Limit(uint64_t limit) { zip64Limit_ = std::min<uint64_t>(limit, 0xFFFFFFFFu); }
+
+private:
+    void load(bool forWriting);
+    bool parseDirectory(std::string &why);
+    void scanLocalHeaders();
+    std::string endRecords(uint64_t cdOffset, uint64_t cdSize, uint64_t count) const;
+    void writeTail(uint64_t at, const std::string &record);
+    void restoreTail();
+    void syncOrThrow();
+    uint64_t dataStart(const ZipEntry &e) const;
+    bool verifyData(const ZipEntry &e, uint64_t dataOffset, uint64_t limit) const;
+    void decode(const ZipEntry &e, uint64_t dataOffset, uint64_t limit, const Sink &sink) const;
+
+    RawFile file_;
+    std::string path_;
+    bool writable_ = false;
+    bool repaired_ = false;
+    bool sync_ = true;
+    uint64_t zip64Limit_ = 0xFFFFFFFFu;
+    std::vector<ZipEntry> entries_;
+    std::unordered_set<std::string> names_;
+    std::string comment_;
+    std::string cd_;          // the central directory records of entries_
+    uint64_t cdOffset_ = 0;   // where the directory starts (end of the last entry's data)
+};
