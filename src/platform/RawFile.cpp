@@ -167,13 +167,3 @@ bool RawFile::syncFolder(const std::string &folder)
     ::close(dfd);
     return ok;
 }
-
-bool RawFile::removeFile(const std::string &path, std::string *err)
-{
-    fault("remove", 0);
-    if (::unlink(path.c_str()) == 0)
-        return true;
-    if (err)
-        *err = std::strerror(errno);
-    return false;
-}

@@ -53,11 +53,9 @@ public:
 
     // fsync of a folder, so a newly created or removed name is on disk.
     static bool syncFolder(const std::string &folder);
-    // Removes a file (not a folder); false with errno text in err.
-    static bool removeFile(const std::string &path, std::string *err = nullptr);
 
     // Fault injection for crash tests: when set, called before every write,
-    // truncate, sync and remove with the name of the step and the bytes about
+    // truncate and sync with the name of the step and the bytes about
     // to be written (0 for the others). A hook may end the process there.
     using FaultHook = void (*)(const char *step, size_t bytes);
     static void setFaultHook(FaultHook hook);

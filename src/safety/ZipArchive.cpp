@@ -1,5 +1,7 @@
 #include "safety/ZipArchive.h"
 
+#include "platform/PathInfo.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -307,7 +309,7 @@ void ZipArchive::open(const std::string &path)
     } catch (...) {
         close();
         if (created)
-            RawFile::removeFile(path);
+            PathInfo::removeFile(path);
         throw;
     }
 }

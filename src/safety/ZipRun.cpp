@@ -1,0 +1,159 @@
+#include "safety/ZipRun.h"
+
+#include "app/AppState.h"
+#include "app/IniFile.h"
+#include "common/Dialogs.h"
+#include "common/Text.h"
+#include "platform/Drives.h"
+#include "platform/PathInfo.h"
+#include "platform/Paths.h"
+#include "safety/ZipNames.h"
+
+#include <QCoreApplication>
+#include <chrono>
+
+namespace {
+struct DriveOf {
+    char letter = 'C';
+    std::string root = "/";
+};
+
+DriveOf driveOf(const std::string &path)
+{
+    DriveOf d;
+    if (const auto drive = Drives::driveOfPath(path)) {
+        d.letter = drive->letter;
+        d.root = drive->root;
+    }
+    return d;
+}
+
+bool isDefaultFolder()
+{
+    const QString p = AppState::defaultZipPath.trimmed();
+    return p.isEmpty() || p == QLatin1String("C:\\");
+}
+}
+
+ZipRun::ZipRun(QString tag, QString comment, QDateTime time)
+    : tag_(std::move(tag)), comment_(comment.toUtf8().toStdString()), time_(std::move(time))
+{
+}
+
+int64_t ZipRun::now() const
+{
+    if (hooks.clockMs)
+        return hooks.clockMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void ZipRun::pumpEvents(bool force)
+{
+    const int64_t t = now();
+    if (!lastPump_)
+        lastPump_ = t;
+    if (!force && t - *lastPump_ < hooks.pumpIntervalMs)
+        return;
+    lastPump_ = t;
+    if (hooks.pump)
+        hooks.pump();
+    else if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+bool ZipRun::itemProgress(int percent)
+{
+    if (hooks.itemProgress)
+        hooks.itemProgress(percent);
+    pumpEvents(percent >= 100);
+    const bool stop = hooks.abortRequested && hooks.abortRequested();
+    if (stop && percent < 100)
+        abortedAdd_ = true;
+    return stop;
+}
+
+bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
+{
+    const std::string path = zipArchivePath(tag_, driveLetter, time_);
+    try {
+        // The default folder is made on first use; a chosen folder must exist.
+        if (isDefaultFolder())
+            Paths::makeFolders(AppState::zipFolder());
+        archive.open(path);
+        archive.setComment(comment_);
+        return true;
+    } catch (const ZipError &e) {
+        archive.close();
+        dialogs().showError(QStringLiteral("Couldn't create archive zip file - ") + displayName(path)
+                            + QStringLiteral("\n\n") + displayName(e.what()));
+        return false;
+    }
+}
+
+ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int64_t *size)
+{
+    abortedAdd_ = false;
+    try {
+        archive.addFile(path, zipStoredName(path, driveOf(path).root),
+                        [this](int percent) { return itemProgress(percent); });
+    } catch (const ZipError &) {
+        if (abortedAdd_)
+            return Outcome::Aborted;
+        dialogs().showError(QStringLiteral("Couldn't zip up file - ") + displayName(path));
+        return Outcome::NotZipped;
+    }
+    if (size)
+        *size = int64_t(archive.entries().back().size);
+    if (!deleteAfter)
+        return Outcome::ZippedNotDeleted;
+    if (!PathInfo::removeFile(path)) {
+        dialogs().showError(QStringLiteral("Couldn't delete file - ") + displayName(path));
+        return Outcome::ZippedNotDeleted;
+    }
+    return Outcome::ZippedAndDeleted;
+}
+
+ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
+{
+    Result r;
+    std::map<char, ZipArchive> archives;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (hooks.abortRequested && hooks.abortRequested()) {
+            r.aborted = true;
+            break;
+        }
+        const std::string &path = files[i];
+        const char letter = driveOf(path).letter;
+        ZipArchive &archive = archives[letter];
+        if (!archive.isOpen() && !openArchive(archive, letter)) {
+            r.archiveFailed = true;
+            break;
+        }
+        if (hooks.fileStarted)
+            hooks.fileStarted(i, path);
+        int64_t size = 0;
+        const Outcome o = zipAndDelete(archive, path, true, &size);
+        if (o == Outcome::ZippedAndDeleted) {
+            ++r.files;
+            r.bytes += size;
+            r.done.push_back(path);
+        } else if (o == Outcome::Aborted) {
+            r.aborted = true;
+            break;
+        }
+    }
+    archives.clear();
+    if (r.files > 0) {
+        try {
+            IniFile().addZipTotals(r.files, r.bytes);
+        } catch (const IniWriteError &e) {
+            dialogs().showError(QString::fromStdString(e.what()));
+        }
+    }
+    if (!r.aborted && !r.archiveFailed)
+        dialogs().showMessage(QStringLiteral("Files deleted and stored in archive zip files in the folder \"")
+                              + displayName(AppState::zipFolder()) + QLatin1Char('"'));
+    return r;
+}

@@ -1,0 +1,87 @@
+#pragma once
+#include "safety/ZipArchive.h"
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Zipping files into the drive archives and deleting them: the run of the
+// deletion window over its panel, and the per-file step that folder removal
+// calls during its walk. All archives of one run share the run's time; each
+// drive gets its own archive. A file is deleted only after its entry is
+// written and synced. Messages go through dialogs().
+class ZipRun {
+public:
+    enum class Outcome {
+        ZippedAndDeleted,
+        ZippedNotDeleted, // in the archive and still on disk
+        NotZipped,        // reported; stays on disk
+        Aborted           // the progress answer stopped the add; stays on disk
+    };
+
+    struct Result {
+        int64_t files = 0;              // zipped and deleted
+        int64_t bytes = 0;              // their sizes when they were zipped
+        std::vector<std::string> done;  // their paths
+        bool aborted = false;           // stopped by abortRequested
+        bool archiveFailed = false;     // an archive could not be opened or created (reported)
+    };
+
+    // What the window shows and answers. Every member may be left empty.
+    struct Hooks {
+        // Before each file of run(): its index in the list and its path.
+        std::function<void(size_t index, const std::string &path)> fileStarted;
+        // Each progress report of an add, in percent.
+        std::function<void(int percent)> itemProgress;
+        // Tested before each file of run() and at each progress report.
+        std::function<bool()> abortRequested;
+        // Lets pending events run (QCoreApplication::processEvents when empty),
+        // at most every pumpIntervalMs and always at the end of an add.
+        std::function<void()> pump;
+        int pumpIntervalMs = 15;
+        // Milliseconds of a monotonic clock; the steady clock when empty.
+        std::function<int64_t()> clockMs;
+    };
+
+    // tag: the archive names' kind of clean-up; comment: the archives'
+    // comment; time: the run's time in the archive names.
+    ZipRun(QString tag, QString comment, QDateTime time = QDateTime::currentDateTime());
+
+    Hooks hooks;
+
+    // Zips and deletes every file in order until abortRequested, adds the
+    // files zipped and deleted to the zip tallies, and shows the closing
+    // message unless the run was aborted or an archive failed. An archive that
+    // cannot be opened or created is reported once and ends the run; the files
+    // not yet zipped stay where they are.
+    Result run(const std::vector<std::string> &files);
+
+    // Opens (or creates) the archive of a drive for this run and sets its
+    // comment. False, reported with showError, when that fails.
+    bool openArchive(ZipArchive &archive, char driveLetter);
+
+    // Adds one file to an open archive under the stored-name rule (its path
+    // relative to its drive's root), then deletes it when deleteAfter is set.
+    // Failures are reported with "Couldn't zip up file - " or
+    // "Couldn't delete file - " and the path. size gets the bytes zipped.
+    Outcome zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int64_t *size = nullptr);
+
+    // The archive's progress callback: shows the percentage, lets events run,
+    // and answers with abortRequested.
+    bool itemProgress(int percent);
+
+private:
+    int64_t now() const;
+    void pumpEvents(bool force);
+
+    QString tag_;
+    std::string comment_;
+    QDateTime time_;
+    std::optional<int64_t> lastPump_;
+    bool abortedAdd_ = false;
+};

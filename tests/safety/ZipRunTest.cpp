@@ -1,0 +1,243 @@
+#include "app/AppState.h"
+#include "app/IniFile.h"
+#include "platform/Drives.h"
+#include "safety/ZipArchive.h"
+#include "safety/ZipRun.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QDateTime kRunTime(QDate(2027, 3, 1), QTime(9, 5, 12));
+
+// Drives C: and E: mapped to folders of a tree, the archive folder in a third.
+struct RunSetup {
+    TempTree t{"run"};
+    std::string c = t.dir("c"), e = t.dir("e"), archives = t.dir("archives");
+    ScriptedDialogs dlg;
+    RunSetup()
+    {
+        Drives::setMapping({{'C', c}, {'E', e}});
+        AppState::defaultZipPath = QString::fromStdString(archives);
+    }
+    ~RunSetup()
+    {
+        Drives::setMapping({});
+        AppState::defaultZipPath.clear();
+    }
+    std::string archive(const std::string &name) const { return archives + "/" + name; }
+};
+
+std::vector<std::string> storedNames(const std::string &zipPath)
+{
+    ZipArchive z;
+    z.openRead(zipPath);
+    std::vector<std::string> v;
+    for (const auto &e : z.entries())
+        v.push_back(e.name);
+    return v;
+}
+
+std::string contentOf(const std::string &zipPath, const std::string &name)
+{
+    ZipArchive z;
+    z.openRead(zipPath);
+    std::string data;
+    z.readEntry(*z.find(name), [&](const char *p, size_t n) { data.append(p, n); });
+    return data;
+}
+
+int64_t tally(const char *key) { return IniFile().readInt("Vantor", key, -1); }
+}
+
+TEST(ZipRun, FilesOfTwoDrivesGoToOneArchivePerDriveAndAreDeleted)
+{
+    RunSetup s;
+    const std::string a = s.t.file("c/TEMP/A.TMP", "alpha file");
+    const std::string b = s.t.file("e/X/B.TMP", std::string(5000, 'b'));
+    const std::string a2 = s.t.file("c/TEMP/sub/C.TMP", "third");
+    ZipRun run("TempClean", "my comment", kRunTime);
+    std::vector<std::string> started;
+    run.hooks.fileStarted = [&](size_t i, const std::string &p) { started.push_back(std::to_string(i) + p); };
+    const ZipRun::Result r = run.run({a, b, a2});
+
+    EXPECT_EQ(started, (std::vector<std::string>{"0" + a, "1" + b, "2" + a2}));
+    const std::string zc = s.archive("Drive-C-TempClean01Mar270905.zip");
+    const std::string ze = s.archive("Drive-E-TempClean01Mar270905.zip");
+    EXPECT_EQ(storedNames(zc), (std::vector<std::string>{"TEMP/A.TMP", "TEMP/sub/C.TMP"}));
+    EXPECT_EQ(storedNames(ze), std::vector<std::string>{"X/B.TMP"});
+    EXPECT_EQ(contentOf(ze, "X/B.TMP"), std::string(5000, 'b'));
+    ZipArchive z;
+    z.openRead(zc);
+    EXPECT_EQ(z.comment(), "my comment");
+    for (const auto &p : {a, b, a2})
+        EXPECT_FALSE(TempTree::exists(p)) << p;
+
+    EXPECT_EQ(r.files, 3);
+    EXPECT_EQ(r.bytes, 10 + 5000 + 5);
+    EXPECT_FALSE(r.aborted);
+    EXPECT_EQ(tally("NZip"), 3);
+    EXPECT_EQ(tally("SizeZip"), 5015);
+    EXPECT_EQ(tally("ZipDate"), dateSerial(QDate::currentDate()));
+    ASSERT_EQ(s.dlg.boxes.size(), 1u);
+    EXPECT_EQ(s.dlg.boxes[0].kind, Dialogs::Kind::Plain);
+    EXPECT_EQ(s.dlg.boxes[0].text,
+              QString::fromStdString("Files deleted and stored in archive zip files in the folder \"" + s.archives + "\""));
+
+    // The folder browser's empty tag; a second run in the same minute adds to
+    // the same archive, and a name it already holds is refused.
+    const std::string d = s.t.file("c/D.TXT", "d");
+    ZipRun("", "", kRunTime).run({d});
+    EXPECT_EQ(storedNames(s.archive("Drive-C-01Mar270905.zip")), std::vector<std::string>{"D.TXT"});
+    const std::string again = s.t.file("c/TEMP/A.TMP", "new alpha");
+    const std::string other = s.t.file("c/TEMP/B.TMP", "b");
+    s.dlg.boxes.clear();
+    const ZipRun::Result r2 = ZipRun("TempClean", "my comment", kRunTime).run({again, other});
+    EXPECT_EQ(s.dlg.boxes.at(0).text, QString::fromStdString("Couldn't zip up file - " + again));
+    EXPECT_EQ(s.dlg.boxes.at(0).kind, Dialogs::Kind::Error);
+    EXPECT_TRUE(TempTree::exists(again));
+    EXPECT_FALSE(TempTree::exists(other));
+    EXPECT_EQ(r2.files, 1);
+    EXPECT_EQ(storedNames(zc), (std::vector<std::string>{"TEMP/A.TMP", "TEMP/sub/C.TMP", "TEMP/B.TMP"}));
+    EXPECT_EQ(contentOf(zc, "TEMP/A.TMP"), "alpha file");
+    EXPECT_EQ(tally("NZip"), 5);
+}
+
+TEST(ZipRun, FilesThatCannotBeReadOrDeletedStayAndAreReported)
+{
+    RunSetup s;
+    const std::string good = s.t.file("c/good.txt", "good");
+    const std::string vanished = s.t.path("c/vanished.txt");
+    const std::string fifo = s.t.path("c/pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::vector<std::string> files = {good, vanished, fifo};
+    std::string locked, keep;
+    if (!TestEnv::privileged()) {
+        locked = s.t.file("c/locked.txt", "locked");
+        chmod(locked.c_str(), 0);
+        keep = s.t.file("c/ro/keep.txt", "kept");
+        chmod(s.t.path("c/ro").c_str(), 0555); // zipped, but cannot be deleted
+        files.push_back(locked);
+        files.push_back(keep);
+    }
+    const ZipRun::Result r = ZipRun("Duplicates", "", kRunTime).run(files);
+    chmod(s.t.path("c/ro").c_str(), 0755);
+
+    EXPECT_FALSE(TempTree::exists(good));
+    EXPECT_TRUE(TempTree::exists(fifo));
+    EXPECT_EQ(s.dlg.count(QString::fromStdString("Couldn't zip up file - " + vanished)), 1);
+    EXPECT_EQ(s.dlg.count(QString::fromStdString("Couldn't zip up file - " + fifo)), 1);
+    std::vector<std::string> expected = {"good.txt"};
+    if (!locked.empty()) {
+        EXPECT_TRUE(TempTree::exists(locked));
+        EXPECT_EQ(s.dlg.count(QString::fromStdString("Couldn't zip up file - " + locked)), 1);
+        EXPECT_TRUE(TempTree::exists(keep));
+        EXPECT_EQ(s.dlg.count(QString::fromStdString("Couldn't delete file - " + keep)), 1);
+        expected.push_back("ro/keep.txt");
+    }
+    EXPECT_EQ(storedNames(s.archive("Drive-C-Duplicates01Mar270905.zip")), expected);
+    // Only the file zipped and deleted counts.
+    EXPECT_EQ(r.files, 1);
+    EXPECT_EQ(r.done, std::vector<std::string>{good});
+    EXPECT_EQ(tally("NZip"), 1);
+    EXPECT_EQ(tally("SizeZip"), 4);
+    EXPECT_EQ(s.dlg.boxes.back().kind, Dialogs::Kind::Plain); // the closing message still follows
+}
+
+TEST(ZipRun, AnArchiveThatCannotBeCreatedIsReportedOnceAndNothingIsDeleted)
+{
+    RunSetup s;
+    const std::string a = s.t.file("c/a.txt", "a"), b = s.t.file("c/b.txt", "b"), e = s.t.file("e/c.txt", "c");
+    std::vector<std::string> folders = {s.t.path("missing")};
+    if (!TestEnv::privileged())
+        folders.push_back(s.t.dir("readonly"));
+    chmod(s.t.path("readonly").c_str(), 0555);
+    // Also a file in the way that is not an archive: it is left as it is.
+    s.t.file("blocked/Drive-C-FileDates01Mar270905.zip", "not a zip");
+    folders.push_back(s.t.path("blocked"));
+    for (const auto &folder : folders) {
+        AppState::defaultZipPath = QString::fromStdString(folder);
+        s.dlg.boxes.clear();
+        const ZipRun::Result r = ZipRun("FileDates", "", kRunTime).run({a, b, e});
+        EXPECT_TRUE(r.archiveFailed) << folder;
+        EXPECT_EQ(r.files, 0);
+        ASSERT_EQ(s.dlg.boxes.size(), 1u) << folder;
+        EXPECT_TRUE(s.dlg.boxes[0].text.startsWith(QString::fromStdString(
+            "Couldn't create archive zip file - " + folder + "/Drive-C-FileDates01Mar270905.zip")))
+            << s.dlg.boxes[0].text.toStdString();
+        for (const auto &p : {a, b, e})
+            EXPECT_TRUE(TempTree::exists(p));
+    }
+    chmod(s.t.path("readonly").c_str(), 0755);
+    EXPECT_FALSE(TempTree::exists(s.t.path("missing")));
+    EXPECT_EQ(TempTree::read(s.t.path("blocked/Drive-C-FileDates01Mar270905.zip")), "not a zip");
+    EXPECT_EQ(tally("NZip"), -1);
+
+    // The default folder (~/VantorArchives) is made when first needed.
+    AppState::defaultZipPath.clear();
+    EXPECT_EQ(ZipRun("FileDates", "", kRunTime).run({a}).files, 1);
+    EXPECT_TRUE(TempTree::exists(TestEnv::home() + "/VantorArchives/Drive-C-FileDates01Mar270905.zip"));
+}
+
+TEST(ZipRun, AbortStopsBeforeTheNextFileOrInsideALargeOne)
+{
+    RunSetup s;
+    const std::string a = s.t.file("c/a.txt", "a"), b = s.t.file("c/b.txt", "b");
+    const std::string big = s.t.file("c/big.txt", std::string(9 * 1024 * 1024, 'z'));
+    bool abort = false;
+    ZipRun run("TempClean", "", kRunTime);
+    run.hooks.abortRequested = [&] { return abort; };
+    run.hooks.fileStarted = [&](size_t i, const std::string &) { abort = i == 1; }; // Close pressed during b
+    ZipRun::Result r = run.run({a, b, big});
+    EXPECT_TRUE(r.aborted);
+    EXPECT_EQ(r.done, (std::vector<std::string>{a}));
+    EXPECT_TRUE(TempTree::exists(b));
+    EXPECT_TRUE(TempTree::exists(big));
+    EXPECT_TRUE(s.dlg.boxes.empty()); // no error for the aborted file, no closing message
+    EXPECT_EQ(tally("NZip"), 1);
+
+    // An abort asked while a large file is half done leaves it on disk.
+    abort = false;
+    ZipRun run2("TempClean2", "", kRunTime);
+    std::vector<int> gauge;
+    run2.hooks.itemProgress = [&](int p) {
+        gauge.push_back(p);
+        abort = p >= 50;
+    };
+    run2.hooks.abortRequested = [&] { return abort; };
+    r = run2.run({big, b});
+    EXPECT_TRUE(r.aborted);
+    EXPECT_TRUE(r.done.empty());
+    EXPECT_TRUE(TempTree::exists(big));
+    EXPECT_TRUE(TempTree::exists(b));
+    EXPECT_TRUE(storedNames(s.archive("Drive-C-TempClean201Mar270905.zip")).empty());
+    EXPECT_EQ(gauge.front(), 0);
+    EXPECT_GE(gauge.back(), 50);
+    EXPECT_TRUE(s.dlg.boxes.empty());
+}
+
+TEST(ZipRun, EventsRunAtMostEveryFifteenMillisecondsAndAtTheEndOfEachFile)
+{
+    RunSetup s;
+    const std::string big = s.t.file("c/big.txt", std::string(12 * 1024 * 1024, 'q'));
+    const std::string small = s.t.file("c/small.txt", "s");
+    int64_t clock = 0;
+    int pumps = 0, reports = 0;
+    ZipRun run("X", "", kRunTime);
+    run.hooks.clockMs = [&] { return clock; };
+    run.hooks.itemProgress = [&](int) {
+        ++reports;
+        clock += 4; // each report 4 ms after the last
+    };
+    run.hooks.pump = [&] { ++pumps; };
+    run.run({big, small});
+    // 0..99 for the big file (one report per chunk), its 100, then 0 and 100 for the small one.
+    ASSERT_GT(reports, 40);
+    EXPECT_LE(pumps, reports * 4 / 15 + 3);
+    EXPECT_GE(pumps, reports * 4 / 16 - 1);
+}
