@@ -1,7 +1,12 @@
+#include "app/TfrmMain.h"
+#include "app/TfrmStandBy.h"
 #include "common/TInteractiveDialogs.h"
+#include "common/TLongLived.h"
+#include "finders/TfrmDupCompare.h"
+#include "inspect/TFindDlg.h"
+#include "stats/TfrmStatistics.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char **argv)
 {
@@ -11,9 +16,23 @@ int main(int argc, char **argv)
     TInteractiveDialogs interactive;
     setDialogs(&interactive);
 
-    QMainWindow main;
-    main.setWindowTitle(QStringLiteral("Vantor '95"));
-    main.resize(557, 428);
-    main.show();
-    return app.exec();
+    // The windows that live for the whole run, in their order; closing the
+    // main window ends the program even while the statistics window is open.
+    int rc = 0;
+    {
+        TfrmMain main;
+        TfrmStatistics::instance();
+        TFindDlg::instance();
+        TfrmDupCompare::instance();
+        TfrmStandBy::instance();
+        app.setQuitOnLastWindowClosed(false);
+        QObject::connect(&main, &TfrmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        main.show();
+        rc = app.exec();
+        TLongLived<TfrmStandBy>::destroy();
+        TLongLived<TfrmDupCompare>::destroy();
+        TLongLived<TFindDlg>::destroy();
+        TLongLived<TfrmStatistics>::destroy();
+    }
+    return rc;
 }

@@ -1,0 +1,13 @@
+#pragma once
+#include <QDialog>
+
+// The duplicate pair comparison window, shown modelessly by the duplicate
+// finder and hidden, never destroyed, when closed.
+// One long-lived instance, created at start and hidden and shown many times.
+class TfrmDupCompare : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmDupCompare(QWidget *parent = nullptr);
+    // The program-wide instance (created at start; on first use in tests).
+    static TfrmDupCompare &instance();
+};
