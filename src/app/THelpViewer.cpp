@@ -9,6 +9,8 @@
 
 THelpViewer::THelpViewer(QWidget *parent) : QDialog(parent)
 {
+    // The manual is compiled into the window library.
+    Q_INIT_RESOURCE(help);
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Vantor '95 Help"));
     txtHelp = new QTextBrowser(this);

@@ -79,3 +79,23 @@ bool AtomicFile::read(const std::string &path, std::string &content)
     ::close(fd);
     return true;
 }
+
+bool AtomicFile::readLines(const std::string &path, std::vector<std::string> &lines)
+{
+    lines.clear();
+    std::string content;
+    if (!read(path, content))
+        return false;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        size_t len = end - start;
+        if (len > 0 && content[start + len - 1] == '\r')
+            --len;
+        lines.push_back(content.substr(start, len));
+        start = end + 1;
+    }
+    return true;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // Replaces a file's whole content so that a failure at any point leaves the
 // old file as it was: the new content goes to a temporary file in the same
@@ -10,4 +11,7 @@ namespace AtomicFile {
 bool write(const std::string &path, const std::string &content);
 // Reads a whole file. False when it cannot be opened or read.
 bool read(const std::string &path, std::string &content);
+// Reads a text file as lines: split at LF, a CR before it dropped, the last
+// line kept even without its LF. False when it cannot be opened or read.
+bool readLines(const std::string &path, std::vector<std::string> &lines);
 }

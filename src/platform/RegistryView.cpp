@@ -73,18 +73,10 @@ std::string programOf(const std::string &line)
 }
 
 // The absolute paths a desktop entry names, from its [Desktop Entry] group.
-void readDesktopEntry(const std::string &content, std::vector<std::pair<std::string, std::string>> &values)
+void readDesktopEntry(const std::vector<std::string> &lines, std::vector<std::pair<std::string, std::string>> &values)
 {
     bool inGroup = false;
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        std::string line = content.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string &line : lines) {
         if (!line.empty() && line[0] == '[') {
             inGroup = line == "[Desktop Entry]";
             continue;
@@ -189,23 +181,18 @@ std::optional<RegistryView::Key> RegistryView::open(RegistryRoot root, const std
                                  [&](const Entry &e) { return strcasecmp(e.name.c_str(), parts[1].c_str()) == 0; });
     if (it == all.end())
         return std::nullopt;
-    std::string content;
-    if (!AtomicFile::read(it->file, content))
+    std::vector<std::string> lines;
+    if (!AtomicFile::readLines(it->file, lines))
         return std::nullopt;
     key.path_ = "\\SOFTWARE\\" + it->name;
     if (it->package) {
-        size_t s = 0;
         int n = 0;
-        while (s < content.size()) {
-            size_t e = content.find('\n', s);
-            if (e == std::string::npos)
-                e = content.size();
-            if (e > s)
-                key.values_.emplace_back(std::to_string(++n), content.substr(s, e - s));
-            s = e + 1;
+        for (std::string &line : lines) {
+            if (!line.empty())
+                key.values_.emplace_back(std::to_string(++n), std::move(line));
         }
     } else {
-        readDesktopEntry(content, key.values_);
+        readDesktopEntry(lines, key.values_);
     }
     key.byName_.reserve(key.values_.size());
     for (size_t i = 0; i < key.values_.size(); ++i)

@@ -22,20 +22,12 @@ bool FoldersFile::read(std::vector<std::string> &folders, const std::string &fil
     folders.clear();
     if (!PathInfo::exists(file))
         return false;
-    std::string content;
-    if (!AtomicFile::read(file, content))
+    std::vector<std::string> lines;
+    if (!AtomicFile::readLines(file, lines))
         return true;
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        std::string line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string &line : lines) {
         if (!line.empty())
             folders.push_back(withSlash(line));
-        start = end + 1;
     }
     return true;
 }

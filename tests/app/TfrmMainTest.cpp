@@ -1,0 +1,259 @@
+#include "app/AppState.h"
+#include "app/IniFile.h"
+#include "app/THelpViewer.h"
+#include "app/TfrmAbout.h"
+#include "app/TfrmMain.h"
+#include "common/TModal.h"
+#include "common/TShell.h"
+#include "safety/FoldersFile.h"
+#include "safety/NonDeleteList.h"
+#include "safety/TfrmNoDelete.h"
+#include "stats/TfrmStatistics.h"
+#include "support/FakeSoftware.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestEnv.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+namespace {
+using Handler = void (TfrmMain::*)();
+const std::vector<Handler> guarded = {&TfrmMain::btDuplicateClick, &TfrmMain::btFileHogClick,
+                                      &TfrmMain::btFilesClick,     &TfrmMain::btDirHogsClick,
+                                      &TfrmMain::btCleanClick,     &TfrmMain::btBrowseClick,
+                                      &TfrmMain::btClearCacheClick};
+
+QPushButton *button(QWidget &w, const char *name) { return w.findChild<QPushButton *>(name); }
+}
+
+TEST(TfrmMain, GuardRefusesEveryFinderUntilABuildWritesTheList)
+{
+    ScriptedDialogs d;
+    FakeSoftware s;
+    s.package("tool", s.tree.dir("opt/tool") + "/tool\n");
+    TfrmMain w;
+    w.show();
+    ASSERT_TRUE(nonDeleteList().listMissing());
+
+    TModal::push([](QDialog *dlg) { dlg->reject(); }); // must stay unused
+    for (const Handler h : guarded)
+        (w.*h)();
+    EXPECT_EQ(d.count(TfrmMain::guardMessage), 7);
+    EXPECT_EQ(d.boxes.size(), 7u);
+    EXPECT_EQ(d.last()->kind, Dialogs::Kind::Error);
+    EXPECT_EQ(TModal::pending(), 1u);
+    TModal::clear();
+
+    // The list window builds from the fake software and closes; the lists
+    // are reloaded at once.
+    bool opened = false;
+    TModal::push([&](QDialog *dlg) {
+        auto *nd = qobject_cast<TfrmNoDelete *>(dlg);
+        ASSERT_TRUE(nd);
+        opened = true;
+        nd->sources = s.sources();
+        d.answer(Dialogs::Answer::Yes);
+        nd->btBuildClick();
+        nd->btCloseClick();
+    });
+    w.btBuildClick();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(TempTree::exists(FoldersFile::path()));
+    EXPECT_FALSE(nonDeleteList().listMissing());
+    EXPECT_EQ(nonDeleteList().test(s.tree.path("opt/tool/tool"), true), 3);
+
+    d.boxes.clear();
+    for (const Handler h : guarded)
+        (w.*h)();
+    EXPECT_TRUE(d.boxes.empty());
+    EXPECT_TRUE(w.checkExceptionList());
+}
+
+TEST(TfrmMain, GuardMessageText)
+{
+    EXPECT_EQ(TfrmMain::guardMessage, "The list of deletion exceptions has not been created yet.  Click on the Build "
+                                      "Non-Delete List button to initialize.");
+}
+
+TEST(TfrmMain, DuplicateAndFileHogButtonsSetTheMode)
+{
+    ScriptedDialogs d;
+    TfrmMain w;
+    w.btFileHogClick();
+    EXPECT_FALSE(AppState::dupMode);
+    w.btDuplicateClick();
+    EXPECT_TRUE(AppState::dupMode);
+    w.btFileHogClick();
+    EXPECT_FALSE(AppState::dupMode);
+}
+
+TEST(TfrmMain, ShowReadsTheArchiveFolderAndReloadsTheLists)
+{
+    ScriptedDialogs d;
+    IniFile().writeString("ZipFile", "Path", "/srv/archives");
+    ASSERT_TRUE(FoldersFile::write({"/srv/kept/"}));
+    nonDeleteList().setLists({}, {}, {"/etc/"}, true);
+    nonDeleteList().test("/etc/hosts", true);
+    TfrmMain w;
+    w.show();
+    EXPECT_EQ(AppState::defaultZipPath, "/srv/archives");
+    EXPECT_FALSE(nonDeleteList().listMissing());
+    EXPECT_TRUE(nonDeleteList().lastTestedFolder().empty());
+    EXPECT_EQ(nonDeleteList().test("/srv/kept/a", true), 3);
+    w.hide();
+
+    // Each show reads the setting afresh; without one the default applies.
+    IniFile().writeString("ZipFile", "Path", "");
+    w.show();
+    EXPECT_EQ(AppState::defaultZipPath, "");
+    EXPECT_EQ(AppState::zipFolder(), TestEnv::home() + "/VantorArchives");
+    EXPECT_FALSE(w.usesGradient());
+}
+
+TEST(TfrmMain, LowColourDepthUsesTheGradient)
+{
+    TfrmMain w;
+    w.applyBackground(8);
+    EXPECT_TRUE(w.usesGradient());
+    EXPECT_EQ(w.palette().brush(QPalette::Window).style(), Qt::LinearGradientPattern);
+    w.applyBackground(16);
+    EXPECT_FALSE(w.usesGradient());
+    EXPECT_EQ(w.palette().brush(QPalette::Window).style(), Qt::TexturePattern);
+}
+
+TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
+{
+    TfrmMain w;
+    EXPECT_EQ(w.windowTitle(), "Vantor '95 Version 2.9a from Brackwell Corporation");
+    EXPECT_EQ(w.minimumSize(), QSize(557, 428));
+    EXPECT_EQ(w.maximumSize(), QSize(557, 428));
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    struct Row {
+        const char *name, *caption, *hint;
+        bool enabled;
+    };
+    const Row rows[] = {
+        {"btDuplicate", "&Duplicate files", "Locate duplicate files", false},
+        {"btFileHog", "&File hogs", "Locate large files", false},
+        {"btFiles", "Files &accessed", "Locate old and recent files", false},
+        {"btDirHogs", "Folder &hogs", "Locate folders taking the most space", false},
+        {"btClean", "&Quick clean", "Quickly clean up temporary files", false},
+        {"btStatistic", "&Statistics", "Compute disk statistics", false},
+        {"btBrowse", "&Browse", "Browse through disks/folders", false},
+        {"btClearCache", "&Clear internet files", "Clean up web browser cache folders", false},
+        {"btZip", "&Unzip archive files", "Unzip files that have been zipped up by Vantor (compressed)", false},
+        {"btBuild", "Build &non-delete list",
+         "Build list of folders that will not be deleted in Vantor without warning", true},
+        {"btReach", "Ab&out", "", true},
+        {"btHelp", "H&elp", "", true},
+        {"btClose", "E&xit", "Quit and close ", true},
+    };
+    for (const Row &r : rows) {
+        QPushButton *b = button(w, r.name);
+        ASSERT_TRUE(b) << r.name;
+        EXPECT_EQ(b->text(), r.caption);
+        EXPECT_EQ(b->toolTip(), r.hint);
+        EXPECT_EQ(b->isEnabled(), r.enabled) << r.name;
+    }
+    // Two columns of five, the left one first.
+    const auto pos = [&](const char *n) { return button(w, n)->mapTo(&w, QPoint(0, 0)); };
+    EXPECT_LT(pos("btDuplicate").x(), pos("btStatistic").x());
+    EXPECT_EQ(pos("btDuplicate").y(), pos("btStatistic").y());
+    EXPECT_LT(pos("btDuplicate").y(), pos("btClean").y());
+    EXPECT_LT(pos("btBuild").y(), pos("btReach").y());
+    EXPECT_EQ(w.findChild<QLabel *>("EsLabel2")->text(), "Brackwell Corporation");
+}
+
+TEST(TfrmMain, StatisticsIsOneWindowShownModelessly)
+{
+    TfrmMain w;
+    w.btStatisticClick();
+    TfrmStatistics *first = &TfrmStatistics::instance();
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_FALSE(first->isModal());
+    first->hide();
+    w.btStatisticClick();
+    EXPECT_EQ(&TfrmStatistics::instance(), first);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->windowTitle(), "File Statistics Not Yet Collected");
+    first->hide();
+}
+
+TEST(TfrmMain, AboutOpensModallyFromTheButtonAndTheMakerLabels)
+{
+    ScriptedDialogs d;
+    TfrmMain w;
+    w.show();
+    int opened = 0;
+    const auto about = [&](QDialog *dlg) {
+        EXPECT_TRUE(qobject_cast<TfrmAbout *>(dlg));
+        EXPECT_EQ(dlg->windowTitle(), "How to contact us");
+        EXPECT_EQ(dlg->parentWidget(), &w);
+        ++opened;
+        dlg->accept();
+    };
+    TModal::push(about);
+    w.btReachClick();
+    TModal::push(about);
+    QTest::mouseClick(w.findChild<QLabel *>("EsLabel3"), Qt::LeftButton);
+    EXPECT_EQ(opened, 2);
+    // Closed tools are destroyed.
+    EXPECT_TRUE(w.findChildren<TfrmAbout *>().isEmpty());
+}
+
+TEST(TfrmAbout, HomePageButtonReportsABrowserThatDoesNotStart)
+{
+    ScriptedDialogs d;
+    QUrl asked;
+    bool result = false;
+    const auto old = TShell::setOpener([&](const QUrl &u) {
+        asked = u;
+        return result;
+    });
+    TfrmAbout w;
+    w.show();
+    EXPECT_EQ(w.size(), QSize(480, 356));
+    auto *web = w.findChild<QPushButton *>("btWeb");
+    EXPECT_EQ(web->text(), "Brackwell Home Page");
+    EXPECT_EQ(web->toolTip(), "Launch your browser to Brackwell Home Page");
+    EXPECT_TRUE(w.findChild<QPushButton *>("OKButton")->isDefault());
+    web->click();
+    EXPECT_EQ(asked, QUrl(TfrmAbout::webAddress));
+    ASSERT_EQ(d.boxes.size(), 1u);
+    EXPECT_EQ(d.last()->text, "Unable to start web browser. Make sure you have it properly set-up on your system.");
+    EXPECT_EQ(d.last()->kind, Dialogs::Kind::Error);
+    EXPECT_TRUE(w.isVisible());
+    result = true;
+    web->click();
+    EXPECT_EQ(d.boxes.size(), 1u);
+    TShell::setOpener(old);
+}
+
+TEST(TfrmMain, HelpShowsTheManualAtTopicOne)
+{
+    TfrmMain w;
+    w.btHelpClick();
+    THelpViewer *h = w.helpViewer();
+    ASSERT_TRUE(h);
+    EXPECT_TRUE(h->isVisible());
+    EXPECT_FALSE(h->isModal());
+    EXPECT_EQ(h->txtHelp->source().fragment(), "topic1");
+    EXPECT_TRUE(h->txtHelp->toPlainText().contains("non-delete list"));
+    w.btHelpClick();
+    EXPECT_EQ(w.helpViewer(), h);
+}
+
+TEST(TfrmMain, ClosingTheWindowEndsTheProgram)
+{
+    TfrmMain w;
+    int closed = 0;
+    QObject::connect(&w, &TfrmMain::closed, [&] { ++closed; });
+    w.show();
+    button(w, "btClose")->click();
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(w.isVisible());
+}
