@@ -25,8 +25,9 @@ void NonDeleteList::Level::add(const std::string &folder)
         sortedKeys.push_back(key);
     // A folder reached through a symbolic link (/bin on a merged /usr, a
     // package's /lib/x86_64-linux-gnu) is protected under its real name too,
-    // because the walker reports files by their real folders.
-    const std::string real = PathInfo::resolved(entry);
+    // because the walker reports files by their real folders. A relative
+    // entry (a "." in PATH) names no fixed folder and is not resolved.
+    const std::string real = entry[0] == '/' ? PathInfo::resolved(entry) : std::string();
     if (!real.empty()) {
         const std::string realKey = FoldersFile::caseKey(FoldersFile::withSlash(real));
         if (exact.insert(realKey).second)

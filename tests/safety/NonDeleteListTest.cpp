@@ -106,6 +106,14 @@ TEST(NonDeleteList, LinkedFoldersAreProtectedUnderTheirRealNames)
     EXPECT_EQ(l.test(real + "/ls", true), 2);
     EXPECT_EQ(l.test(t.path("bin/ls"), true), 2);
     EXPECT_EQ(l.lbSearchPath(), (Folders{t.path("bin/")})); // shown as found
+    // A relative entry does not stand for the current folder.
+    char cwd[4096];
+    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(::chdir(real.c_str()), 0);
+    l.setLists({}, {"."}, {});
+    EXPECT_EQ(l.test(real + "/ls", true), 0);
+    EXPECT_EQ(l.test("./ls", true), 2);
+    ASSERT_EQ(::chdir(cwd), 0);
 }
 
 TEST(NonDeleteList, RememberedFolderKeepsItsModeAndIsForgotten)
