@@ -9,6 +9,7 @@
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -184,7 +185,23 @@ struct State {
     // Cache of the last list, keyed on what it was built from.
     std::string cacheKey;
     std::vector<Drive> cached;
+    // The list is read again at most once a second unless drives.ini changed,
+    // so callers may ask for the drive of each file they handle.
+    std::chrono::steady_clock::time_point readAt;
+    std::string iniSignature;
 };
+
+// Identifies the drives.ini a list was built from: its path and, when it
+// exists, its inode, size and modification time.
+std::string iniSignature(const std::string &path)
+{
+    struct stat st;
+    std::string sig = path;
+    if (::stat(path.c_str(), &st) == 0)
+        sig += '|' + std::to_string(st.st_ino) + '|' + std::to_string(st.st_size) + '|'
+            + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+    return sig;
+}
 
 State &state()
 {
@@ -467,11 +484,18 @@ std::vector<Drive> Drives::list()
     State &s = state();
     if (!s.fixed.empty())
         return s.fixed;
+    const auto now = std::chrono::steady_clock::now();
+    const std::string iniPath = Paths::settingsFile("drives.ini");
+    const std::string sig = s.mapping.empty() ? iniSignature(iniPath) : std::string();
+    if (!s.cached.empty() && sig == s.iniSignature && now - s.readAt < std::chrono::seconds(1))
+        return s.cached;
+    s.readAt = now;
+    s.iniSignature = sig;
     const std::string mountText = readFile("/proc/self/mountinfo");
     std::map<char, std::string> mapping = s.mapping;
     std::string iniText;
     if (mapping.empty()) {
-        iniText = readFile(Paths::settingsFile("drives.ini"));
+        iniText = readFile(iniPath);
         mapping = readDrivesIni(iniText);
     }
     std::string key = mountText;
