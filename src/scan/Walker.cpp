@@ -23,9 +23,7 @@ void Walker::scanAllDrives(const QStringList &checkedEntries)
 {
     if (running())
         return;
-    scanAborted = false;
-    kept_ = 0;
-    fullShown_ = false;
+    reset();
     for (const QString &entry : checkedEntries) {
         if (scanAborted)
             break;
@@ -190,6 +188,13 @@ void Walker::scanFiles(DirReader &dir)
         file_.written = file_.accessed = file_.created = 0;
         folderDone(file_);
     }
+}
+
+void Walker::reset()
+{
+    scanAborted = false;
+    kept_ = 0;
+    fullShown_ = false;
 }
 
 void Walker::abortByUser(bool plainBox)

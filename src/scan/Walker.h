@@ -61,8 +61,8 @@ public:
     // error "Can't open drive " + the entry's text.
     std::function<void(const QString &entry)> cannotOpen;
     // Called after the files of each folder were visited (folder hogs build
-    // their line here): the folder text, full path, and whether the walk was
-    // aborted meanwhile.
+    // their line here), with a record whose name, path, folder and
+    // folderText are the folder's.
     std::function<void(const FoundFile &folder)> folderDone;
 
     // --- Running ------------------------------------------------------------
@@ -80,6 +80,10 @@ public:
 
     // --- Abort and capacity ---------------------------------------------------
     bool scanAborted = false;
+    // Clears the abort flag, the kept count and the full-collection warning
+    // (scanAllDrives does this itself; call it before walking single drives
+    // or folders with scanDrive or scanFolder).
+    void reset();
     // btAbortClick: sets the abort flag and shows "LIST INCOMPLETE ...
     // ABORTED BY USER" as a warning (or as a plain box when plainBox is set).
     // The window hides its Abort button.
