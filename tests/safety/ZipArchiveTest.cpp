@@ -2,6 +2,7 @@
 #include "safety/ZipArchive.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
+#include "ZipTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -37,15 +38,6 @@ std::string quote(const std::string &s)
     for (char c : s)
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
-}
-
-std::string randomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto &c : s)
-        c = char(gen());
-    return s;
 }
 
 std::string text(size_t n)

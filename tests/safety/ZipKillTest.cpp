@@ -8,6 +8,7 @@
 #include "safety/ZipArchive.h"
 #include "safety/ZipRun.h"
 #include "support/TempTree.h"
+#include "ZipTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -28,15 +29,6 @@ void killAtStep(const char *, size_t)
         raise(SIGKILL);
 }
 
-std::string noise(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto &c : s)
-        c = char(gen());
-    return s;
-}
-
 std::map<std::string, std::string> makeFiles(const TempTree &t)
 {
     std::map<std::string, std::string> files;
@@ -44,9 +36,9 @@ std::map<std::string, std::string> makeFiles(const TempTree &t)
     for (int i = 0; i < 6; ++i)
         add("c/docs/note" + std::to_string(i) + ".txt", std::string(size_t(200 + 3000 * i), char('a' + i)));
     add("c/docs/empty.txt", "");
-    static const std::string big = noise(4 * 1024 * 1024 + 300000, 1);
+    static const std::string big = randomBytes(4 * 1024 * 1024 + 300000, 1);
     add("c/media/noise.bin", big); // streamed, then stored
-    add("e/stick/a.dat", noise(700, 2));
+    add("e/stick/a.dat", randomBytes(700, 2));
     add("e/stick/deep/b.txt", "on the other drive");
     return files;
 }

@@ -1,0 +1,130 @@
+#include "safety/TfrmZipOptions.h"
+
+#include "app/AppState.h"
+#include "app/IniFile.h"
+#include "common/Dialogs.h"
+#include "common/TShadowLabel.h"
+#include "common/Text.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+namespace {
+QLabel *label(QWidget *parent, const char *name, const QString &text, int x, int y, int w)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(x, y, w, 18);
+    return l;
+}
+}
+
+TfrmZipOptions::TfrmZipOptions(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TfrmZipOptions"));
+    setWindowTitle(QStringLiteral("Archive Zip File Options"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(452, 262);
+
+    lblHeading = new TShadowLabel(QStringLiteral("Archive Zip File options"), QStringLiteral("Times New Roman"), 24,
+                                  this);
+    lblHeading->setObjectName(QStringLiteral("lblHeading"));
+    lblHeading->setColours(QColor(0, 0, 128), QColor(128, 128, 128));
+    lblHeading->setGeometry(8, 6, 436, 34);
+
+    Label1 = label(this, "Label1", QStringLiteral("Store Zip Archive Files in this folder:"), 12, 48, 420);
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setReadOnly(true);
+    Edit1->setToolTip(QStringLiteral("Click on the button on the right to change"));
+    QPalette grey = Edit1->palette();
+    grey.setColor(QPalette::Base, grey.color(QPalette::Window));
+    Edit1->setPalette(grey);
+    Edit1->setGeometry(12, 68, 396, 24);
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setText(QStringLiteral("..."));
+    SpeedButton1->setGeometry(412, 68, 28, 24);
+    Label2 = label(this, "Label2", QStringLiteral("Note: the zip folder can be on the network on a different machine!"),
+                   12, 96, 430);
+
+    Label3 = label(this, "Label3", QStringLiteral("Comment to be inserted into Archive Zip file:"), 12, 130, 420);
+    Edit2 = new QLineEdit(this);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setMaxLength(80);
+    Edit2->setGeometry(12, 150, 428, 24);
+    Label4 = label(this, "Label4",
+                   QStringLiteral("Note: Comments make it much easier to identify archive zip files later."), 12, 178,
+                   430);
+
+    btOK = new QPushButton(QStringLiteral("OK"), this);
+    btOK->setObjectName(QStringLiteral("btOK"));
+    btOK->setDefault(true);
+    btOK->setGeometry(266, 222, 84, 28);
+    btCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    btCancel->setGeometry(356, 222, 84, 28);
+
+    setTabOrder(Edit2, SpeedButton1);
+    setTabOrder(SpeedButton1, btOK);
+    setTabOrder(btOK, btCancel);
+
+    connect(SpeedButton1, &QToolButton::clicked, this, &TfrmZipOptions::SpeedButton1Click);
+    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TfrmZipOptions::showEvent(QShowEvent *event)
+{
+    readSettings();
+    QDialog::showEvent(event);
+    Edit2->setFocus();
+}
+
+void TfrmZipOptions::readSettings()
+{
+    IniFile ini;
+    AppState::defaultZipPath = ini.readString(QStringLiteral("ZipFile"), QStringLiteral("Path"), QStringLiteral("C:\\"));
+    folder_ = AppState::zipFolder();
+    Edit1->setText(displayName(folder_));
+    zipComment = ini.readString(QStringLiteral("ZipFile"), QStringLiteral("Comment"), QString()).left(80);
+    Edit2->setText(zipComment);
+}
+
+void TfrmZipOptions::writeSettings()
+{
+    AppState::defaultZipPath = QFile::decodeName(QByteArray::fromStdString(folder_));
+    zipComment = Edit2->text();
+    try {
+        IniFile ini;
+        ini.writeString(QStringLiteral("ZipFile"), QStringLiteral("Path"), AppState::defaultZipPath);
+        ini.writeString(QStringLiteral("ZipFile"), QStringLiteral("Comment"), zipComment);
+    } catch (const IniWriteError &e) {
+        dialogs().showError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TfrmZipOptions::SpeedButton1Click()
+{
+    if (const auto chosen = dialogs().chooseFolder(QStringLiteral("Location of archive zip files"), folder_)) {
+        folder_ = *chosen;
+        while (folder_.size() > 1 && folder_.back() == '/')
+            folder_.pop_back();
+        Edit1->setText(displayName(folder_));
+    }
+}
+
+void TfrmZipOptions::done(int result)
+{
+    writeSettings();
+    QDialog::done(result);
+}
