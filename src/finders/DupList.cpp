@@ -1,0 +1,325 @@
+#include "finders/DupList.h"
+
+#include "common/FoldCompare.h"
+#include "common/Text.h"
+#include "platform/FileTypes.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+using DupLine::Field;
+
+constexpr uint32_t kNoStamp = 65536;
+inline uint32_t dateKey(DosDateTime s) { return s == 0 ? kNoStamp : s >> 16; }
+inline uint32_t timeKey(DosDateTime s) { return s == 0 ? kNoStamp : s & 0xffff; }
+
+// Ranks of texts: equal texts (without regard to case) share a rank, and
+// ranks ascend with the texts.
+std::vector<uint32_t> rankTexts(const std::vector<std::string> &texts)
+{
+    std::vector<uint32_t> idx(texts.size());
+    std::iota(idx.begin(), idx.end(), 0u);
+    std::sort(idx.begin(), idx.end(), [&](uint32_t a, uint32_t b) { return foldCompare(texts[a], texts[b]) < 0; });
+    std::vector<uint32_t> rank(texts.size());
+    uint32_t r = 0;
+    for (size_t i = 0; i < idx.size(); ++i) {
+        if (i > 0 && foldCompare(texts[idx[i - 1]], texts[idx[i]]) != 0)
+            ++r;
+        rank[idx[i]] = r;
+    }
+    return rank;
+}
+
+std::vector<std::string> utf8(const std::vector<QString> &texts)
+{
+    std::vector<std::string> out;
+    out.reserve(texts.size());
+    for (const QString &t : texts)
+        out.push_back(t.toStdString());
+    return out;
+}
+
+// Texts of one 16-bit stamp half, ranked, for the keys present.
+void rankStampTexts(const std::vector<bool> &present, QString (*text)(uint32_t key), std::vector<QString> &texts,
+                    std::vector<uint32_t> &ranks)
+{
+    texts.assign(kNoStamp + 1, QString());
+    ranks.assign(kNoStamp + 1, 0);
+    std::vector<uint32_t> keys;
+    std::vector<QString> found;
+    for (uint32_t k = 0; k <= kNoStamp; ++k)
+        if (present[k]) {
+            keys.push_back(k);
+            texts[k] = text(k);
+            found.push_back(texts[k]);
+        }
+    const std::vector<uint32_t> r = rankTexts(utf8(found));
+    for (size_t i = 0; i < keys.size(); ++i)
+        ranks[keys[i]] = r[i];
+}
+
+QString dateOfKey(uint32_t k)
+{
+    // Any non-zero time half: the date text depends on the date half only.
+    return k == kNoStamp ? QString() : dosDateText((k << 16) | 1);
+}
+
+QString timeOfKey(uint32_t k)
+{
+    return k == kNoStamp ? QString() : dosTimeText((1u << 21) | (1u << 16) | k);
+}
+}
+
+void DupList::reset(bool dupMode, int criterion)
+{
+    clear();
+    dupMode_ = dupMode;
+    criterion_ = (criterion >= 0 && criterion <= 6) ? criterion : 0;
+}
+
+void DupList::clear()
+{
+    const bool mode = dupMode_;
+    const int criterion = criterion_;
+    *this = DupList();
+    dupMode_ = mode;
+    criterion_ = criterion;
+}
+
+uint32_t DupList::typeOf(std::string_view name)
+{
+    const size_t dot = name.rfind('.');
+    const std::string ext = dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+    auto it = typeOfExt_.find(ext);
+    if (it != typeOfExt_.end())
+        return it->second;
+    const uint32_t t = uint32_t(types_.size());
+    types_.push_back(ext.empty() ? QString() : fileTypeName(QString::fromUtf8(ext.data(), qsizetype(ext.size()))));
+    typeOfExt_.emplace(ext, t);
+    return t;
+}
+
+bool DupList::add(std::string_view folder, std::string_view name, int64_t size, DosDateTime written,
+                  DosDateTime accessed)
+{
+    if (count_ >= kCapacity || name.size() > 0xffff || name.size() > kPoolChunk)
+        return false;
+    if (folders_.empty() || folders_.back() != folder)
+        folders_.emplace_back(folder);
+    if (pool_.empty() || poolUsed_ + name.size() > kPoolChunk) {
+        if (pool_.size() >= (size_t(1) << 32) / kPoolChunk)
+            return false;
+        pool_.push_back(std::make_unique_for_overwrite<char[]>(kPoolChunk));
+        poolUsed_ = 0;
+    }
+    const size_t id = count_;
+    if ((id >> kChunkBits) >= chunks_.size())
+        chunks_.push_back(std::make_unique_for_overwrite<Entry[]>(size_t(1) << kChunkBits));
+    Entry &e = entry(uint32_t(id));
+    e.size = size;
+    e.folder = uint32_t(folders_.size() - 1);
+    e.nameAt = uint32_t((pool_.size() - 1) * kPoolChunk + poolUsed_);
+    e.nameLen = uint16_t(name.size());
+    e.type = typeOf(name);
+    e.written = written;
+    e.accessed = accessed;
+    std::copy(name.begin(), name.end(), pool_.back().get() + poolUsed_);
+    poolUsed_ += name.size();
+    ++count_;
+    ranked_ = false;
+    return true;
+}
+
+std::string_view DupList::name(uint32_t id) const
+{
+    const Entry &e = entry(id);
+    return {pool_[e.nameAt / kPoolChunk].get() + e.nameAt % kPoolChunk, e.nameLen};
+}
+
+const std::string &DupList::folder(uint32_t id) const { return folders_[entry(id).folder]; }
+
+int64_t DupList::size(uint32_t id) const { return entry(id).size; }
+
+std::string DupList::path(uint32_t id) const { return joinPath(folder(id), std::string(name(id))); }
+
+void DupList::rank()
+{
+    if (ranked_)
+        return;
+    // Sizes: distinct values, their texts and the texts' order.
+    std::vector<int64_t> all(count_);
+    for (size_t i = 0; i < count_; ++i)
+        all[i] = entry(uint32_t(i)).size;
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    sizes_ = std::move(all);
+    sizeTexts_.clear();
+    sizeTexts_.reserve(sizes_.size());
+    for (int64_t s : sizes_)
+        sizeTexts_.push_back(formatThousands(s));
+    sizeRank_ = rankTexts(utf8(sizeTexts_));
+    sizeOf_.resize(count_);
+    for (size_t i = 0; i < count_; ++i)
+        sizeOf_[i] = uint32_t(std::lower_bound(sizes_.begin(), sizes_.end(), entry(uint32_t(i)).size) - sizes_.begin());
+
+    // Dates and times: one text per 16-bit half present.
+    std::vector<bool> dates(kNoStamp + 1), times(kNoStamp + 1);
+    for (size_t i = 0; i < count_; ++i) {
+        const Entry &e = entry(uint32_t(i));
+        dates[dateKey(e.written)] = true;
+        dates[dateKey(e.accessed)] = true;
+        times[timeKey(e.written)] = true;
+    }
+    rankStampTexts(dates, dateOfKey, dateTexts_, dateRank_);
+    rankStampTexts(times, timeOfKey, timeTexts_, timeRank_);
+
+    folderRank_ = rankTexts(folders_);
+    typeRank_ = rankTexts(utf8(types_));
+    ranked_ = true;
+}
+
+int DupList::compareField(Field f, uint32_t ia, uint32_t ib) const
+{
+    auto cmp = [](uint32_t x, uint32_t y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    const Entry &a = entry(ia);
+    const Entry &b = entry(ib);
+    switch (f) {
+    case Field::Name:
+        return foldCompare(name(ia), name(ib));
+    case Field::Size:
+        return a.size == b.size ? 0 : cmp(sizeRank_[sizeOf_[ia]], sizeRank_[sizeOf_[ib]]);
+    case Field::Date:
+        return cmp(dateRank_[dateKey(a.written)], dateRank_[dateKey(b.written)]);
+    case Field::Time:
+        return cmp(timeRank_[timeKey(a.written)], timeRank_[timeKey(b.written)]);
+    case Field::Access:
+        return cmp(dateRank_[dateKey(a.accessed)], dateRank_[dateKey(b.accessed)]);
+    case Field::Folder:
+        return cmp(folderRank_[a.folder], folderRank_[b.folder]);
+    case Field::Type:
+        return cmp(typeRank_[a.type], typeRank_[b.type]);
+    default:
+        return 0;
+    }
+}
+
+bool DupList::keysEqual(uint32_t a, uint32_t b) const
+{
+    for (Field f : DupLine::keyFields(criterion_))
+        if (compareField(f, a, b) != 0)
+            return false;
+    return true;
+}
+
+std::vector<uint32_t> DupList::sorted()
+{
+    rank();
+    // The fields in the order they decide: the key's first, then the rest
+    // in line order (file hogs: the path as its folder and then its name).
+    std::vector<Field> fields;
+    if (dupMode_) {
+        fields = DupLine::keyFields(criterion_);
+        std::vector<std::pair<int, Field>> rest;
+        for (int f = 0; f < Field::FieldCount; ++f)
+            if (std::find(fields.begin(), fields.end(), Field(f)) == fields.end())
+                rest.emplace_back(DupLine::position(criterion_, Field(f)), Field(f));
+        std::sort(rest.begin(), rest.end());
+        for (const auto &r : rest)
+            fields.push_back(r.second);
+    } else {
+        fields = {Field::Size, Field::Date, Field::Time, Field::Access, Field::Folder, Field::Name, Field::Type};
+    }
+
+    // Only lines whose size another line shares can join a run when the key
+    // holds the size, so the others need no place in the order.
+    const auto &key = DupLine::keyFields(criterion_);
+    const bool bySize = dupMode_ && std::find(key.begin(), key.end(), Field::Size) != key.end();
+    std::vector<uint32_t> order;
+    if (bySize) {
+        std::vector<uint32_t> seen(sizes_.size(), 0);
+        for (size_t i = 0; i < count_; ++i)
+            if (seen[sizeOf_[i]] < 2)
+                ++seen[sizeOf_[i]];
+        for (size_t i = 0; i < count_; ++i)
+            if (seen[sizeOf_[i]] >= 2)
+                order.push_back(uint32_t(i));
+    } else {
+        order.resize(count_);
+        std::iota(order.begin(), order.end(), 0u);
+    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        for (Field f : fields)
+            if (const int c = compareField(f, a, b))
+                return c < 0;
+        return a < b;
+    });
+    return order;
+}
+
+std::vector<uint32_t> DupList::addDups()
+{
+    const std::vector<uint32_t> order = sorted();
+    std::vector<uint32_t> out;
+    size_t i = 0;
+    while (i + 1 < order.size()) {
+        size_t j = i + 1;
+        while (j < order.size() && keysEqual(order[i], order[j]))
+            ++j;
+        if (j - i >= 2)
+            out.insert(out.end(), order.begin() + qsizetype(i), order.begin() + qsizetype(j));
+        i = j;
+    }
+    return out;
+}
+
+std::vector<uint32_t> DupList::reSort()
+{
+    std::vector<uint32_t> order = sorted();
+    std::reverse(order.begin(), order.end());
+    return order;
+}
+
+const QString &DupList::sizeText(uint32_t id) const
+{
+    return sizeTexts_[sizeOf_[id]];
+}
+
+const QString &DupList::dateText(DosDateTime s) const { return dateTexts_[dateKey(s)]; }
+
+const QString &DupList::timeText(DosDateTime s) const { return timeTexts_[timeKey(s)]; }
+
+const QString &DupList::folderText(uint32_t folder) const
+{
+    if (folderTexts_.size() != folders_.size())
+        folderTexts_.resize(folders_.size());
+    QString &t = folderTexts_[folder];
+    if (t.isNull())
+        t = displayName(folders_[folder]);
+    return t;
+}
+
+DupLine::Fields DupList::fields(uint32_t id)
+{
+    rank();
+    const Entry &e = entry(id);
+    DupLine::Fields f;
+    f.name = displayName(std::string(name(id)));
+    f.size = sizeText(id);
+    f.date = dateText(e.written);
+    f.time = timeText(e.written);
+    f.access = dateText(e.accessed);
+    f.folder = folderText(e.folder);
+    f.type = types_[e.type];
+    return f;
+}
+
+QString DupList::line(uint32_t id)
+{
+    const DupLine::Fields f = fields(id);
+    if (dupMode_)
+        return DupLine::formatDupLine(criterion_, f);
+    return DupLine::formatHogLine(f, displayName(path(id)));
+}
+
+QString DupList::key(uint32_t id) { return DupLine::stripPath(line(id), criterion_); }
