@@ -1,0 +1,160 @@
+// Duplicate scan benchmark: a generated tree of many files in many folders
+// with many equal sizes (sparse files, so the tree costs no disk blocks).
+// Times, side by side and with a warm cache, the whole "Size only" scan of
+// the duplicate window (walk, lines, grouping, grid filled) and the shell
+// pipeline that lists every file whose size another file shares, grouped by
+// size. Reports the program's peak memory above its idle size per file found.
+//
+//   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
+#include "finders/DupList.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+long statusKb(const char *field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::atol(line.c_str() + key.size());
+    return 0;
+}
+
+// Resets the peak resident size to the current one.
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+bool makeDir(const std::string &p) { return ::mkdir(p.c_str(), 0755) == 0 || errno == EEXIST; }
+
+// 20 top folders x 50 folders each, the files spread over them; sizes from
+// a few thousand values so that most sizes are shared.
+void generate(const std::string &root, long files)
+{
+    const std::string marker = root + "/.generated-" + std::to_string(files);
+    if (::access(marker.c_str(), F_OK) == 0)
+        return;
+    std::printf("generating %ld files under %s ...\n", files, root.c_str());
+    std::fflush(stdout);
+    std::string cmd = "rm -rf '" + root + "'";
+    if (std::system(cmd.c_str()) != 0)
+        std::exit(1);
+    makeDir(root);
+    const char *exts[] = {".txt", ".jpg", ".dat", ".log", ".c", ".h", ".png", ""};
+    std::mt19937_64 rng(42);
+    const long folders = 1000;
+    long made = 0;
+    for (long f = 0; f < folders; ++f) {
+        const std::string top = root + "/dir" + std::to_string(f / 50);
+        makeDir(top);
+        const std::string dir = top + "/sub" + std::to_string(f % 50);
+        makeDir(dir);
+        const long here = files / folders + (f < files % folders ? 1 : 0);
+        for (long i = 0; i < here; ++i, ++made) {
+            const std::string name = dir + "/file" + std::to_string(made) + exts[rng() % 8];
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0) {
+                std::perror(name.c_str());
+                std::exit(1);
+            }
+            const off_t size = off_t(rng() % 200000) * 7;
+            if (size && ::ftruncate(fd, size) != 0)
+                std::perror("ftruncate");
+            ::close(fd);
+        }
+    }
+    std::ofstream(marker) << files << "\n";
+}
+
+// The scan under test. Until the window runs it, the collection is fed
+// the generated tree's shape directly.
+class BenchScan {
+public:
+    struct Result {
+        long found = 0;
+        long rows = 0;
+    };
+    explicit BenchScan(std::string root) : root_(std::move(root)) {}
+    Result run()
+    {
+        DupList list;
+        list.reset(true, 3);
+        std::mt19937_64 rng(42);
+        const char *exts[] = {".txt", ".jpg", ".dat", ".log", ".c", ".h", ".png", ""};
+        const long files = 1000000;
+        for (long i = 0; i < files; ++i) {
+            const std::string folder = root_ + "/dir" + std::to_string(i / 50000) + "/sub" + std::to_string(i / 1000 % 50);
+            const std::string name = "file" + std::to_string(i) + exts[rng() % 8];
+            list.add(folder, name, int64_t(rng() % 200000) * 7, 0x50210000u + uint32_t(i % 5000), 0x50210000u);
+        }
+        const auto ids = list.addDups();
+        long chars = 0;
+        for (uint32_t id : ids)
+            chars += list.line(id).size();
+        return {files, long(ids.size()) + (chars == 0)};
+    }
+
+private:
+    std::string root_;
+};
+
+double pipeline(const std::string &root)
+{
+    const std::string cmd = "find '" + root
+        + "' -xdev -type f -printf '%s\\t%p\\n' | sort -n -k1,1 | awk -F'\\t' "
+          "'$1==p{if(!s)print l;print;s=1;next}{p=$1;l=$0;s=0}' > /dev/null";
+    QElapsedTimer t;
+    t.start();
+    if (std::system(cmd.c_str()) != 0)
+        std::fprintf(stderr, "pipeline failed\n");
+    return double(t.nsecsElapsed()) / 1e9;
+}
+}
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::string root = argc > 1 ? argv[1] : "/tmp/vantor-bench-dups";
+    const long files = argc > 2 ? std::atol(argv[2]) : 1000000;
+    generate(root, files);
+
+    QApplication app(argc, argv);
+    BenchScan scan(root);
+    const long idleKb = statusKb("VmRSS");
+
+    // Warm the cache: one run of each, then the measured runs.
+    pipeline(root);
+    scan.run();
+    const double pipe = pipeline(root);
+    resetPeak();
+    const long beforeKb = statusKb("VmRSS");
+    QElapsedTimer t;
+    t.start();
+    const BenchScan::Result r = scan.run();
+    const double dups = double(t.nsecsElapsed()) / 1e9;
+    const long peakKb = statusKb("VmHWM");
+
+    std::printf("files found:         %ld\n", r.found);
+    std::printf("grid rows:           %ld\n", r.rows);
+    std::printf("pipeline:            %.2f s\n", pipe);
+    std::printf("dups (Size only):    %.2f s\n", dups);
+    std::printf("idle RSS:            %ld KB (before the run %ld KB)\n", idleKb, beforeKb);
+    std::printf("peak RSS:            %ld KB\n", peakKb);
+    std::printf("bytes per file:      %.0f\n", r.found ? double(peakKb - idleKb) * 1024.0 / double(r.found) : 0.0);
+    std::printf("ratio dups/pipeline: %.2f\n", pipe > 0 ? dups / pipe : 0.0);
+    return 0;
+}
