@@ -7,6 +7,8 @@
 //
 //   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
 #include "finders/DupList.h"
+#include "platform/Drives.h"
+#include "scan/Walker.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -80,32 +82,32 @@ void generate(const std::string &root, long files)
     std::ofstream(marker) << files << "\n";
 }
 
-// The scan under test. Until the window runs it, the collection is fed
-// the generated tree's shape directly.
+// The scan under test: the walker over the tree mapped as drive D and the
+// duplicate collection with its grouping and lines.
 class BenchScan {
 public:
     struct Result {
         long found = 0;
         long rows = 0;
     };
-    explicit BenchScan(std::string root) : root_(std::move(root)) {}
+    explicit BenchScan(std::string root) : root_(std::move(root)) { Drives::setMapping({{'D', root_}}); }
     Result run()
     {
         DupList list;
-        list.reset(true, 3);
-        std::mt19937_64 rng(42);
-        const char *exts[] = {".txt", ".jpg", ".dat", ".log", ".c", ".h", ".png", ""};
-        const long files = 1000000;
-        for (long i = 0; i < files; ++i) {
-            const std::string folder = root_ + "/dir" + std::to_string(i / 50000) + "/sub" + std::to_string(i / 1000 % 50);
-            const std::string name = "file" + std::to_string(i) + exts[rng() % 8];
-            list.add(folder, name, int64_t(rng() % 200000) * 7, 0x50210000u + uint32_t(i % 5000), 0x50210000u);
-        }
+        list.reset(true, DupLine::SizeOnly);
+        Walker walker;
+        walker.capacity = int64_t(DupList::kCapacity);
+        long found = 0;
+        walker.visitor = [&](const FoundFile &f) {
+            ++found;
+            return walker.keep() && list.add(f.folder, f.name, f.size, f.written, f.accessed);
+        };
+        walker.scanAllDrives({QStringLiteral("D:")});
         const auto ids = list.addDups();
         long chars = 0;
         for (uint32_t id : ids)
-            chars += list.line(id).size();
-        return {files, long(ids.size()) + (chars == 0)};
+            chars += list.line(id).size() + long(list.path(id).size());
+        return {found, long(ids.size()) + (chars == 0)};
     }
 
 private:
