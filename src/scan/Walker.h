@@ -77,6 +77,11 @@ public:
     // The walk stays on that folder's file system.
     void scanFolder(const std::string &root);
     bool running() const { return depth_ >= 0; }
+    // Levels below the walk's root of the folder being walked (0: the root);
+    // -1 when no walk runs. Lets folderDone tell main folders from deeper ones.
+    int depth() const { return depth_; }
+    // The walker must outlive its walk: a window refuses to close (or turns
+    // its close box into Abort) while running() is true.
 
     // --- Abort and capacity ---------------------------------------------------
     bool scanAborted = false;

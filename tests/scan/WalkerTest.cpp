@@ -397,8 +397,12 @@ TEST(Walker, FolderDoneFollowsEachFoldersFiles)
         events.push_back("file " + f.name);
         return true;
     };
-    w.folderDone = [&](const FoundFile &f) { events.push_back("done " + f.folder); };
+    w.folderDone = [&](const FoundFile &f) {
+        events.push_back("done " + std::to_string(w.depth()) + " " + f.name + " " + f.folder);
+    };
     w.scanAllDrives({entryOf('D')});
-    EXPECT_EQ(events, (std::vector<std::string>{"file b.txt", "done " + t.root() + "/A/B", "file a.txt",
-                                                "done " + t.root() + "/A", "done " + t.root() + "/"}));
+    const std::string base = t.root().substr(t.root().rfind('/') + 1);
+    EXPECT_EQ(events, (std::vector<std::string>{"file b.txt", "done 2 B " + t.root() + "/A/B", "file a.txt",
+                                                "done 1 A " + t.root() + "/A", "done 0 " + base + " " + t.root() + "/"}));
+    EXPECT_EQ(w.depth(), -1);
 }
