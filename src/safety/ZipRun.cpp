@@ -144,7 +144,11 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
             break;
         }
     }
-    archives.clear();
+    return r;
+}
+
+void ZipRun::finish(const Result &r)
+{
     if (r.files > 0) {
         try {
             IniFile().addZipTotals(r.files, r.bytes);
@@ -155,5 +159,4 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
     if (!r.aborted && !r.archiveFailed)
         dialogs().showMessage(QStringLiteral("Files deleted and stored in archive zip files in the folder \"")
                               + displayName(AppState::zipFolder()) + QLatin1Char('"'));
-    return r;
 }

@@ -54,12 +54,13 @@ public:
 
     Hooks hooks;
 
-    // Zips and deletes every file in order until abortRequested, adds the
-    // files zipped and deleted to the zip tallies, and shows the closing
-    // message unless the run was aborted or an archive failed. An archive that
-    // cannot be opened or created is reported once and ends the run; the files
-    // not yet zipped stay where they are.
+    // Zips and deletes every file in order until abortRequested. An archive
+    // that cannot be opened or created is reported once and ends the run; the
+    // files not yet zipped stay where they are.
     Result run(const std::vector<std::string> &files);
+    // After run(): adds the files zipped and deleted to the zip tallies and
+    // shows the closing message unless the run was aborted or an archive failed.
+    static void finish(const Result &result);
 
     // Opens (or creates) the archive of a drive for this run and sets its
     // comment. False, reported with showError, when that fails.

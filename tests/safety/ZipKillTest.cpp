@@ -50,7 +50,7 @@ std::map<std::string, std::string> makeFiles(const TempTree &t)
     RawFile::setFaultHook(killAtStep);
     ZipRun run("TempClean", "kill test", QDateTime(QDate(2027, 3, 1), QTime(9, 5)));
     run.hooks.pump = [] {};
-    run.run(paths);
+    ZipRun::finish(run.run(paths));
     _exit(0);
 }
 }

@@ -53,6 +53,15 @@ std::string contentOf(const std::string &zipPath, const std::string &name)
 }
 
 int64_t tally(const char *key) { return IniFile().readInt("Vantor", key, -1); }
+
+// The whole run as the deletion window makes it.
+ZipRun::Result runAll(ZipRun &run, const std::vector<std::string> &files)
+{
+    const ZipRun::Result r = run.run(files);
+    ZipRun::finish(r);
+    return r;
+}
+ZipRun::Result runAll(ZipRun &&run, const std::vector<std::string> &files) { return runAll(run, files); }
 }
 
 TEST(ZipRun, FilesOfTwoDrivesGoToOneArchivePerDriveAndAreDeleted)
@@ -64,7 +73,7 @@ TEST(ZipRun, FilesOfTwoDrivesGoToOneArchivePerDriveAndAreDeleted)
     ZipRun run("TempClean", "my comment", kRunTime);
     std::vector<std::string> started;
     run.hooks.fileStarted = [&](size_t i, const std::string &p) { started.push_back(std::to_string(i) + p); };
-    const ZipRun::Result r = run.run({a, b, a2});
+    const ZipRun::Result r = runAll(run, {a, b, a2});
 
     EXPECT_EQ(started, (std::vector<std::string>{"0" + a, "1" + b, "2" + a2}));
     const std::string zc = s.archive("Drive-C-TempClean01Mar270905.zip");
@@ -92,12 +101,12 @@ TEST(ZipRun, FilesOfTwoDrivesGoToOneArchivePerDriveAndAreDeleted)
     // The folder browser's empty tag; a second run in the same minute adds to
     // the same archive, and a name it already holds is refused.
     const std::string d = s.t.file("c/D.TXT", "d");
-    ZipRun("", "", kRunTime).run({d});
+    runAll(ZipRun("", "", kRunTime), {d});
     EXPECT_EQ(storedNames(s.archive("Drive-C-01Mar270905.zip")), std::vector<std::string>{"D.TXT"});
     const std::string again = s.t.file("c/TEMP/A.TMP", "new alpha");
     const std::string other = s.t.file("c/TEMP/B.TMP", "b");
     s.dlg.boxes.clear();
-    const ZipRun::Result r2 = ZipRun("TempClean", "my comment", kRunTime).run({again, other});
+    const ZipRun::Result r2 = runAll(ZipRun("TempClean", "my comment", kRunTime), {again, other});
     EXPECT_EQ(s.dlg.boxes.at(0).text, QString::fromStdString("Couldn't zip up file - " + again));
     EXPECT_EQ(s.dlg.boxes.at(0).kind, Dialogs::Kind::Error);
     EXPECT_TRUE(TempTree::exists(again));
@@ -125,7 +134,7 @@ TEST(ZipRun, FilesThatCannotBeReadOrDeletedStayAndAreReported)
         files.push_back(locked);
         files.push_back(keep);
     }
-    const ZipRun::Result r = ZipRun("Duplicates", "", kRunTime).run(files);
+    const ZipRun::Result r = runAll(ZipRun("Duplicates", "", kRunTime), files);
     chmod(s.t.path("c/ro").c_str(), 0755);
 
     EXPECT_FALSE(TempTree::exists(good));
@@ -163,7 +172,7 @@ TEST(ZipRun, AnArchiveThatCannotBeCreatedIsReportedOnceAndNothingIsDeleted)
     for (const auto &folder : folders) {
         AppState::defaultZipPath = QString::fromStdString(folder);
         s.dlg.boxes.clear();
-        const ZipRun::Result r = ZipRun("FileDates", "", kRunTime).run({a, b, e});
+        const ZipRun::Result r = runAll(ZipRun("FileDates", "", kRunTime), {a, b, e});
         EXPECT_TRUE(r.archiveFailed) << folder;
         EXPECT_EQ(r.files, 0);
         ASSERT_EQ(s.dlg.boxes.size(), 1u) << folder;
@@ -180,7 +189,7 @@ TEST(ZipRun, AnArchiveThatCannotBeCreatedIsReportedOnceAndNothingIsDeleted)
 
     // The default folder (~/VantorArchives) is made when first needed.
     AppState::defaultZipPath.clear();
-    EXPECT_EQ(ZipRun("FileDates", "", kRunTime).run({a}).files, 1);
+    EXPECT_EQ(runAll(ZipRun("FileDates", "", kRunTime), {a}).files, 1);
     EXPECT_TRUE(TempTree::exists(TestEnv::home() + "/VantorArchives/Drive-C-FileDates01Mar270905.zip"));
 }
 
@@ -193,7 +202,7 @@ TEST(ZipRun, AbortStopsBeforeTheNextFileOrInsideALargeOne)
     ZipRun run("TempClean", "", kRunTime);
     run.hooks.abortRequested = [&] { return abort; };
     run.hooks.fileStarted = [&](size_t i, const std::string &) { abort = i == 1; }; // Close pressed during b
-    ZipRun::Result r = run.run({a, b, big});
+    ZipRun::Result r = runAll(run, {a, b, big});
     EXPECT_TRUE(r.aborted);
     EXPECT_EQ(r.done, (std::vector<std::string>{a}));
     EXPECT_TRUE(TempTree::exists(b));
@@ -210,7 +219,7 @@ TEST(ZipRun, AbortStopsBeforeTheNextFileOrInsideALargeOne)
         abort = p >= 50;
     };
     run2.hooks.abortRequested = [&] { return abort; };
-    r = run2.run({big, b});
+    r = runAll(run2, {big, b});
     EXPECT_TRUE(r.aborted);
     EXPECT_TRUE(r.done.empty());
     EXPECT_TRUE(TempTree::exists(big));
@@ -235,7 +244,7 @@ TEST(ZipRun, EventsRunAtMostEveryFifteenMillisecondsAndAtTheEndOfEachFile)
         clock += 4; // each report 4 ms after the last
     };
     run.hooks.pump = [&] { ++pumps; };
-    run.run({big, small});
+    runAll(run, {big, small});
     // 0..99 for the big file (one report per chunk), its 100, then 0 and 100 for the small one.
     ASSERT_GT(reports, 40);
     EXPECT_LE(pumps, reports * 4 / 15 + 3);
