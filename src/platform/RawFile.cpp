@@ -85,6 +85,8 @@ bool RawFile::stat(Info &info) const
     info.size = uint64_t(st.st_size);
     info.mtime = int64_t(st.st_mtime);
     info.mode = uint32_t(st.st_mode);
+    info.device = uint64_t(st.st_dev);
+    info.inode = uint64_t(st.st_ino);
     return true;
 }
 
@@ -156,6 +158,16 @@ bool RawFile::sync()
 {
     fault("sync", 0);
     return ::fsync(fd_) == 0 || fail();
+}
+
+bool RawFile::identify(const std::string &path, uint64_t &device, uint64_t &inode)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    device = uint64_t(st.st_dev);
+    inode = uint64_t(st.st_ino);
+    return true;
 }
 
 bool RawFile::syncFolder(const std::string &folder)

@@ -31,6 +31,8 @@ public:
         uint64_t size = 0;
         int64_t mtime = 0;  // seconds since the epoch
         uint32_t mode = 0;  // st_mode
+        uint64_t device = 0;
+        uint64_t inode = 0;
     };
     // fstat of the open file.
     bool stat(Info &info) const;
@@ -51,6 +53,8 @@ public:
 
     const std::string &error() const { return error_; }
 
+    // The file system and inode of path (a final symbolic link not followed).
+    static bool identify(const std::string &path, uint64_t &device, uint64_t &inode);
     // fsync of a folder, so a newly created or removed name is on disk.
     static bool syncFolder(const std::string &folder);
 

@@ -267,6 +267,12 @@ std::optional<size_t> ZipArchive::find(const std::string &storedName) const
     return std::nullopt;
 }
 
+bool ZipArchive::isFile(uint64_t device, uint64_t inode) const
+{
+    RawFile::Info own;
+    return file_.stat(own) && own.device == device && own.inode == inode;
+}
+
 void ZipArchive::close()
 {
     file_.close();
@@ -715,6 +721,8 @@ void ZipArchive::addFile(const std::string &path, const std::string &storedName,
     RawFile::Info info;
     if (!src.stat(info))
         throw ZipError("Cannot read " + path + ": " + src.error());
+    if (isFile(info.device, info.inode))
+        throw ZipError("An archive cannot hold itself: " + path);
     auto abortAt = [&](int percent) { return progress && progress(percent); };
     if (abortAt(0))
         throw ZipError("Zipping " + path + " was aborted");

@@ -75,6 +75,8 @@ public:
     bool isOpen() const { return file_.isOpen(); }
     bool writable() const { return writable_; }
     const std::string &path() const { return path_; }
+    // True when the archive's own file has this file system and inode.
+    bool isFile(uint64_t device, uint64_t inode) const;
     // True when opening found no valid directory and rebuilt it.
     bool repaired() const { return repaired_; }
 

@@ -7,6 +7,7 @@
 #include "platform/Drives.h"
 #include "platform/PathInfo.h"
 #include "platform/Paths.h"
+#include "platform/RawFile.h"
 #include "safety/ZipNames.h"
 
 #include <QCoreApplication>
@@ -125,6 +126,18 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
             break;
         }
         const std::string &path = files[i];
+        // An archive of this run is never zipped (and so never deleted) while
+        // the run still writes to it.
+        uint64_t device = 0, inode = 0;
+        if (RawFile::identify(path, device, inode)) {
+            bool isArchive = false;
+            for (const auto &[l, a] : archives)
+                isArchive = isArchive || a.isFile(device, inode);
+            if (isArchive) {
+                dialogs().showError(QStringLiteral("Couldn't zip up file - ") + displayName(path));
+                continue;
+            }
+        }
         const char letter = driveOf(path).letter;
         ZipArchive &archive = archives[letter];
         if (!archive.isOpen() && !openArchive(archive, letter)) {

@@ -115,6 +115,18 @@ TEST(ZipRun, FilesOfTwoDrivesGoToOneArchivePerDriveAndAreDeleted)
     EXPECT_EQ(storedNames(zc), (std::vector<std::string>{"TEMP/A.TMP", "TEMP/sub/C.TMP", "TEMP/B.TMP"}));
     EXPECT_EQ(contentOf(zc, "TEMP/A.TMP"), "alpha file");
     EXPECT_EQ(tally("NZip"), 5);
+
+    // The run's own archive among the files (the archive folder on drive C)
+    // is refused while it is being written, never zipped into itself and deleted.
+    Drives::setMapping({{'C', s.t.root()}, {'E', s.e}});
+    const std::string own = s.archive("Drive-C-TempClean01Mar270905.zip");
+    const std::string last = s.t.file("c/last.txt", "last");
+    s.dlg.boxes.clear();
+    const ZipRun::Result r3 = runAll(ZipRun("TempClean", "", kRunTime), {own, last, own});
+    EXPECT_EQ(s.dlg.count(QString::fromStdString("Couldn't zip up file - " + own)), 2);
+    EXPECT_EQ(r3.done, std::vector<std::string>{last});
+    EXPECT_TRUE(TempTree::exists(own));
+    EXPECT_EQ(storedNames(own).back(), "c/last.txt");
 }
 
 TEST(ZipRun, FilesThatCannotBeReadOrDeletedStayAndAreReported)
