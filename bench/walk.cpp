@@ -3,6 +3,7 @@
 // Each round walks a root with a do-nothing visitor and then runs
 //   find ROOT -xdev -printf '%s %T@ %A@\n' > /dev/null
 // The last line is the median ratio over every paired round.
+#include "platform/Drives.h"
 #include "scan/Walker.h"
 
 #include <QCoreApplication>
@@ -142,6 +143,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const std::string tree = argc > 1 ? argv[1] : "/tmp/vantor-bench-walk";
+    for (const Drive &d : Drives::list())
+        std::printf("drive %s\n", Drives::entryText(d).toUtf8().constData());
     generate(tree);
     std::printf("peak memory at start %ld KB\n", peakKb());
     std::vector<double> all = measure(tree, "tree");
