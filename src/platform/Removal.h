@@ -1,0 +1,13 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Permanent removal of single files by the path they were found at.
+namespace Removal {
+// Unlinks the entry path names: a file, or a symbolic link itself (never its
+// target). A folder is not removed. On failure error (if given) gets errno.
+bool deleteFile(const std::string &path, int *error = nullptr);
+// The size in bytes of what path names (a link's own size, not its
+// target's); -1 when it cannot be examined.
+int64_t entrySize(const std::string &path);
+}

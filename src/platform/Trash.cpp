@@ -1,0 +1,265 @@
+#include "platform/Trash.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Longest trash name kept, so that name + ".trashinfo" and a counter fit in
+// one file name.
+constexpr size_t kMaxBase = 230;
+
+struct Place {
+    std::string folder; // the trash folder
+    std::string topdir; // the file system's top folder; empty for the home trash
+};
+
+std::string parentOf(const std::string &p)
+{
+    const auto slash = p.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+// The path made absolute, without trailing slashes.
+std::string absolute(std::string p)
+{
+    if (p.empty() || p[0] != '/') {
+        char buf[PATH_MAX];
+        if (!::getcwd(buf, sizeof buf))
+            return {};
+        p = std::string(buf) + "/" + p;
+    }
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+
+std::string realFolder(const std::string &dir)
+{
+    char *r = ::realpath(dir.c_str(), nullptr);
+    if (!r)
+        return {};
+    std::string s(r);
+    std::free(r);
+    return s;
+}
+
+// The highest folder above dir (a real path) that is still on device dev.
+std::string mountTop(std::string dir, dev_t dev)
+{
+    while (dir != "/") {
+        const std::string up = parentOf(dir);
+        struct stat st;
+        if (::stat(up.c_str(), &st) != 0 || st.st_dev != dev)
+            return dir;
+        dir = up;
+    }
+    return dir;
+}
+
+// A folder of ours: it exists (made with mode 0700 when missing), is a real
+// folder and not a symbolic link, and belongs to this user.
+bool ownFolder(const std::string &path)
+{
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+bool hasSubfolders(const std::string &trash)
+{
+    return ownFolder(trash + "/files") && ownFolder(trash + "/info");
+}
+
+std::string joinName(const std::string &folder, const std::string &name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+Place placeFor(const std::string &abs, dev_t dev)
+{
+    const std::string data = Paths::dataHome();
+    Paths::makeFolders(data);
+    struct stat st;
+    if (::stat(data.c_str(), &st) == 0 && st.st_dev == dev) {
+        const std::string home = data + "/Trash";
+        if (::mkdir(home.c_str(), 0700) != 0 && errno != EEXIST)
+            return {};
+        if (::stat(home.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && hasSubfolders(home))
+            return {home, {}};
+        return {};
+    }
+
+    const std::string parent = realFolder(parentOf(abs));
+    if (parent.empty())
+        return {};
+    const std::string top = mountTop(parent, dev);
+    const std::string uid = std::to_string(::getuid());
+
+    // An administrator's shared trash: a sticky folder, not a link, holding
+    // one folder per user.
+    const std::string shared = joinName(top, ".Trash");
+    if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+        const std::string mine = shared + "/" + uid;
+        if (ownFolder(mine) && ::lstat(mine.c_str(), &st) == 0 && st.st_dev == dev && hasSubfolders(mine))
+            return {mine, top};
+    }
+    const std::string own = joinName(top, ".Trash-" + uid);
+    if (ownFolder(own) && ::lstat(own.c_str(), &st) == 0 && st.st_dev == dev && hasSubfolders(own))
+        return {own, top};
+    return {};
+}
+
+bool writeAll(int fd, const std::string &s)
+{
+    const char *p = s.data();
+    size_t left = s.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= size_t(n);
+    }
+    return true;
+}
+
+// A rename that never replaces an entry created meanwhile under the target
+// name; file systems without that option get a plain rename after the check
+// above.
+bool renameNoReplace(const std::string &from, const std::string &to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string deletionDate()
+{
+    const time_t now = ::time(nullptr);
+    struct tm tm {};
+    ::localtime_r(&now, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    return buf;
+}
+
+// The name in the trash: the file's own name, cut at a character boundary
+// when it is too long to carry the ".trashinfo" suffix.
+std::string baseName(const std::string &abs)
+{
+    std::string base = abs.substr(abs.find_last_of('/') + 1);
+    if (base.size() > kMaxBase) {
+        size_t cut = kMaxBase;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
+            --cut;
+        base.resize(cut);
+    }
+    return base;
+}
+}
+
+std::string Trash::escapePath(const std::string &path)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (const unsigned char c : path) {
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'
+            || c == '_' || c == '.' || c == '~' || c == '/';
+        if (keep) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string Trash::trashFolderFor(const std::string &path)
+{
+    const std::string abs = absolute(path);
+    struct stat st;
+    if (abs.empty() || ::lstat(abs.c_str(), &st) != 0)
+        return {};
+    return placeFor(abs, st.st_dev).folder;
+}
+
+Trash::Result Trash::moveToTrash(const std::string &path)
+{
+    Result r;
+    const std::string abs = absolute(path);
+    struct stat st;
+    if (abs.empty() || abs == "/" || ::lstat(abs.c_str(), &st) != 0) {
+        r.error = abs.empty() || abs == "/" ? EINVAL : errno;
+        return r;
+    }
+    const Place place = placeFor(abs, st.st_dev);
+    if (place.folder.empty()) {
+        r.error = EXDEV;
+        return r;
+    }
+
+    // Below a file system's own trash the original place is kept relative to
+    // its top folder, so the entry stays valid wherever the medium is mounted.
+    std::string original = abs;
+    if (!place.topdir.empty()) {
+        const std::string real = joinName(realFolder(parentOf(abs)), abs.substr(abs.find_last_of('/') + 1));
+        original = place.topdir == "/" ? real.substr(1) : real.substr(place.topdir.size() + 1);
+    }
+    const std::string info = "[Trash Info]\nPath=" + escapePath(original) + "\nDeletionDate=" + deletionDate() + "\n";
+
+    const std::string base = baseName(abs);
+    for (int n = 1; n < 100000; ++n) {
+        const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+        const std::string infoPath = place.folder + "/info/" + name + ".trashinfo";
+        const std::string target = place.folder + "/files/" + name;
+        const int fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            r.error = errno;
+            return r;
+        }
+        struct stat taken;
+        if (::lstat(target.c_str(), &taken) == 0) {
+            ::close(fd);
+            ::unlink(infoPath.c_str());
+            continue;
+        }
+        const bool written = writeAll(fd, info);
+        const int writeErr = errno;
+        if (::close(fd) != 0 || !written) {
+            r.error = written ? EIO : writeErr;
+            ::unlink(infoPath.c_str());
+            return r;
+        }
+        if (!renameNoReplace(abs, target)) {
+            r.error = errno;
+            ::unlink(infoPath.c_str());
+            return r;
+        }
+        r.ok = true;
+        r.trashedAs = target;
+        r.infoFile = infoPath;
+        return r;
+    }
+    r.error = EEXIST;
+    return r;
+}
