@@ -7,8 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-bool writeAll(int fd, const char *data, size_t len)
+bool AtomicFile::writeAll(int fd, const char *data, size_t len)
 {
     while (len > 0) {
         const ssize_t n = ::write(fd, data, len);
@@ -21,7 +20,6 @@ bool writeAll(int fd, const char *data, size_t len)
         len -= size_t(n);
     }
     return true;
-}
 }
 
 bool AtomicFile::write(const std::string &path, const std::string &content)

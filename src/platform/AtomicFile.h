@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,4 +15,6 @@ bool read(const std::string &path, std::string &content);
 // Reads a text file as lines: split at LF, a CR before it dropped, the last
 // line kept even without its LF. False when it cannot be opened or read.
 bool readLines(const std::string &path, std::vector<std::string> &lines);
+// Writes all of data to an open descriptor, retrying short writes and EINTR.
+bool writeAll(int fd, const char *data, size_t len);
 }

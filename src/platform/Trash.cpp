@@ -1,4 +1,5 @@
 #include "platform/Trash.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -119,23 +120,6 @@ Place placeFor(const std::string &abs, dev_t dev)
     return {};
 }
 
-bool writeAll(int fd, const std::string &s)
-{
-    const char *p = s.data();
-    size_t left = s.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    return true;
-}
-
 // A rename that never replaces an entry created meanwhile under the target
 // name; file systems without that option get a plain rename after the check
 // above.
@@ -243,7 +227,7 @@ Trash::Result Trash::moveToTrash(const std::string &path)
             ::unlink(infoPath.c_str());
             continue;
         }
-        const bool written = writeAll(fd, info);
+        const bool written = AtomicFile::writeAll(fd, info.data(), info.size());
         const int writeErr = errno;
         if (::close(fd) != 0 || !written) {
             r.error = written ? EIO : writeErr;

@@ -1,0 +1,112 @@
+#include "safety/Deletion.h"
+
+#include "app/IniFile.h"
+#include "common/Dialogs.h"
+#include "common/Text.h"
+#include "platform/Removal.h"
+#include "platform/Trash.h"
+#include "safety/FoldersFile.h"
+#include "safety/NonDeleteList.h"
+
+#include <algorithm>
+#include <cmath>
+
+const QString Deletion::kNoFiles = QStringLiteral(
+    "There are no files on the deletion panel.  In order to perform this operation you need to move files from the "
+    "NON-DELETE list to the deletion panel.");
+const QString Deletion::kAllProtected = QStringLiteral(
+    "All files selected appear on the NON-DELETE list.  To delete the files anyway, move them off of the NON-DELETE "
+    "list onto the DELETION PANEL.");
+const QString Deletion::kNotDeleted = QStringLiteral("Files not deleted");
+const QString Deletion::kReallyDelete = QStringLiteral("Really delete?");
+const QString Deletion::kRecycleQuestion = QStringLiteral(
+    "Note that the recycle bin may be full or that you may have the \"Immediately Remove Files On Delete\" option "
+    "turned on in the recycle bin. If either is true, then you will not be able to recover the deleted files from "
+    "the recycle bin. \n\nSend to the recycle bin anyway?");
+const QString Deletion::kRecycleFailed =
+    QStringLiteral("An error occurred sending files to the recycle bin.  The bin may be full.");
+const QString Deletion::kCouldNotDelete = QStringLiteral("Couldn't delete file - ");
+const QString Deletion::kReallyAbort = QStringLiteral("Really abort?  Folders may be partially deleted!");
+
+namespace {
+// Runs act over the files; a failure is reported with failureText(path) and
+// ends the run when stopAtFailure is set.
+template <typename Act, typename Report>
+Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion::Step &step, Act act,
+                           Report report, bool stopAtFailure)
+{
+    Deletion::Tally t;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string &path = paths[i];
+        if (step && !step(i, path))
+            break;
+        const int64_t size = Removal::entrySize(path);
+        if (act(path)) {
+            ++t.files;
+            t.bytes += std::max<int64_t>(size, 0);
+        } else {
+            report(path);
+            if (stopAtFailure)
+                break;
+        }
+    }
+    return t;
+}
+
+void reportWriteFailure(const IniWriteError &e) { dialogs().showError(QString::fromLocal8Bit(e.what())); }
+}
+
+Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step)
+{
+    return removeEach(
+        paths, step, [](const std::string &p) { return Removal::deleteFile(p); },
+        [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false);
+}
+
+Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step)
+{
+    return removeEach(
+        paths, step, [](const std::string &p) { return Trash::moveToTrash(p).ok; },
+        [](const std::string &) { dialogs().showError(kRecycleFailed); }, true);
+}
+
+void Deletion::recordDeletionTally(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,
+                                   int64_t bytesRecycled)
+{
+    try {
+        IniFile().addDeletionTotals(filesDeleted, bytesDeleted, filesRecycled, bytesRecycled);
+    } catch (const IniWriteError &e) {
+        reportWriteFailure(e);
+    }
+}
+
+void Deletion::recordZipTally(int64_t filesZipped, int64_t bytesZipped)
+{
+    try {
+        IniFile().addZipTotals(filesZipped, bytesZipped);
+    } catch (const IniWriteError &e) {
+        reportWriteFailure(e);
+    }
+}
+
+QString Deletion::countHeader(int toDelete, int kept)
+{
+    return QStringLiteral("Delete - %1, Do NOT delete - %2").arg(toDelete).arg(kept);
+}
+
+QString Deletion::savingsText(double potentialSavings)
+{
+    const double whole = std::isfinite(potentialSavings) ? std::clamp(std::round(potentialSavings), -9.0e18, 9.0e18) : 0;
+    return formatThousands(int64_t(whole)) + QStringLiteral(" bytes");
+}
+
+QString Deletion::reasonText(const std::string &path, int reason)
+{
+    const QString head = QStringLiteral("This file \"") + displayName(path) + QLatin1Char('"');
+    if (reason > 0)
+        return head + QStringLiteral(" is on the DO NOT DELETE LIST since the folder that it is stored in is ")
+            + nonDeleteReasonText(reason);
+    return head + QStringLiteral(" is on the DO NOT DELETE LIST because you moved it here.");
+}
+
+void Deletion::sortPanel(std::vector<std::string> &paths) { FoldersFile::sortNoCase(paths); }

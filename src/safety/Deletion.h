@@ -1,0 +1,53 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The removal of the files on the deletion panel, and the texts and tallies
+// around it. Each file is acted on by the path it was found at; what was
+// actually removed is counted, with each file's size just before its removal.
+class Deletion {
+public:
+    struct Tally {
+        int64_t files = 0;
+        int64_t bytes = 0;
+    };
+    // Called before each file with its position in the run; returning false
+    // stops the run before that file.
+    using Step = std::function<bool(size_t index, const std::string &path)>;
+
+    // Deletes every file permanently (a symbolic link itself, never its
+    // target). A file that cannot be deleted is reported ("Couldn't delete
+    // file - " and its name) and the run goes on.
+    static Tally deleteFiles(const std::vector<std::string> &paths, const Step &step);
+    // Sends every file to the trash. The first failure is reported ("An
+    // error occurred sending files to the recycle bin.  The bin may be
+    // full.") and ends the run; the remaining files stay where they are.
+    static Tally recycleFiles(const std::vector<std::string> &paths, const Step &step);
+
+    // Adds to the running tallies of the settings file; a failed write is
+    // reported to the user.
+    static void recordDeletionTally(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,
+                                    int64_t bytesRecycled);
+    static void recordZipTally(int64_t filesZipped, int64_t bytesZipped);
+
+    // "Delete - 3, Do NOT delete - 1"
+    static QString countHeader(int toDelete, int kept);
+    // "1,234,567 bytes"
+    static QString savingsText(double potentialSavings);
+    // Why a file is on the non-delete panel, for its non-delete reason code.
+    static QString reasonText(const std::string &path, int reason);
+    // The panels' order: without regard to case, equal keys by their bytes.
+    static void sortPanel(std::vector<std::string> &paths);
+
+    static const QString kNoFiles;       // NoFilesToDelete
+    static const QString kAllProtected;  // ShowWarning
+    static const QString kNotDeleted;    // a declined question
+    static const QString kReallyDelete;  // delete permanently
+    static const QString kRecycleQuestion;
+    static const QString kRecycleFailed;
+    static const QString kCouldNotDelete; // followed by the file's name
+    static const QString kReallyAbort;
+};
