@@ -110,3 +110,9 @@ QString Deletion::reasonText(const std::string &path, int reason)
 }
 
 void Deletion::sortPanel(std::vector<std::string> &paths) { FoldersFile::sortNoCase(paths); }
+
+bool Deletion::panelLess(const std::string &a, const std::string &b)
+{
+    const std::string ka = FoldersFile::caseKey(a), kb = FoldersFile::caseKey(b);
+    return ka < kb || (ka == kb && a < b);
+}

@@ -41,6 +41,7 @@ public:
     static QString reasonText(const std::string &path, int reason);
     // The panels' order: without regard to case, equal keys by their bytes.
     static void sortPanel(std::vector<std::string> &paths);
+    static bool panelLess(const std::string &a, const std::string &b);
 
     static const QString kNoFiles;       // NoFilesToDelete
     static const QString kAllProtected;  // ShowWarning

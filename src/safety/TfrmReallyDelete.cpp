@@ -64,18 +64,22 @@ std::vector<std::string> pathsOf(const QListWidget *l)
     return out;
 }
 
-// Replaces a panel's entries by paths, in panel order; each entry shows the
-// path as text and keeps its bytes.
+// An entry shows the path as text and keeps its bytes.
+QListWidgetItem *entry(const std::string &path)
+{
+    auto *item = new QListWidgetItem(displayName(path));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(path));
+    return item;
+}
+
+// Replaces a panel's entries by paths, in panel order.
 void fill(QListWidget *l, std::vector<std::string> paths)
 {
     Deletion::sortPanel(paths);
     l->setUpdatesEnabled(false);
     l->clear();
-    for (const std::string &p : paths) {
-        auto *item = new QListWidgetItem(displayName(p));
-        item->setData(Qt::UserRole, QByteArray::fromStdString(p));
-        l->addItem(item);
-    }
+    for (const std::string &p : paths)
+        l->addItem(entry(p));
     l->setUpdatesEnabled(true);
 }
 }
@@ -242,9 +246,15 @@ TfrmReallyDelete::~TfrmReallyDelete() = default;
 
 void TfrmReallyDelete::addFile(const std::string &path)
 {
-    std::vector<std::string> all = pathsOf(lb1);
-    all.push_back(path);
-    fill(lb1, std::move(all));
+    int lo = 0, hi = lb1->count();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (Deletion::panelLess(pathOf(lb1->item(mid)), path))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    lb1->insertItem(lo, entry(path));
 }
 
 void TfrmReallyDelete::setFiles(std::vector<std::string> paths) { fill(lb1, std::move(paths)); }

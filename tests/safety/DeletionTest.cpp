@@ -1,0 +1,54 @@
+#include "app/IniFile.h"
+#include "platform/Paths.h"
+#include "safety/Deletion.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+TEST(Deletion, AStoppedRunCountsOnlyTheFilesRemovedBeforeTheStop)
+{
+    ScriptedDialogs dialogs;
+    TempTree t("run");
+    const std::vector<std::string> files{t.file("a", "1"), t.file("b", "22"), t.file("c", "333")};
+    std::vector<size_t> seen;
+    const Deletion::Tally done = Deletion::deleteFiles(files, [&](size_t i, const std::string &p) {
+        EXPECT_EQ(p, files[i]);
+        seen.push_back(i);
+        return i < 2;
+    });
+    EXPECT_EQ(seen, (std::vector<size_t>{0, 1, 2}));
+    EXPECT_EQ(done.files, 2);
+    EXPECT_EQ(done.bytes, 3);
+    EXPECT_TRUE(TempTree::exists(files[2]));
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    const Deletion::Tally recycled = Deletion::recycleFiles({files[2]}, {});
+    EXPECT_EQ(recycled.files, 1);
+    EXPECT_EQ(recycled.bytes, 3);
+    EXPECT_FALSE(TempTree::exists(files[2]));
+}
+
+TEST(Deletion, TalliesAddUpAndAFailedWriteIsReported)
+{
+    ScriptedDialogs dialogs;
+    Deletion::recordZipTally(2, 300);
+    Deletion::recordZipTally(1, 50);
+    EXPECT_EQ(IniFile().readInt("Vantor", "NZip", -1), 3);
+    EXPECT_EQ(IniFile().readInt("Vantor", "SizeZip", -1), 350);
+    EXPECT_EQ(IniFile().readInt("Vantor", "Ndelete", -1), -1);
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    if (TestEnv::privileged())
+        GTEST_SKIP() << "permission checks do not apply";
+    ::chmod(Paths::settingsFolder().c_str(), 0555);
+    Deletion::recordDeletionTally(1, 10, 0, 0);
+    ::chmod(Paths::settingsFolder().c_str(), 0755);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind, Dialogs::Kind::Error);
+    EXPECT_EQ(dialogs.boxes[0].text, "Unable to write to " + QString::fromStdString(IniFile().path()));
+    EXPECT_EQ(IniFile().readInt("Vantor", "Ndelete", -1), -1);
+}
