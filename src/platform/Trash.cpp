@@ -1,5 +1,6 @@
 #include "platform/Trash.h"
 #include "platform/AtomicFile.h"
+#include "platform/PathInfo.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -41,16 +42,6 @@ std::string absolute(std::string p)
     while (p.size() > 1 && p.back() == '/')
         p.pop_back();
     return p;
-}
-
-std::string realFolder(const std::string &dir)
-{
-    char *r = ::realpath(dir.c_str(), nullptr);
-    if (!r)
-        return {};
-    std::string s(r);
-    std::free(r);
-    return s;
 }
 
 // The highest folder above dir (a real path) that is still on device dev.
@@ -100,7 +91,7 @@ Place placeFor(const std::string &abs, dev_t dev)
         return {};
     }
 
-    const std::string parent = realFolder(parentOf(abs));
+    const std::string parent = PathInfo::resolved(parentOf(abs));
     if (parent.empty())
         return {};
     const std::string top = mountTop(parent, dev);
@@ -204,7 +195,7 @@ Trash::Result Trash::moveToTrash(const std::string &path)
     // its top folder, so the entry stays valid wherever the medium is mounted.
     std::string original = abs;
     if (!place.topdir.empty()) {
-        const std::string real = joinName(realFolder(parentOf(abs)), abs.substr(abs.find_last_of('/') + 1));
+        const std::string real = joinName(PathInfo::resolved(parentOf(abs)), abs.substr(abs.find_last_of('/') + 1));
         original = place.topdir == "/" ? real.substr(1) : real.substr(place.topdir.size() + 1);
     }
     const std::string info = "[Trash Info]\nPath=" + escapePath(original) + "\nDeletionDate=" + deletionDate() + "\n";

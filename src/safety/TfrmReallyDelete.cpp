@@ -50,6 +50,21 @@ QListWidget *panel(const char *name, QWidget *parent)
     return l;
 }
 
+// A notebook page: its texts, its panel, and its buttons on the right below.
+void layPage(QWidget *page, std::initializer_list<QLabel *> texts, QListWidget *list,
+             std::initializer_list<QPushButton *> buttons)
+{
+    auto *lay = new QVBoxLayout(page);
+    for (QLabel *l : texts)
+        lay->addWidget(l);
+    lay->addWidget(list, 1);
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton *b : buttons)
+        row->addWidget(b);
+    lay->addLayout(row);
+}
+
 std::string pathOf(const QListWidgetItem *item)
 {
     return item->data(Qt::UserRole).toByteArray().toStdString();
@@ -116,17 +131,7 @@ TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
     btToAgainst = button("btToAgainst", QStringLiteral("Move files OFF of the deletion panel"),
                          QStringLiteral("Move selected files off of the deletion list"), page1);
     btToAgainst->setEnabled(false);
-    {
-        auto *lay = new QVBoxLayout(page1);
-        lay->addWidget(Label1);
-        lay->addWidget(Label5);
-        lay->addWidget(lblLeft);
-        lay->addWidget(lb1, 1);
-        auto *row = new QHBoxLayout;
-        row->addStretch(1);
-        row->addWidget(btToAgainst);
-        lay->addLayout(row);
-    }
+    layPage(page1, {Label1, Label5, lblLeft}, lb1, {btToAgainst});
     TabbedNotebook1->addTab(page1, QStringLiteral("Files to be deleted"));
 
     auto *page2 = new QWidget;
@@ -149,18 +154,7 @@ TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
                       QStringLiteral("Why the file is on the list of non-deleted files"), page2);
     btMoveLeft->setEnabled(false);
     btReason->setEnabled(false);
-    {
-        auto *lay = new QVBoxLayout(page2);
-        lay->addWidget(Label2);
-        lay->addWidget(Label4);
-        lay->addWidget(lblRight);
-        lay->addWidget(lb2, 1);
-        auto *row = new QHBoxLayout;
-        row->addStretch(1);
-        row->addWidget(btMoveLeft);
-        row->addWidget(btReason);
-        lay->addLayout(row);
-    }
+    layPage(page2, {Label2, Label4, lblRight}, lb2, {btMoveLeft, btReason});
     TabbedNotebook1->addTab(page2, QStringLiteral("Do not delete these files"));
 
     pnlButtons = new QWidget(this);
@@ -355,33 +349,22 @@ void TfrmReallyDelete::lb2Click()
     btReason->setEnabled(any);
 }
 
-void TfrmReallyDelete::moveSelected(QListWidget *from, QListWidget *to)
+void TfrmReallyDelete::moveSelected(QListWidget *from, QListWidget *to, int pageWhenEmpty)
 {
+    if (busy_)
+        return;
     std::vector<std::string> stay, moved = pathsOf(to);
     for (int i = 0; i < from->count(); ++i)
         (from->item(i)->isSelected() ? moved : stay).push_back(pathOf(from->item(i)));
     fill(from, std::move(stay));
     fill(to, std::move(moved));
     updateLeftRight();
+    if (from->count() == 0)
+        TabbedNotebook1->setCurrentIndex(pageWhenEmpty);
 }
 
-void TfrmReallyDelete::btToAgainstClick()
-{
-    if (busy_)
-        return;
-    moveSelected(lb1, lb2);
-    if (lb1->count() == 0)
-        TabbedNotebook1->setCurrentIndex(1);
-}
-
-void TfrmReallyDelete::btMoveLeftClick()
-{
-    if (busy_)
-        return;
-    moveSelected(lb2, lb1);
-    if (lb2->count() == 0)
-        TabbedNotebook1->setCurrentIndex(0);
-}
+void TfrmReallyDelete::btToAgainstClick() { moveSelected(lb1, lb2, 1); }
+void TfrmReallyDelete::btMoveLeftClick() { moveSelected(lb2, lb1, 0); }
 
 void TfrmReallyDelete::btReasonClick()
 {
@@ -418,33 +401,25 @@ void TfrmReallyDelete::btZipClick() { actionFrame(&TfrmReallyDelete::ZipItClick)
 // The zip-and-delete run is wired in with the zip component.
 void TfrmReallyDelete::ZipItClick() {}
 
-void TfrmReallyDelete::DeleteAllClick()
-{
-    if (!dialogs().askYesNo(Deletion::kReallyDelete)) {
-        dialogs().showInfo(Deletion::kNotDeleted);
-        return;
-    }
-    const std::vector<std::string> files = deletionPanel();
-    Deletion::Tally done;
-    runWithProgress(files.size(), false, [&] {
-        done = Deletion::deleteFiles(files, [this](size_t i, const std::string &p) { return stepTo(i, p); });
-    });
-    Deletion::recordDeletionTally(done.files, done.bytes, 0, 0);
-    closeAfterAction();
-}
+void TfrmReallyDelete::DeleteAllClick() { removeAll(Deletion::kReallyDelete, false); }
+void TfrmReallyDelete::RecycleClick() { removeAll(Deletion::kRecycleQuestion, true); }
 
-void TfrmReallyDelete::RecycleClick()
+void TfrmReallyDelete::removeAll(const QString &question, bool recycle)
 {
-    if (!dialogs().askYesNo(Deletion::kRecycleQuestion)) {
+    if (!dialogs().askYesNo(question)) {
         dialogs().showInfo(Deletion::kNotDeleted);
         return;
     }
     const std::vector<std::string> files = deletionPanel();
+    const auto step = [this](size_t i, const std::string &p) { return stepTo(i, p); };
     Deletion::Tally done;
     runWithProgress(files.size(), false, [&] {
-        done = Deletion::recycleFiles(files, [this](size_t i, const std::string &p) { return stepTo(i, p); });
+        done = recycle ? Deletion::recycleFiles(files, step) : Deletion::deleteFiles(files, step);
     });
-    Deletion::recordDeletionTally(0, 0, done.files, done.bytes);
+    if (recycle)
+        Deletion::recordDeletionTally(0, 0, done.files, done.bytes);
+    else
+        Deletion::recordDeletionTally(done.files, done.bytes, 0, 0);
     closeAfterAction();
 }
 

@@ -104,8 +104,12 @@ private:
     // The NoFilesToDelete test, then the progress panel in place of the
     // buttons while action runs.
     void actionFrame(void (TfrmReallyDelete::*action)());
-    // Moves the selected entries of from to to, keeping both in panel order.
-    void moveSelected(QListWidget *from, QListWidget *to);
+    // Moves the selected entries of from to to, keeping both in panel order;
+    // the notebook turns to pageWhenEmpty when from is left empty.
+    void moveSelected(QListWidget *from, QListWidget *to, int pageWhenEmpty);
+    // Delete permanently or recycle: the question, the run, the tallies of
+    // what was removed, and the close with Accepted.
+    void removeAll(const QString &question, bool recycle);
     // Asks whether to abort an abortable run.
     void askAbort();
 

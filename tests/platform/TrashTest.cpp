@@ -11,20 +11,6 @@
 #include <unistd.h>
 
 namespace {
-// Output of a shell command run with the test's HOME and XDG folders.
-std::string run(const std::string &cmd)
-{
-    std::string out;
-    if (FILE *p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
-}
-
 bool isLink(const std::string &p)
 {
     struct stat st;
@@ -67,11 +53,11 @@ TEST(Trash, HomeTrashIsCreatedAndPeersListAndRestore)
     EXPECT_FALSE(TempTree::exists("files"));
     EXPECT_FALSE(TempTree::exists("info"));
 
-    const std::string listed = run("trash-list");
+    const std::string listed = TestEnv::commandOutput("trash-list");
     EXPECT_NE(listed.find(" " + a + "\n"), std::string::npos) << listed;
     EXPECT_NE(listed.find(" " + b + "\n"), std::string::npos) << listed;
 
-    run("echo 0 | trash-restore '" + t.path("two") + "' >/dev/null 2>&1");
+    TestEnv::commandOutput("echo 0 | trash-restore '" + t.path("two") + "' >/dev/null 2>&1");
     EXPECT_EQ(TempTree::read(b), "second");
     EXPECT_FALSE(TempTree::exists(rb.infoFile));
 }

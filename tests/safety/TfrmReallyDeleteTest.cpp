@@ -38,18 +38,6 @@ const QString kRecycleQuestion = QStringLiteral(
     "the recycle bin. \n\nSend to the recycle bin anyway?");
 const QString kRecycleFailed = QStringLiteral("An error occurred sending files to the recycle bin.  The bin may be full.");
 
-std::string run(const std::string &cmd)
-{
-    std::string out;
-    if (FILE *p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
-}
 
 // Two folders mapped as drives D: and E:; E:/keep is on the non-delete list.
 class ReallyDelete : public testing::Test {
@@ -284,11 +272,11 @@ TEST_F(ReallyDelete, RecycleHandsFilesToTheTrashForPeersToRestore)
     EXPECT_FALSE(TempTree::exists(a) || TempTree::exists(b));
     EXPECT_EQ(TempTree::read(k), "keep");
 
-    const std::string listed = run("trash-list");
+    const std::string listed = TestEnv::commandOutput("trash-list");
     EXPECT_NE(listed.find(" " + a + "\n"), std::string::npos) << listed;
     EXPECT_NE(listed.find(" " + b + "\n"), std::string::npos) << listed;
     EXPECT_EQ(listed.find(k), std::string::npos);
-    run("echo 0 | trash-restore '" + t.path("D/sub") + "' >/dev/null 2>&1");
+    TestEnv::commandOutput("echo 0 | trash-restore '" + t.path("D/sub") + "' >/dev/null 2>&1");
     EXPECT_EQ(TempTree::read(b), "binary");
 
     EXPECT_EQ(tally("NWaste"), 2);

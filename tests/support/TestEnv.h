@@ -10,4 +10,7 @@ void setHome(const std::string &home);
 // True when the tests run as root (permission checks do not apply; tests of
 // denied access skip themselves).
 bool privileged();
+// The standard output of a shell command run with the test's HOME and XDG
+// folders (peer programs such as trash-list).
+std::string commandOutput(const std::string &command);
 }

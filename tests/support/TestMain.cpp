@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <grp.h>
 #include <string>
@@ -74,6 +75,19 @@ std::string TestEnv::home()
 std::string TestEnv::root() { return g_root; }
 
 bool TestEnv::privileged() { return geteuid() == 0; }
+
+std::string TestEnv::commandOutput(const std::string &command)
+{
+    std::string out;
+    if (FILE *p = ::popen(command.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
 
 int main(int argc, char **argv)
 {
