@@ -109,7 +109,11 @@ QString Deletion::reasonText(const std::string &path, int reason)
     return head + QStringLiteral(" is on the DO NOT DELETE LIST because you moved it here.");
 }
 
-void Deletion::sortPanel(std::vector<std::string> &paths) { FoldersFile::sortNoCase(paths); }
+void Deletion::sortPanel(std::vector<std::string> &paths)
+{
+    FoldersFile::sortNoCase(paths);
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+}
 
 bool Deletion::panelLess(const std::string &a, const std::string &b)
 {

@@ -39,7 +39,8 @@ public:
     static QString savingsText(double potentialSavings);
     // Why a file is on the non-delete panel, for its non-delete reason code.
     static QString reasonText(const std::string &path, int reason);
-    // The panels' order: without regard to case, equal keys by their bytes.
+    // The panels' order: without regard to case, equal keys by their bytes;
+    // a path given twice is kept once (one file, acted on once).
     static void sortPanel(std::vector<std::string> &paths);
     static bool panelLess(const std::string &a, const std::string &b);
 

@@ -248,6 +248,8 @@ void TfrmReallyDelete::addFile(const std::string &path)
         else
             hi = mid;
     }
+    if (lo < lb1->count() && pathOf(lb1->item(lo)) == path)
+        return;
     lb1->insertItem(lo, entry(path));
 }
 

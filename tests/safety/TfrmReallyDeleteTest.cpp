@@ -116,7 +116,7 @@ TEST_F(ReallyDelete, HeadersMovingAndReasons)
     const std::string x = t.file("D/sub/b.txt"), y = t.file("D/A.txt"), z = t.file("D/sub/C.txt");
     const std::string k = t.file("E/keep/lib.so");
     TfrmReallyDelete w;
-    for (const std::string &p : {x, k, z, y})
+    for (const std::string &p : {x, k, z, y, x})
         w.addFile(p);
     w.potentialSavings = 1234567;
     w.show();
@@ -290,7 +290,7 @@ TEST_F(ReallyDelete, RecycleStopsAtTheFirstFailureAndCountsWhatWent)
     const std::string a = t.file("D/a.txt", "1"), b = t.file("D/b.txt", "22"), c = t.file("D/c.txt", "333");
     dialogs.answer(Dialogs::Answer::Yes);
     TfrmReallyDelete w;
-    w.setFiles({a, b, c});
+    w.setFiles({c, a, b, a});
     w.potentialSavings = 6;
     w.show();
     ::unlink(b.c_str());
