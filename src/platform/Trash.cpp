@@ -195,8 +195,11 @@ Trash::Result Trash::moveToTrash(const std::string &path)
     // its top folder, so the entry stays valid wherever the medium is mounted.
     std::string original = abs;
     if (!place.topdir.empty()) {
-        const std::string real = joinName(PathInfo::resolved(parentOf(abs)), abs.substr(abs.find_last_of('/') + 1));
-        original = place.topdir == "/" ? real.substr(1) : real.substr(place.topdir.size() + 1);
+        const std::string parent = PathInfo::resolved(parentOf(abs));
+        const std::string real = joinName(parent, abs.substr(abs.find_last_of('/') + 1));
+        const std::string prefix = place.topdir == "/" ? "/" : place.topdir + "/";
+        if (!parent.empty() && real.compare(0, prefix.size(), prefix) == 0)
+            original = real.substr(prefix.size());
     }
     const std::string info = "[Trash Info]\nPath=" + escapePath(original) + "\nDeletionDate=" + deletionDate() + "\n";
 
