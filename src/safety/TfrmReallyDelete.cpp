@@ -3,9 +3,12 @@
 #include "app/TfrmStandBy.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
+#include "common/TModal.h"
 #include "common/Text.h"
 #include "safety/Deletion.h"
 #include "safety/NonDeleteList.h"
+#include "safety/TfrmZipOptions.h"
+#include "safety/ZipRun.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -400,8 +403,27 @@ void TfrmReallyDelete::btDeleteAllClick() { actionFrame(&TfrmReallyDelete::Delet
 void TfrmReallyDelete::btRecycleClick() { actionFrame(&TfrmReallyDelete::RecycleClick); }
 void TfrmReallyDelete::btZipClick() { actionFrame(&TfrmReallyDelete::ZipItClick); }
 
-// The zip-and-delete run is wired in with the zip component.
-void TfrmReallyDelete::ZipItClick() {}
+void TfrmReallyDelete::ZipItClick()
+{
+    TfrmZipOptions options(this);
+    if (TModal::exec(&options) != QDialog::Accepted)
+        return;
+    const std::vector<std::string> files = deletionPanel();
+    ZipRun run(archiveTag, options.zipComment);
+    run.hooks.fileStarted = [this](size_t i, const std::string &p) { stepTo(i, p); };
+    run.hooks.itemProgress = [this](int percent) { Gauge1->setValue(percent); };
+    run.hooks.abortRequested = [this] { return abortRequested; };
+    ZipRun::Result result;
+    Gauge1->setValue(0);
+    Gauge1->show();
+    runWithProgress(files.size(), true, [&] { result = run.run(files); });
+    Gauge1->hide();
+    ZipRun::finish(result);
+    // An archive that could not be made before anything was zipped leaves the window idle.
+    if (result.archiveFailed && result.files == 0)
+        return;
+    closeAfterAction();
+}
 
 void TfrmReallyDelete::DeleteAllClick() { removeAll(Deletion::kReallyDelete, false); }
 void TfrmReallyDelete::RecycleClick() { removeAll(Deletion::kRecycleQuestion, true); }
