@@ -1,17 +1,15 @@
 #include "safety/ZipRun.h"
 
 #include "app/AppState.h"
-#include "app/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "platform/PathInfo.h"
 #include "platform/Paths.h"
 #include "platform/RawFile.h"
+#include "safety/Deletion.h"
 #include "safety/ZipNames.h"
 
-#include <QCoreApplication>
-#include <chrono>
 
 namespace {
 struct DriveOf {
@@ -41,27 +39,12 @@ ZipRun::ZipRun(QString tag, QString comment, QDateTime time)
 {
 }
 
-int64_t ZipRun::now() const
-{
-    if (hooks.clockMs)
-        return hooks.clockMs();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void ZipRun::pumpEvents(bool force)
 {
-    const int64_t t = now();
-    if (!lastPump_)
-        lastPump_ = t;
-    if (!force && t - *lastPump_ < hooks.pumpIntervalMs)
-        return;
-    lastPump_ = t;
-    if (hooks.pump)
-        hooks.pump();
-    else if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    if (force && EventPump::defaultInterval() >= 0)
+        pump_.now();
+    else
+        pump_.pump();
 }
 
 bool ZipRun::itemProgress(int percent)
@@ -162,13 +145,8 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
 
 void ZipRun::finish(const Result &r)
 {
-    if (r.files > 0) {
-        try {
-            IniFile().addZipTotals(r.files, r.bytes);
-        } catch (const IniWriteError &e) {
-            dialogs().showError(QString::fromStdString(e.what()));
-        }
-    }
+    if (r.files > 0)
+        Deletion::recordZipTally(r.files, r.bytes);
     if (!r.aborted && !r.archiveFailed)
         dialogs().showMessage(QStringLiteral("Files deleted and stored in archive zip files in the folder \"")
                               + displayName(AppState::zipFolder()) + QLatin1Char('"'));

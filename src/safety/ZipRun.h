@@ -1,4 +1,5 @@
 #pragma once
+#include "common/EventPump.h"
 #include "safety/ZipArchive.h"
 
 #include <QDateTime>
@@ -6,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,12 +40,6 @@ public:
         std::function<void(int percent)> itemProgress;
         // Tested before each file of run() and at each progress report.
         std::function<bool()> abortRequested;
-        // Lets pending events run (QCoreApplication::processEvents when empty),
-        // at most every pumpIntervalMs and always at the end of an add.
-        std::function<void()> pump;
-        int pumpIntervalMs = 15;
-        // Milliseconds of a monotonic clock; the steady clock when empty.
-        std::function<int64_t()> clockMs;
     };
 
     // tag: the archive names' kind of clean-up; comment: the archives'
@@ -72,17 +66,17 @@ public:
     // "Couldn't delete file - " and the path. size gets the bytes zipped.
     Outcome zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int64_t *size = nullptr);
 
-    // The archive's progress callback: shows the percentage, lets events run,
-    // and answers with abortRequested.
+    // The archive's progress callback: shows the percentage, lets events run
+    // (at most every EventPump interval, and at the end of each add), and
+    // answers with abortRequested.
     bool itemProgress(int percent);
 
 private:
-    int64_t now() const;
     void pumpEvents(bool force);
 
     QString tag_;
     std::string comment_;
     QDateTime time_;
-    std::optional<int64_t> lastPump_;
+    EventPump pump_;
     bool abortedAdd_ = false;
 };
