@@ -279,6 +279,8 @@ void TfrmReallyDelete::FormShow()
     lblName->clear();
     MoveFiles();
     QApplication::restoreOverrideCursor();
+    // The texts changed after the window was laid out for showing.
+    layout()->activate();
     if (lb1->count() == 0)
         Timer1->start();
 }
