@@ -1,0 +1,45 @@
+#pragma once
+#include "platform/LargeBlocks.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// An append-only store of runs of T (trivially copyable) in large blocks:
+// nothing is copied or moved when it grows, so a million rows of text fill
+// at memory speed. A handle is the block number in the upper 32 bits and
+// the offset below.
+template <typename T>
+class ChunkPool {
+public:
+    static constexpr size_t BlockSize = LargeBlocks::Alignment / sizeof(T);
+
+    uint64_t append(const T *data, size_t n)
+    {
+        if (blocks_.empty() || used_ + n > capacity_) {
+            capacity_ = n > BlockSize ? n : BlockSize;
+            blocks_.emplace_back(static_cast<T *>(LargeBlocks::allocate(capacity_ * sizeof(T))));
+            used_ = 0;
+        }
+        const uint64_t handle = (uint64_t(blocks_.size() - 1) << 32) | used_;
+        T *to = blocks_.back().get() + used_;
+        for (size_t i = 0; i < n; ++i)
+            to[i] = data[i];
+        used_ += n;
+        return handle;
+    }
+    const T *at(uint64_t handle) const { return blocks_[size_t(handle >> 32)].get() + uint32_t(handle); }
+    void clear()
+    {
+        blocks_.clear();
+        used_ = capacity_ = 0;
+    }
+
+private:
+    struct Release {
+        void operator()(T *p) const { LargeBlocks::release(p); }
+    };
+    std::vector<std::unique_ptr<T, Release>> blocks_;
+    size_t used_ = 0;
+    size_t capacity_ = 0;
+};

@@ -1,0 +1,61 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <vector>
+
+// How a result grid orders rows for one sort entry.
+enum class SortKind {
+    Number, // digits and the decimal separator only ("1,234,567" is 1234567); unreadable is 0
+    Date,   // the short date format; empty or unreadable is 1 January 1900
+    Text    // letters a-z taken as A-Z, then character codes
+};
+
+// One column of a result grid.
+struct GridColumn {
+    QString header;
+    int field = 0;   // the ResultLine field (counted from 1) the column shows
+    int width96 = 0; // width in pixels at 96 pixels per inch (the last column takes the rest)
+};
+
+// One entry of the grid's "Sort" menu.
+struct SortEntry {
+    QString caption;        // menu text, e.g. "&Size"
+    int column = 0;         // the column it sorts by; a header click on that column picks it
+    SortKind kind = SortKind::Text;
+    QString directionKey;   // name in the program-wide direction table ("FileHogs/Size")
+    bool firstDescending = false; // the direction of its first use in a run of the program
+};
+
+// Everything a finder tells the shared result grid. The grid itself (rows,
+// marks, totals, sorting, menu, drawing, printing, clipboard) exists once.
+struct GridLayout {
+    std::vector<GridColumn> columns;
+    int markColumn = -1; // the column carrying the mark glyph; -1: rows cannot be marked
+    int sizeColumn = -1; // drawn right-aligned; -1: none
+    // The last column's width: the client width less this many pixels (unscaled).
+    int lastColumnLess = 0;
+    // Text inset from the cell's left (or, in the size column, right) edge.
+    int textInset = 2;
+    QString hint = QStringLiteral("Double click to mark for deletion, right click for options");
+
+    // Status line after every toggle and after "Unmark all": "%d" is the
+    // marked count, "%s" the marked bytes with thousands separators.
+    QString statusFormat = QStringLiteral("%d files %s bytes");
+    std::function<void(const QString &)> statusSink;
+
+    // Sorting. When disabled (or without entries) the "Sort" menu is hidden
+    // and sorting does nothing.
+    std::vector<SortEntry> sortEntries;
+    bool sortingEnabled = true;
+    int checkedAtClear = 0;      // the entry checked by ClearGrid
+    bool flipBeforeSort = false; // flip the direction before sorting instead of after
+
+    // Context menu texts and sections.
+    bool sortSubmenu = true;   // entries inside "Sort" (else at the top level)
+    bool fileEntries = true;   // "Details", "Open", "View"
+    bool markEntries = true;   // "Mark" with "Mark all" and "Unmark all"
+    bool resizeSubmenu = true; // "Resize" submenu (else the two entries at the top level)
+    QString openCaption = QStringLiteral("Open");
+    QString markAllCaption = QStringLiteral("Mark all");
+    QString unmarkAllCaption = QStringLiteral("Unmark all");
+};

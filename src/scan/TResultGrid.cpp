@@ -1,0 +1,381 @@
+#include "scan/TResultGrid.h"
+
+#include "common/Dialogs.h"
+#include "common/Text.h"
+#include "platform/FileLookup.h"
+#include "scan/TPrintGrid.h"
+#include "scan/TResultGridDelegate.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPrinter>
+#include <QScreen>
+
+namespace {
+// The hourglass for the length of a scope.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+}
+
+TResultGrid::TResultGrid(const GridLayout &layout, QWidget *parent)
+    : QTableView(parent), model_(new ResultGridModel(layout, this))
+{
+    setObjectName(QStringLiteral("grid"));
+    setModel(model_);
+    setItemDelegate(new TResultGridDelegate(model_, this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    setWordWrap(false);
+    setSortingEnabled(false);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(18);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->viewport()->installEventFilter(this);
+    viewport()->installEventFilter(this);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("PopupMenu1"));
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &p) { menu_->popup(viewport()->mapToGlobal(p)); });
+    connect(model_, &ResultGridModel::checkedSortChanged, this, &TResultGrid::updateSortChecks);
+    configure(layout);
+}
+
+void TResultGrid::configure(const GridLayout &layout)
+{
+    model_->setLayout(layout);
+    setToolTip(layout.hint);
+    buildMenu();
+    ClearGrid();
+}
+
+QAction *TResultGrid::action(const QString &objectName) const
+{
+    return menu_->findChild<QAction *>(objectName);
+}
+
+void TResultGrid::buildMenu()
+{
+    // Actions are children of the menu so action() finds them by name.
+    for (QAction *a : menu_->findChildren<QAction *>())
+        delete a;
+    for (QMenu *m : menu_->findChildren<QMenu *>())
+        delete m;
+    menu_->clear();
+    sortActions_.clear();
+    const GridLayout &l = model_->layout();
+    const auto add = [this](QMenu *into, const QString &text, const char *name, auto slot) {
+        auto *a = new QAction(text, menu_);
+        a->setObjectName(QString::fromLatin1(name));
+        into->addAction(a);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    const auto submenu = [this](const QString &title, const char *name) {
+        QMenu *m = new QMenu(title, menu_);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
+        menu_->addMenu(m);
+        return m;
+    };
+
+    if (l.fileEntries)
+        add(menu_, QStringLiteral("Details"), "Details1", &TResultGrid::Details1Click);
+    if (!l.sortEntries.empty()) {
+        QMenu *into = menu_;
+        if (l.sortSubmenu) {
+            into = submenu(QStringLiteral("Sort"), "Sort1");
+            into->menuAction()->setVisible(l.sortingEnabled);
+        }
+        for (size_t i = 0; i < l.sortEntries.size(); ++i) {
+            auto *a = new QAction(l.sortEntries[i].caption, menu_);
+            a->setObjectName(QStringLiteral("Sortby%1").arg(i + 1));
+            a->setCheckable(true);
+            a->setVisible(l.sortSubmenu || l.sortingEnabled);
+            into->addAction(a);
+            connect(a, &QAction::triggered, this, [this, i]() { Sortbysize1Click(int(i)); });
+            sortActions_.push_back(a);
+        }
+        if (!l.sortSubmenu)
+            menu_->addSeparator();
+    }
+    if (l.markEntries && l.markColumn >= 0) {
+        QMenu *m = submenu(QStringLiteral("Mark"), "Mark1");
+        add(m, l.markAllCaption, "Markall1", &TResultGrid::Markall1Click);
+        add(m, l.unmarkAllCaption, "Unmarkall1", &TResultGrid::Unmarkall1Click);
+    }
+    QMenu *resize = l.resizeSubmenu ? submenu(QStringLiteral("Resize"), "Resize1") : menu_;
+    shrink_ = add(resize, QStringLiteral("Shrink top panel"), "Shrink1", &TResultGrid::Shrink1Click);
+    grow_ = add(resize, QStringLiteral("Restore top panel"), "Grow1", &TResultGrid::Grow1Click);
+    grow_->setEnabled(false);
+    menu_->addSeparator();
+    if (l.fileEntries) {
+        add(menu_, l.openCaption, "Run1", &TResultGrid::Run1Click);
+        add(menu_, QStringLiteral("View"), "View1", &TResultGrid::View1Click);
+        menu_->addSeparator();
+    }
+    add(menu_, QStringLiteral("Print"), "Print1", &TResultGrid::btPrintClick);
+    add(menu_, QStringLiteral("Clipboard"), "Clipboard1", &TResultGrid::btClipClick);
+    updateSortChecks(model_->checkedSortEntry());
+}
+
+void TResultGrid::updateSortChecks(int entry)
+{
+    for (size_t i = 0; i < sortActions_.size(); ++i)
+        sortActions_[i]->setChecked(int(i) == entry);
+}
+
+void TResultGrid::ClearGrid()
+{
+    model_->ClearGrid();
+    setSelectedRow(1);
+    setFocus();
+}
+
+void TResultGrid::trimRows()
+{
+    model_->trimRows();
+    if (selectedRow() > model_->gridRowCount() - 1)
+        setSelectedRow(model_->gridRowCount() - 1);
+}
+
+int TResultGrid::selectedRow() const
+{
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.row() + 1 : 0;
+}
+
+void TResultGrid::setSelectedRow(int row)
+{
+    model_->sync();
+    if (row < 1 || row > model_->rowCount())
+        return;
+    const int column = std::max(0, currentIndex().column());
+    setCurrentIndex(model_->index(row - 1, column));
+}
+
+std::string TResultGrid::selectedPath() const
+{
+    return model_->path(selectedRow());
+}
+
+void TResultGrid::MarkThisFile(int row)
+{
+    if (row <= 0)
+        return;
+    model_->deleteOneFile(row);
+    emit cleanEnabled(model_->markedCount() > 0);
+}
+
+void TResultGrid::DeleteAllFiles()
+{
+    const int row = selectedRow();
+    if (row <= 0)
+        return;
+    model_->deleteOneFile(row);
+    if (row < model_->gridRowCount() - 1)
+        setSelectedRow(row + 1);
+    emit cleanEnabled(model_->markedCount() > 0);
+}
+
+void TResultGrid::gridDblClick()
+{
+    const int row = selectedRow();
+    if (row <= 0)
+        return;
+    model_->deleteOneFile(row);
+    emit cleanEnabled(model_->markedCount() > 0);
+}
+
+void TResultGrid::Markall1Click()
+{
+    {
+        WaitCursor wait;
+        model_->markAll();
+    }
+    emit cleanEnabled(true);
+}
+
+void TResultGrid::Unmarkall1Click()
+{
+    model_->unmarkAll();
+    emit cleanEnabled(false);
+}
+
+void TResultGrid::Sortbysize1Click(int entry)
+{
+    WaitCursor wait;
+    model_->sortBy(entry);
+}
+
+std::string TResultGrid::existingSelectedPath() const
+{
+    const std::string p = selectedPath();
+    return FileLookup::fileSize(p) ? p : std::string();
+}
+
+void TResultGrid::Run1Click()
+{
+    const std::string p = existingSelectedPath();
+    if (p.empty())
+        return;
+    if (!QDesktopServices::openUrl(FileLookup::fileUrl(p)))
+        dialogs().showError(QStringLiteral("Couldn't open ") + displayName(p));
+}
+
+TResultGrid::FileHook &TResultGrid::defaultViewHook()
+{
+    static FileHook h;
+    return h;
+}
+
+TResultGrid::FileHook &TResultGrid::defaultDetailsHook()
+{
+    static FileHook h;
+    return h;
+}
+
+void TResultGrid::View1Click()
+{
+    const std::string p = existingSelectedPath();
+    const FileHook &h = viewHook ? viewHook : defaultViewHook();
+    if (!p.empty() && h)
+        h(p);
+}
+
+void TResultGrid::Details1Click()
+{
+    const std::string p = existingSelectedPath();
+    const FileHook &h = detailsHook ? detailsHook : defaultDetailsHook();
+    if (!p.empty() && h)
+        h(p);
+}
+
+void TResultGrid::btClipClick()
+{
+    QGuiApplication::clipboard()->setText(model_->clipboardText());
+}
+
+void TResultGrid::btPrintClick()
+{
+    const QString title = printTitle ? printTitle() : QString();
+    QPrinter printer;
+    if (!dialogs().choosePrinter(printer))
+        return;
+    printGrid(printer, this, title);
+}
+
+void TResultGrid::setTopPanel(QWidget *panel)
+{
+    topPanel_ = panel;
+    rememberPanelHeight();
+}
+
+void TResultGrid::rememberPanelHeight()
+{
+    if (topPanel_)
+        panelHeight_ = topPanel_->height();
+}
+
+void TResultGrid::Shrink1Click()
+{
+    if (topPanel_)
+        topPanel_->setFixedHeight(0);
+    shrink_->setEnabled(false);
+    grow_->setEnabled(true);
+}
+
+void TResultGrid::Grow1Click()
+{
+    if (topPanel_)
+        topPanel_->setFixedHeight(panelHeight_);
+    shrink_->setEnabled(true);
+    grow_->setEnabled(false);
+}
+
+void TResultGrid::FormResize(int clientWidth)
+{
+    const GridLayout &l = model_->layout();
+    const int n = int(l.columns.size());
+    if (n == 0)
+        return;
+    const double scale = logicalDpiX() / 96.0;
+    int used = 0;
+    for (int c = 0; c < n - 1; ++c) {
+        const int w = int(l.columns[size_t(c)].width96 * scale + 0.5);
+        horizontalHeader()->resizeSection(c, w);
+        used += w;
+    }
+    const int less = l.lastColumnLess >= 0 ? l.lastColumnLess : used + 25;
+    horizontalHeader()->resizeSection(n - 1, std::max(clientWidth - less, 16));
+}
+
+QSize TResultGrid::minimumWindowSize(const QWidget *topPanel)
+{
+    const double scale = topPanel->logicalDpiX() / 96.0;
+    int width = int((topPanel->x() + topPanel->width() + 3) * scale);
+    if (const QScreen *s = topPanel->screen())
+        width = std::min(width, s->geometry().width() - 10);
+    const int height = int(2 * (topPanel->y() + topPanel->height()) * scale);
+    return QSize(width, height);
+}
+
+void TResultGrid::keyReleaseEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Delete && !e->isAutoRepeat()) {
+        DeleteAllFiles();
+        e->accept();
+        return;
+    }
+    QTableView::keyReleaseEvent(e);
+}
+
+void TResultGrid::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    QTableView::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton)
+        gridDblClick();
+}
+
+bool TResultGrid::eventFilter(QObject *watched, QEvent *e)
+{
+    const bool header = watched == horizontalHeader()->viewport();
+    if ((header || watched == viewport())
+        && (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease)) {
+        auto *m = static_cast<QMouseEvent *>(e);
+        if (m->button() == Qt::LeftButton || m->button() == Qt::RightButton) {
+            const QPoint p = m->position().toPoint();
+            if (e->type() == QEvent::MouseButtonPress) {
+                pressAt_ = p;
+                pressedOn_ = watched;
+            } else if (pressedOn_ == watched) {
+                pressedOn_ = nullptr;
+                if (p == pressAt_) {
+                    if (header) {
+                        lastClickRow_ = 0;
+                        const int entry = model_->sortEntryForColumn(horizontalHeader()->logicalIndexAt(p));
+                        if (entry >= 0)
+                            Sortbysize1Click(entry);
+                    } else {
+                        const QModelIndex i = indexAt(p);
+                        lastClickRow_ = i.isValid() ? i.row() + 1 : -1;
+                    }
+                }
+            }
+        }
+    }
+    return QTableView::eventFilter(watched, e);
+}

@@ -1,0 +1,115 @@
+#pragma once
+#include "scan/GridLayout.h"
+#include "scan/ResultGridModel.h"
+
+#include <QPoint>
+#include <QTableView>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+
+// The result grid every finder shows its files in (objectName "grid"): a
+// view over ResultGridModel, configured by a GridLayout. It owns the context
+// menu PopupMenu1 and implements marking, sorting, opening, printing, the
+// clipboard, the top-panel shrink and the column widths. The finder keeps
+// its buttons; "Clean?" follows the cleanEnabled signal.
+class TResultGrid : public QTableView {
+    Q_OBJECT
+public:
+    using FileHook = std::function<void(const std::string &path)>;
+
+    explicit TResultGrid(const GridLayout &layout = {}, QWidget *parent = nullptr);
+
+    ResultGridModel *gridModel() const { return model_; }
+    // A new layout (a window's mode): columns, menu and the grid cleared.
+    void configure(const GridLayout &layout);
+
+    void ClearGrid();
+    void addToGrid(const QString &line, const std::string &path) { model_->addToGrid(line, path); }
+    // After the last addToGrid (rowsFilled + 1 rows when more than one).
+    void trimRows();
+    int rowsFilled() const { return model_->rowsFilled(); }
+    int64_t markedCount() const { return model_->markedCount(); }
+    int64_t markedSize() const { return model_->markedSize(); }
+    const std::vector<std::string> &lbDeleted() const { return model_->lbDeleted(); }
+
+    // The selected grid row (1 is the first file row); 0 when none.
+    int selectedRow() const;
+    void setSelectedRow(int row);
+    // The selected row's path as found.
+    std::string selectedPath() const;
+    // Grid row of the last press and release at one point (0: the header,
+    // -1: none or outside the rows).
+    int lastClickRow() const { return lastClickRow_; }
+
+    void deleteOneFile(int row) { model_->deleteOneFile(row); }
+    // Toggles row (above 0) and sets "Clean?" from the count.
+    void MarkThisFile(int row);
+    // "&Mark" and the Delete key: toggles the selected row and moves one down
+    // unless on the last row.
+    void DeleteAllFiles();
+    void gridDblClick();
+    void Markall1Click();
+    void Unmarkall1Click();
+    void clearAllMarks() { model_->clearAllMarks(); }
+    // Sort entry i of the layout, with the hourglass and the menu checks.
+    void Sortbysize1Click(int entry);
+
+    // "Open" ("Run"), "View", "Details": on the selected row's file when it exists.
+    void Run1Click();
+    void View1Click();
+    void Details1Click();
+    void btClipClick();
+    // Builds the title (printTitle), shows the print dialog, prints.
+    void btPrintClick();
+
+    // The top panel that "Shrink top panel" hides; remembers its height.
+    void setTopPanel(QWidget *panel);
+    void rememberPanelHeight();
+    void Shrink1Click();
+    void Grow1Click();
+    // Column widths for the window's client width (layout widths at 96
+    // pixels per inch, scaled; the last column takes the rest).
+    void FormResize(int clientWidth);
+    // The smallest client size of a window with this top panel: the panel's
+    // right edge plus 3 (at most the screen width less 10), twice its bottom.
+    static QSize minimumWindowSize(const QWidget *topPanel);
+
+    QMenu *PopupMenu1() const { return menu_; }
+    QAction *action(const QString &objectName) const;
+
+    // The window the finder opens for "View" and "Details"; when unset, the
+    // program-wide defaults (set once by the viewer and details windows).
+    FileHook viewHook, detailsHook;
+    static FileHook &defaultViewHook();
+    static FileHook &defaultDetailsHook();
+    // The report title, built when printing.
+    std::function<QString()> printTitle;
+
+signals:
+    void cleanEnabled(bool enabled);
+
+protected:
+    void keyReleaseEvent(QKeyEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void buildMenu();
+    void updateSortChecks(int entry);
+    std::string existingSelectedPath() const;
+
+    ResultGridModel *model_;
+    QMenu *menu_ = nullptr;
+    std::vector<QAction *> sortActions_;
+    QAction *shrink_ = nullptr;
+    QAction *grow_ = nullptr;
+    QWidget *topPanel_ = nullptr;
+    int panelHeight_ = 0;
+    QPoint pressAt_;
+    QObject *pressedOn_ = nullptr;
+    int lastClickRow_ = -1;
+};

@@ -1,0 +1,67 @@
+#include "scan/TResultGridDelegate.h"
+
+#include "scan/ResultGridModel.h"
+
+#include <QApplication>
+#include <QPainter>
+
+TResultGridDelegate::TResultGridDelegate(const ResultGridModel *model, QObject *parent)
+    : QStyledItemDelegate(parent), model_(model)
+{
+}
+
+const QPixmap &TResultGridDelegate::markGlyph()
+{
+    static const QPixmap glyph = [] {
+        QImage img(16, 16, QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        const QRgb purple = qRgb(128, 0, 128);
+        // A bold tick: a short stroke down to the right, a long one up.
+        const auto dot = [&](int x, int y) {
+            for (int dy = 0; dy < 3; ++dy)
+                if (x >= 0 && x < 16 && y + dy >= 0 && y + dy < 16)
+                    img.setPixel(x, y + dy, purple);
+        };
+        for (int x = 1; x <= 5; ++x)
+            dot(x, 6 + x);
+        for (int x = 6; x <= 14; ++x)
+            dot(x, 16 - x);
+        return QPixmap::fromImage(img);
+    }();
+    return glyph;
+}
+
+void TResultGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const GridLayout &layout = model_->layout();
+    const QRect r = option.rect;
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette &pal = option.palette;
+    painter->save();
+    painter->setClipRect(r);
+    painter->fillRect(r, selected ? pal.highlight() : pal.base());
+    painter->setPen(selected ? pal.highlightedText().color() : pal.text().color());
+    painter->setFont(option.font);
+
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int inset = layout.textInset;
+    const int top = r.top() + 2;
+    if (index.column() == layout.sizeColumn) {
+        painter->drawText(QRect(r.left(), top, r.width() - inset, r.height() - 2),
+                          Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, text);
+    } else {
+        int left = r.left() + inset;
+        if (index.data(ResultGridModel::MarkRole).toBool()) {
+            painter->drawPixmap(r.left() + 2, r.top() + 2, markGlyph());
+            left = r.left() + 18;
+        }
+        painter->drawText(QRect(left, top, r.right() - left + 1, r.height() - 2),
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    }
+    painter->restore();
+}
+
+QSize TResultGridDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    return QSize(64, 18);
+}
