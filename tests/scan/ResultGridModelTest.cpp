@@ -1,0 +1,294 @@
+#include "GridTestLayout.h"
+#include "common/Text.h"
+#include "scan/GridSortKeys.h"
+#include "scan/ResultGridModel.h"
+#include "scan/SortDirections.h"
+#include "support/TempTree.h"
+
+#include <QDate>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <unistd.h>
+
+namespace {
+std::vector<QString> column(const ResultGridModel &m, int c)
+{
+    std::vector<QString> out;
+    for (int r = 1; r <= m.rowsFilled(); ++r)
+        out.push_back(m.cell(r, c));
+    return out;
+}
+
+// A grid of files of 10, 200 and 3,000 bytes.
+struct Filled {
+    TempTree tree;
+    QString status;
+    ResultGridModel grid{hogLayout(&status)};
+    std::string a, b, c;
+    Filled()
+    {
+        a = tree.sized("a.txt", 10);
+        b = tree.sized("b.txt", 200);
+        c = tree.sized("c.txt", 3000);
+        grid.ClearGrid();
+        grid.addToGrid(hogLine("10", a), a);
+        grid.addToGrid(hogLine("200", b), b);
+        grid.addToGrid(hogLine("3,000", c), c);
+        grid.trimRows();
+    }
+};
+}
+
+TEST(ResultGridModel, FillsFieldsIntoColumnsFiftyRowsAtATimeThenTrims)
+{
+    ResultGridModel grid(hogLayout());
+    grid.ClearGrid();
+    EXPECT_EQ(grid.gridRowCount(), 2);
+    grid.addToGrid(" 1,234 \tdate\ttime\tacc\t/x/y\ttype\textra", "/x/y");
+    EXPECT_EQ(grid.cell(1, 0), "1,234");
+    EXPECT_EQ(grid.cell(1, 4), "/x/y");
+    EXPECT_EQ(grid.cell(1, 5), "type");
+    EXPECT_EQ(grid.gridRowCount(), 2);
+    grid.trimRows(); // one row: the grid keeps its 2
+    EXPECT_EQ(grid.gridRowCount(), 2);
+
+    grid.ClearGrid();
+    grid.addToGrid("short\tline", "/p"); // missing fields are empty
+    EXPECT_EQ(grid.cell(1, 1), "line");
+    EXPECT_EQ(grid.cell(1, 5), "");
+    grid.addToGrid("1", "/p");
+    EXPECT_EQ(grid.gridRowCount(), 52); // 50 rows added when the second needs room
+    for (int i = 0; i < 50; ++i)
+        grid.addToGrid("1", "/p");
+    EXPECT_EQ(grid.gridRowCount(), 102);
+    grid.trimRows();
+    EXPECT_EQ(grid.gridRowCount(), 53);
+    EXPECT_EQ(grid.rowCount(), 52);
+    EXPECT_EQ(grid.cell(53, 0), ""); // beyond the rows filled
+}
+
+TEST(ResultGridModel, MarkingTwiceRestoresTotalsAndList)
+{
+    Filled f;
+    f.grid.deleteOneFile(2);
+    EXPECT_TRUE(f.grid.isMarked(2));
+    EXPECT_EQ(f.grid.markedCount(), 1);
+    EXPECT_EQ(f.grid.markedSize(), 200);
+    EXPECT_EQ(f.status, "1 files 200 bytes");
+    f.grid.deleteOneFile(3);
+    EXPECT_EQ(f.status, "2 files 3,200 bytes");
+    EXPECT_EQ(f.grid.lbDeleted(), (std::vector<std::string>{f.b, f.c}));
+
+    // The file grows between marking and unmarking: what was counted comes off.
+    f.tree.sized("b.txt", 5000);
+    f.grid.deleteOneFile(2);
+    EXPECT_FALSE(f.grid.isMarked(2));
+    EXPECT_EQ(f.grid.markedCount(), 1);
+    EXPECT_EQ(f.grid.markedSize(), 3000);
+    EXPECT_EQ(f.grid.lbDeleted(), std::vector<std::string>{f.c});
+    f.grid.deleteOneFile(3);
+    EXPECT_EQ(f.grid.markedCount(), 0);
+    EXPECT_EQ(f.grid.markedSize(), 0);
+    EXPECT_TRUE(f.grid.lbDeleted().empty());
+    EXPECT_EQ(f.status, "0 files 0 bytes");
+
+    // Rows beyond the filled ones and the header do nothing.
+    f.grid.deleteOneFile(0);
+    f.grid.deleteOneFile(4);
+    EXPECT_TRUE(f.grid.lbDeleted().empty());
+}
+
+TEST(ResultGridModel, VanishedFileIsMarkedWithoutCounting)
+{
+    Filled f;
+    ASSERT_EQ(::unlink(f.a.c_str()), 0);
+    f.grid.deleteOneFile(1);
+    EXPECT_TRUE(f.grid.isMarked(1));
+    EXPECT_EQ(f.grid.markedCount(), 0);
+    EXPECT_EQ(f.grid.markedSize(), 0);
+    EXPECT_EQ(f.grid.lbDeleted(), std::vector<std::string>{f.a});
+    EXPECT_EQ(f.status, "0 files 0 bytes");
+    // A file created again meanwhile does not drive the totals below zero.
+    f.tree.sized("a.txt", 77);
+    f.grid.deleteOneFile(1);
+    EXPECT_EQ(f.grid.markedCount(), 0);
+    EXPECT_EQ(f.grid.markedSize(), 0);
+    // A folder in its place is not a file.
+    ::unlink(f.a.c_str());
+    f.tree.dir("a.txt");
+    f.grid.deleteOneFile(1);
+    EXPECT_EQ(f.grid.markedCount(), 0);
+}
+
+TEST(ResultGridModel, UnmarkingRemovesOnlyTheExactPath)
+{
+    // Two files whose names differ in case only: unmarking one must not
+    // take the other out of the list handed to deletion.
+    TempTree tree;
+    const std::string upper = tree.sized("A.TMP", 5), lower = tree.sized("a.tmp", 7);
+    ResultGridModel grid(hogLayout());
+    grid.ClearGrid();
+    grid.addToGrid(hogLine("5", upper), upper);
+    grid.addToGrid(hogLine("7", lower), lower);
+    grid.deleteOneFile(2);
+    grid.deleteOneFile(1);
+    grid.deleteOneFile(1);
+    EXPECT_EQ(grid.lbDeleted(), std::vector<std::string>{lower});
+}
+
+TEST(ResultGridModel, MarkAllAndUnmarkAll)
+{
+    Filled f;
+    f.grid.deleteOneFile(1);
+    f.grid.markAll();
+    EXPECT_EQ(f.grid.lbDeleted(), (std::vector<std::string>{f.a, f.b, f.c}));
+    EXPECT_EQ(f.grid.markedCount(), 3);
+    EXPECT_EQ(f.status, "3 files 3,210 bytes");
+    f.grid.unmarkAll();
+    EXPECT_EQ(f.status, "0 files 0 bytes");
+    EXPECT_FALSE(f.grid.isMarked(1));
+    EXPECT_TRUE(f.grid.lbDeleted().empty());
+
+    // Rows whose files all vanished: every row marked, totals 0.
+    for (const std::string &p : {f.a, f.b, f.c})
+        ::unlink(p.c_str());
+    f.grid.markAll();
+    EXPECT_TRUE(f.grid.isMarked(3));
+    EXPECT_EQ(f.grid.markedCount(), 0);
+    EXPECT_EQ(f.grid.markedSize(), 0);
+    EXPECT_EQ(f.grid.lbDeleted().size(), 3u);
+}
+
+TEST(ResultGridModel, SizeSortsFlipAndAreProgramWide)
+{
+    SortDirections::resetForTests();
+    Filled f;
+    // As a file-hog scan ends: descending, then sorted once.
+    SortDirections::setDescending("test/size", true);
+    f.grid.deleteOneFile(1); // the 10-byte row's mark travels with it
+    ASSERT_TRUE(f.grid.sortBy(0));
+    EXPECT_EQ(column(f.grid, 0), (std::vector<QString>{"3,000", "200", "10"}));
+    EXPECT_TRUE(f.grid.isMarked(3));
+    EXPECT_EQ(f.grid.path(3), f.a);
+    f.grid.sortBy(0);
+    EXPECT_EQ(column(f.grid, 0), (std::vector<QString>{"10", "200", "3,000"}));
+    f.grid.sortBy(0);
+    EXPECT_EQ(column(f.grid, 0), (std::vector<QString>{"3,000", "200", "10"}));
+    f.grid.sortBy(0);
+    EXPECT_EQ(column(f.grid, 0), (std::vector<QString>{"10", "200", "3,000"}));
+    EXPECT_EQ(f.grid.checkedSortEntry(), 0);
+
+    // A new grid (a reopened window) continues with the stored direction.
+    ResultGridModel again(hogLayout());
+    again.ClearGrid();
+    for (const char *s : {"5", "50", "500"})
+        again.addToGrid(QString(s), "/p");
+    again.sortBy(0);
+    EXPECT_EQ(column(again, 0), (std::vector<QString>{"500", "50", "5"}));
+    again.sortBy(3); // "&Name" starts ascending
+    EXPECT_EQ(again.checkedSortEntry(), 3);
+    again.ClearGrid();
+    EXPECT_EQ(again.checkedSortEntry(), 0);
+}
+
+TEST(ResultGridModel, NumberAndDateKeys)
+{
+    SortDirections::resetForTests();
+    ResultGridModel grid(hogLayout());
+    grid.ClearGrid();
+    const QStringList sizes = {"999,999", "1,234,567", "DELETED", "12"};
+    const QStringList dates = {"2/1/2001", "", "12/31/2000", "1/1/1980"};
+    for (int i = 0; i < 4; ++i)
+        grid.addToGrid(sizes[i] + '\t' + dates[i], "/p");
+    grid.sortRows(0, SortKind::Number, false);
+    EXPECT_EQ(column(grid, 0), (std::vector<QString>{"DELETED", "12", "999,999", "1,234,567"}));
+    grid.sortRows(1, SortKind::Date, false);
+    EXPECT_EQ(column(grid, 1), (std::vector<QString>{"", "1/1/1980", "12/31/2000", "2/1/2001"}));
+
+    const QChar dot('.');
+    EXPECT_EQ(GridSortKeys::number(u"1,234,567", dot), 1234567);
+    EXPECT_EQ(GridSortKeys::number(u"12.5 KB", dot), 12.5);
+    EXPECT_EQ(GridSortKeys::number(u"1.2.3", dot), 0);
+    EXPECT_EQ(GridSortKeys::number(u"", dot), 0);
+    const GridSortKeys::DateReader us("M/d/yyyy");
+    const qint64 y1900 = QDate(1900, 1, 1).toJulianDay();
+    EXPECT_EQ(us.day(u""), y1900);
+    EXPECT_EQ(us.day(u"13/1/2000"), y1900);
+    EXPECT_EQ(us.day(u"1/2/2000x"), y1900);
+    EXPECT_EQ(us.day(u"1/2/2000"), QDate(2000, 1, 2).toJulianDay());
+    const GridSortKeys::DateReader de("dd.MM.yyyy");
+    EXPECT_EQ(de.day(u"03.04.2005"), QDate(2005, 4, 3).toJulianDay());
+}
+
+TEST(ResultGridModel, TextSortMatchesAReferenceOrder)
+{
+    // Case folded for a to z only, then character codes; equal texts keep
+    // their order. Enough rows and shared prefixes to exercise every path.
+    std::mt19937 rng(7);
+    const char alphabet[] = "aAbB_zZ~/0";
+    std::vector<QString> texts;
+    for (int i = 0; i < 3000; ++i) {
+        QString s = (i % 3 == 0) ? QStringLiteral("/home/user/shared/prefix/") : QString();
+        const int len = int(rng() % 9);
+        for (int k = 0; k < len; ++k)
+            s += QChar(alphabet[rng() % 10]);
+        if (i % 50 == 0)
+            s += QChar(0x00e9);
+        texts.push_back(s);
+    }
+    for (bool descending : {false, true}) {
+        ResultGridModel grid(hogLayout());
+        grid.ClearGrid();
+        for (size_t i = 0; i < texts.size(); ++i)
+            grid.addToGrid(QString("\t\t\t\t%1\t%2").arg(texts[i]).arg(i), "/p");
+        grid.sortRows(4, SortKind::Text, descending);
+        std::vector<size_t> ref(texts.size());
+        for (size_t i = 0; i < ref.size(); ++i)
+            ref[i] = i;
+        std::stable_sort(ref.begin(), ref.end(), [&](size_t a, size_t b) {
+            const int c = GridSortKeys::compareText(texts[a], texts[b]);
+            return descending ? c > 0 : c < 0;
+        });
+        for (size_t i = 0; i < ref.size(); ++i)
+            ASSERT_EQ(grid.cell(int(i) + 1, 5), QString::number(ref[i])) << "row " << i << " desc " << descending;
+    }
+    EXPECT_LT(GridSortKeys::compareText(u"abc", u"ABD"), 0);
+    EXPECT_EQ(GridSortKeys::compareText(u"abc", u"ABC"), 0);
+    EXPECT_LT(GridSortKeys::compareText(u"Z", u"_"), 0); // 'Z' 90 before '_' 95
+    EXPECT_GT(GridSortKeys::compareText(u"_", u"a"), 0); // 'a' counts as 'A' (65), before '_' (95)
+}
+
+TEST(ResultGridModel, PartialRangeAndSetCell)
+{
+    ResultGridModel grid(hogLayout());
+    grid.ClearGrid();
+    for (const char *s : {"9", "1", "5", "3", "0"})
+        grid.addToGrid(QString(s), "/p");
+    grid.sortRows(0, SortKind::Number, false, 1, 4); // the last row stays
+    EXPECT_EQ(column(grid, 0), (std::vector<QString>{"1", "3", "5", "9", "0"}));
+    grid.setCell(2, 0, "DELETED");
+    EXPECT_EQ(grid.cell(2, 0), "DELETED");
+    EXPECT_EQ(grid.cell(2, 1), "");
+    EXPECT_EQ(grid.cell(3, 0), "5");
+}
+
+TEST(ResultGridModel, SortingOffDoesNothing)
+{
+    GridLayout l = hogLayout();
+    l.sortingEnabled = false;
+    ResultGridModel grid(l);
+    grid.ClearGrid();
+    grid.addToGrid("1", "/p");
+    grid.addToGrid("2", "/p");
+    EXPECT_FALSE(grid.sortBy(0));
+    EXPECT_EQ(grid.cell(1, 0), "1");
+}
+
+TEST(ResultGridModel, ClipboardTextIsOnePathPerRowWithCrLf)
+{
+    Filled f;
+    f.grid.deleteOneFile(2);
+    EXPECT_EQ(f.grid.clipboardText(), QString::fromStdString(f.a + "\r\n" + f.b + "\r\n" + f.c + "\r\n"));
+}
