@@ -21,12 +21,17 @@ QString tabField(const QString &line, int n)
     qsizetype end = line.indexOf(QLatin1Char('\t'), start);
     if (end < 0)
         end = line.size();
-    qsizetype a = start, b = end;
-    while (a < b && line.at(a) == QLatin1Char(' '))
+    return trimSpaces(QStringView(line).mid(start, end - start)).toString();
+}
+
+QStringView trimSpaces(QStringView s)
+{
+    qsizetype a = 0, b = s.size();
+    while (a < b && s.at(a) == QLatin1Char(' '))
         ++a;
-    while (b > a && line.at(b - 1) == QLatin1Char(' '))
+    while (b > a && s.at(b - 1) == QLatin1Char(' '))
         --b;
-    return line.mid(a, b - a);
+    return s.mid(a, b - a);
 }
 
 std::string joinPath(const std::string &folder, const std::string &name)

@@ -7,6 +7,9 @@
 // (1234567 gives "1,234,567" in en_US).
 QString formatThousands(int64_t n);
 
+// The text without leading and trailing spaces (only the space character).
+QStringView trimSpaces(QStringView s);
+
 // Field n (counted from 1) of a tab-separated line, trimmed of spaces;
 // empty beyond the last field or for n < 1.
 QString tabField(const QString &line, int n);

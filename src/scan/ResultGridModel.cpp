@@ -24,12 +24,7 @@ int splitFields(QStringView line, QStringView *fields)
         const bool last = end < 0;
         if (last)
             end = line.size();
-        qsizetype a = start, b = end;
-        while (a < b && line.at(a) == QLatin1Char(' '))
-            ++a;
-        while (b > a && line.at(b - 1) == QLatin1Char(' '))
-            --b;
-        fields[n++] = line.mid(a, b - a);
+        fields[n++] = trimSpaces(line.mid(start, end - start));
         if (last)
             break;
         start = end + 1;

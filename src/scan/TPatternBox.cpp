@@ -16,16 +16,22 @@ void fillPatternList(QComboBox *box, bool withAll)
     box->setEditText(text);
 }
 
+QComboBox *newPatternBox(QWidget *parent)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QStringLiteral("cbWildCard"));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setToolTip(QStringLiteral("Wildcard pattern for matching file types"));
+    box->setEditText(QStringLiteral("*.*"));
+    return box;
+}
+
 TPatternBox::TPatternBox(QWidget *parent) : QWidget(parent)
 {
     caption_ = new QLabel(QStringLiteral("Matching"), this);
-    box_ = new QComboBox(this);
-    box_->setObjectName(QStringLiteral("cbWildCard"));
-    box_->setEditable(true);
-    box_->setInsertPolicy(QComboBox::NoInsert);
+    box_ = newPatternBox(this);
     box_->setMaxVisibleItems(14);
-    box_->setToolTip(QStringLiteral("Wildcard pattern for matching file types"));
-    box_->setEditText(QStringLiteral("*.*"));
     caption_->setBuddy(box_);
     type_ = new QLabel(QStringLiteral("All files"), this);
     type_->setObjectName(QStringLiteral("lblWild"));

@@ -8,6 +8,9 @@ class QLabel;
 // withAll); the text in the box stays.
 void fillPatternList(QComboBox *box, bool withAll);
 
+// A new editable pattern box named cbWildCard with its hint, holding "*.*".
+QComboBox *newPatternBox(QWidget *parent);
+
 // A finder's pattern box: the caption "Matching", the editable box
 // cbWildCard and its type label lblWild, kept up to date on every change.
 // Finders put it into their top panel and read pattern().

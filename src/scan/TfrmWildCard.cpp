@@ -15,12 +15,7 @@ TfrmWildCard::TfrmWildCard(QWidget *parent)
     setWindowTitle(QStringLiteral("Wildcard pattern"));
     resize(286, 182);
     auto *prompt = new QLabel(QStringLiteral("Change the wildcard matching pattern:"), this);
-    box_ = new QComboBox(this);
-    box_->setObjectName(QStringLiteral("cbWildCard"));
-    box_->setEditable(true);
-    box_->setInsertPolicy(QComboBox::NoInsert);
-    box_->setToolTip(QStringLiteral("Wildcard pattern for matching file types"));
-    box_->setEditText(QStringLiteral("*.*"));
+    box_ = newPatternBox(this);
     lblWild_ = new QLabel(this);
     lblWild_->setObjectName(QStringLiteral("lblWild"));
     lblType_ = new QLabel(this);
