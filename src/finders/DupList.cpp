@@ -248,12 +248,61 @@ std::vector<uint32_t> DupList::sorted()
         order.resize(count_);
         std::iota(order.begin(), order.end(), 0u);
     }
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const auto less = [&](uint32_t a, uint32_t b) {
         for (Field f : fields)
             if (const int c = compareField(f, a, b))
                 return c < 0;
         return a < b;
-    });
+    };
+    // The leading fields that compare by rank are packed into one number:
+    // the lines are ordered by it first, in one tight sort, and only runs
+    // with equal numbers go through the full comparison.
+    int packed = 0;
+    std::vector<std::pair<uint64_t, uint32_t>> keyed;
+    keyed.reserve(order.size());
+    for (uint32_t id : order) {
+        const Entry &e = entry(id);
+        uint64_t packedKey = 0;
+        packed = 0;
+        int bits = 0;
+        for (Field f : fields) {
+            uint64_t v;
+            int width;
+            if (f == Field::Size) {
+                v = sizeRank_[sizeOf_[id]];
+                width = 26;
+            } else if (f == Field::Date || f == Field::Access) {
+                v = dateRank_[dateKey(f == Field::Date ? e.written : e.accessed)];
+                width = 17;
+            } else if (f == Field::Time) {
+                v = timeRank_[timeKey(e.written)];
+                width = 17;
+            } else {
+                break;
+            }
+            if (bits + width > 64)
+                break;
+            packedKey = (packedKey << width) | v;
+            bits += width;
+            ++packed;
+        }
+        keyed.emplace_back(packedKey, id);
+    }
+    if (packed == 0) {
+        std::sort(order.begin(), order.end(), less);
+        return order;
+    }
+    std::sort(keyed.begin(), keyed.end());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].second;
+    for (size_t i = 0; i < keyed.size();) {
+        size_t j = i + 1;
+        while (j < keyed.size() && keyed[j].first == keyed[i].first)
+            ++j;
+        if (j - i > 1)
+            std::sort(order.begin() + qsizetype(i), order.begin() + qsizetype(j), less);
+        i = j;
+    }
     return order;
 }
 
