@@ -9,6 +9,7 @@
 #include "common/TBackdrop.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
+#include "finders/TfrmDup.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
 #include "stats/TfrmStatistics.h"
@@ -92,7 +93,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btDuplicate, btFileHog, btFiles, btDirHogs, btClean, btStatistic, btBrowse, btClearCache,
+    for (QPushButton *b : {btFiles, btDirHogs, btClean, btStatistic, btBrowse, btClearCache,
                            btZip})
         b->setEnabled(false);
 
@@ -194,7 +195,7 @@ void TfrmMain::btDuplicateClick()
     AppState::dupMode = true;
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmDup(this)) when that window is part of the program.
+    runTool(new TfrmDup(this));
 }
 
 void TfrmMain::btFileHogClick()
@@ -202,7 +203,7 @@ void TfrmMain::btFileHogClick()
     AppState::dupMode = false;
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmDup(this)) when that window is part of the program.
+    runTool(new TfrmDup(this));
 }
 
 void TfrmMain::btFilesClick()

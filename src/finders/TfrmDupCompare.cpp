@@ -1,6 +1,7 @@
 #include "finders/TfrmDupCompare.h"
 
 #include "common/TLongLived.h"
+#include "finders/TfrmDup.h"
 
 TfrmDupCompare::TfrmDupCompare(QWidget *parent) : QDialog(parent)
 {
@@ -9,3 +10,7 @@ TfrmDupCompare::TfrmDupCompare(QWidget *parent) : QDialog(parent)
 }
 
 TfrmDupCompare &TfrmDupCompare::instance() { return TLongLived<TfrmDupCompare>::instance(); }
+
+void TfrmDupCompare::setFinder(TfrmDup *finder) { finder_ = finder; }
+
+TfrmDup *TfrmDupCompare::finder() const { return finder_.data(); }

@@ -1,5 +1,8 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
+
+class TfrmDup;
 
 // The duplicate pair comparison window, shown modelessly by the duplicate
 // finder and hidden, never destroyed, when closed.
@@ -10,4 +13,12 @@ public:
     explicit TfrmDupCompare(QWidget *parent = nullptr);
     // The program-wide instance (created at start; on first use in tests).
     static TfrmDupCompare &instance();
+
+    // The duplicate window whose grid, criterion and MarkThisFile the
+    // comparison works on; set by that window before it shows this one.
+    void setFinder(TfrmDup *finder);
+    TfrmDup *finder() const;
+
+private:
+    QPointer<TfrmDup> finder_;
 };

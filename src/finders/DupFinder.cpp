@@ -1,0 +1,70 @@
+#include "finders/DupFinder.h"
+
+#include "finders/DupLine.h"
+
+GridLayout DupFinder::gridLayout(bool dupMode, int criterion)
+{
+    GridLayout l;
+    if (dupMode) {
+        using DupLine::Field;
+        const struct {
+            const char *header;
+            Field field;
+            int width;
+        } cols[] = {{"Filename", Field::Name, 93},  {"Size", Field::Size, 58},     {"Modified", Field::Date, 64},
+                    {"Time", Field::Time, 70},      {"Access", Field::Access, 70}, {"Folder", Field::Folder, 184},
+                    {"Type", Field::Type, 0}};
+        for (const auto &c : cols)
+            l.columns.push_back({QString::fromLatin1(c.header), DupLine::position(criterion, c.field), c.width});
+        l.markColumn = 0;
+        l.sizeColumn = 1;
+        l.lastColumnLess = 564;
+        l.sortingEnabled = false;
+        return l;
+    }
+    l.columns = {{QStringLiteral("Size"), 1, 64},     {QStringLiteral("Modified"), 2, 64},
+                 {QStringLiteral("Time"), 3, 64},     {QStringLiteral("Access"), 4, 64},
+                 {QStringLiteral("FileName"), 5, 296}, {QStringLiteral("Type"), 6, 0}};
+    l.markColumn = 4;
+    l.sizeColumn = 0;
+    l.lastColumnLess = 577;
+    l.sortingEnabled = true;
+    l.sortEntries = {
+        {QStringLiteral("&Size"), 0, SortKind::Number, QStringLiteral("FileHogs/Size"), true},
+        {QStringLiteral("&Date"), 1, SortKind::Date, QStringLiteral("FileHogs/Date"), true},
+        {QStringLiteral("&Access Date"), 3, SortKind::Date, QStringLiteral("FileHogs/Access"), true},
+        {QStringLiteral("&Name"), 4, SortKind::Text, QStringLiteral("FileHogs/Name"), false},
+        {QStringLiteral("&Type"), 5, SortKind::Text, QStringLiteral("FileHogs/Type"), false},
+    };
+    l.checkedAtClear = 0;
+    return l;
+}
+
+QString DupFinder::printTitle(bool dupMode, const SizeChoice &choice, const QString &pattern,
+                              const QStringList &checkedEntries)
+{
+    QString t = dupMode ? QStringLiteral("Duplicates ") : QStringLiteral("File Hogs ");
+    t += choice.phrase();
+    t += QStringLiteral(" matching ");
+    t += pattern;
+    t += QStringLiteral(" on drive(s) ");
+    for (const QString &e : checkedEntries)
+        if (!e.isEmpty())
+            t += e.left(1) + QLatin1Char(' ');
+    return t;
+}
+
+QString DupFinder::startHint(bool dupMode)
+{
+    return dupMode ? QStringLiteral("Duplicates on file name only") : QStringLiteral("Start scanning for file hogs");
+}
+
+QString DupFinder::caption(bool dupMode)
+{
+    return dupMode ? QStringLiteral("Find and delete duplicate files") : QStringLiteral("Find and delete file hogs");
+}
+
+QString DupFinder::placementSection(bool dupMode)
+{
+    return dupMode ? QStringLiteral("frmDups") : QStringLiteral("frmMods");
+}

@@ -1,0 +1,342 @@
+#include "app/AppState.h"
+#include "app/TfrmMain.h"
+#include "common/TModal.h"
+#include "finders/TfrmDup.h"
+#include "finders/TfrmDupCompare.h"
+#include "platform/Drives.h"
+#include "platform/FileTypes.h"
+#include "safety/FoldersFile.h"
+#include "safety/TfrmReallyDelete.h"
+#include "scan/TDriveCheckList.h"
+#include "scan/TPatternBox.h"
+#include "scan/TResultGrid.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+#include "support/TestEnv.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+// A tree mapped as drive D:, a non-delete list file (so the main
+// window's guard lets the finders open) and the main window.
+class DupWindow : public testing::Test {
+protected:
+    ScriptedDialogs dialogs;
+    TempTree t{"drive"};
+    std::string d = t.dir("D");
+    std::unique_ptr<TfrmMain> main;
+
+    void SetUp() override
+    {
+        Drives::setMapping({{'D', d}});
+        FileTypes::setTableForTests({{".txt", "Plain text document"}, {".bin", "Binary file"}});
+        ASSERT_TRUE(FoldersFile::write({t.dir("protected") + "/"}));
+        main = std::make_unique<TfrmMain>();
+        main->show();
+    }
+    void TearDown() override
+    {
+        main.reset();
+        TModal::clear();
+        FileTypes::setTableForTests({});
+        Drives::setMapping({});
+    }
+
+    // Opens the finder from the main window's button and runs body in it;
+    // the window is closed afterwards unless body closed it. Returns the
+    // window's modal result.
+    int open(bool dupMode, const std::function<void(TfrmDup &)> &body)
+    {
+        int result = -1;
+        bool ran = false;
+        TModal::push([&](QDialog *dlg) {
+            auto *w = qobject_cast<TfrmDup *>(dlg);
+            ran = true;
+            if (!w) {
+                ADD_FAILURE() << "not the duplicate window";
+                dlg->reject();
+                return;
+            }
+            checkDriveD(*w);
+            body(*w);
+            if (w->isVisible())
+                w->close();
+        });
+        if (dupMode)
+            main->btDuplicateClick();
+        else
+            main->btFileHogClick();
+        EXPECT_TRUE(ran);
+        result = ran ? 0 : -1;
+        return result;
+    }
+
+    static void checkDriveD(TfrmDup &w)
+    {
+        for (int i = 0; i < w.pckDrive->count(); ++i) {
+            QListWidgetItem *it = w.pckDrive->item(i);
+            it->setCheckState(it->text().startsWith('D') ? Qt::Checked : Qt::Unchecked);
+        }
+        w.pckDrive->pckDriveClick();
+    }
+
+    // The size choice in bytes.
+    static void bytes(TfrmDup &w, QRadioButton *rb, int n1, int n2 = 0)
+    {
+        rb->setChecked(true);
+        w.cbKB1->setCurrentIndex(0);
+        w.num1->setValue(n1);
+        w.num2->setValue(n2);
+    }
+
+    static QString cell(TfrmDup &w, int row, int col) { return w.grid->gridModel()->cell(row, col); }
+    static QStringList column(TfrmDup &w, int col)
+    {
+        QStringList out;
+        for (int r = 1; r <= w.grid->rowsFilled(); ++r)
+            out << cell(w, r, col);
+        return out;
+    }
+};
+}
+
+TEST_F(DupWindow, FilenameOnlyFindsNamesThatDifferInCase)
+{
+    t.file("D/one/README.TXT", "first");
+    t.file("D/two/readme.txt", "second one");
+    t.file("D/two/other.txt", "x");
+    open(true, [&](TfrmDup &w) {
+        EXPECT_EQ(w.windowTitle(), "Find and delete duplicate files");
+        EXPECT_EQ(w.btScan->toolTip(), "Duplicates on file name only");
+        EXPECT_TRUE(w.cbDup->isVisible());
+        EXPECT_EQ(w.cbDup->currentText(), "Filename only");
+        EXPECT_EQ(w.cbKB1->currentText(), "KB");
+        EXPECT_EQ(w.num1->value(), 250);
+        EXPECT_FALSE(w.num2->isVisible());
+        EXPECT_FALSE(w.btMark->isVisible() || w.btDelete->isVisible() || w.btCompare->isVisible());
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        // Equal names; the size texts decide ("10" before "5").
+        EXPECT_EQ(column(w, 0), QStringList({"readme.txt", "README.TXT"}));
+        EXPECT_EQ(cell(w, 1, 1), "10");
+        EXPECT_EQ(cell(w, 1, 5), QString::fromStdString(d + "/two"));
+        EXPECT_EQ(cell(w, 1, 6), "Plain text document");
+        EXPECT_EQ(w.grid->gridModel()->path(1), d + "/two/readme.txt");
+        EXPECT_EQ(w.grid->gridModel()->path(2), d + "/one/README.TXT");
+        EXPECT_EQ(w.pnlSel->text(), "2 duplicates found");
+        EXPECT_TRUE(w.btMark->isVisible() && w.btDelete->isVisible() && w.btCompare->isVisible());
+        EXPECT_TRUE(w.btOptions->isVisible() && w.btBrowse->isVisible() && w.btDetails->isVisible());
+        EXPECT_FALSE(w.btDelete->isEnabled());
+        EXPECT_FALSE(w.btAbort->isVisible());
+        EXPECT_TRUE(w.btScan->isEnabled() && w.cbDup->isEnabled() && w.num1->isEnabled());
+        EXPECT_EQ(w.printTitle(), "Duplicates larger or equal to 0 bytes matching *.* on drive(s) D ");
+    });
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(DupWindow, SizeOnlyListsThreeEqualFilesAsOneRunInLineOrder)
+{
+    t.file("D/x/c.txt", "12345");
+    t.file("D/y/A.bin", "abcde");
+    t.file("D/b.txt", "zzzzz");
+    t.file("D/odd.txt", "123456");
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        w.cbDup->setCurrentIndex(3);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.criterion(), 3);
+        // The columns keep their meaning whatever the line layout.
+        EXPECT_EQ(column(w, 0), QStringList({"A.bin", "b.txt", "c.txt"}));
+        EXPECT_EQ(column(w, 1), QStringList({"5", "5", "5"}));
+        EXPECT_EQ(w.grid->model()->headerData(5, Qt::Horizontal).toString(), "Folder");
+        EXPECT_EQ(w.pnlSel->text(), "3 duplicates found");
+    });
+}
+
+TEST_F(DupWindow, NothingFoundIsToldAndTheControlsComeBack)
+{
+    t.file("D/a.txt", "1");
+    t.file("D/b.txt", "22");
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.grid->rowsFilled(), 0);
+        EXPECT_FALSE(w.btMark->isVisible() || w.btDelete->isVisible() || w.btCompare->isVisible());
+        EXPECT_TRUE(w.btScan->isEnabled() && w.btClose->isEnabled() && w.pckDrive->isEnabled());
+    });
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"No files found."}));
+}
+
+TEST_F(DupWindow, ThresholdsInKilobytesAndInBetweenBytes)
+{
+    t.sized("D/keep.bin", 256000);
+    t.sized("D/drop.bin", 255999);
+    t.sized("D/s/nine.txt", 9);
+    t.sized("D/s/ten.txt", 10);
+    t.sized("D/s/TEN2.txt", 10);
+    t.sized("D/s/eleven.txt", 11);
+    open(false, [&](TfrmDup &w) {
+        EXPECT_EQ(w.windowTitle(), "Find and delete file hogs");
+        EXPECT_EQ(w.btScan->toolTip(), "Start scanning for file hogs");
+        EXPECT_FALSE(w.cbDup->isVisible());
+        QTest::mouseClick(w.btScan, Qt::LeftButton); // larger or equal to 250 KB
+        EXPECT_EQ(column(w, 4), QStringList({QString::fromStdString(d + "/keep.bin")}));
+        EXPECT_EQ(w.pnlSel->text(), "1 file hogs found");
+        EXPECT_FALSE(w.btCompare->isVisible());
+
+        w.rbBetween->setChecked(true);
+        EXPECT_TRUE(w.num2->isVisible());
+        bytes(w, w.rbBetween, 10, 9);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(dialogs.last()->text, "The second number must be larger or equal than the first number");
+        EXPECT_EQ(dialogs.last()->kind, Dialogs::Kind::Error);
+        EXPECT_EQ(w.grid->rowsFilled(), 1); // nothing changed
+
+        bytes(w, w.rbBetween, 10, 10);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        QStringList paths = column(w, 4);
+        paths.sort();
+        // Paths keep the case they have on disk.
+        EXPECT_EQ(paths, QStringList({QString::fromStdString(d + "/s/TEN2.txt"), QString::fromStdString(d + "/s/ten.txt")}));
+        EXPECT_EQ(w.printTitle(), "File Hogs in between 10 bytes and 10 bytes matching *.* on drive(s) D ");
+    });
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(DupWindow, FileHogsLargestFirstThenTheSizeHeaderOnceSmallestFirst)
+{
+    t.sized("D/a/mid.bin", 2000);
+    t.sized("D/big.bin", 3000);
+    t.sized("D/a/b/small.bin", 1000);
+    open(false, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(column(w, 0), QStringList({"3,000", "2,000", "1,000"}));
+        QHeaderView *h = w.grid->horizontalHeader();
+        const QPoint at(h->sectionViewportPosition(0) + 5, h->height() / 2);
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(column(w, 0), QStringList({"1,000", "2,000", "3,000"}));
+        // A new scan sorts largest first again.
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(column(w, 0), QStringList({"3,000", "2,000", "1,000"}));
+    });
+}
+
+TEST_F(DupWindow, CancelInTheDeletionWindowKeepsTheWindowAndItsMarks)
+{
+    const std::string a = t.file("D/p/same.txt", "aaa"), b = t.file("D/q/SAME.txt", "bbbb");
+    bool asked = false;
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        ASSERT_EQ(w.grid->rowsFilled(), 2);
+        w.MarkThisFile(2);
+        w.MarkThisFile(1);
+        EXPECT_TRUE(w.btDelete->isEnabled());
+        TModal::push([&](QDialog *dlg) {
+            auto *del = qobject_cast<TfrmReallyDelete *>(dlg);
+            asked = del != nullptr;
+            if (del) {
+                EXPECT_EQ(del->archiveTag, "Duplicates");
+                EXPECT_EQ(del->potentialSavings, 7.0);
+                EXPECT_EQ(del->lb1->count(), 2);
+            }
+            dlg->reject();
+        });
+        QTest::mouseClick(w.btDelete, Qt::LeftButton);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.grid->markedCount(), 2);
+        EXPECT_EQ(w.grid->lbDeleted(), (std::vector<std::string>{b, a}));
+        EXPECT_TRUE(w.grid->gridModel()->isMarked(1) && w.grid->gridModel()->isMarked(2));
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(TempTree::exists(a) && TempTree::exists(b));
+}
+
+TEST_F(DupWindow, ACompletedDeletionClosesTheWindowAndTheFilesAreGone)
+{
+    const std::string a = t.file("D/p/dup.txt", "aaa"), b = t.file("D/q/dup.txt", "bbb");
+    int closedWith = -1;
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        w.MarkThisFile(1);
+        TModal::push([&](QDialog *dlg) {
+            auto *del = qobject_cast<TfrmReallyDelete *>(dlg);
+            ASSERT_TRUE(del);
+            dialogs.answer(Dialogs::Answer::Yes);
+            QTest::mouseClick(del->btDelete, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.btDelete, Qt::LeftButton);
+        closedWith = w.result();
+        EXPECT_FALSE(w.isVisible());
+    });
+    EXPECT_EQ(closedWith, QDialog::Accepted);
+    EXPECT_FALSE(TempTree::exists(a));
+    EXPECT_TRUE(TempTree::exists(b));
+}
+
+TEST_F(DupWindow, ACompletedRecycleClosesTheWindowAndTheFileIsInTheTrash)
+{
+    const std::string a = t.sized("D/big one.bin", 5000), b = t.sized("D/small.bin", 10);
+    int closedWith = -1;
+    open(false, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        w.grid->setSelectedRow(1);
+        QTest::mouseClick(w.btMark, Qt::LeftButton);
+        EXPECT_EQ(w.grid->lbDeleted(), (std::vector<std::string>{a}));
+        TModal::push([&](QDialog *dlg) {
+            auto *del = qobject_cast<TfrmReallyDelete *>(dlg);
+            ASSERT_TRUE(del);
+            dialogs.answer(Dialogs::Answer::Yes);
+            QTest::mouseClick(del->btRecycle, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.btDelete, Qt::LeftButton);
+        closedWith = w.result();
+    });
+    EXPECT_EQ(closedWith, QDialog::Accepted);
+    EXPECT_FALSE(TempTree::exists(a));
+    EXPECT_TRUE(TempTree::exists(b));
+    const std::string listed = TestEnv::commandOutput("trash-list");
+    EXPECT_NE(listed.find(" " + a + "\n"), std::string::npos) << listed;
+}
+
+TEST_F(DupWindow, PlacementIsRestoredForTheSameModeOnly)
+{
+    QRect placed;
+    open(true, [&](TfrmDup &w) {
+        w.setGeometry(w.x() + 37, w.y() + 21, w.width() + 50, w.height() + 40);
+        placed = w.geometry();
+    });
+    open(true, [&](TfrmDup &w) { EXPECT_EQ(w.geometry(), placed); });
+    open(false, [&](TfrmDup &w) { EXPECT_NE(w.geometry(), placed); });
+}
+
+TEST_F(DupWindow, PairsShowsTheComparisonWindowWhichClosingHides)
+{
+    t.file("D/p/x.txt", "1");
+    t.file("D/q/x.txt", "2");
+    TfrmDup *seen = nullptr;
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        QTest::mouseClick(w.btCompare, Qt::LeftButton);
+        EXPECT_TRUE(TfrmDupCompare::instance().isVisible());
+        EXPECT_EQ(TfrmDupCompare::instance().finder(), &w);
+        EXPECT_FALSE(w.btBrowse->isEnabled()); // no folder browser yet
+        seen = &w;
+    });
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(TfrmDupCompare::instance().isVisible());
+}
