@@ -6,9 +6,17 @@
 // size. Reports the program's peak memory above its idle size per file found.
 //
 //   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
-#include "finders/DupList.h"
+#include "app/AppState.h"
+#include "finders/TfrmDup.h"
 #include "platform/Drives.h"
-#include "scan/Walker.h"
+#include "scan/TDriveCheckList.h"
+#include "scan/TResultGrid.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <memory>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -82,36 +90,50 @@ void generate(const std::string &root, long files)
     std::ofstream(marker) << files << "\n";
 }
 
-// The scan under test: the walker over the tree mapped as drive D and the
-// duplicate collection with its grouping and lines.
+// The scan under test: the duplicate window in "Size only" mode over the
+// tree mapped as drive D (walk, lines, grouping, grid filled).
 class BenchScan {
 public:
     struct Result {
         long found = 0;
         long rows = 0;
     };
-    explicit BenchScan(std::string root) : root_(std::move(root)) { Drives::setMapping({{'D', root_}}); }
+    explicit BenchScan(std::string root) : root_(std::move(root))
+    {
+        Drives::setMapping({{'D', root_}});
+        AppState::dupMode = true;
+        w_ = std::make_unique<TfrmDup>();
+        w_->show();
+        for (int i = 0; i < w_->pckDrive->count(); ++i) {
+            QListWidgetItem *it = w_->pckDrive->item(i);
+            it->setCheckState(it->text().startsWith('D') ? Qt::Checked : Qt::Unchecked);
+        }
+        w_->pckDrive->pckDriveClick();
+        w_->rbLarger->setChecked(true);
+        w_->cbKB1->setCurrentIndex(0);
+        w_->num1->setValue(0);
+        w_->cbDup->setCurrentIndex(3);
+    }
     Result run()
     {
-        DupList list;
-        list.reset(true, DupLine::SizeOnly);
-        Walker walker;
-        walker.capacity = int64_t(DupList::kCapacity);
-        long found = 0;
-        walker.visitor = [&](const FoundFile &f) {
-            ++found;
-            return walker.keep() && list.add(f.folder, f.name, f.size, f.written, f.accessed);
-        };
-        walker.scanAllDrives({QStringLiteral("D:")});
-        const auto ids = list.addDups();
-        long chars = 0;
-        for (uint32_t id : ids)
-            chars += list.line(id).size() + long(list.path(id).size());
-        return {found, long(ids.size()) + (chars == 0)};
+        w_->btScanClick();
+        return {found_, long(w_->resultGrid()->rowsFilled())};
+    }
+    // The files of the tree (every one is found: "Larger or equal to 0 bytes").
+    void count()
+    {
+        const std::string cmd = "find '" + root_ + "' -xdev -type f -not -name '.*' | wc -l";
+        if (FILE *p = ::popen(cmd.c_str(), "r")) {
+            if (std::fscanf(p, "%ld", &found_) != 1)
+                found_ = 0;
+            ::pclose(p);
+        }
     }
 
 private:
     std::string root_;
+    std::unique_ptr<TfrmDup> w_;
+    long found_ = 0;
 };
 
 double pipeline(const std::string &root)
@@ -136,6 +158,7 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     BenchScan scan(root);
+    scan.count();
     const long idleKb = statusKb("VmRSS");
 
     // Warm the cache: one run of each, then the measured runs.
