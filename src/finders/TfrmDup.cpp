@@ -161,7 +161,6 @@ TfrmDup::TfrmDup(QWidget *parent) : QDialog(parent), dupMode_(AppState::dupMode)
 
     walker_.visitor = [this](const FoundFile &f) { return visit(f); };
     walker_.status = [this](const QString &s) { setStatus(s); };
-    walker_.capacity = int64_t(DupList::kCapacity);
 
     place_ = new TWinPlace(this);
     place_->IniFileName = QStringLiteral("vantor.ini");
