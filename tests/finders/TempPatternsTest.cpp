@@ -1,25 +1,9 @@
 #include "app/IniFile.h"
 #include "finders/TempMatcher.h"
 #include "finders/TempPatterns.h"
-#include "platform/FileTypes.h"
+#include "PatternTestSupport.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-// A fixed file-type registry, so descriptions do not depend on the machine.
-struct FixedTypes {
-    FixedTypes() { FileTypes::setTableForTests({{".tmp", "Temporary file"}, {".bak", "Backup file"}}); }
-    ~FixedTypes() { FileTypes::setTableForTests({}); }
-};
-
-QStringList patterns(const QStringList &rows)
-{
-    QStringList out;
-    for (const QString &r : rows)
-        out << TempPatterns::patternOf(r);
-    return out;
-}
-}
 
 TEST(TempPatterns, ExtensionIsFromTheLastDotUnlessBackslashOrColonFollows)
 {
@@ -65,9 +49,9 @@ TEST(TempPatterns, OddPatternsAndNamesCompareAsText)
 
 TEST(TempPatterns, FallbacksAndStoredLists)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     // Nothing stored: each reader has its own fall-back, nothing is written.
-    EXPECT_EQ(patterns(TempPatterns::readFromDisk(TempPatterns::editorFallback())),
+    EXPECT_EQ(patternsOf(TempPatterns::readFromDisk(TempPatterns::editorFallback())),
               QStringList({"*.$$$", "*.bak", "*.fts", "*.tmp"}));
     EXPECT_EQ(TempPatterns::readFromDisk(TempPatterns::cleanFallback()).size(), 12);
     EXPECT_EQ(IniFile().readInt("TempFiles", "Number", -1), -1);
@@ -88,7 +72,7 @@ TEST(TempPatterns, FallbacksAndStoredLists)
 
 TEST(TempPatterns, ShorterListLeavesOldKeysThatReadingIgnores)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     TempPatterns::writeToDisk({"*.a\tA", "*.b\tB", "*.c\tC", "*.d\tD", "*.e\tE"});
     TempPatterns::writeToDisk({"*.xyz\tXYZ File", "*.b\tB", "*.c\tC"});
     EXPECT_EQ(IniFile().readString("TempFiles", "File5", ""), "*.e");
@@ -98,12 +82,12 @@ TEST(TempPatterns, ShorterListLeavesOldKeysThatReadingIgnores)
     IniFile().writeString("TempFiles", "Number", "4");
     IniFile().writeString("TempFiles", "File2", "");
     IniFile().writeString("TempFiles", "File4", "*.TMP");
-    EXPECT_EQ(patterns(TempPatterns::readFromDisk({})), QStringList({"*.c", "*.TMP", "*.xyz"}));
+    EXPECT_EQ(patternsOf(TempPatterns::readFromDisk({})), QStringList({"*.c", "*.TMP", "*.xyz"}));
 }
 
 TEST(TempPatterns, DefaultsGiveThirteenRowsOnceAndDuplicatesIgnoreCase)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     QStringList rows;
     int added = 0;
     for (const QString &p : TempPatterns::defaults())

@@ -2,7 +2,7 @@
 #include "common/TModal.h"
 #include "finders/TempPatterns.h"
 #include "finders/TfrmTempFiles.h"
-#include "platform/FileTypes.h"
+#include "PatternTestSupport.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QListWidget>
@@ -10,19 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct FixedTypes {
-    FixedTypes() { FileTypes::setTableForTests({{".tmp", "Temporary file"}, {".bak", "Backup file"}}); }
-    ~FixedTypes() { FileTypes::setTableForTests({}); }
-};
-
-QStringList patternsOf(const QStringList &rows)
-{
-    QStringList out;
-    for (const QString &r : rows)
-        out << TempPatterns::patternOf(r);
-    return out;
-}
-
 QStringList stored()
 {
     return IniFile().readList("TempFiles", {"<none>"});
@@ -68,7 +55,7 @@ TEST(TfrmTempFiles, LayoutTextsAndFixedSize)
 
 TEST(TfrmTempFiles, FreshOpenAndCloseStoresTheFourFallbackPatterns)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     ScriptedDialogs dlg;
     QStringList seen;
     TModal::push([&](QDialog *d) {
@@ -85,7 +72,7 @@ TEST(TfrmTempFiles, FreshOpenAndCloseStoresTheFourFallbackPatterns)
 
 TEST(TfrmTempFiles, DeleteAsksOnlyForSeveralRows)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     ScriptedDialogs dlg;
     TModal::push([&](QDialog *d) {
         select(d, {"*.bak"});
@@ -113,7 +100,7 @@ TEST(TfrmTempFiles, DeleteAsksOnlyForSeveralRows)
 
 TEST(TfrmTempFiles, ClearAllAsksAndDefaultsAddThirteenOnce)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     ScriptedDialogs dlg;
     QStringList afterDefaults, afterAgain;
     TModal::push([&](QDialog *d) {
@@ -145,7 +132,7 @@ TEST(TfrmTempFiles, ClearAllAsksAndDefaultsAddThirteenOnce)
 
 TEST(TfrmTempFiles, AStoredListIsShownAndAShorterOneLeavesOldKeys)
 {
-    FixedTypes types;
+    FixedFileTypes types;
     ScriptedDialogs dlg;
     IniFile().writeList("TempFiles", {"*.e", "*.d", "*.c", "*.xyz", "*.a"});
     TModal::push([&](QDialog *d) {
