@@ -2,7 +2,9 @@
 
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/TModal.h"
 #include "finders/TempPatterns.h"
+#include "scan/TfrmSelectExtension.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -124,6 +126,17 @@ void TfrmTempFiles::addRow(const QString &row)
 
 void TfrmTempFiles::btAddClick()
 {
+    TfrmSelectExtension picker(this);
+    if (TModal::exec(&picker) != QDialog::Accepted)
+        return;
+    if (picker.isSeveral()) {
+        for (const QString &line : picker.selectedLines())
+            addRow(line);
+        return;
+    }
+    const QString pattern = picker.pattern();
+    if (!pattern.isEmpty() && pattern != QLatin1String("*.*"))
+        addRow(pattern + QLatin1Char('\t') + picker.typeName());
 }
 
 void TfrmTempFiles::btDeleteClick()
