@@ -9,6 +9,7 @@
 #include "common/TBackdrop.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
+#include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
@@ -93,7 +94,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btFiles, btDirHogs, btClean, btStatistic, btBrowse, btClearCache,
+    for (QPushButton *b : {btFiles, btDirHogs, btStatistic, btBrowse, btClearCache,
                            btZip})
         b->setEnabled(false);
 
@@ -224,7 +225,7 @@ void TfrmMain::btCleanClick()
 {
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmClean(this)) when that window is part of the program.
+    runTool(new TfrmClean(this));
 }
 
 void TfrmMain::btStatisticClick()

@@ -149,7 +149,7 @@ TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
         {"btFileHog", "&File hogs", "Locate large files", true},
         {"btFiles", "Files &accessed", "Locate old and recent files", false},
         {"btDirHogs", "Folder &hogs", "Locate folders taking the most space", false},
-        {"btClean", "&Quick clean", "Quickly clean up temporary files", false},
+        {"btClean", "&Quick clean", "Quickly clean up temporary files", true},
         {"btStatistic", "&Statistics", "Compute disk statistics", false},
         {"btBrowse", "&Browse", "Browse through disks/folders", false},
         {"btClearCache", "&Clear internet files", "Clean up web browser cache folders", false},
