@@ -5,6 +5,7 @@
 #include "PatternTestSupport.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -148,4 +149,45 @@ TEST(TfrmTempFiles, AStoredListIsShownAndAShorterOneLeavesOldKeys)
     TModal::exec(&w);
     EXPECT_EQ(stored(), QStringList({"*.c", "*.e", "*.xyz"}));
     EXPECT_EQ(IniFile().readString("TempFiles", "File5", ""), "*.a");
+}
+
+TEST(TfrmTempFiles, AddTakesATypedPatternOrSeveralLinesWithoutDuplicates)
+{
+    FixedFileTypes types;
+    FileTypes::setTableForTests({{".tmp", "Temporary file"}, {".bak", "Backup file"}, {".zip", "Zip archive"}});
+    ScriptedDialogs dlg;
+    const auto pick = [](std::function<void(QDialog *)> drive) {
+        TModal::push([drive](QDialog *p) {
+            drive(p);
+            if (p->isVisible())
+                p->findChild<QPushButton *>("BitBtn1")->click();
+        });
+    };
+    QStringList rows;
+    TModal::push([&](QDialog *d) {
+        auto *w = static_cast<TfrmTempFiles *>(d);
+        pick([](QDialog *p) { p->findChild<QLineEdit *>("Edit1")->setText("log"); });
+        click(d, "btAdd");
+        pick([](QDialog *p) { p->findChild<QLineEdit *>("Edit1")->setText("*.LOG"); }); // same text, other case
+        click(d, "btAdd");
+        pick([](QDialog *p) { p->findChild<QLineEdit *>("Edit1")->setText("*.*"); });
+        click(d, "btAdd");
+        // Several lines of the picker's list are added as they are; "*.tmp" is there already.
+        pick([](QDialog *p) {
+            auto *box = p->findChild<QListWidget *>("lBox");
+            for (int i = 0; i < box->count(); ++i)
+                box->item(i)->setSelected(true);
+        });
+        click(d, "btAdd");
+        TModal::push([](QDialog *p) { p->reject(); }); // a cancelled picker adds nothing
+        click(d, "btAdd");
+        rows = w->rows();
+        click(d, "btClose");
+    });
+    TfrmTempFiles w;
+    TModal::exec(&w);
+    EXPECT_EQ(TModal::pending(), 0u);
+    EXPECT_EQ(rows, QStringList({"*.$$$\t$$$ File", "*.bak\tBackup file", "*.fts\tFTS File", "*.log\tLOG File",
+                                 "*.tmp\tTemporary file", "*.zip\tZip archive"}));
+    EXPECT_EQ(stored(), patternsOf(rows));
 }
