@@ -344,6 +344,7 @@ void TfrmDup::scan()
     walker_.scanAllDrives(pckDrive->checkedEntries());
     // 5, 6. Grouping or the reversed list into the grid.
     const std::vector<uint32_t> rows = dupMode_ ? lbList.addDups() : lbList.reSort();
+    grid->gridModel()->reserve(int(rows.size()));
     for (uint32_t id : rows)
         grid->addToGrid(lbList.line(id), lbList.path(id));
     lbList.clear();
