@@ -1,3 +1,4 @@
+#include "app/AppState.h"
 #include "app/IniFile.h"
 #include "app/TWinPlace.h"
 #include "app/TfrmMain.h"
@@ -27,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <unistd.h>
 
@@ -388,4 +390,36 @@ TEST_F(CleanTest, MainWindowOpensItBehindTheGuardAndItsPlacementIsKept)
     EXPECT_TRUE(dlg.boxes.empty());
     FoldersFile::write({}); // the next test starts without a list again
     nonDeleteList().load();
+}
+
+TEST_F(CleanTest, DeleteAndZipActionsRemoveTheMarkedFiles)
+{
+    const std::string archives = tree.dir("../archives");
+    IniFile().writeString("ZipFile", "Path", QString::fromStdString(archives));
+    for (const char *action : {"btDelete", "btZip"}) {
+        const std::string f = tree.file(std::string("x/") + action + ".tmp", "data");
+        TfrmClean w;
+        TModal::push([&](QDialog *d) {
+            auto *c = static_cast<TfrmClean *>(d);
+            showAndScan(*c);
+            c->grid->action("Markall1")->trigger();
+            TModal::push([&](QDialog *rd) {
+                if (std::string(action) == "btZip")
+                    TModal::push([](QDialog *opt) { opt->findChild<QPushButton *>("btOK")->click(); });
+                else
+                    dlg.answer(Dialogs::Answer::Yes);
+                rd->findChild<QPushButton *>(action)->click();
+            });
+            c->btDelete->click();
+            if (c->isVisible())
+                c->done(100);
+        });
+        EXPECT_EQ(TModal::exec(&w), QDialog::Accepted) << action;
+        EXPECT_FALSE(TempTree::exists(f)) << action;
+    }
+    bool archived = false;
+    for (const auto &e : std::filesystem::directory_iterator(archives))
+        archived |= e.path().filename().string().find("TempClean") != std::string::npos;
+    EXPECT_TRUE(archived);
+    AppState::defaultZipPath.clear();
 }
