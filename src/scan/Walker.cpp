@@ -104,8 +104,8 @@ void Walker::walkFolder(DirReader &dir, int depth)
         first = false;
         if (scanAborted)
             break;
-        if (name[0] == '.')
-            continue; // hidden folders are never entered
+        if (name[0] == '.' && !enterHidden)
+            continue; // hidden folders are not entered unless asked for
         if (kind == DirReader::Kind::Unknown)
             kind = dir.kindOf(name);
         if (kind != DirReader::Kind::Folder || depth >= kMaxDepth)

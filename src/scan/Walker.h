@@ -13,8 +13,8 @@ class DirReader;
 
 // The drive and folder walker every finder configures. It walks each checked
 // drive depth-first: a folder's subfolders completely, then the folder's own
-// files, so the files of a drive's root come last. Hidden and system folders
-// are never entered, symbolic links are never followed and the walk never
+// files, so the files of a drive's root come last. Hidden folders are entered
+// only when enterHidden is set, symbolic links are never followed and the walk never
 // leaves the file system of the drive's root. It runs on the UI thread and
 // lets pending events run at its pump points, at most every pumpIntervalMs.
 class Walker {
@@ -42,6 +42,9 @@ public:
     // FileAttr::Hidden (names beginning with "."), FileAttr::System (links,
     // devices, sockets, FIFOs, never followed) and FileAttr::Folder.
     unsigned returned = 0;
+    // Dot-folders are entered too (the statistics count every byte of a
+    // drive; the finders that list files for removal leave them alone).
+    bool enterHidden = false;
     Visitor visitor;
     // Where the status text goes (the folder being walked); none when empty.
     std::function<void(const QString &)> status;
