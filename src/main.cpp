@@ -1,3 +1,4 @@
+#include "app/TNavigationTargets.h"
 #include "app/TfrmMain.h"
 #include "app/TfrmStandBy.h"
 #include "common/TInteractiveDialogs.h"
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     Q_INIT_RESOURCE(help);
     TInteractiveDialogs interactive;
     setDialogs(&interactive);
+    TNavigationTargets::install();
 
     // The windows that live for the whole run, in their order; closing the
     // main window ends the program even while the statistics window is open.

@@ -6,6 +6,7 @@
 #include "app/THintStyle.h"
 #include "app/TfrmAbout.h"
 #include "common/Dialogs.h"
+#include "common/Runs.h"
 #include "common/TBackdrop.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
@@ -172,8 +173,18 @@ void TfrmMain::applyBackground(int colourDepth)
 
 void TfrmMain::GetSearchPath() { nonDeleteList().load(); }
 
+bool TfrmMain::noRunGoingOn()
+{
+    if (!Runs::anyRunning())
+        return true;
+    dialogs().showInfo(Runs::busyText());
+    return false;
+}
+
 bool TfrmMain::checkExceptionList()
 {
+    if (!noRunGoingOn())
+        return false;
     if (!nonDeleteList().listMissing())
         return true;
     dialogs().showError(guardMessage);
@@ -183,6 +194,8 @@ bool TfrmMain::checkExceptionList()
 int TfrmMain::runTool(QDialog *tool)
 {
     std::unique_ptr<QDialog> owned(tool);
+    if (!noRunGoingOn())
+        return QDialog::Rejected;
     try {
         return TModal::exec(tool);
     } catch (const IniWriteError &e) {

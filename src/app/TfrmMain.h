@@ -19,9 +19,13 @@ public:
     explicit TfrmMain(QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // The tool launch guard: true when the non-delete list file existed at
-    // the last load; otherwise shows the guard message and returns false.
+    // The tool launch guard: true when no run goes on (a walk, deletion,
+    // zip ... in another window, whose events would run this tool nested
+    // inside it) and the non-delete list file existed at the last load;
+    // otherwise shows why and returns false.
     bool checkExceptionList();
+    // True when no run goes on; otherwise says so and returns false.
+    bool noRunGoingOn();
     // Reloads the non-delete lists (folders.txt, PATH, system folders).
     void GetSearchPath();
     // The tiled background, or the blue-to-black gradient below 15 bits of colour.

@@ -6,11 +6,17 @@ namespace {
 int g_interval = 15;
 }
 
-EventPump::EventPump(int intervalMs) : interval_(intervalMs) { clock_.start(); }
+EventPump::EventPump(int intervalMs, Clock clock, Action action)
+    : interval_(intervalMs), clock_(std::move(clock)), action_(std::move(action))
+{
+    restart();
+}
+
+int64_t EventPump::elapsedMs() const { return clock_ ? clock_() - last_ : timer_.elapsed(); }
 
 bool EventPump::pump()
 {
-    if (interval_ < 0 || clock_.elapsed() < interval_)
+    if (interval_ < 0 || elapsedMs() < interval_)
         return false;
     now();
     return true;
@@ -18,8 +24,19 @@ bool EventPump::pump()
 
 void EventPump::now()
 {
-    QCoreApplication::processEvents();
-    clock_.restart();
+    if (action_)
+        action_();
+    else if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    restart();
+}
+
+void EventPump::restart()
+{
+    if (clock_)
+        last_ = clock_();
+    else
+        timer_.start();
 }
 
 int EventPump::defaultInterval() { return g_interval; }

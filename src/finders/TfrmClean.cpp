@@ -2,6 +2,7 @@
 
 #include "app/TWinPlace.h"
 #include "common/Dialogs.h"
+#include "common/Navigation.h"
 #include "common/DosTime.h"
 #include "common/TModal.h"
 #include "common/Text.h"
@@ -147,9 +148,6 @@ TfrmClean::TfrmClean(QWidget *parent) : QDialog(parent)
     connect(btDetails, &QPushButton::clicked, grid, &TResultGrid::Details1Click);
     connect(btEdit, &QPushButton::clicked, this, &TfrmClean::btEditClick);
     connect(grid, &TResultGrid::cleanEnabled, btDelete, &QWidget::setEnabled);
-
-    // The folder browser is not part of this program yet.
-    btBrowse->setEnabled(false);
 
     // The walk: every folder of each checked drive; hidden files are
     // returned as well, each temporary one listed at once.
@@ -303,7 +301,9 @@ void TfrmClean::scan()
     }
     btOptions->show();
     btBrowse->show();
+    btBrowse->setEnabled(Navigation::isAvailable(Navigation::Target::BrowseFolder));
     btDetails->show();
+    btDetails->setEnabled(grid->canShowDetails());
     pnlSel->setText(formatThousands(found) + QStringLiteral(" tempfiles found"));
 }
 
@@ -364,7 +364,9 @@ void TfrmClean::btEditClick()
 
 void TfrmClean::BrowseDirectory1Click()
 {
-    // Opens the folder browser on the current row's folder once it exists.
+    const int row = grid->selectedRow();
+    if (row >= 1 && row <= grid->rowsFilled())
+        Navigation::browseToFile(this, grid->selectedPath(), QString());
 }
 
 QString TfrmClean::printTitle() const

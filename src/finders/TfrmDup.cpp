@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/TWinPlace.h"
 #include "common/Dialogs.h"
+#include "common/Navigation.h"
 #include "common/TModal.h"
 #include "common/Text.h"
 #include "finders/DupFinder.h"
@@ -50,12 +51,6 @@ QSpinBox *numberField(QWidget *parent, const char *name)
     n->setValue(250);
     return n;
 }
-}
-
-TfrmDup::BrowseHook &TfrmDup::browseHook()
-{
-    static BrowseHook hook;
-    return hook;
 }
 
 TfrmDup::TfrmDup(QWidget *parent) : QDialog(parent), dupMode_(AppState::dupMode)
@@ -312,8 +307,9 @@ void TfrmDup::setResultButtons(bool any)
 {
     btOptions->setVisible(any);
     btBrowse->setVisible(any);
-    btBrowse->setEnabled(bool(browseHook()));
+    btBrowse->setEnabled(Navigation::isAvailable(Navigation::Target::BrowseFolder));
     btDetails->setVisible(any);
+    btDetails->setEnabled(grid->canShowDetails());
     btCompare->setVisible(any && dupMode_);
 }
 
@@ -404,12 +400,8 @@ void TfrmDup::btCompareClick()
 void TfrmDup::BrowseDirectory1Click()
 {
     const int row = grid->selectedRow();
-    if (row < 1 || row > grid->rowsFilled() || !browseHook())
-        return;
-    const std::string path = grid->selectedPath();
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
-    browseHook()(this, folder, path.substr(slash + 1), patternBox->pattern());
+    if (row >= 1 && row <= grid->rowsFilled())
+        Navigation::browseToFile(this, grid->selectedPath(), patternBox->pattern());
 }
 
 void TfrmDup::closeEvent(QCloseEvent *e)

@@ -35,12 +35,6 @@ public:
     // Toggles the mark of a grid row (the pair comparison window's entry point).
     void MarkThisFile(int row);
 
-    // Opens the folder browser on a file's folder with the file selected and
-    // the pattern as its mask; "&Browse" is enabled while one is set.
-    using BrowseHook = std::function<void(QWidget *parent, const std::string &folder, const std::string &file,
-                                          const QString &mask)>;
-    static BrowseHook &browseHook();
-
     void btScanClick();
     void btAbortClick();
     void btDeleteClick();

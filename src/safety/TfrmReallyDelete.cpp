@@ -3,6 +3,7 @@
 #include "app/TfrmStandBy.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
+#include "common/Runs.h"
 #include "common/TModal.h"
 #include "common/Text.h"
 #include "safety/Deletion.h"
@@ -464,6 +465,7 @@ void TfrmReallyDelete::runWithProgress(size_t files, bool abortable, const std::
             w->abortable_ = false;
         }
     };
+    const Runs::Token token(abortable ? QStringLiteral("a zip run") : QStringLiteral("a deletion"));
     busy_ = true;
     abortable_ = abortable;
     pump_ = std::make_unique<EventPump>();

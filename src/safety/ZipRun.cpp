@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "common/Dialogs.h"
+#include "common/Runs.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "platform/PathInfo.h"
@@ -101,6 +102,7 @@ ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &pat
 
 ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
 {
+    const Runs::Token token(QStringLiteral("a zip run"));
     Result r;
     std::map<char, ZipArchive> archives;
     for (size_t i = 0; i < files.size(); ++i) {

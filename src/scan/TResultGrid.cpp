@@ -1,6 +1,8 @@
 #include "scan/TResultGrid.h"
 
 #include "common/Dialogs.h"
+#include "common/Navigation.h"
+#include "common/TShell.h"
 #include "common/Text.h"
 #include "platform/FileLookup.h"
 #include "scan/TPrintGrid.h"
@@ -8,7 +10,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -51,6 +52,7 @@ TResultGrid::TResultGrid(const GridLayout &layout, QWidget *parent)
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &p) { menu_->popup(viewport()->mapToGlobal(p)); });
     connect(model_, &ResultGridModel::checkedSortChanged, this, &TResultGrid::updateSortChecks);
+    connect(menu_, &QMenu::aboutToShow, this, &TResultGrid::updateFileEntries);
     configure(layout);
 }
 
@@ -130,6 +132,22 @@ void TResultGrid::buildMenu()
     add(menu_, QStringLiteral("Print"), "Print1", &TResultGrid::btPrintClick);
     add(menu_, QStringLiteral("Clipboard"), "Clipboard1", &TResultGrid::btClipClick);
     updateSortChecks(model_->checkedSortEntry());
+    updateFileEntries();
+}
+
+bool TResultGrid::canView() const { return viewHook || Navigation::isAvailable(Navigation::Target::ViewFile); }
+
+bool TResultGrid::canShowDetails() const
+{
+    return detailsHook || Navigation::isAvailable(Navigation::Target::FileDetails);
+}
+
+void TResultGrid::updateFileEntries()
+{
+    if (QAction *a = action(QStringLiteral("View1")))
+        a->setEnabled(canView());
+    if (QAction *a = action(QStringLiteral("Details1")))
+        a->setEnabled(canShowDetails());
 }
 
 void TResultGrid::updateSortChecks(int entry)
@@ -232,36 +250,30 @@ void TResultGrid::Run1Click()
     const std::string p = existingSelectedPath();
     if (p.empty())
         return;
-    if (!QDesktopServices::openUrl(FileLookup::fileUrl(p)))
+    if (!TShell::open(FileLookup::fileUrl(p)))
         dialogs().showError(QStringLiteral("Couldn't open ") + displayName(p));
-}
-
-TResultGrid::FileHook &TResultGrid::defaultViewHook()
-{
-    static FileHook h;
-    return h;
-}
-
-TResultGrid::FileHook &TResultGrid::defaultDetailsHook()
-{
-    static FileHook h;
-    return h;
 }
 
 void TResultGrid::View1Click()
 {
     const std::string p = existingSelectedPath();
-    const FileHook &h = viewHook ? viewHook : defaultViewHook();
-    if (!p.empty() && h)
-        h(p);
+    if (p.empty())
+        return;
+    if (viewHook)
+        viewHook(p);
+    else
+        Navigation::viewFile(window(), p);
 }
 
 void TResultGrid::Details1Click()
 {
     const std::string p = existingSelectedPath();
-    const FileHook &h = detailsHook ? detailsHook : defaultDetailsHook();
-    if (!p.empty() && h)
-        h(p);
+    if (p.empty())
+        return;
+    if (detailsHook)
+        detailsHook(p);
+    else
+        Navigation::showDetails(window(), p);
 }
 
 void TResultGrid::btClipClick()

@@ -58,7 +58,9 @@ public:
     // Sort entry i of the layout, with the hourglass and the menu checks.
     void Sortbysize1Click(int entry);
 
-    // "Open" ("Run"), "View", "Details": on the selected row's file when it exists.
+    // "Open" ("Run", through TShell), "View", "Details": on the selected
+    // row's file when it exists. View and Details go to the grid's own hook
+    // when set, else to the registered Navigation target.
     void Run1Click();
     void View1Click();
     void Details1Click();
@@ -81,11 +83,15 @@ public:
     QMenu *PopupMenu1() const { return menu_; }
     QAction *action(const QString &objectName) const;
 
-    // The window the finder opens for "View" and "Details"; when unset, the
-    // program-wide defaults (set once by the viewer and details windows).
+    // A grid's own window for "View" and "Details" in place of the
+    // registered Navigation targets (ViewFile, FileDetails).
     FileHook viewHook, detailsHook;
-    static FileHook &defaultViewHook();
-    static FileHook &defaultDetailsHook();
+    // Whether "View" and "Details" have somewhere to go; the menu entries
+    // follow these each time the menu opens, a finder's "&Details" button
+    // follows canShowDetails().
+    bool canView() const;
+    bool canShowDetails() const;
+    void updateFileEntries();
     // The report title, built when printing.
     std::function<QString()> printTitle;
 

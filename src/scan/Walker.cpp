@@ -1,12 +1,11 @@
 #include "scan/Walker.h"
 
 #include "common/Dialogs.h"
+#include "common/Runs.h"
 #include "common/Text.h"
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
 
-#include <QCoreApplication>
-#include <chrono>
 
 QString Walker::abortText()
 {
@@ -65,7 +64,8 @@ void Walker::scanFolder(const std::string &root)
     while (path_.size() > 1 && path_.back() == '/')
         path_.pop_back();
     device_ = dir.device();
-    lastPump_ = nowMs();
+    const Runs::Token token(QStringLiteral("a drive scan"));
+    pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
     depth_ = 0;
     walkFolder(dir, 0);
     depth_ = -1;
@@ -231,30 +231,4 @@ void Walker::setStatus(const QString &text)
 {
     if (status)
         status(text);
-}
-
-int64_t Walker::nowMs() const
-{
-    if (clockMs)
-        return clockMs();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-void Walker::pumpPoint()
-{
-    const int64_t now = nowMs();
-    if (now - lastPump_ < pumpIntervalMs)
-        return;
-    lastPump_ = now;
-    pumpNow();
-}
-
-void Walker::pumpNow()
-{
-    if (pump)
-        pump();
-    else if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
 }

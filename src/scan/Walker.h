@@ -1,5 +1,6 @@
 #pragma once
 #include "common/DosTime.h"
+#include "common/EventPump.h"
 #include "scan/FoundFile.h"
 #include "scan/WildMatch.h"
 
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class DirReader;
@@ -16,7 +18,8 @@ class DirReader;
 // files, so the files of a drive's root come last. Hidden folders are entered
 // only when enterHidden is set, symbolic links are never followed and the walk never
 // leaves the file system of the drive's root. It runs on the UI thread and
-// lets pending events run at its pump points, at most every pumpIntervalMs.
+// lets pending events run at its pump points through an EventPump, and holds
+// a Runs::Token while it walks.
 class Walker {
 public:
     // true: the collection took the file (or did not want it); false: the
@@ -48,11 +51,13 @@ public:
     Visitor visitor;
     // Where the status text goes (the folder being walked); none when empty.
     std::function<void(const QString &)> status;
-    // Lets pending events run; QCoreApplication::processEvents when empty.
-    std::function<void()> pump;
-    int pumpIntervalMs = 15;
-    // Milliseconds of a monotonic clock; the steady clock when empty (tests inject one).
-    std::function<int64_t()> clockMs;
+    // The walk's EventPump is made of these three: what a pump does
+    // (QCoreApplication::processEvents when empty), the least interval
+    // between pumps (EventPump::defaultInterval() when unset) and the
+    // clock (the monotonic clock when empty; tests inject one).
+    EventPump::Action pump;
+    std::optional<int> pumpIntervalMs;
+    EventPump::Clock clockMs;
     bool pumpBetweenFolders = true; // after each entry of a folder's subfolder loop but the first
     bool pumpAtFolderStart = false; // once at the start of each folder, before the abort test
     bool pumpBetweenFiles = true;   // after each file visited but the first
@@ -110,9 +115,7 @@ private:
     void walkFolder(DirReader &dir, int depth);
     void scanFiles(DirReader &dir);
     void setStatus(const QString &text);
-    void pumpPoint();
-    void pumpNow();
-    int64_t nowMs() const;
+    void pumpPoint() { pump_.pump(); }
     void beginFolder();
 
     std::string path_;     // full path of the folder being walked (no trailing "/" but for "/")
@@ -121,7 +124,7 @@ private:
     int depth_ = -1;
     int64_t kept_ = 0;
     bool fullShown_ = false;
-    int64_t lastPump_ = 0;
+    EventPump pump_;
     FoundFile file_;
     DosTime::Converter stamp_;
 };

@@ -1,0 +1,67 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <string>
+
+class QObject;
+
+// The one way from a window to another window that acts on a file or folder
+// it shows. Each target window registers a handler once (see
+// TNavigationTargets::install); a caller asks isAvailable(target) to enable
+// its button or menu entry and calls go() with the path as found.
+// A button or entry whose target is not registered is disabled, never
+// enabled and silent.
+namespace Navigation {
+
+enum class Target {
+    BrowseFolder, // the folder browser on a folder, one file selected, a mask
+    ViewFile,     // the file viewer
+    FileDetails,  // the file details window
+    RemoveFolder, // the folder removal window
+    Count
+};
+
+struct Request {
+    // The asking window; a modal target takes it (when a widget) as parent.
+    QObject *from = nullptr;
+    // As found (bytes): the file for ViewFile and FileDetails, the folder for
+    // BrowseFolder and RemoveFolder.
+    std::string path;
+    // BrowseFolder: the name of the file to select in the folder; empty for none.
+    std::string selected;
+    // BrowseFolder: the name mask the browser lists; empty for all files.
+    QString mask;
+};
+
+// True when the target acted (RemoveFolder: the folder was removed).
+using Handler = std::function<bool(const Request &)>;
+
+// Registers the target's handler for the program's life (an empty handler
+// withdraws it). Returns the handler it replaces.
+Handler setHandler(Target target, Handler handler);
+bool isAvailable(Target target);
+// Runs the target's handler; false when none is registered.
+bool go(Target target, const Request &request);
+
+// Shorthands with the path as found.
+bool viewFile(QObject *from, const std::string &file);
+bool showDetails(QObject *from, const std::string &file);
+bool removeFolder(QObject *from, const std::string &folder);
+// The browser on the folder of filePath with that file selected.
+bool browseToFile(QObject *from, const std::string &filePath, const QString &mask);
+
+// Registers a handler for a scope (tests, a window that is a target only
+// while it lives) and puts back the one it replaced.
+class Registration {
+public:
+    Registration(Target target, Handler handler);
+    ~Registration();
+    Registration(const Registration &) = delete;
+    Registration &operator=(const Registration &) = delete;
+
+private:
+    Target target_;
+    Handler previous_;
+};
+
+} // namespace Navigation

@@ -1,0 +1,29 @@
+#pragma once
+#include <QString>
+
+// The program-wide register of long runs. Every run on the user-interface
+// thread that lets events through while it works (a walk, a deletion, a zip
+// or extraction run, a folder removal) holds a Runs::Token for its length.
+// Events that arrive during a run are handled inside it, so a click on the
+// main window could start a second tool nested in the first; the main window
+// asks Runs::anyRunning() first and refuses with Runs::busyText().
+namespace Runs {
+
+// Held for the length of one run; runs may nest (a zip inside the deletion
+// window's run). Not copyable; release is by destruction.
+class Token {
+public:
+    // what: the run in a few words ("a drive scan", "a deletion").
+    explicit Token(const QString &what);
+    ~Token();
+    Token(const Token &) = delete;
+    Token &operator=(const Token &) = delete;
+};
+
+bool anyRunning();
+// The innermost run going on; empty when none.
+QString current();
+// Why a new tool cannot start now.
+QString busyText();
+
+} // namespace Runs
