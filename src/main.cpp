@@ -8,11 +8,19 @@
 #include "stats/TfrmStatistics.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantor '95"));
+    // Ties the windows to the installed menu entry (vantor.desktop), and gives
+    // them the program's icon also when it runs from its build folder.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantor"));
+    QIcon icon;
+    for (int px : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/vantor.png").arg(px));
+    QApplication::setWindowIcon(icon);
     Q_INIT_RESOURCE(help);
     TInteractiveDialogs interactive;
     setDialogs(&interactive);
