@@ -6,6 +6,9 @@
 
 #include <QHash>
 
+#include <functional>
+#include <limits>
+
 #include <vector>
 
 IniWriteError::IniWriteError(const std::string &file)
@@ -18,13 +21,18 @@ namespace {
 constexpr int kMaxValue = 1023;
 
 
-// The file split into lines; remembers the line-end style and whether the
-// last line had one, so untouched parts are written back as they were.
+// The file split into lines, each with its own line end ("\n", "\r\n", or
+// empty for a last line without one), so untouched lines are written back
+// byte for byte. New lines take the line end most of the file uses.
+struct Line {
+    std::string text;
+    std::string eol;
+};
+
 struct Parsed {
     std::string bom;
-    std::vector<std::string> lines;
+    std::vector<Line> lines;
     std::string eol = "\n";
-    bool finalEol = true;
 };
 
 Parsed parse(const std::string &raw)
@@ -39,8 +47,7 @@ Parsed parse(const std::string &raw)
     while (pos < raw.size()) {
         size_t nl = raw.find('\n', pos);
         if (nl == std::string::npos) {
-            p.lines.push_back(raw.substr(pos));
-            p.finalEol = false;
+            p.lines.push_back({raw.substr(pos), {}});
             break;
         }
         size_t end = nl;
@@ -50,7 +57,7 @@ Parsed parse(const std::string &raw)
         } else {
             ++lf;
         }
-        p.lines.push_back(raw.substr(pos, end - pos));
+        p.lines.push_back({raw.substr(pos, end - pos), raw.substr(end, nl + 1 - end)});
         pos = nl + 1;
     }
     if (crlf > lf)
@@ -61,12 +68,17 @@ Parsed parse(const std::string &raw)
 std::string join(const Parsed &p)
 {
     std::string out = p.bom;
-    for (size_t i = 0; i < p.lines.size(); ++i) {
-        out += p.lines[i];
-        if (i + 1 < p.lines.size() || p.finalEol)
-            out += p.eol;
-    }
+    for (const Line &l : p.lines)
+        out += l.text + l.eol;
     return out;
+}
+
+// Inserts a new line at index at; a last line without an end gets one first.
+void insertLine(Parsed &p, size_t at, const std::string &text)
+{
+    if (at > 0 && p.lines[at - 1].eol.empty())
+        p.lines[at - 1].eol = p.eol;
+    p.lines.insert(p.lines.begin() + long(at), Line{text, p.eol});
 }
 
 std::string trim(const std::string &s)
@@ -116,7 +128,7 @@ long findSection(const Parsed &p, const QString &section)
 {
     std::string name;
     for (size_t i = 0; i < p.lines.size(); ++i)
-        if (sectionOf(p.lines[i], name) && sameName(name, section))
+        if (sectionOf(p.lines[i].text, name) && sameName(name, section))
             return long(i);
     return -1;
 }
@@ -126,9 +138,9 @@ long findKey(const Parsed &p, long header, const QString &key, std::string *valu
 {
     std::string name, k, v;
     for (size_t i = size_t(header) + 1; i < p.lines.size(); ++i) {
-        if (sectionOf(p.lines[i], name))
+        if (sectionOf(p.lines[i].text, name))
             break;
-        if (keyOf(p.lines[i], k, v) && sameName(k, key)) {
+        if (keyOf(p.lines[i].text, k, v) && sameName(k, key)) {
             if (value)
                 *value = v;
             return long(i);
@@ -191,9 +203,9 @@ QHash<QString, QString> sectionValues(const Parsed &p, const QString &section)
         return out;
     std::string name, k, v;
     for (size_t i = size_t(h) + 1; i < p.lines.size(); ++i) {
-        if (sectionOf(p.lines[i], name))
+        if (sectionOf(p.lines[i].text, name))
             break;
-        if (!keyOf(p.lines[i], k, v))
+        if (!keyOf(p.lines[i].text, k, v))
             continue;
         const QString key = QString::fromUtf8(k.data(), qsizetype(k.size())).toLower();
         if (!out.contains(key))
@@ -209,29 +221,56 @@ void assign(Parsed &p, const QString &section, const QString &key, const QString
     oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     const long h = findSection(p, section);
     if (h < 0) {
-        if (!p.lines.empty() && !p.finalEol)
-            p.finalEol = true;
-        p.lines.push_back("[" + utf8(section) + "]");
-        p.lines.push_back(utf8(key) + "=" + utf8(oneLine));
-        p.finalEol = true;
-    } else {
-        const long k = findKey(p, h, key);
-        if (k >= 0) {
-            std::string name, v;
-            keyOf(p.lines[size_t(k)], name, v);
-            p.lines[size_t(k)] = name + "=" + utf8(oneLine);
-        } else {
-            // After the section's last non-blank line.
-            size_t at = size_t(h) + 1;
-            std::string name;
-            for (size_t i = at; i < p.lines.size() && !sectionOf(p.lines[i], name); ++i)
-                if (!trim(p.lines[i]).empty())
-                    at = i + 1;
-            p.lines.insert(p.lines.begin() + long(at), utf8(key) + "=" + utf8(oneLine));
-            if (at == p.lines.size() - 1)
-                p.finalEol = true;
-        }
+        insertLine(p, p.lines.size(), "[" + utf8(section) + "]");
+        insertLine(p, p.lines.size(), utf8(key) + "=" + utf8(oneLine));
+        return;
     }
+    const long k = findKey(p, h, key);
+    if (k >= 0) {
+        std::string name, v;
+        keyOf(p.lines[size_t(k)].text, name, v);
+        p.lines[size_t(k)].text = name + "=" + utf8(oneLine);
+        return;
+    }
+    // After the section's last non-blank line.
+    size_t at = size_t(h) + 1;
+    std::string name;
+    for (size_t i = at; i < p.lines.size() && !sectionOf(p.lines[i].text, name); ++i)
+        if (!trim(p.lines[i].text).empty())
+            at = i + 1;
+    insertLine(p, at, utf8(key) + "=" + utf8(oneLine));
+}
+
+// stored + n, held at the 64-bit limit instead of wrapping to a negative
+// number (which the next addition would take for "never counted").
+int64_t saturatedSum(int64_t stored, int64_t n)
+{
+    int64_t sum;
+    if (__builtin_add_overflow(stored, n, &sum))
+        return n > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    return sum;
+}
+
+// Adds n to a running total of section "Vantor" as the totals count: a
+// stored value of 0 or less (-1: reset or never counted) starts afresh.
+void addTotal(Parsed &p, const QString &key, int64_t n)
+{
+    const QString vantor = QStringLiteral("Vantor");
+    int64_t stored = -1;
+    if (!parseInt(valueIn(p, vantor, key, QString()), stored))
+        stored = -1;
+    assign(p, vantor, key, QString::number(qlonglong(stored <= 0 ? n : saturatedSum(stored, n))));
+}
+
+// Stores today's day number in a start-date key that reads exactly -1.
+void startDate(Parsed &p, const QString &key, const QDate &today)
+{
+    const QString vantor = QStringLiteral("Vantor");
+    int64_t stored = -1;
+    if (!parseInt(valueIn(p, vantor, key, QString()), stored))
+        stored = -1;
+    if (stored == -1)
+        assign(p, vantor, key, QString::number(dateSerial(today)));
 }
 
 } // namespace
@@ -241,16 +280,35 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
 std::string IniFile::load() const
 {
+    // A file that exists but cannot be read reads as empty: the callers'
+    // defaults. Writes refuse such a file (update).
     std::string raw;
-    AtomicFile::read(path_, raw);
+    AtomicFile::load(path_, raw);
     return raw;
 }
 
-void IniFile::store(const std::string &content)
+namespace {
+// Reads, changes and replaces the file under the file's lock; raises
+// IniWriteError when the lock, the read of an existing file or the write
+// fails (the file is then unchanged).
+void update(const std::string &path, const std::function<void(Parsed &)> &change)
 {
-    if (!AtomicFile::write(path_, content))
-        throw IniWriteError(path_);
+    // The lock spans the read and the rename, so a change made by another
+    // process in between is never overwritten with stale content.
+    AtomicFile::Lock lock(path);
+    if (!lock.held())
+        throw IniWriteError(path);
+    std::string raw;
+    // An existing file that cannot be read whole is never replaced: writing
+    // only the new key would lose every other setting.
+    if (AtomicFile::load(path, raw) == AtomicFile::ReadResult::Failed)
+        throw IniWriteError(path);
+    Parsed p = parse(raw);
+    change(p);
+    if (!AtomicFile::write(path, join(p)))
+        throw IniWriteError(path);
 }
+} // namespace
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
 {
@@ -259,9 +317,7 @@ QString IniFile::readString(const QString &section, const QString &key, const QS
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    Parsed p = parse(load());
-    assign(p, section, key, value);
-    store(join(p));
+    update(path_, [&](Parsed &p) { assign(p, section, key, value); });
 }
 
 int64_t IniFile::readInt(const QString &section, const QString &key, int64_t def) const
@@ -293,41 +349,39 @@ QStringList IniFile::readList(const QString &section, const QStringList &default
 void IniFile::writeList(const QString &section, const QStringList &lines)
 {
     // The count and every entry in one replacement of the file.
-    Parsed p = parse(load());
-    assign(p, section, QStringLiteral("Number"), QString::number(lines.size()));
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        assign(p, section, QStringLiteral("File%1").arg(i + 1), lines[i].section(QLatin1Char('\t'), 0, 0));
-    store(join(p));
-}
-
-void IniFile::addTo(const QString &key, int64_t n)
-{
-    const QString vantor = QStringLiteral("Vantor");
-    const int64_t stored = readInt(vantor, key, -1);
-    writeInt(vantor, key, stored <= 0 ? n : stored + n);
+    update(path_, [&](Parsed &p) {
+        assign(p, section, QStringLiteral("Number"), QString::number(lines.size()));
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            assign(p, section, QStringLiteral("File%1").arg(i + 1), lines[i].section(QLatin1Char('\t'), 0, 0));
+    });
 }
 
 void IniFile::addDeletionTotals(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,
                                 int64_t bytesRecycled, const QDate &today)
 {
-    addTo(QStringLiteral("Ndelete"), filesDeleted);
-    addTo(QStringLiteral("SizeDelete"), bytesDeleted);
-    addTo(QStringLiteral("NWaste"), filesRecycled);
-    addTo(QStringLiteral("SizeWaste"), bytesRecycled);
-    if (readInt(QStringLiteral("Vantor"), QStringLiteral("DelDate"), -1) == -1)
-        writeInt(QStringLiteral("Vantor"), QStringLiteral("DelDate"), dateSerial(today));
+    // The four totals and the date of one action in one write.
+    update(path_, [&](Parsed &p) {
+        addTotal(p, QStringLiteral("Ndelete"), filesDeleted);
+        addTotal(p, QStringLiteral("SizeDelete"), bytesDeleted);
+        addTotal(p, QStringLiteral("NWaste"), filesRecycled);
+        addTotal(p, QStringLiteral("SizeWaste"), bytesRecycled);
+        startDate(p, QStringLiteral("DelDate"), today);
+    });
 }
 
 void IniFile::addZipTotals(int64_t filesZipped, int64_t bytesZipped, const QDate &today)
 {
-    addTo(QStringLiteral("NZip"), filesZipped);
-    addTo(QStringLiteral("SizeZip"), bytesZipped);
-    if (readInt(QStringLiteral("Vantor"), QStringLiteral("ZipDate"), -1) == -1)
-        writeInt(QStringLiteral("Vantor"), QStringLiteral("ZipDate"), dateSerial(today));
+    update(path_, [&](Parsed &p) {
+        addTotal(p, QStringLiteral("NZip"), filesZipped);
+        addTotal(p, QStringLiteral("SizeZip"), bytesZipped);
+        startDate(p, QStringLiteral("ZipDate"), today);
+    });
 }
 
 void IniFile::resetTotals()
 {
-    for (const char *k : {"Ndelete", "SizeDelete", "NZip", "ZipDate", "SizeZip", "NWaste", "SizeWaste", "DelDate"})
-        writeInt(QStringLiteral("Vantor"), QString::fromLatin1(k), -1);
+    update(path_, [](Parsed &p) {
+        for (const char *k : {"Ndelete", "SizeDelete", "NZip", "ZipDate", "SizeZip", "NWaste", "SizeWaste", "DelDate"})
+            assign(p, QStringLiteral("Vantor"), QString::fromLatin1(k), QStringLiteral("-1"));
+    });
 }

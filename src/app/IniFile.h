@@ -15,8 +15,9 @@ public:
 // The settings file vantor.ini in the classic initialisation-file form.
 // Section and key names match without regard to case; the first of duplicate
 // sections or keys is the one read. Every read and write opens the file
-// afresh. Writes keep every other line of the file as it was and replace the
-// file atomically.
+// afresh. Writes keep every other line of the file (its line end too) as it
+// was, replace the file atomically, and hold a lock from their read to the
+// replacement so that concurrent writers (two running programs) lose nothing.
 class IniFile {
 public:
     // The program's settings file (vantor.ini in the settings folder).
@@ -47,7 +48,5 @@ public:
 
 private:
     std::string load() const;
-    void store(const std::string &content);
-    void addTo(const QString &key, int64_t n);
     std::string path_;
 };

@@ -12,6 +12,7 @@
 #include "common/TShadowLabel.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
+#include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
 #include "stats/TfrmStatistics.h"
@@ -185,6 +186,10 @@ bool TfrmMain::checkExceptionList()
 {
     if (!noRunGoingOn())
         return false;
+    if (nonDeleteList().listUnreadable()) {
+        dialogs().showError(FoldersFile::unreadableText());
+        return false;
+    }
     if (!nonDeleteList().listMissing())
         return true;
     dialogs().showError(guardMessage);

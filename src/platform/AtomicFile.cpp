@@ -4,8 +4,59 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+std::string folderOf(const std::string &path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+}
+
+std::string AtomicFile::writeTarget(const std::string &path)
+{
+    std::string at = path;
+    // A bounded number of hops, as the kernel allows, so a loop of links ends.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return at;
+        std::string target(size_t(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+        const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+        if (n <= 0 || size_t(n) >= target.size())
+            return at;
+        target.resize(size_t(n));
+        at = target.front() == '/' ? target : folderOf(at) + "/" + target;
+    }
+    return at;
+}
+
+AtomicFile::Lock::Lock(const std::string &path)
+{
+    const std::string target = writeTarget(path);
+    if (!Paths::makeFolders(folderOf(target)))
+        return;
+    const std::string lockPath = target + ".lock";
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0)
+        return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+    }
+}
+
+AtomicFile::Lock::~Lock()
+{
+    if (fd_ >= 0)
+        ::close(fd_); // closing the only descriptor releases the lock
+}
 
 bool AtomicFile::writeAll(int fd, const char *data, size_t len)
 {
@@ -22,10 +73,10 @@ bool AtomicFile::writeAll(int fd, const char *data, size_t len)
     return true;
 }
 
-bool AtomicFile::write(const std::string &path, const std::string &content)
+bool AtomicFile::write(const std::string &linkOrFile, const std::string &content)
 {
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string path = writeTarget(linkOrFile);
+    const std::string folder = folderOf(path);
     if (!Paths::makeFolders(folder))
         return false;
 
@@ -55,12 +106,12 @@ bool AtomicFile::write(const std::string &path, const std::string &content)
     return true;
 }
 
-bool AtomicFile::read(const std::string &path, std::string &content)
+AtomicFile::ReadResult AtomicFile::load(const std::string &path, std::string &content)
 {
     content.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -68,22 +119,27 @@ bool AtomicFile::read(const std::string &path, std::string &content)
             if (errno == EINTR)
                 continue;
             ::close(fd);
-            return false;
+            content.clear();
+            return ReadResult::Failed;
         }
         if (n == 0)
             break;
         content.append(buf, size_t(n));
     }
     ::close(fd);
-    return true;
+    return ReadResult::Read;
 }
 
-bool AtomicFile::readLines(const std::string &path, std::vector<std::string> &lines)
+bool AtomicFile::read(const std::string &path, std::string &content)
+{
+    return load(path, content) == ReadResult::Read;
+}
+
+AtomicFile::ReadResult AtomicFile::loadLines(const std::string &path, std::vector<std::string> &lines)
 {
     lines.clear();
     std::string content;
-    if (!read(path, content))
-        return false;
+    const ReadResult result = load(path, content);
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
@@ -95,5 +151,10 @@ bool AtomicFile::readLines(const std::string &path, std::vector<std::string> &li
         lines.push_back(content.substr(start, len));
         start = end + 1;
     }
-    return true;
+    return result;
+}
+
+bool AtomicFile::readLines(const std::string &path, std::vector<std::string> &lines)
+{
+    return loadLines(path, lines) == ReadResult::Read;
 }

@@ -1,5 +1,6 @@
 #include "safety/FoldersFile.h"
 
+#include "common/Text.h"
 #include "platform/AtomicFile.h"
 #include "platform/PathInfo.h"
 #include "platform/Paths.h"
@@ -17,23 +18,42 @@ std::string FoldersFile::withSlash(const std::string &folder)
     return folder + "/";
 }
 
-bool FoldersFile::read(std::vector<std::string> &folders, const std::string &file)
+FoldersFile::State FoldersFile::load(std::vector<std::string> &folders, const std::string &file)
 {
     folders.clear();
-    if (!PathInfo::exists(file))
-        return false;
     std::vector<std::string> lines;
-    if (!AtomicFile::readLines(file, lines))
-        return true;
+    switch (AtomicFile::loadLines(file, lines)) {
+    case AtomicFile::ReadResult::Missing: return State::Missing;
+    case AtomicFile::ReadResult::Failed: return State::Unreadable;
+    case AtomicFile::ReadResult::Read: break;
+    }
     for (const std::string &line : lines) {
         if (!line.empty())
             folders.push_back(withSlash(line));
     }
-    return true;
+    return State::Read;
+}
+
+bool FoldersFile::read(std::vector<std::string> &folders, const std::string &file)
+{
+    return load(folders, file) == State::Read;
+}
+
+QString FoldersFile::unreadableText(const std::string &file)
+{
+    return QStringLiteral("Unable to read ") + displayName(file);
 }
 
 bool FoldersFile::write(std::vector<std::string> folders, const std::string &file)
 {
+    AtomicFile::Lock lock(file);
+    if (!lock.held())
+        return false;
+    // A list that exists but cannot be read is never replaced or removed:
+    // its entries would be lost.
+    std::string old;
+    if (AtomicFile::load(file, old) == AtomicFile::ReadResult::Failed)
+        return false;
     if (folders.empty())
         return PathInfo::removeFile(file);
     sortNoCase(folders);

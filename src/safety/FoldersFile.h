@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -8,12 +9,20 @@
 namespace FoldersFile {
 // Paths::settingsFile("folders.txt").
 std::string path();
+enum class State { Read, Missing, Unreadable };
 // Reads the folders (lines without their ends; CR LF is accepted, empty lines
-// are skipped, a missing trailing "/" is added). False when the file does
-// not exist; an existing file that cannot be read gives true and no folders.
+// are skipped, a missing trailing "/" is added). Missing when the file does
+// not exist; Unreadable (and no folders) when it exists but cannot be read
+// whole: the list is then unknown, not empty.
+State load(std::vector<std::string> &folders, const std::string &file = path());
+// The same; true only when the file was read.
 bool read(std::vector<std::string> &folders, const std::string &file = path());
+// "Unable to read <file>": the message for a list file that exists but
+// cannot be read.
+QString unreadableText(const std::string &file = path());
 // Sorts the folders and replaces the file atomically, or removes it when the
-// list is empty. False when that failed (the old file is then unchanged).
+// list is empty, under the file's lock. False when that failed or when the
+// existing file cannot be read (the old file is then unchanged).
 bool write(std::vector<std::string> folders, const std::string &file = path());
 
 // The comparison key of a path: upper case (Unicode for valid UTF-8, else

@@ -72,9 +72,11 @@ std::vector<std::string> NonDeleteList::systemFolders() { return {"/usr/lib/", "
 void NonDeleteList::load()
 {
     std::vector<std::string> listFile;
-    const bool exists = FoldersFile::read(listFile);
+    const FoldersFile::State state = FoldersFile::load(listFile);
     const char *pathValue = std::getenv("PATH");
-    setLists(listFile, searchPathFolders(pathValue ? pathValue : ""), systemFolders(), !exists);
+    setLists(listFile, searchPathFolders(pathValue ? pathValue : ""), systemFolders(),
+             state == FoldersFile::State::Missing);
+    unreadable_ = state == FoldersFile::State::Unreadable;
 }
 
 void NonDeleteList::setLists(const std::vector<std::string> &listFile, const std::vector<std::string> &searchPath,
@@ -84,6 +86,7 @@ void NonDeleteList::setLists(const std::vector<std::string> &listFile, const std
     search_.clear();
     all_.clear();
     missing_ = missing;
+    unreadable_ = false;
     for (const std::string &f : listFile)
         all_.add(f);
     for (const std::string &f : searchPath) {

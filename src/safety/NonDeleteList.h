@@ -15,7 +15,8 @@
 class NonDeleteList {
 public:
     // GetSearchPath: reload the three lists from folders.txt, PATH and the
-    // system folders; sets listMissing() when folders.txt does not exist.
+    // system folders; sets listMissing() when folders.txt does not exist and
+    // listUnreadable() when it cannot be read.
     // Also forgets the remembered last folder.
     void load();
     // The same from given lists (tests, benchmarks): the list file's folders,
@@ -24,6 +25,9 @@ public:
                   const std::vector<std::string> &system, bool missing = false);
     // True when folders.txt did not exist at the last load.
     bool listMissing() const { return missing_; }
+    // True when folders.txt existed but could not be read at the last load;
+    // the list is then unavailable, as when it is missing.
+    bool listUnreadable() const { return unreadable_; }
     // isOnNonDeleteList: 0 not protected, 1 system folder, 2 search path,
     // 3 referenced by installed software. File mode tests the file's own
     // folder exactly; folder mode protects a folder that is listed or holds a
@@ -62,6 +66,7 @@ private:
     };
 
     bool missing_ = true;
+    bool unreadable_ = false;
     Level windows_, search_, all_;
     bool haveLast_ = false;
     bool lastIsFile_ = true;

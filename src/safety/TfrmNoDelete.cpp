@@ -161,10 +161,16 @@ void TfrmNoDelete::FormShow()
 {
     ListBox1->clear();
     std::vector<std::string> list;
-    if (FoldersFile::read(list)) {
-        for (const std::string &f : list)
-            addFolder(f);
-    }
+    const FoldersFile::State state = FoldersFile::load(list);
+    for (const std::string &f : list)
+        addFolder(f);
+    // A list file that cannot be read is left alone: editing a list shown
+    // empty would replace the entries it holds.
+    listUnreadable_ = state == FoldersFile::State::Unreadable;
+    for (QPushButton *b : {btAdd, btDel, btBuild})
+        b->setEnabled(!listUnreadable_);
+    if (listUnreadable_)
+        dialogs().showError(FoldersFile::unreadableText());
     updatecount();
     lblWhen->setText(IniFile().readString(QStringLiteral("Folders"), QStringLiteral("When"),
                                           QStringLiteral("Not recorded")));
@@ -179,7 +185,7 @@ void TfrmNoDelete::done(int r)
 
 void TfrmNoDelete::FormClose()
 {
-    if (closed_ || !listChanged_)
+    if (closed_ || !listChanged_ || listUnreadable_)
         return;
     closed_ = true;
     if (!FoldersFile::write(folders()))

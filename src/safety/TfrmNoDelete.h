@@ -59,4 +59,5 @@ private:
     QPushButton *btClose;
     bool listChanged_ = false;
     bool closed_ = false;
+    bool listUnreadable_ = false;
 };

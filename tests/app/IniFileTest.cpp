@@ -2,10 +2,15 @@
 #include "common/DosTime.h"
 #include "platform/Paths.h"
 #include "support/TempTree.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <limits>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 namespace {
@@ -175,4 +180,107 @@ TEST(IniFile, FailedWriteRaisesAndLeavesTheOldFileWhole)
     const std::string blocker = t.file("notafolder");
     IniFile nowhere(blocker + "/vantor.ini");
     EXPECT_THROW(nowhere.writeInt("S", "k", 1), IniWriteError);
+}
+
+TEST(IniFile, UnreadableFileIsNeverReplaced)
+{
+    if (TestEnv::privileged())
+        GTEST_SKIP() << "root reads a file of mode 000";
+    IniFile ini;
+    ini.writeString("ZipFile", "Path", "/srv/kept");
+    ini.writeInt("Vantor", "Ndelete", 40);
+    const std::string before = TempTree::read(ini.path());
+    ASSERT_EQ(::chmod(ini.path().c_str(), 0), 0);
+
+    // Reads give the defaults; every kind of write raises and changes nothing.
+    EXPECT_EQ(ini.readString("ZipFile", "Path", "C:\\"), "C:\\");
+    EXPECT_THROW(ini.writeString("ZipFile", "Comment", "x"), IniWriteError);
+    EXPECT_THROW(ini.writeList("TempFiles", {"*.tmp"}), IniWriteError);
+    EXPECT_THROW(ini.addDeletionTotals(1, 1, 0, 0), IniWriteError);
+    EXPECT_THROW(ini.resetTotals(), IniWriteError);
+    ASSERT_EQ(::chmod(ini.path().c_str(), 0600), 0);
+    EXPECT_EQ(TempTree::read(ini.path()), before);
+
+    // A folder in place of the file cannot be read either.
+    TempTree t("dir");
+    IniFile folder(t.dir("vantor.ini"));
+    EXPECT_THROW(folder.writeInt("S", "k", 1), IniWriteError);
+}
+
+TEST(IniFile, ConcurrentWritersLoseNoUpdate)
+{
+    IniFile ini;
+    ini.resetTotals();
+    // Two programs add the totals of 500 actions each; one of them also
+    // saves a setting part way, which the other must not revert.
+    auto writer = [&](int id) {
+        const pid_t pid = ::fork();
+        if (pid != 0)
+            return pid;
+        int rc = 0;
+        try {
+            for (int i = 0; i < 500; ++i) {
+                ini.addDeletionTotals(1, 10, 2, 300);
+                if (id == 1 && i == 250)
+                    ini.writeString("ZipFile", "Path", "/saved/by/one");
+            }
+        } catch (...) {
+            rc = 1;
+        }
+        ::_exit(rc);
+    };
+    const pid_t a = writer(1), b = writer(2);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    for (const pid_t p : {a, b}) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(p, &status, 0), p);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(ini.readInt("Vantor", "Ndelete", 0), 1000);
+    EXPECT_EQ(ini.readInt("Vantor", "SizeDelete", 0), 10000);
+    EXPECT_EQ(ini.readInt("Vantor", "NWaste", 0), 2000);
+    EXPECT_EQ(ini.readInt("Vantor", "SizeWaste", 0), 300000);
+    EXPECT_EQ(ini.readString("ZipFile", "Path", ""), "/saved/by/one");
+}
+
+TEST(IniFile, TotalsStopAtTheLimit)
+{
+    constexpr int64_t max = std::numeric_limits<int64_t>::max();
+    IniFile ini = fileWith("[Vantor]\nNdelete=9223372036854775806\nSizeDelete=9223372036854775807\n");
+    ini.addDeletionTotals(5, 1, 0, 0);
+    EXPECT_EQ(ini.readInt("Vantor", "Ndelete", 0), max);
+    EXPECT_EQ(ini.readInt("Vantor", "SizeDelete", 0), max);
+    ini.addDeletionTotals(5, 1, 0, 0); // stays at the limit, never "unset"
+    EXPECT_EQ(ini.readInt("Vantor", "Ndelete", 0), max);
+    EXPECT_EQ(ini.readInt("Vantor", "SizeDelete", 0), max);
+}
+
+TEST(IniFile, EachLineKeepsItsOwnEnding)
+{
+    IniFile ini = fileWith("[A]\r\nx=1\r\nodd=\r\r\n[B]\ny=2\n;note\r\nlast=3");
+    ini.writeInt("A", "x", 2);
+    ini.writeInt("B", "new", 4);
+    // New lines take the ending most lines have (here CR LF).
+    EXPECT_EQ(TempTree::read(ini.path()), "[A]\r\nx=2\r\nodd=\r\r\n[B]\ny=2\n;note\r\nlast=3\r\nnew=4\r\n");
+    // One CR LF line in a file of LF lines keeps its CR.
+    IniFile lf = fileWith("[A]\nx=1\r\ny=2\n");
+    lf.writeInt("C", "z", 1);
+    EXPECT_EQ(TempTree::read(lf.path()), "[A]\nx=1\r\ny=2\n[C]\nz=1\n");
+}
+
+TEST(IniFile, WriteThroughALinkReplacesItsTarget)
+{
+    TempTree dotfiles("dotfiles");
+    const std::string target = dotfiles.file("conf/vantor.ini", "[A]\nx=1\n");
+    IniFile ini;
+    ASSERT_TRUE(Paths::makeFolders(Paths::settingsFolder()));
+    // A relative link, as a dotfile manager makes them.
+    ASSERT_EQ(::symlink("../../dotfiles/conf/vantor.ini", ini.path().c_str()), 0);
+    ini.writeInt("A", "y", 2);
+    struct stat st;
+    ASSERT_EQ(::lstat(ini.path().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(TempTree::read(target), "[A]\nx=1\ny=2\n");
+    EXPECT_EQ(ini.readInt("A", "y", 0), 2);
 }

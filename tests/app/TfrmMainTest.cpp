@@ -19,6 +19,8 @@
 #include <QTextBrowser>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 using Handler = void (TfrmMain::*)();
 const std::vector<Handler> guarded = {&TfrmMain::btDuplicateClick, &TfrmMain::btFileHogClick,
@@ -264,4 +266,28 @@ TEST(TfrmMain, ClosingTheWindowEndsTheProgram)
     button(w, "btClose")->click();
     EXPECT_EQ(closed, 1);
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST(TfrmMain, GuardRefusesEveryFinderWhileTheListCannotBeRead)
+{
+    if (TestEnv::privileged())
+        GTEST_SKIP() << "root reads a file of mode 000";
+    ScriptedDialogs d;
+    ASSERT_TRUE(FoldersFile::write({"/srv/kept/"}));
+    ASSERT_EQ(::chmod(FoldersFile::path().c_str(), 0), 0);
+    TfrmMain w;
+    w.show();
+    EXPECT_TRUE(nonDeleteList().listUnreadable());
+    TModal::push([](QDialog *dlg) { dlg->reject(); }); // must stay unused
+    for (const Handler h : guarded)
+        (w.*h)();
+    EXPECT_EQ(d.count("Unable to read " + QString::fromStdString(FoldersFile::path())), 7);
+    EXPECT_EQ(d.boxes.size(), 7u);
+    EXPECT_EQ(TModal::pending(), 1u);
+    TModal::clear();
+    ::chmod(FoldersFile::path().c_str(), 0600);
+    w.hide();
+    w.show();
+    EXPECT_FALSE(nonDeleteList().listUnreadable());
+    EXPECT_TRUE(w.checkExceptionList());
 }

@@ -225,3 +225,27 @@ TEST(TfrmNoDelete, CaptionsAndHints)
     EXPECT_EQ(label(w, "Label4"), "Today's date:");
     EXPECT_TRUE(label(w, "Label2").startsWith("Note: It is recommended"));
 }
+
+TEST(TfrmNoDelete, AnUnreadableListIsReportedAndNeverReplaced)
+{
+    if (TestEnv::privileged())
+        GTEST_SKIP() << "root reads a file of mode 000";
+    ScriptedDialogs d;
+    const std::string f = FoldersFile::path();
+    ASSERT_TRUE(FoldersFile::write({"/srv/kept/", "/opt/app/"}));
+    ASSERT_EQ(::chmod(f.c_str(), 0), 0);
+
+    Folders got;
+    EXPECT_EQ(FoldersFile::load(got), FoldersFile::State::Unreadable);
+    EXPECT_FALSE(FoldersFile::write({"/new/"}));
+    EXPECT_FALSE(FoldersFile::write({})); // nor removed
+
+    TfrmNoDelete w;
+    w.show();
+    EXPECT_EQ(d.count("Unable to read " + QString::fromStdString(f)), 1);
+    EXPECT_FALSE(w.findChild<QPushButton *>("btAdd")->isEnabled());
+    EXPECT_FALSE(w.findChild<QPushButton *>("btBuild")->isEnabled());
+    w.close();
+    ASSERT_EQ(::chmod(f.c_str(), 0600), 0);
+    EXPECT_EQ(TempTree::read(f), "/opt/app/\n/srv/kept/\n");
+}
