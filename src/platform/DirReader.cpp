@@ -75,20 +75,19 @@ void DirReader::rewind()
         ::rewinddir(dir_);
 }
 
-bool DirReader::stat(const char *name, EntryStat &out) const
+namespace {
+bool statAt(int dirFd, const char *name, const char *baseName, EntryStat &out)
 {
-    if (fd_ < 0)
-        return false;
     struct statx sx;
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
-    if (::statx(fd_, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
+    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
         return false;
     const mode_t mode = sx.stx_mode;
     out.folder = S_ISDIR(mode);
     out.regular = S_ISREG(mode);
     out.size = out.folder ? 0 : int64_t(sx.stx_size);
     uint8_t a = 0;
-    if (name[0] == '.')
+    if (baseName[0] == '.')
         a |= FileAttr::Hidden;
     if (!out.folder && !out.regular)
         a |= FileAttr::System;
@@ -104,6 +103,24 @@ bool DirReader::stat(const char *name, EntryStat &out) const
     out.hasCreated = (sx.stx_mask & STATX_BTIME) != 0;
     out.created = out.hasCreated ? int64_t(sx.stx_btime.tv_sec) : 0;
     return true;
+}
+}
+
+bool DirReader::stat(const char *name, EntryStat &out) const
+{
+    return fd_ >= 0 && statAt(fd_, name, name, out);
+}
+
+bool DirReader::statPath(const std::string &path, EntryStat &out)
+{
+    if (path.empty())
+        return false;
+    std::string_view base(path);
+    while (base.size() > 1 && base.back() == '/')
+        base.remove_suffix(1);
+    const size_t slash = base.rfind('/');
+    const std::string baseName(slash == std::string_view::npos ? base : base.substr(slash + 1));
+    return statAt(AT_FDCWD, path.c_str(), baseName.c_str(), out);
 }
 
 DirReader::Kind DirReader::kindOf(const char *name) const

@@ -52,6 +52,9 @@ public:
     void rewind();
     // The entry's size, attributes and stamps; false when it vanished.
     bool stat(const char *name, EntryStat &out) const;
+    // The same for an entry named by a whole path (a final symbolic link is
+    // described itself, not followed); false when it does not exist.
+    static bool statPath(const std::string &path, EntryStat &out);
     // The kind of an entry whose enumeration gave none (Unknown).
     Kind kindOf(const char *name) const;
 

@@ -48,6 +48,17 @@ bool RawFile::open(const std::string &path, Mode mode)
     case Mode::Read: flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY; break;
     case Mode::ReadWrite: flags |= O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY; break;
     case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case Mode::ReadFollowing: {
+        struct stat before;
+        if (::stat(path.c_str(), &before) != 0)
+            return fail();
+        if (!S_ISREG(before.st_mode)) {
+            error_ = "not a regular file";
+            return false;
+        }
+        flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY;
+        break;
+    }
     }
     fd_ = ::open(path.c_str(), flags, 0644);
     if (fd_ < 0)
@@ -64,7 +75,7 @@ bool RawFile::open(const std::string &path, Mode mode)
     }
     // Regular files never block; clear the flag so reads and writes behave normally.
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    if (mode == Mode::Read)
+    if (mode == Mode::Read || mode == Mode::ReadFollowing)
         ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     error_.clear();
     return true;

@@ -12,6 +12,9 @@ public:
         Read,         // existing file, read only
         ReadWrite,    // existing file, read and write
         CreateNew,    // a new file (fails when the name exists), read and write
+        ReadFollowing, // existing regular file, read only, a final symbolic link
+                       // followed; the path is looked at before it is opened,
+                       // so a FIFO, socket or device is never opened at all
     };
 
     RawFile() = default;

@@ -1,0 +1,109 @@
+#include "inspect/PagedFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool PagedFile::open(const std::string &path)
+{
+    close();
+    if (!file_.open(path, RawFile::Mode::ReadFollowing))
+        return false;
+    path_ = path;
+    size_ = file_.size();
+    return true;
+}
+
+void PagedFile::close()
+{
+    file_.close();
+    pages_.clear();
+    pages_.shrink_to_fit();
+    scanBuf_.clear();
+    scanBuf_.shrink_to_fit();
+    size_ = 0;
+    path_.clear();
+}
+
+size_t PagedFile::readInto(uint64_t offset, uint8_t *buf, size_t n) const
+{
+    if (offset >= size_)
+        return 0;
+    n = size_t(std::min<uint64_t>(n, size_ - offset));
+    size_t got = 0;
+    while (got < n) {
+        const int64_t r = file_.readAt(offset + got, buf + got, n - got);
+        if (r <= 0)
+            break;
+        got += size_t(r);
+    }
+    return got;
+}
+
+const PagedFile::Page &PagedFile::page(uint64_t index)
+{
+    ++clock_;
+    for (Page &p : pages_)
+        if (p.index == index) {
+            p.used = clock_;
+            return p;
+        }
+    Page *slot = nullptr;
+    if (pages_.size() < kPagesKept) {
+        pages_.emplace_back();
+        slot = &pages_.back();
+    } else {
+        slot = &*std::min_element(pages_.begin(), pages_.end(),
+                                  [](const Page &a, const Page &b) { return a.used < b.used; });
+    }
+    slot->index = index;
+    slot->used = clock_;
+    slot->data.resize(kPageSize);
+    const size_t got = readInto(index * kPageSize, reinterpret_cast<uint8_t *>(slot->data.data()), kPageSize);
+    slot->data.resize(got);
+    return *slot;
+}
+
+std::string PagedFile::read(uint64_t offset, size_t n)
+{
+    std::string out;
+    if (offset >= size_)
+        return out;
+    n = size_t(std::min<uint64_t>(n, size_ - offset));
+    out.reserve(n);
+    while (out.size() < n) {
+        const uint64_t pos = offset + out.size();
+        const Page &p = page(pos / kPageSize);
+        const size_t in = size_t(pos % kPageSize);
+        if (in >= p.data.size())
+            break; // the file shrank since it was opened
+        const size_t take = std::min(n - out.size(), p.data.size() - in);
+        out.append(p.data, in, take);
+    }
+    return out;
+}
+
+uint8_t PagedFile::at(uint64_t offset)
+{
+    if (offset >= size_)
+        return 0;
+    const Page &p = page(offset / kPageSize);
+    const size_t in = size_t(offset % kPageSize);
+    return in < p.data.size() ? uint8_t(p.data[in]) : 0;
+}
+
+bool PagedFile::scan(uint64_t from, uint64_t to, const Piece &f)
+{
+    to = std::min(to, size_);
+    if (scanBuf_.size() < kScanChunk)
+        scanBuf_.resize(kScanChunk);
+    for (uint64_t pos = from; pos < to;) {
+        const size_t want = size_t(std::min<uint64_t>(kScanChunk, to - pos));
+        const size_t got = readInto(pos, scanBuf_.data(), want);
+        if (got == 0)
+            return false;
+        if (!f(scanBuf_.data(), got, pos))
+            return true;
+        pos += got;
+    }
+    return true;
+}
