@@ -1,4 +1,5 @@
 #include "platform/PathInfo.h"
+#include "platform/AnchoredPath.h"
 
 #include <cerrno>
 #include <climits>
@@ -32,5 +33,6 @@ std::string PathInfo::resolved(const std::string &path)
 
 bool PathInfo::removeFile(const std::string &path)
 {
-    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    int error = 0;
+    return AnchoredPath::unlink(path, &error) || error == ENOENT;
 }

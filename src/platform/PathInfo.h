@@ -10,6 +10,8 @@ bool exists(const std::string &path);
 // The path with every symbolic link, "." and ".." resolved; empty when it
 // cannot be resolved (it does not exist, or a folder on the way is denied).
 std::string resolved(const std::string &path);
-// Removes a file. True when it is gone afterwards (also when it never existed).
+// Removes a file, reached as AnchoredPath reaches it (no symbolic link
+// followed on the way). True when it is gone afterwards (also when it never
+// existed).
 bool removeFile(const std::string &path);
 }

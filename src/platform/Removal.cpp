@@ -1,22 +1,13 @@
 #include "platform/Removal.h"
+#include "platform/AnchoredPath.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
-
-bool Removal::deleteFile(const std::string &path, int *error)
+bool Removal::deleteFile(const std::string &path, int *error, int64_t *size)
 {
-    if (!path.empty() && ::unlink(path.c_str()) == 0)
-        return true;
-    if (error)
-        *error = path.empty() ? ENOENT : errno;
-    return false;
+    return AnchoredPath::unlink(path, error, nullptr, size);
 }
 
 int64_t Removal::entrySize(const std::string &path)
 {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
-        return -1;
-    return int64_t(st.st_size);
+    FileIdentity id;
+    return AnchoredPath::stat(path, id) ? id.size : -1;
 }

@@ -1,4 +1,5 @@
 #include "platform/Trash.h"
+#include "platform/AnchoredPath.h"
 #include "platform/AtomicFile.h"
 #include "platform/PathInfo.h"
 #include "platform/Paths.h"
@@ -111,18 +112,6 @@ Place placeFor(const std::string &abs, dev_t dev)
     return {};
 }
 
-// A rename that never replaces an entry created meanwhile under the target
-// name; file systems without that option get a plain rename after the check
-// above.
-bool renameNoReplace(const std::string &from, const std::string &to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
 std::string deletionDate()
 {
     const time_t now = ::time(nullptr);
@@ -170,24 +159,38 @@ std::string Trash::escapePath(const std::string &path)
 std::string Trash::trashFolderFor(const std::string &path)
 {
     const std::string abs = absolute(path);
-    struct stat st;
-    if (abs.empty() || ::lstat(abs.c_str(), &st) != 0)
+    FileIdentity id;
+    if (abs.empty() || !AnchoredPath::stat(abs, id))
         return {};
-    return placeFor(abs, st.st_dev).folder;
+    return placeFor(abs, dev_t(id.device)).folder;
 }
 
 Trash::Result Trash::moveToTrash(const std::string &path)
 {
     Result r;
     const std::string abs = absolute(path);
-    struct stat st;
-    if (abs.empty() || abs == "/" || ::lstat(abs.c_str(), &st) != 0) {
-        r.error = abs.empty() || abs == "/" ? EINVAL : errno;
+    if (abs.empty() || abs == "/") {
+        r.error = EINVAL;
         return r;
     }
-    const Place place = placeFor(abs, st.st_dev);
+    // The file is reached from its drive without following any link on the
+    // way, and moved relative to its folder's descriptor.
+    const AnchoredPath::Parent from = AnchoredPath::openParent(abs);
+    if (!from) {
+        r.error = from.error;
+        return r;
+    }
+    FileIdentity id;
+    if (!AnchoredPath::statAt(from.folder.get(), from.name, id, &r.error))
+        return r;
+    const Place place = placeFor(abs, dev_t(id.device));
     if (place.folder.empty()) {
         r.error = EXDEV;
+        return r;
+    }
+    const UniqueFd files(::open((place.folder + "/files").c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!files) {
+        r.error = errno;
         return r;
     }
 
@@ -215,8 +218,8 @@ Trash::Result Trash::moveToTrash(const std::string &path)
             r.error = errno;
             return r;
         }
-        struct stat taken;
-        if (::lstat(target.c_str(), &taken) == 0) {
+        FileIdentity taken;
+        if (AnchoredPath::statAt(files.get(), name, taken)) {
             ::close(fd);
             ::unlink(infoPath.c_str());
             continue;
@@ -228,12 +231,12 @@ Trash::Result Trash::moveToTrash(const std::string &path)
             ::unlink(infoPath.c_str());
             return r;
         }
-        if (!renameNoReplace(abs, target)) {
-            r.error = errno;
+        if (!AnchoredPath::renameAt(from.folder.get(), from.name, files.get(), name, true, &r.error)) {
             ::unlink(infoPath.c_str());
             return r;
         }
         r.ok = true;
+        r.size = id.size;
         r.trashedAs = target;
         r.infoFile = infoPath;
         return r;

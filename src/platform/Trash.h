@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // The user's recycle bin: the freedesktop.org trash. A file on the file
@@ -13,10 +14,12 @@ struct Result {
     int error = 0;          // errno of the failure
     std::string trashedAs;  // the file's new path in the trash's files/ folder
     std::string infoFile;   // its .trashinfo
+    int64_t size = 0;       // the entry's size when it was moved
 };
 
 // Moves what path names (a file, a symbolic link itself, or a folder) to the
-// trash. The information file is created exclusively and written first; the
+// trash. The path is reached as AnchoredPath reaches it: a folder on the way
+// that became a symbolic link fails the move and nothing is touched. The information file is created exclusively and written first; the
 // rename follows, and the information file is removed again when the rename
 // fails.
 Result moveToTrash(const std::string &path);

@@ -29,7 +29,7 @@ const QString Deletion::kCouldNotDelete = QStringLiteral("Couldn't delete file -
 const QString Deletion::kReallyAbort = QStringLiteral("Really abort?  Folders may be partially deleted!");
 
 namespace {
-// Runs act over the files; a failure is reported with failureText(path) and
+// Runs act over the files (act gives the size of what it removed); a failure is reported with failureText(path) and
 // ends the run when stopAtFailure is set.
 template <typename Act, typename Report>
 Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion::Step &step, Act act,
@@ -40,8 +40,8 @@ Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion
         const std::string &path = paths[i];
         if (step && !step(i, path))
             break;
-        const int64_t size = Removal::entrySize(path);
-        if (act(path)) {
+        int64_t size = 0;
+        if (act(path, size)) {
             ++t.files;
             t.bytes += std::max<int64_t>(size, 0);
         } else {
@@ -59,14 +59,18 @@ void reportWriteFailure(const IniWriteError &e) { dialogs().showError(QString::f
 Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step)
 {
     return removeEach(
-        paths, step, [](const std::string &p) { return Removal::deleteFile(p); },
+        paths, step, [](const std::string &p, int64_t &size) { return Removal::deleteFile(p, nullptr, &size); },
         [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false);
 }
 
 Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step)
 {
     return removeEach(
-        paths, step, [](const std::string &p) { return Trash::moveToTrash(p).ok; },
+        paths, step, [](const std::string &p, int64_t &size) {
+            const Trash::Result r = Trash::moveToTrash(p);
+            size = r.size;
+            return r.ok;
+        },
         [](const std::string &) { dialogs().showError(kRecycleFailed); }, true);
 }
 

@@ -1,4 +1,5 @@
 #include "app/IniFile.h"
+#include "platform/Drives.h"
 #include "platform/Paths.h"
 #include "safety/Deletion.h"
 #include "support/ScriptedDialogs.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(Deletion, AStoppedRunCountsOnlyTheFilesRemovedBeforeTheStop)
 {
@@ -51,4 +53,39 @@ TEST(Deletion, TalliesAddUpAndAFailedWriteIsReported)
     EXPECT_EQ(dialogs.boxes[0].kind, Dialogs::Kind::Error);
     EXPECT_EQ(dialogs.boxes[0].text, "Unable to write to " + QString::fromStdString(IniFile().path()));
     EXPECT_EQ(IniFile().readInt("Vantor", "Ndelete", -1), -1);
+}
+
+TEST(Deletion, RunsNeverActThroughAFolderSwappedForALink)
+{
+    ScriptedDialogs dialogs;
+    TempTree t("swap");
+    Drives::setMapping({{'C', t.dir("c")}});
+    // Found: c/x/a/f (the walked root x, a middle folder a) and c/y/g.
+    const std::string f = t.file("c/x/a/f", "found"), g = t.file("c/y/g", "other file");
+    const std::string lookAlike = t.file("elsewhere/a/f", "not yours"), lookAlike2 = t.file("far/x/a/f", "nor this");
+    for (const bool rootSwapped : {false, true}) {
+        if (rootSwapped)
+            TempTree::swapForLink(t.path("c/x"), t.path("far/x"));
+        else
+            TempTree::swapForLink(t.path("c/x/a"), t.path("elsewhere/a"));
+        dialogs.boxes.clear();
+        const Deletion::Tally deleted = Deletion::deleteFiles({f, g}, {});
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].text, Deletion::kCouldNotDelete + QString::fromStdString(f));
+        EXPECT_EQ(deleted.files, 1);
+        EXPECT_EQ(deleted.bytes, 10);
+
+        dialogs.boxes.clear();
+        const Deletion::Tally recycled = Deletion::recycleFiles({f}, {});
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].text, Deletion::kRecycleFailed);
+        EXPECT_EQ(recycled.files, 0);
+        EXPECT_EQ(TempTree::read(lookAlike), "not yours");
+        EXPECT_EQ(TempTree::read(lookAlike2), "nor this");
+        t.file("c/y/g", "other file");
+        ::unlink(t.path(rootSwapped ? "c/x" : "c/x/a").c_str());
+        ::rename(t.path(rootSwapped ? "c/x.moved" : "c/x/a.moved").c_str(), t.path(rootSwapped ? "c/x" : "c/x/a").c_str());
+    }
+    EXPECT_EQ(TempTree::read(f), "found");
+    Drives::setMapping({});
 }

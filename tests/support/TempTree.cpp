@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 TempTree::TempTree(const std::string &name) : root_(TestEnv::home() + "/" + name)
@@ -49,6 +51,12 @@ void TempTree::setTimes(const std::string &path, time_t modified, time_t accesse
 {
     utimbuf t{accessed, modified};
     ::utime(path.c_str(), &t);
+}
+
+void TempTree::swapForLink(const std::string &folder, const std::string &target)
+{
+    if (::rename(folder.c_str(), (folder + ".moved").c_str()) != 0 || ::symlink(target.c_str(), folder.c_str()) != 0)
+        throw std::runtime_error("cannot swap " + folder);
 }
 
 bool TempTree::exists(const std::string &path)

@@ -20,6 +20,9 @@ public:
     // Sets a file's modification and access times.
     static void setTimes(const std::string &path, time_t modified, time_t accessed);
     static bool exists(const std::string &path);
+    // Moves folder aside (to folder + ".moved") and puts a symbolic link to
+    // target in its place: what a swap after a walk looks like.
+    static void swapForLink(const std::string &folder, const std::string &target);
     static std::string read(const std::string &path);
 
 private:
