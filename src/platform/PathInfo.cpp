@@ -36,3 +36,8 @@ bool PathInfo::removeFile(const std::string &path)
     int error = 0;
     return AnchoredPath::unlink(path, &error) || error == ENOENT;
 }
+
+bool PathInfo::removeOwnFile(const std::string &path)
+{
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}

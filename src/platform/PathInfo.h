@@ -14,4 +14,8 @@ std::string resolved(const std::string &path);
 // followed on the way). True when it is gone afterwards (also when it never
 // existed).
 bool removeFile(const std::string &path);
+// Removes one of the program's own files (settings, an archive it has just
+// created) by its path as configured, which may pass through the user's own
+// links. True when it is gone afterwards.
+bool removeOwnFile(const std::string &path);
 }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,7 +52,15 @@ bool Paths::makeFolders(const std::string &path)
     const auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash)))
         return false;
-    if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST)
-        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    return false;
+    if (::mkdir(path.c_str(), 0755) == 0) {
+        // The new name is put on disk with its parent folder.
+        const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        if (const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    } else if (errno != EEXIST) {
+        return false;
+    }
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

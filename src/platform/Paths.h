@@ -11,6 +11,7 @@ std::string settingsFile(const std::string &name);
 std::string homeFolder();
 // $XDG_DATA_HOME, or ~/.local/share.
 std::string dataHome();
-// Create a folder and its parents (mode 0755 less umask). True when it exists afterwards.
+// Create a folder and its parents (mode 0755 less umask); each folder made is
+// synced into its parent. True when it exists afterwards.
 bool makeFolders(const std::string &path);
 }

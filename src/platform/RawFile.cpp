@@ -40,15 +40,25 @@ bool RawFile::fail()
     return false;
 }
 
+namespace {
+int flagsOf(RawFile::Mode mode)
+{
+    switch (mode) {
+    case RawFile::Mode::Read: return O_CLOEXEC | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    case RawFile::Mode::ReadWrite: return O_CLOEXEC | O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    case RawFile::Mode::ReadFollowing: return O_CLOEXEC | O_RDONLY | O_NONBLOCK | O_NOCTTY;
+    case RawFile::Mode::CreateNew: break;
+    }
+    return O_CLOEXEC | O_RDWR | O_CREAT | O_EXCL;
+}
+}
+
 bool RawFile::open(const std::string &path, Mode mode)
 {
     close();
-    int flags = O_CLOEXEC;
-    switch (mode) {
-    case Mode::Read: flags |= O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY; break;
-    case Mode::ReadWrite: flags |= O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY; break;
-    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    case Mode::ReadFollowing: {
+    if (mode == Mode::ReadFollowing) {
+        // Looked at before it is opened, so that a FIFO, socket or device
+        // is never opened at all.
         struct stat before;
         if (::stat(path.c_str(), &before) != 0)
             return fail();
@@ -56,11 +66,19 @@ bool RawFile::open(const std::string &path, Mode mode)
             error_ = "not a regular file";
             return false;
         }
-        flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY;
-        break;
     }
-    }
-    fd_ = ::open(path.c_str(), flags, 0644);
+    return adopt(::open(path.c_str(), flagsOf(mode), 0644), mode);
+}
+
+bool RawFile::openAt(int folder, const std::string &name, Mode mode)
+{
+    close();
+    return adopt(::openat(folder, name.c_str(), flagsOf(mode) | O_NOFOLLOW, 0644), mode);
+}
+
+bool RawFile::adopt(int fd, Mode mode)
+{
+    fd_ = fd;
     if (fd_ < 0)
         return fail();
     struct stat st;
@@ -98,6 +116,15 @@ bool RawFile::stat(Info &info) const
     info.mode = uint32_t(st.st_mode);
     info.device = uint64_t(st.st_dev);
     info.inode = uint64_t(st.st_ino);
+    return true;
+}
+
+bool RawFile::identity(FileIdentity &out) const
+{
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+        return false;
+    out = FileIdentity::of(st);
     return true;
 }
 
@@ -169,16 +196,6 @@ bool RawFile::sync()
 {
     fault("sync", 0);
     return ::fsync(fd_) == 0 || fail();
-}
-
-bool RawFile::identify(const std::string &path, uint64_t &device, uint64_t &inode)
-{
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
-        return false;
-    device = uint64_t(st.st_dev);
-    inode = uint64_t(st.st_ino);
-    return true;
 }
 
 bool RawFile::syncFolder(const std::string &folder)

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/AnchoredPath.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,6 +29,9 @@ public:
     // Opens path. A read opens only regular files, never blocks on a FIFO or
     // device, and does not follow a symbolic link in the last component.
     bool open(const std::string &path, Mode mode);
+    // Opens the entry name inside an open folder (AnchoredPath), never
+    // following a symbolic link; Read and ReadWrite as open().
+    bool openAt(int folder, const std::string &name, Mode mode);
     bool isOpen() const { return fd_ >= 0; }
     void close();
 
@@ -40,6 +45,8 @@ public:
     // fstat of the open file.
     bool stat(Info &info) const;
     uint64_t size() const;
+    // fstat of the open file: which file it is and its state.
+    bool identity(FileIdentity &out) const;
     // An advisory exclusive lock (flock) held until close; false when another
     // holder has it.
     bool lockExclusive();
@@ -56,8 +63,6 @@ public:
 
     const std::string &error() const { return error_; }
 
-    // The file system and inode of path (a final symbolic link not followed).
-    static bool identify(const std::string &path, uint64_t &device, uint64_t &inode);
     // fsync of a folder, so a newly created or removed name is on disk.
     static bool syncFolder(const std::string &folder);
 
@@ -69,6 +74,7 @@ public:
 
 private:
     bool fail();
+    bool adopt(int fd, Mode mode);
     int fd_ = -1;
     std::string error_;
 };

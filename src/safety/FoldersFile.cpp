@@ -55,7 +55,7 @@ bool FoldersFile::write(std::vector<std::string> folders, const std::string &fil
     if (AtomicFile::load(file, old) == AtomicFile::ReadResult::Failed)
         return false;
     if (folders.empty())
-        return PathInfo::removeFile(file);
+        return PathInfo::removeOwnFile(file);
     sortNoCase(folders);
     std::string content;
     for (const std::string &f : folders)

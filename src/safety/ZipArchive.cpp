@@ -275,7 +275,16 @@ bool ZipArchive::isFile(uint64_t device, uint64_t inode) const
 
 void ZipArchive::close()
 {
+    if (file_.isOpen() && writable_ && dirty_) {
+        try {
+            writeDirectory();
+        } catch (const ZipError &) {
+            // The entries are on disk; the next open rebuilds the directory.
+        }
+    }
     file_.close();
+    dirty_ = false;
+    fileEnd_ = 0;
     entries_.clear();
     names_.clear();
     cd_.clear();
@@ -315,7 +324,7 @@ void ZipArchive::open(const std::string &path)
     } catch (...) {
         close();
         if (created)
-            PathInfo::removeFile(path);
+            PathInfo::removeOwnFile(path);
         throw;
     }
 }
@@ -337,8 +346,25 @@ void ZipArchive::openRead(const std::string &path)
     }
 }
 
+bool ZipArchive::repairInterrupted(const std::string &path)
+{
+    ZipArchive z;
+    z.path_ = path;
+    z.writable_ = true;
+    if (!z.file_.open(path, RawFile::Mode::ReadWrite) || !z.file_.lockExclusive() || z.file_.size() == 0)
+        return false;
+    try {
+        z.load(true);
+    } catch (const ZipError &) {
+        return false;
+    }
+    return z.repaired_;
+}
+
 void ZipArchive::load(bool forWriting)
 {
+    lastDirectory_ = std::chrono::steady_clock::now();
+    fileEnd_ = file_.size();
     const uint64_t size = file_.size();
     if (size == 0 && forWriting) {
         // A new archive (or one whose creation was cut short): write the empty end record.
@@ -669,6 +695,25 @@ void ZipArchive::writeTail(uint64_t at, const std::string &record)
     writeOrThrow(file_, at, tail, path_);
     if (!file_.truncate(at + tail.size()))
         throw ZipError("Cannot write to " + path_ + ": " + file_.error());
+    fileEnd_ = at + tail.size();
+    dirty_ = false;
+    lastDirectory_ = std::chrono::steady_clock::now();
+}
+
+bool ZipArchive::directoryDue() const
+{
+    if (directoryInterval_ == 0)
+        return true;
+    return directoryInterval_ > 0
+        && std::chrono::steady_clock::now() - lastDirectory_ >= std::chrono::milliseconds(directoryInterval_);
+}
+
+void ZipArchive::writeDirectory()
+{
+    if (!isOpen() || !writable_ || !dirty_)
+        return;
+    writeTail(cdOffset_, {});
+    syncOrThrow();
 }
 
 void ZipArchive::restoreTail()
@@ -711,16 +756,30 @@ void ZipArchive::addFile(const std::string &path, const std::string &storedName,
 {
     if (!isOpen() || !writable_)
         throw ZipError("The archive is not open for writing");
+    const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+    RawFile src;
+    if (!parent)
+        throw ZipError("Cannot read " + path + ": " + std::strerror(parent.error));
+    if (!src.openAt(parent.folder.get(), parent.name, RawFile::Mode::Read))
+        throw ZipError("Cannot read " + path + ": " + src.error());
+    addOpenFile(src, path, storedName, progress);
+}
+
+FileIdentity ZipArchive::addOpenFile(const RawFile &src, const std::string &path, const std::string &storedName,
+                                     const Progress &progress)
+{
+    if (!isOpen() || !writable_)
+        throw ZipError("The archive is not open for writing");
     if (storedName.empty() || storedName.size() > kMax16)
         throw ZipError("Cannot store " + path + " under the name \"" + storedName + "\"");
     if (names_.count(storedName))
         throw ZipError("The archive already holds " + storedName);
-    RawFile src;
-    if (!src.open(path, RawFile::Mode::Read))
-        throw ZipError("Cannot read " + path + ": " + src.error());
     RawFile::Info info;
-    if (!src.stat(info))
+    FileIdentity before;
+    if (!src.stat(info) || !src.identity(before))
         throw ZipError("Cannot read " + path + ": " + src.error());
+    if (!before.isRegular())
+        throw ZipError("Cannot read " + path + ": not a regular file");
     if (isFile(info.device, info.inode))
         throw ZipError("An archive cannot hold itself: " + path);
     auto abortAt = [&](int percent) { return progress && progress(percent); };
@@ -739,6 +798,15 @@ void ZipArchive::addFile(const std::string &path, const std::string &storedName,
     e.versionNeeded = zip64 ? 45 : 20;
     const std::string readError = "Cannot read " + path;
     const std::string changed = path + " changed while it was being zipped";
+    // Everything was read through the one descriptor; the file must still be
+    // the one whose state was taken before reading, with every byte read.
+    auto checkRead = [&](uint64_t bytesRead) {
+        FileIdentity now;
+        if (!src.identity(now) || !now.sameState(before) || bytesRead != uint64_t(before.size))
+            throw ZipError(changed);
+        if (afterRead)
+            afterRead();
+    };
 
     uint64_t end = 0;
     try {
@@ -760,6 +828,7 @@ void ZipArchive::addFile(const std::string &path, const std::string &storedName,
                 got += uint64_t(n);
             }
             in.resize(size_t(got));
+            checkRead(got);
             e.size = got;
             e.crc = uInt(crc32(0, reinterpret_cast<const Bytef *>(in.data()), uInt(in.size())));
             std::string out;
@@ -851,11 +920,22 @@ void ZipArchive::addFile(const std::string &path, const std::string &storedName,
                 e.method = 0;
                 e.compressedSize = read;
             }
+            checkRead(read);
             writeOrThrow(file_, e.localOffset, localHeader(e, zip64), path_);
             end = data + e.compressedSize;
         }
         const std::string record = centralRecord(e, zip64Limit_);
-        writeTail(end, record);
+        if (directoryDue()) {
+            writeTail(end, record);
+        } else {
+            // Only the entry goes to disk now; whatever lay past it (the
+            // directory written last time) is cut off, so that a reader
+            // finds the entries and then the end of the file.
+            if (fileEnd_ > end && !file_.truncate(end))
+                throw ZipError("Cannot write to " + path_ + ": " + file_.error());
+            fileEnd_ = end;
+            dirty_ = true;
+        }
         syncOrThrow();
         cd_ += record;
     } catch (...) {
@@ -866,4 +946,5 @@ void ZipArchive::addFile(const std::string &path, const std::string &storedName,
     names_.insert(e.name);
     entries_.push_back(std::move(e));
     abortAt(100);
+    return before;
 }

@@ -3,6 +3,7 @@
 #include "platform/RawFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,13 +42,15 @@ struct ZipEntry {
 // A zip archive in the PKZIP format, written and read by this code; zlib
 // does deflate, inflate and CRC-32.
 //
-// Writing keeps the archive valid on disk after every step that returns: an
-// add writes the local header and data where the central directory was, then
-// the directory and end record after them, and syncs the file before it
-// returns. A failed add puts the previous directory back. An archive cut off
-// in the middle of an add (a kill, a power cut) has no valid directory; open()
-// rebuilds it from the local headers, keeping every entry whose data checks
-// out against its CRC, and drops the unfinished tail.
+// Every add writes the local header and data where the central directory
+// was and syncs the file before it returns, so an entry is on disk once its
+// add returns. The directory and end record follow the data: written after
+// every add by default, or at most once per directory interval and when the
+// archive is closed, so that an add costs the same however many entries the
+// archive holds. A failed add puts the previous directory back. An archive
+// cut off before its directory was written (a kill, a power cut) has no valid
+// directory; open() rebuilds it from the local headers, keeping every entry
+// whose data checks out against its CRC, and drops the unfinished tail.
 class ZipArchive {
 public:
     // Progress of one add in percent (0-100); return true to abort the add.
@@ -56,7 +59,8 @@ public:
     using Sink = std::function<void(const char *data, size_t n)>;
 
     ZipArchive() = default;
-    ~ZipArchive() = default;
+    // Closes the archive (writing its directory when one is pending).
+    ~ZipArchive() { close(); }
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
     ZipArchive(ZipArchive &&) = default;
@@ -71,7 +75,15 @@ public:
     // Opens for reading only; nothing is ever written. An archive without a
     // valid directory is listed from its local headers.
     void openRead(const std::string &path);
+    // Writes a pending directory (errors ignored: the next open rebuilds
+    // it) and closes.
     void close();
+    // Repairs an archive that an interrupted run left without a directory:
+    // the directory is rebuilt from the local headers, keeping each entry
+    // whose data passes its CRC, and written. True when it repaired; an
+    // archive in use by a writer, a valid archive and a file that is not an
+    // archive are left alone.
+    static bool repairInterrupted(const std::string &path);
     bool isOpen() const { return file_.isOpen(); }
     bool writable() const { return writable_; }
     const std::string &path() const { return path_; }
@@ -89,11 +101,29 @@ public:
     void setComment(const std::string &comment);
 
     // Adds the regular file at path under storedName. Deflated, or stored when
-    // deflate does not make it smaller. Throws on a duplicate name, a file
-    // that cannot be read, an abort or a failed write; the archive then
-    // holds exactly what it held before.
+    // deflate does not make it smaller. The file is reached as AnchoredPath
+    // reaches it (no symbolic link followed on the way). Throws on a
+    // duplicate name, a file that cannot be read, a file that changed while
+    // it was read, an abort or a failed write; the archive then holds exactly
+    // what it held before.
     void addFile(const std::string &path, const std::string &storedName, const Progress &progress = {});
+    // The same for a file already open (path is for messages). Everything is
+    // read through that one descriptor; the result is the file's identity
+    // and state when it was read, which the add checked again after reading.
+    FileIdentity addOpenFile(const RawFile &src, const std::string &path, const std::string &storedName,
+                             const Progress &progress = {});
+    // Called during each add once the file's data is read and checked, before
+    // the entry is complete on disk (tests hook in here).
+    std::function<void()> afterRead;
 
+    // How often the directory is written during a series of adds: 0 after
+    // every add (the default), n > 0 at most every n milliseconds (and on
+    // close), n < 0 only on close.
+    void setDirectoryInterval(int ms) { directoryInterval_ = ms; }
+    // Writes the directory now if an add since the last one left it out.
+    // Throws on a failed write.
+    void writeDirectory();
+    bool directoryPending() const { return dirty_; }
     // Decompresses entry index into sink, checking its size and CRC. Throws
     // on damage or for entries it cannot decode (encrypted, unknown method).
     void readEntry(size_t index, const Sink &sink) const;
@@ -113,6 +143,7 @@ private:
     void writeTail(uint64_t at, const std::string &record);
     void restoreTail();
     void syncOrThrow();
+    bool directoryDue() const;
     uint64_t dataStart(const ZipEntry &e) const;
     bool verifyData(const ZipEntry &e, uint64_t dataOffset, uint64_t limit) const;
     void decode(const ZipEntry &e, uint64_t dataOffset, uint64_t limit, const Sink &sink) const;
@@ -128,4 +159,8 @@ private:
     std::string comment_;
     std::string cd_;          // the central directory records of entries_
     uint64_t cdOffset_ = 0;   // where the directory starts (end of the last entry's data)
+    uint64_t fileEnd_ = 0;    // the file's size as last written
+    bool dirty_ = false;      // entries were added after the directory on disk
+    int directoryInterval_ = 0;
+    std::chrono::steady_clock::time_point lastDirectory_{};
 };

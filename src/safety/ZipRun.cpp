@@ -4,8 +4,9 @@
 #include "common/Dialogs.h"
 #include "common/Runs.h"
 #include "common/Text.h"
+#include "platform/AnchoredPath.h"
+#include "platform/DirReader.h"
 #include "platform/Drives.h"
-#include "platform/PathInfo.h"
 #include "platform/Paths.h"
 #include "platform/RawFile.h"
 #include "safety/Deletion.h"
@@ -28,10 +29,18 @@ DriveOf driveOf(const std::string &path)
     return d;
 }
 
-bool isDefaultFolder()
+// How often a run writes an archive's directory while it adds to it; the
+// directory is also written when the run closes the archive.
+constexpr int kDirectoryIntervalMs = 2000;
+
+const QString kCouldNotZip = QStringLiteral("Couldn't zip up file - ");
+const QString kChanged = QStringLiteral("The file changed while it was being zipped, so it was not deleted.");
+
+// The names a run gives its archives: "Drive-", a letter, "-", ..., ".zip".
+bool isRunArchiveName(const std::string &name)
 {
-    const QString p = AppState::defaultZipPath.trimmed();
-    return p.isEmpty() || p == QLatin1String("C:\\");
+    return name.size() > 12 && name.compare(0, 6, "Drive-") == 0 && name[7] == '-'
+        && name.compare(name.size() - 4, 4, ".zip") == 0;
 }
 }
 
@@ -62,11 +71,15 @@ bool ZipRun::itemProgress(int percent)
 bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
 {
     const std::string path = zipArchivePath(tag_, driveLetter, time_);
+    if (!repaired_) {
+        repaired_ = true;
+        repairArchiveFolder();
+    }
     try {
-        // The default folder is made on first use; a chosen folder must exist.
-        if (isDefaultFolder())
-            Paths::makeFolders(AppState::zipFolder());
+        // The folder, default or chosen, is made when it is missing.
+        Paths::makeFolders(AppState::zipFolder());
         archive.open(path);
+        archive.setDirectoryInterval(kDirectoryIntervalMs);
         archive.setComment(comment_);
         return true;
     } catch (const ZipError &e) {
@@ -77,24 +90,69 @@ bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
     }
 }
 
+std::vector<std::string> ZipRun::repairArchiveFolder()
+{
+    std::vector<std::string> repaired;
+    const std::string folder = AppState::zipFolder();
+    DirReader dir(folder);
+    const char *name;
+    size_t len;
+    DirReader::Kind kind;
+    while (dir.next(name, len, kind)) {
+        const std::string n(name, len);
+        if (kind != DirReader::Kind::Folder && isRunArchiveName(n) && ZipArchive::repairInterrupted(joinPath(folder, n)))
+            repaired.push_back(n);
+    }
+    return repaired;
+}
+
 ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int64_t *size)
 {
     abortedAdd_ = false;
-    try {
-        archive.addFile(path, zipStoredName(path, driveOf(path).root),
-                        [this](int percent) { return itemProgress(percent); });
-    } catch (const ZipError &) {
-        if (abortedAdd_)
-            return Outcome::Aborted;
-        dialogs().showError(QStringLiteral("Couldn't zip up file - ") + displayName(path));
+    // The file is reached from its drive without following a link on the
+    // way and read through one descriptor; the removal below acts on the same
+    // folder descriptor.
+    const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+    RawFile src;
+    if (!parent || !src.openAt(parent.folder.get(), parent.name, RawFile::Mode::Read)) {
+        dialogs().showError(kCouldNotZip + displayName(path));
         return Outcome::NotZipped;
     }
+    FileIdentity read;
+    archive.afterRead = [&] {
+        if (hooks.afterRead)
+            hooks.afterRead(path);
+    };
+    try {
+        read = archive.addOpenFile(src, path, zipStoredName(path, driveOf(path).root),
+                                   [this](int percent) { return itemProgress(percent); });
+    } catch (const ZipError &) {
+        archive.afterRead = nullptr;
+        if (abortedAdd_)
+            return Outcome::Aborted;
+        dialogs().showError(kCouldNotZip + displayName(path));
+        return Outcome::NotZipped;
+    }
+    archive.afterRead = nullptr;
     if (size)
         *size = int64_t(archive.entries().back().size);
+    if (hooks.afterSync)
+        hooks.afterSync(path);
     if (!deleteAfter)
         return Outcome::ZippedNotDeleted;
-    if (!PathInfo::removeFile(path)) {
-        dialogs().showError(QStringLiteral("Couldn't delete file - ") + displayName(path));
+    if (hooks.beforeUnlink)
+        hooks.beforeUnlink(path);
+    // Removed only while it is the file that was read, unchanged: a file
+    // written to or replaced since stays, and the archive keeps what was read.
+    FileIdentity open, named;
+    const bool unchanged = src.identity(open) && open.sameState(read)
+        && AnchoredPath::statAt(parent.folder.get(), parent.name, named) && named.sameState(read);
+    if (!unchanged) {
+        dialogs().showError(Deletion::kCouldNotDelete + displayName(path) + QStringLiteral("\n\n") + kChanged);
+        return Outcome::ZippedNotDeleted;
+    }
+    if (!AnchoredPath::unlinkAt(parent.folder.get(), parent.name)) {
+        dialogs().showError(Deletion::kCouldNotDelete + displayName(path));
         return Outcome::ZippedNotDeleted;
     }
     return Outcome::ZippedAndDeleted;
@@ -113,13 +171,13 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
         const std::string &path = files[i];
         // An archive of this run is never zipped (and so never deleted) while
         // the run still writes to it.
-        uint64_t device = 0, inode = 0;
-        if (RawFile::identify(path, device, inode)) {
+        FileIdentity id;
+        if (AnchoredPath::stat(path, id)) {
             bool isArchive = false;
             for (const auto &[l, a] : archives)
-                isArchive = isArchive || a.isFile(device, inode);
+                isArchive = isArchive || a.isFile(id.device, id.inode);
             if (isArchive) {
-                dialogs().showError(QStringLiteral("Couldn't zip up file - ") + displayName(path));
+                dialogs().showError(kCouldNotZip + displayName(path));
                 continue;
             }
         }
@@ -142,6 +200,9 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
             break;
         }
     }
+    // Each archive gets its directory as it is closed.
+    for (auto &[l, a] : archives)
+        a.close();
     return r;
 }
 

@@ -40,6 +40,11 @@ public:
         std::function<void(int percent)> itemProgress;
         // Tested before each file of run() and at each progress report.
         std::function<bool()> abortRequested;
+        // Points in each file's zip-and-delete, with its path: once its data
+        // is read and checked (before the entry is complete on disk), once
+        // the entry is synced, and just before the file is removed (after
+        // this the file's state is compared with what was read).
+        std::function<void(const std::string &path)> afterRead, afterSync, beforeUnlink;
     };
 
     // tag: the archive names' kind of clean-up; comment: the archives'
@@ -57,13 +62,24 @@ public:
     static void finish(const Result &result);
 
     // Opens (or creates) the archive of a drive for this run and sets its
-    // comment. False, reported with showError, when that fails.
+    // comment; the archive folder (and its parents) is created when missing.
+    // Archives that an interrupted run left in the folder are repaired first.
+    // False, reported with showError, when that fails.
     bool openArchive(ZipArchive &archive, char driveLetter);
+
+    // Repairs every archive in the archive folder that an interrupted run
+    // left without a directory (ZipArchive::repairInterrupted); the names
+    // repaired. Zip runs do this before their first archive; a window that
+    // lists the archives does it before listing them.
+    static std::vector<std::string> repairArchiveFolder();
 
     // Adds one file to an open archive under the stored-name rule (its path
     // relative to its drive's root), then deletes it when deleteAfter is set.
-    // Failures are reported with "Couldn't zip up file - " or
-    // "Couldn't delete file - " and the path. size gets the bytes zipped.
+    // The file is reached without following symbolic links (AnchoredPath) and
+    // read through one descriptor; it is deleted only when it is still the
+    // same file in the same state (size, modification and change times) as
+    // when it was read. Failures are reported with "Couldn't zip up file - "
+    // or "Couldn't delete file - " and the path. size gets the bytes zipped.
     Outcome zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int64_t *size = nullptr);
 
     // The archive's progress callback: shows the percentage, lets events run
@@ -79,4 +95,5 @@ private:
     QDateTime time_;
     EventPump pump_;
     bool abortedAdd_ = false;
+    bool repaired_ = false; // the archive folder was swept for interrupted archives
 };

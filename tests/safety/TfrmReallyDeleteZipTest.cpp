@@ -130,7 +130,8 @@ TEST_F(ReallyDeleteZip, CloseDuringTheRunAsksAndStopsBeforeTheNextFile)
 
 TEST_F(ReallyDeleteZip, AnArchiveThatCannotBeMadeLeavesTheWindowIdle)
 {
-    IniFile().writeString("ZipFile", "Path", QString::fromStdString(t.path("no/such/folder")));
+    // A folder that cannot be made: its parent is a plain file.
+    IniFile().writeString("ZipFile", "Path", QString::fromStdString(t.file("plain", "x") + "/folder"));
     const std::string a = t.file("D/a.txt", "a");
     TfrmReallyDelete w;
     EXPECT_EQ(zip(w, {a}, [](QDialog *o) { okWithComment(o, ""); }), 100);

@@ -176,7 +176,8 @@ TEST(ZipRun, AnArchiveThatCannotBeCreatedIsReportedOnceAndNothingIsDeleted)
 {
     RunSetup s;
     const std::string a = s.t.file("c/a.txt", "a"), b = s.t.file("c/b.txt", "b"), e = s.t.file("e/c.txt", "c");
-    std::vector<std::string> folders = {s.t.path("missing")};
+    // A folder that cannot be made: its parent is a plain file.
+    std::vector<std::string> folders = {s.t.file("plain", "x") + "/missing"};
     if (!TestEnv::privileged())
         folders.push_back(s.t.dir("readonly"));
     chmod(s.t.path("readonly").c_str(), 0555);
@@ -197,7 +198,7 @@ TEST(ZipRun, AnArchiveThatCannotBeCreatedIsReportedOnceAndNothingIsDeleted)
             EXPECT_TRUE(TempTree::exists(p));
     }
     chmod(s.t.path("readonly").c_str(), 0755);
-    EXPECT_FALSE(TempTree::exists(s.t.path("missing")));
+    EXPECT_EQ(TempTree::read(s.t.path("plain")), "x");
     EXPECT_EQ(TempTree::read(s.t.path("blocked/Drive-C-FileDates01Mar270905.zip")), "not a zip");
     EXPECT_EQ(tally("NZip"), -1);
 
