@@ -351,14 +351,17 @@ bool ZipArchive::repairInterrupted(const std::string &path)
     ZipArchive z;
     z.path_ = path;
     z.writable_ = true;
-    if (!z.file_.open(path, RawFile::Mode::ReadWrite) || !z.file_.lockExclusive() || z.file_.size() == 0)
+    if (!z.file_.open(path, RawFile::Mode::ReadWrite) || !z.file_.lockExclusive())
         return false;
+    // An empty file is an archive whose creation was cut short: it gets the
+    // end record of an empty archive.
+    const bool empty = z.file_.size() == 0;
     try {
         z.load(true);
     } catch (const ZipError &) {
         return false;
     }
-    return z.repaired_;
+    return empty || z.repaired_;
 }
 
 void ZipArchive::load(bool forWriting)

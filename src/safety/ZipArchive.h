@@ -80,9 +80,10 @@ public:
     void close();
     // Repairs an archive that an interrupted run left without a directory:
     // the directory is rebuilt from the local headers, keeping each entry
-    // whose data passes its CRC, and written. True when it repaired; an
-    // archive in use by a writer, a valid archive and a file that is not an
-    // archive are left alone.
+    // whose data passes its CRC, and written (an empty file gets the end
+    // record of an empty archive). True when it repaired; an archive in use
+    // by a writer, a valid archive and a file that is not an archive are
+    // left alone.
     static bool repairInterrupted(const std::string &path);
     bool isOpen() const { return file_.isOpen(); }
     bool writable() const { return writable_; }

@@ -29,10 +29,6 @@ DriveOf driveOf(const std::string &path)
     return d;
 }
 
-// How often a run writes an archive's directory while it adds to it; the
-// directory is also written when the run closes the archive.
-constexpr int kDirectoryIntervalMs = 2000;
-
 const QString kCouldNotZip = QStringLiteral("Couldn't zip up file - ");
 const QString kChanged = QStringLiteral("The file changed while it was being zipped, so it was not deleted.");
 
@@ -79,7 +75,7 @@ bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
         // The folder, default or chosen, is made when it is missing.
         Paths::makeFolders(AppState::zipFolder());
         archive.open(path);
-        archive.setDirectoryInterval(kDirectoryIntervalMs);
+        archive.setDirectoryInterval(directoryIntervalMs);
         archive.setComment(comment_);
         return true;
     } catch (const ZipError &e) {

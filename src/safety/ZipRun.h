@@ -52,6 +52,9 @@ public:
     ZipRun(QString tag, QString comment, QDateTime time = QDateTime::currentDateTime());
 
     Hooks hooks;
+    // How often an archive's directory is written while the run adds to it
+    // (ZipArchive::setDirectoryInterval); it is always written on close.
+    int directoryIntervalMs = 2000;
 
     // Zips and deletes every file in order until abortRequested. An archive
     // that cannot be opened or created is reported once and ends the run; the

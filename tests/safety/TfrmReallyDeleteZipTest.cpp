@@ -3,11 +3,13 @@
 #include "app/IniFile.h"
 #include "common/TModal.h"
 #include "platform/Drives.h"
+#include "platform/Paths.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmReallyDelete.h"
 #include "safety/ZipArchive.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
+#include "support/TestEnv.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -141,4 +143,31 @@ TEST_F(ReallyDeleteZip, AnArchiveThatCannotBeMadeLeavesTheWindowIdle)
     EXPECT_EQ(w.lb1->count(), 1);
     EXPECT_FALSE(w.pnlButtons->isHidden());
     EXPECT_TRUE(w.btClose->isEnabled());
+}
+
+TEST_F(ReallyDeleteZip, AFreshInstallMakesTheDefaultArchiveFolderOnEveryRun)
+{
+    // Nothing in the settings folder, as after installing. The first run
+    // stores the default folder; the second finds it stored but removed.
+    std::filesystem::remove_all(Paths::settingsFolder());
+    const std::string folder = TestEnv::home() + "/VantorArchives";
+    for (int run = 0; run < 2; ++run) {
+        const std::string name = "fresh" + std::to_string(run) + ".txt";
+        const std::string a = t.file("D/" + name, "fresh");
+        TfrmReallyDelete w;
+        EXPECT_EQ(zip(w, {a}, [](QDialog *o) { okWithComment(o, ""); }), QDialog::Accepted) << run;
+        EXPECT_FALSE(TempTree::exists(a)) << run;
+        EXPECT_EQ(IniFile().readString("ZipFile", "Path", "<none>"), QString::fromStdString(folder));
+        std::vector<std::string> made;
+        for (const auto &entry : std::filesystem::directory_iterator(folder))
+            made.push_back(entry.path().string());
+        ASSERT_EQ(made.size(), 1u) << run;
+        ZipArchive z;
+        z.openRead(made[0]);
+        ASSERT_EQ(z.entries().size(), 1u);
+        EXPECT_EQ(z.entries()[0].name, name);
+        EXPECT_EQ(dialogs.boxes.back().text,
+                  QString::fromStdString("Files deleted and stored in archive zip files in the folder \"" + folder + "\""));
+        std::filesystem::remove_all(folder);
+    }
 }

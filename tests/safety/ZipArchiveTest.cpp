@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -472,4 +473,51 @@ TEST(ZipArchive, FilesPastFourGigabytesUseZip64)
     ASSERT_EQ(i.entries().size(), 2u);
     EXPECT_EQ(i.entries()[0].size, size);
     EXPECT_EQ(contentOf(i, 1), "after the big one");
+}
+
+TEST(ZipArchive, ADirectoryWrittenOnlyNowAndThenIsRebuiltWhenCutShort)
+{
+    TempTree t("batched");
+    const std::string zipPath = t.path("Drive-C-Batched01Mar270905.zip");
+    std::vector<std::string> data;
+    ZipArchive z;
+    z.open(zipPath);
+    z.setDirectoryInterval(-1); // only when asked and on close
+    z.setComment("batched");
+    for (int i = 0; i < 5; ++i) {
+        data.push_back(i == 3 ? text(5 * 1024 * 1024) : text(size_t(10 + 700 * i))); // 3 is streamed
+        z.addFile(t.file("f" + std::to_string(i), data.back()), "f" + std::to_string(i));
+        EXPECT_TRUE(z.directoryPending());
+        if (i == 1)
+            z.writeDirectory(); // the next add cuts this directory off again
+    }
+
+    // What a kill now leaves: the entries and no directory. Peers refuse it;
+    // our reader lists every entry; the repair makes it whole for peers.
+    const std::string cut = t.path("Drive-C-Cut01Mar270905.zip");
+    std::filesystem::copy_file(zipPath, cut);
+    std::string out;
+    EXPECT_NE(run("unzip -tqq " + quote(cut) + " 2>&1", &out), 0) << out;
+    {
+        ZipArchive r;
+        r.openRead(cut);
+        EXPECT_TRUE(r.repaired());
+        ASSERT_EQ(r.entries().size(), 5u);
+        for (size_t i = 0; i < 5; ++i)
+            EXPECT_TRUE(contentOf(r, i) == data[i]) << i;
+    }
+    EXPECT_FALSE(ZipArchive::repairInterrupted(zipPath)); // its writer holds it
+    EXPECT_TRUE(ZipArchive::repairInterrupted(cut));
+    EXPECT_FALSE(ZipArchive::repairInterrupted(cut)); // whole now: left alone
+    EXPECT_EQ(run("unzip -tqq " + quote(cut) + " 2>&1", &out), 0) << out;
+    EXPECT_EQ(run("python3 -c " + quote(kPython) + " " + quote(cut) + " 2>&1", &out), 0) << out;
+    EXPECT_EQ(out.rfind("None\n", 0), 0u) << out;
+
+    // Closing writes the directory, comment included.
+    z.close();
+    EXPECT_EQ(run("python3 -c " + quote(kPython) + " " + quote(zipPath) + " 2>&1", &out), 0) << out;
+    EXPECT_EQ(out.rfind("None\nbatched\nf0 10 ", 0), 0u) << out;
+    const std::string notZip = t.file("Drive-C-Not01Mar270905.zip", "not a zip");
+    EXPECT_FALSE(ZipArchive::repairInterrupted(notZip));
+    EXPECT_EQ(TempTree::read(notZip), "not a zip");
 }

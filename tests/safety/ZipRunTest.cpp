@@ -259,3 +259,99 @@ TEST(ZipRun, PendingEventsRunWhileALargeFileIsZipped)
     EXPECT_GE(ranAt, 0);
     EXPECT_LT(ranAt, 100); // during the add, not after it
 }
+
+TEST(ZipRun, AFolderSwappedForALinkIsNeitherZippedNorDeleted)
+{
+    RunSetup s;
+    // Found: c/x/a/f.txt (x the walked root, a a middle folder), c/y/g.txt,
+    // and a link c/y/link.txt. Look-alikes wait outside the drive.
+    const std::string f = s.t.file("c/x/a/f.txt", "found"), g = s.t.file("c/y/g.txt", "other file");
+    const std::string lookA = s.t.file("elsewhere/a/f.txt", "not yours"), lookX = s.t.file("far/x/a/f.txt", "nor this");
+    const std::string link = s.t.path("c/y/link.txt");
+    ASSERT_EQ(::symlink(lookA.c_str(), link.c_str()), 0);
+    const std::string zc = s.archive("Drive-C-TempClean01Mar270905.zip");
+
+    TempTree::swapForLink(s.t.path("c/x/a"), s.t.path("elsewhere/a"));
+    const ZipRun::Result r = ZipRun("TempClean", "", kRunTime).run({f, link, g});
+    EXPECT_EQ(s.dlg.texts(), (std::vector<QString>{"Couldn't zip up file - " + QString::fromStdString(f),
+                                          "Couldn't zip up file - " + QString::fromStdString(link)}));
+    EXPECT_EQ(r.done, std::vector<std::string>{g});
+    EXPECT_EQ(r.bytes, 10);
+    EXPECT_EQ(storedNames(zc), std::vector<std::string>{"y/g.txt"});
+    EXPECT_TRUE(TempTree::exists(link));
+
+    ::unlink(s.t.path("c/x/a").c_str());
+    ::rename(s.t.path("c/x/a.moved").c_str(), s.t.path("c/x/a").c_str());
+    TempTree::swapForLink(s.t.path("c/x"), s.t.path("far/x"));
+    s.dlg.boxes.clear();
+    const ZipRun::Result r2 = ZipRun("TempClean", "", kRunTime).run({f});
+    EXPECT_EQ(s.dlg.texts(), std::vector<QString>{"Couldn't zip up file - " + QString::fromStdString(f)});
+    EXPECT_EQ(r2.files, 0);
+    EXPECT_EQ(storedNames(zc), std::vector<std::string>{"y/g.txt"});
+    EXPECT_EQ(TempTree::read(lookA), "not yours");
+    EXPECT_EQ(TempTree::read(lookX), "nor this");
+    EXPECT_EQ(TempTree::read(s.t.path("c/x.moved/a/f.txt")), "found");
+}
+
+TEST(ZipRun, AFileChangedWhileItIsZippedStaysOrIsArchivedExactly)
+{
+    RunSetup s;
+    const std::string zc = s.archive("Drive-C-TempClean01Mar270905.zip");
+    const char *points[] = {"after the read", "after the sync", "before the unlink"};
+    const char *kinds[] = {"append", "replace", "rewrite"};
+    for (int point = 0; point < 3; ++point) {
+        for (const std::string kind : kinds) {
+            const std::string name = "log" + std::to_string(point) + kind + ".txt";
+            const std::string path = s.t.file("c/" + name, "line 1\n");
+            TempTree::setTimes(path, 1700000000, 1700000000); // a change now moves its stamp
+            std::string now = kind == "append" ? "line 1\nline 2\n" : "LINE 1\n";
+            auto write = [&](const std::string &p) {
+                if (kind == "replace") {
+                    const std::string fresh = s.t.file("c/" + name + ".new", now);
+                    ASSERT_EQ(::rename(fresh.c_str(), p.c_str()), 0);
+                    return;
+                }
+                FILE *out = std::fopen(p.c_str(), kind == "append" ? "a" : "r+");
+                std::fputs(kind == "append" ? "line 2\n" : "LINE", out);
+                std::fclose(out);
+            };
+            ZipRun run("TempClean", "", kRunTime);
+            (point == 0 ? run.hooks.afterRead : point == 1 ? run.hooks.afterSync : run.hooks.beforeUnlink) = write;
+            s.dlg.boxes.clear();
+            const ZipRun::Result r = run.run({path});
+            // Never neither: the file is whole on disk, and the archive holds
+            // exactly the bytes that were read.
+            const std::string where = std::string(points[point]) + ", " + kind;
+            EXPECT_EQ(TempTree::read(path), now) << where;
+            EXPECT_EQ(contentOf(zc, name), "line 1\n") << where;
+            EXPECT_EQ(r.files, 0) << where;
+            EXPECT_EQ(s.dlg.texts(),
+                      std::vector<QString>{"Couldn't delete file - " + QString::fromStdString(path)
+                                  + "\n\nThe file changed while it was being zipped, so it was not deleted."})
+                << where;
+        }
+    }
+
+    // A large file rewritten in place while it is read fails its add: it
+    // stays, and the archive has no torn entry of it.
+    const std::string big = s.t.file("c/big.bin", std::string(6 * 1024 * 1024, 'b'));
+    TempTree::setTimes(big, 1700000000, 1700000000);
+    ZipRun run("TempClean", "", kRunTime);
+    bool rewritten = false;
+    run.hooks.itemProgress = [&](int percent) {
+        if (percent > 0 && percent < 100 && !rewritten) {
+            rewritten = true;
+            FILE *out = std::fopen(big.c_str(), "r+");
+            std::fputs("changed", out);
+            std::fclose(out);
+        }
+    };
+    s.dlg.boxes.clear();
+    EXPECT_EQ(run.run({big}).files, 0);
+    EXPECT_TRUE(rewritten);
+    EXPECT_EQ(s.dlg.texts(), std::vector<QString>{"Couldn't zip up file - " + QString::fromStdString(big)});
+    EXPECT_EQ(TempTree::read(big).substr(0, 8), "changedb");
+    ZipArchive z;
+    z.openRead(zc);
+    EXPECT_FALSE(z.find("big.bin"));
+}
