@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 QSettings store()
 {
@@ -97,11 +99,49 @@ void TWinPlace::restore()
     if (!window_)
         return;
     const Fields f = parse(read(), Delimiter);
-    if (!(f[6] < f[8]))
+    if (!(f[6] < f[8])) {
+        // Maximised without a normal placement: maximised over the window's
+        // centred default.
+        if (f[1] == 3)
+            window_->setWindowState(window_->windowState() | Qt::WindowMaximized);
         return;
-    window_->setGeometry(f[6], f[7], f[8] - f[6], f[9] - f[7]);
+    }
+    // The whole window, its frame included, goes onto the screen.
+    const QRect g = window_->geometry(), frame = window_->frameGeometry();
+    const QMargins m(g.left() - frame.left(), g.top() - frame.top(), frame.right() - g.right(),
+                     frame.bottom() - g.bottom());
+    window_->setGeometry(onScreen(QRect(f[6], f[7], f[8] - f[6], f[9] - f[7]).marginsAdded(m)).marginsRemoved(m));
     if (f[1] == 3)
         window_->setWindowState(window_->windowState() | Qt::WindowMaximized);
+}
+
+QRect TWinPlace::onScreen(const QRect &stored)
+{
+    // The screen that shows most of the rectangle, else the one nearest to
+    // it: a placement saved on a monitor that is gone must not open a window
+    // where nobody can see it.
+    QScreen *best = nullptr;
+    qint64 bestArea = -1;
+    qint64 bestDistance = 0;
+    for (QScreen *s : QGuiApplication::screens()) {
+        const QRect area = s->availableGeometry();
+        const QRect common = area.intersected(stored);
+        const qint64 shown = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        const QPoint d = area.center() - stored.center();
+        const qint64 distance = qint64(d.x()) * d.x() + qint64(d.y()) * d.y();
+        if (!best || shown > bestArea || (shown == bestArea && distance < bestDistance)) {
+            best = s;
+            bestArea = shown;
+            bestDistance = distance;
+        }
+    }
+    if (!best)
+        return stored;
+    const QRect area = best->availableGeometry();
+    QRect r(stored.topLeft(), stored.size().boundedTo(area.size()));
+    r.moveLeft(std::clamp(r.left(), area.left(), area.right() - r.width() + 1));
+    r.moveTop(std::clamp(r.top(), area.top(), area.bottom() - r.height() + 1));
+    return r;
 }
 
 void TWinPlace::centre()

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <array>
 
@@ -34,6 +35,9 @@ public:
 
     static QString format(const Fields &f, const QString &delimiter);
     static Fields parse(const QString &text, const QString &delimiter);
+    // A stored rectangle moved (and, when larger, shrunk) fully onto the
+    // available area of the screen that shows most of it, or of the nearest.
+    static QRect onScreen(const QRect &stored);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

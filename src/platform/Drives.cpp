@@ -93,6 +93,21 @@ bool underUserMedia(std::string_view mp)
     return isWithin(mp, "/media") || isWithin(mp, "/run/media") || isWithin(mp, "/mnt");
 }
 
+bool isFuse(std::string_view fsType)
+{
+    return fsType == "fuse" || fsType == "fuseblk" || startsWith(fsType, "fuse.");
+}
+
+// Where users mount their own FUSE file systems (cloud remotes, pooled
+// disks, NTFS and exFAT volumes): the media folders, /srv and the home
+// folder. FUSE mounts elsewhere belong to the system (desktop helpers,
+// containers) and are not drives.
+bool userFuseMount(std::string_view mp)
+{
+    const std::string home = Paths::homeFolder();
+    return underUserMedia(mp) || isWithin(mp, "/srv") || (home.size() > 1 && isWithin(mp, home));
+}
+
 // Mount points where the system keeps its own pseudo file systems.
 bool systemMountPoint(std::string_view mp)
 {
@@ -114,8 +129,10 @@ bool realFileSystem(const MountEntry &m)
         return underUserMedia(m.mountPoint);
     if (pseudoTypes().count(m.fsType))
         return false;
-    if (startsWith(m.fsType, "fuse."))
-        return false;
+    // A FUSE file system with its own block device (fuseblk: NTFS, exFAT)
+    // is a disk wherever it is mounted; the others only where users mount.
+    if (isFuse(m.fsType) && m.fsType != "fuseblk")
+        return userFuseMount(m.mountPoint);
     return true;
 }
 
@@ -224,6 +241,10 @@ std::vector<Drive> mappedDrives(const std::map<char, std::string> &mapping, cons
 {
     std::vector<Drive> out;
     for (const auto &[letter, folder] : mapping) {
+        // A letter whose folder does not exist has no root and is no drive.
+        struct stat st;
+        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            continue;
         Drive d;
         d.letter = letter;
         d.root = folder;
@@ -237,9 +258,7 @@ std::vector<Drive> mappedDrives(const std::map<char, std::string> &mapping, cons
                 d.volumeLabel = probe.label(folder);
         }
         d.label = d.volumeLabel.isEmpty() ? QString::fromUtf8(folder.data(), qsizetype(folder.size())) : d.volumeLabel;
-        struct stat st;
-        if (::stat(folder.c_str(), &st) == 0)
-            d.device = uint64_t(st.st_dev);
+        d.device = uint64_t(st.st_dev);
         out.push_back(d);
     }
     return out;
@@ -384,6 +403,10 @@ DriveType Drives::typeOf(const std::string &fsType, const std::string &mountPoin
         return DriveType::CdRom;
     if (fsType == "tmpfs" || fsType == "ramfs")
         return DriveType::RamDisk;
+    // A FUSE file system without a block device of its own (a cloud remote,
+    // a pool of disks) is fixed wherever it is mounted.
+    if (isFuse(fsType) && fsType != "fuseblk")
+        return DriveType::Fixed;
     if (removableDevice || isWithin(mountPoint, "/media") || isWithin(mountPoint, "/run/media"))
         return DriveType::Removable;
     return DriveType::Fixed;

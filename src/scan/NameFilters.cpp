@@ -10,14 +10,18 @@ QStringList NameFilters::patternList(bool withAll)
     for (const QString &e : FileTypes::registeredExtensions())
         if (e.startsWith(QLatin1Char('.')) && e.size() >= 2 && e.size() <= 5)
             exts << e;
+    // Patterns match without regard to case, so "*.c" and "*.C" (both
+    // registered) are one entry: the lower-case spelling when there is one.
     std::stable_sort(exts.begin(), exts.end(), [](const QString &a, const QString &b) {
-        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        const int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : (a == a.toLower() && b != b.toLower());
     });
     QStringList out;
     if (withAll)
         out << QStringLiteral("*.*");
-    for (const QString &e : exts)
-        out << QLatin1Char('*') + e;
+    for (qsizetype i = 0; i < exts.size(); ++i)
+        if (i == 0 || QString::compare(exts[i], exts[i - 1], Qt::CaseInsensitive) != 0)
+            out << QLatin1Char('*') + exts[i];
     return out;
 }
 

@@ -5,7 +5,8 @@
 // The patterns a pattern box offers and the texts shown beside it.
 namespace NameFilters {
 // "*.*" first when withAll, then "*" followed by every registered extension
-// of 1 to 4 characters (with its dot), sorted without regard to case.
+// of 1 to 4 characters (with its dot), sorted without regard to case and
+// each only once without regard to case (the lower-case spelling kept).
 QStringList patternList(bool withAll);
 // The type label beside a finder's pattern box: "All files" for "*.*",
 // otherwise the registered description of the pattern less its first

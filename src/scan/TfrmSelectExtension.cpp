@@ -14,7 +14,6 @@ TfrmSelectExtension::TfrmSelectExtension(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSelectExtension"));
     setWindowTitle(QStringLiteral("Select a file extension"));
-    resize(324, 393);
     auto *top = new QLabel(
         QStringLiteral("Type in a new file extension or select one or many from the list below:"), this);
     top->setWordWrap(true);
@@ -45,10 +44,16 @@ TfrmSelectExtension::TfrmSelectExtension(QWidget *parent)
     buttons->addWidget(cancel_);
     buttons->addStretch();
     v->addLayout(buttons);
+    // A fixed size: the window has only a close box and cannot be resized
+    // or maximised.
+    setFixedSize(QSize(324, 393).expandedTo(sizeHint()));
 
     connect(ok_, &QPushButton::clicked, this, [this]() { finish(false); });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(list_, &QListWidget::itemClicked, this, &TfrmSelectExtension::lBoxClick);
+    // A line selected with the keyboard fills the field as a click does.
+    connect(list_, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem *current) { lBoxClick(current); });
     connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
         lBoxClick(item);
         finish(true);

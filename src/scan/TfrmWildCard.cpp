@@ -13,7 +13,6 @@ TfrmWildCard::TfrmWildCard(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmWildCard"));
     setWindowTitle(QStringLiteral("Wildcard pattern"));
-    resize(286, 182);
     auto *prompt = new QLabel(QStringLiteral("Change the wildcard matching pattern:"), this);
     box_ = newPatternBox(this);
     lblWild_ = new QLabel(this);
@@ -38,6 +37,9 @@ TfrmWildCard::TfrmWildCard(QWidget *parent)
     buttons->addWidget(cancel_);
     buttons->addStretch();
     g->addLayout(buttons, 3, 0, 1, 2);
+    // A fixed size: the window has only a close box and cannot be resized
+    // or maximised.
+    setFixedSize(QSize(286, 182).expandedTo(sizeHint()));
 
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);

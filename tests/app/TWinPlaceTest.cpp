@@ -2,6 +2,8 @@
 #include "platform/Paths.h"
 
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -115,4 +117,38 @@ TEST(TWinPlace, MainWindowSavedWhileMinimisedStoresShowState2)
                                                  " ");
     EXPECT_EQ(f[1], 2);
     EXPECT_LT(f[6], f[8]);
+}
+
+TEST(TWinPlace, PlacementOnAScreenThatIsGoneComesBackOnScreen)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Right of every screen (a second monitor that was unplugged), larger
+    // than the screen, and above and left of it.
+    struct Case {
+        QString value;
+        QSize size;
+    };
+    const Case cases[] = {
+        {QString("0 1 -1 -1 -1 -1 %1 100 %2 400 ").arg(area.right() + 500).arg(area.right() + 900), QSize(400, 300)},
+        {QString("0 1 -1 -1 -1 -1 -5000 -4000 -4800 -3850 "), QSize(200, 150)},
+        {QString("0 1 -1 -1 -1 -1 0 0 %1 %2 ").arg(area.width() * 2).arg(area.height() * 2), area.size()},
+    };
+    for (const Case &c : cases) {
+        store("vantor.ini/frmDups/frmMods", c.value);
+        ToolWindow w("frmDups");
+        w.show();
+        EXPECT_TRUE(area.contains(w.frameGeometry())) << c.value.toStdString();
+        EXPECT_EQ(c.size == area.size() ? w.frameGeometry().size() : w.size(), c.size) << c.value.toStdString();
+    }
+    // A placement on the screen is kept as it was.
+    EXPECT_EQ(TWinPlace::onScreen(QRect(area.topLeft() + QPoint(10, 20), QSize(100, 80))),
+              QRect(area.topLeft() + QPoint(10, 20), QSize(100, 80)));
+}
+
+TEST(TWinPlace, MaximisedWithoutANormalPlacementRestoresMaximised)
+{
+    store("vantor.ini/frmDups/frmMods", "0 3 -1 -1 -1 -1 0 0 0 0 ");
+    ToolWindow w("frmDups");
+    w.show();
+    EXPECT_TRUE(w.isMaximized());
 }

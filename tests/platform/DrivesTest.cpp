@@ -116,7 +116,8 @@ TEST(Drives, MappingAndDrivesIniReplaceTheSystemList)
     EXPECT_EQ(Drives::entryText(list[1]), "Q: [" + QString::fromStdString(b) + "]");
 
     // The in-process mapping wins over drives.ini; longest root decides a path's drive.
-    Drives::setMapping({{'d', a}, {'E', a + "/inner"}});
+    t.dir("a/inner");
+    Drives::setMapping({{'d', a}, {'E', a + "/inner"}, {'G', TestEnv::home() + "/gone"}});
     EXPECT_FALSE(Drives::find('C'));
     ASSERT_TRUE(Drives::find('d'));
     EXPECT_EQ(Drives::driveOfPath(a + "/inner/x")->letter, 'E');
@@ -126,7 +127,28 @@ TEST(Drives, MappingAndDrivesIniReplaceTheSystemList)
     EXPECT_EQ(Drives::currentDrive()->letter, 'D');
     ASSERT_EQ(::chdir("/"), 0);
 
-    // A mapped folder that does not exist is a drive that is not ready.
+    // A mapped folder that does not exist has no root: it is no drive.
+    EXPECT_FALSE(Drives::find('G'));
+    Drives::setMapping({});
+    {
+        const std::string folder = TestEnv::home() + "/.config/vantor";
+        std::ofstream ini(folder + "/drives.ini");
+        ini << "[Drives]\nC=" << a << "\nD=" << TestEnv::home() << "/gone\nE=" << t.file("file") << "\nF=" << b
+            << "\n";
+    }
+    list = Drives::list();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].root, a);
+    EXPECT_EQ(list[1].letter, 'F');
+
+    // A drive that is not ready: its root cannot be queried.
+    Drive gone;
+    gone.letter = 'E';
+    gone.root = a + "/missing";
+    Drive ready;
+    ready.letter = 'D';
+    ready.root = a;
+    Drives::setDrives({ready, gone});
     EXPECT_TRUE(Drives::isDriveReady('d'));
     EXPECT_FALSE(Drives::isDriveReady('E'));
     EXPECT_FALSE(Drives::isDriveReady('F'));
@@ -134,10 +156,43 @@ TEST(Drives, MappingAndDrivesIniReplaceTheSystemList)
     EXPECT_TRUE(Drives::driveSpace(a, freeBytes, total));
     EXPECT_GT(total, 0);
     EXPECT_LE(freeBytes, total);
-    EXPECT_FALSE(Drives::driveSpace(a + "/inner", freeBytes, total));
+    EXPECT_FALSE(Drives::driveSpace(a + "/missing", freeBytes, total));
     EXPECT_GT(Drives::clusterSize(a), 0);
-    EXPECT_EQ(Drives::clusterSize(a + "/inner"), 0);
-    Drives::setMapping({});
+    EXPECT_EQ(Drives::clusterSize(a + "/missing"), 0);
+    Drives::setDrives({});
+}
+
+TEST(Drives, UserFuseFileSystemsAreDrivesAndSystemOnesAreNot)
+{
+    const std::string home = TestEnv::home();
+    const std::string text = "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                             "2 1 0:50 / /mnt/cloud rw - fuse.rclone gdrive: rw\n"
+                             "3 1 8:33 / /media/ann/WinDisk rw - fuseblk /dev/sdc1 rw\n"
+                             "4 1 0:51 / /srv/pool rw - fuse.mergerfs a:b rw\n"
+                             "5 1 0:52 / " + home + "/bucket rw - fuse.s3fs s3fs rw\n"
+                             "6 1 0:53 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
+                             "7 1 0:54 / /run/user/1000/doc rw - fuse.portal portal rw\n"
+                             "8 1 0:55 / /var/lib/lxcfs rw - fuse.lxcfs lxcfs rw\n"
+                             "9 1 0:56 / /opt/app rw - fuse.appimage app rw\n"
+                             "10 1 0:57 / " + home + "/snapfuse rw - fuse.snapfuse snapfuse rw\n"
+                             "11 1 0:58 / /run/media/ann/box rw - fuse.sshfs ann@box:/ rw\n"
+                             "12 1 8:49 / /data rw - fuseblk /dev/sdd1 rw\n";
+    MountProbe p = probe();
+    p.removable = [](const MountEntry &m) { return m.major == 8 && m.minor == 33; };
+    const auto drives = Drives::fromMounts(Drives::parseMountInfo(text), p);
+    std::vector<std::string> roots;
+    for (const Drive &d : drives)
+        roots.push_back(d.root);
+    // (the test's home folder lies under /tmp)
+    EXPECT_EQ(roots, (std::vector<std::string>{"/", "/data", "/media/ann/WinDisk", "/mnt/cloud", "/run/media/ann/box",
+                                               "/srv/pool", home + "/bucket"}));
+    ASSERT_EQ(drives.size(), 7u);
+    EXPECT_EQ(drives[1].type, DriveType::Fixed);     // fuseblk on a fixed disk
+    EXPECT_EQ(drives[2].type, DriveType::Removable); // fuseblk on a removable disk
+    EXPECT_EQ(drives[3].type, DriveType::Fixed);     // rclone
+    EXPECT_EQ(drives[4].type, DriveType::Network);   // sshfs
+    EXPECT_EQ(drives[5].type, DriveType::Fixed);     // mergerfs
+    EXPECT_EQ(drives[6].type, DriveType::Fixed);     // s3fs
 }
 
 TEST(Drives, SystemListStartsWithTheRootAsC)

@@ -147,3 +147,52 @@ TEST(NameFilters, WildCardDialog)
     EXPECT_EQ(dlg.pattern(), "*.zip");
     EXPECT_EQ(dlg.windowTitle(), "Wildcard pattern");
 }
+
+TEST(NameFilters, PatternListHoldsEachExtensionOnceWithoutRegardToCase)
+{
+    FileTypes::setTableForTests({{".C", "C++ source code"},
+                                 {".c", "C source code"},
+                                 {".z", "Packed file"},
+                                 {".Z", "Compressed file"},
+                                 {".Tar", "Tape archive"}});
+    EXPECT_EQ(NameFilters::patternList(true), (QStringList{"*.*", "*.c", "*.Tar", "*.z"}));
+}
+
+TEST(NameFilters, PickerLineChosenByKeyboardFillsTheField)
+{
+    registerTypes();
+    TfrmSelectExtension dlg;
+    TModal::push([](QDialog *d) {
+        auto *f = static_cast<TfrmSelectExtension *>(d);
+        QListWidget *list = f->lBox();
+        list->setFocus();
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(f->Edit1()->text(), "*.c");
+        QTest::keyClick(list, Qt::Key_End);
+        EXPECT_EQ(f->Edit1()->text(), "*.zip");
+        f->findChild<QPushButton *>("BitBtn1")->click();
+    });
+    ASSERT_EQ(TModal::exec(&dlg), QDialog::Accepted);
+    EXPECT_EQ(dlg.pattern(), "*.zip");
+}
+
+TEST(NameFilters, PatternDialogsHaveAFixedSizeAndOnlyACloseBox)
+{
+    registerTypes();
+    TfrmWildCard wild;
+    TfrmSelectExtension pick;
+    for (QDialog *d : std::initializer_list<QDialog *>{&wild, &pick}) {
+        d->show();
+        EXPECT_EQ(d->minimumSize(), d->maximumSize()) << d->objectName().toStdString();
+        EXPECT_EQ(d->size(), d->maximumSize());
+        const Qt::WindowFlags f = d->windowFlags();
+        EXPECT_TRUE(f.testFlag(Qt::WindowCloseButtonHint));
+        EXPECT_FALSE(f.testFlag(Qt::WindowMaximizeButtonHint));
+        EXPECT_FALSE(f.testFlag(Qt::WindowMinimizeButtonHint));
+        d->hide();
+    }
+    EXPECT_GE(wild.width(), 286);
+    EXPECT_GE(pick.height(), 393);
+}

@@ -22,6 +22,23 @@ struct MappedDrives {
     ~MappedDrives() { Drives::setMapping({}); }
 };
 
+// Sets the drive list for one test (drives that are not ready included).
+struct FixedDrives {
+    explicit FixedDrives(const std::map<char, std::string> &m)
+    {
+        std::vector<Drive> drives;
+        for (const auto &[letter, root] : m) {
+            Drive d;
+            d.letter = letter;
+            d.root = root;
+            d.label = QString::fromStdString(root);
+            drives.push_back(d);
+        }
+        Drives::setDrives(drives);
+    }
+    ~FixedDrives() { Drives::setDrives({}); }
+};
+
 QString entryOf(char letter)
 {
     return Drives::entryText(*Drives::find(letter));
@@ -202,7 +219,7 @@ TEST(Walker, DrivesThatAreNotReadyOrCannotBeOpened)
     TempTree t("drive");
     t.file("d.txt");
     TempTree locked("locked");
-    MappedDrives m({{'D', t.root()}, {'E', TestEnv::home() + "/gone"}, {'F', locked.root()}});
+    FixedDrives m({{'D', t.root()}, {'E', TestEnv::home() + "/gone"}, {'F', locked.root()}});
     Recorder r;
     r.w.scanAllDrives({entryOf('E'), entryOf('D')});
     EXPECT_TRUE(dlg.boxes.empty()); // a drive that is not ready is skipped silently
