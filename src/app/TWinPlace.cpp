@@ -138,6 +138,12 @@ QRect TWinPlace::onScreen(const QRect &stored)
     if (!best)
         return stored;
     const QRect area = best->availableGeometry();
+    // A window that fits the screen, with its top edge (its title bar) and
+    // at least half its width on it, stays where the user put it.
+    const QRect shown = area.intersected(stored);
+    if (stored.width() <= area.width() && stored.height() <= area.height() && stored.top() >= area.top()
+        && stored.top() <= area.bottom() && shown.width() * 2 >= stored.width())
+        return stored;
     QRect r(stored.topLeft(), stored.size().boundedTo(area.size()));
     r.moveLeft(std::clamp(r.left(), area.left(), area.right() - r.width() + 1));
     r.moveTop(std::clamp(r.top(), area.top(), area.bottom() - r.height() + 1));

@@ -35,8 +35,10 @@ public:
 
     static QString format(const Fields &f, const QString &delimiter);
     static Fields parse(const QString &text, const QString &delimiter);
-    // A stored rectangle moved (and, when larger, shrunk) fully onto the
-    // available area of the screen that shows most of it, or of the nearest.
+    // A stored rectangle as restored: kept when it fits the screen that shows
+    // most of it, with its top edge and half its width on that screen;
+    // otherwise moved (and, when larger, shrunk) fully onto the available
+    // area of that screen, or of the nearest one when none shows it.
     static QRect onScreen(const QRect &stored);
 
 protected:

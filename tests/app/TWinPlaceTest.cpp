@@ -140,7 +140,8 @@ TEST(TWinPlace, PlacementOnAScreenThatIsGoneComesBackOnScreen)
         EXPECT_TRUE(area.contains(w.frameGeometry())) << c.value.toStdString();
         EXPECT_EQ(c.size == area.size() ? w.frameGeometry().size() : w.size(), c.size) << c.value.toStdString();
     }
-    // A placement on the screen is kept as it was.
+    // A placement on the screen is kept as it was, even a little over its edge.
+    EXPECT_EQ(TWinPlace::onScreen(QRect(area.right() - 95, 30, 100, 80)), QRect(area.right() - 95, 30, 100, 80));
     EXPECT_EQ(TWinPlace::onScreen(QRect(area.topLeft() + QPoint(10, 20), QSize(100, 80))),
               QRect(area.topLeft() + QPoint(10, 20), QSize(100, 80)));
 }
