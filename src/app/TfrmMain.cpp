@@ -10,6 +10,7 @@
 #include "common/TBackdrop.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
+#include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
 #include "safety/FoldersFile.h"
@@ -96,8 +97,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btFiles, btDirHogs, btStatistic, btBrowse, btClearCache,
-                           btZip})
+    for (QPushButton *b : {btFiles, btDirHogs, btStatistic, btBrowse, btZip})
         b->setEnabled(false);
 
     EsLabel2 = makerLabel(QStringLiteral("EsLabel2"), QString::fromLatin1(TfrmAbout::makerName), Qt::AlignLeft,
@@ -265,7 +265,7 @@ void TfrmMain::btClearCacheClick()
 {
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmCache(this)) when that window is part of the program.
+    runTool(new TfrmCache(this));
 }
 
 void TfrmMain::btZipClick()

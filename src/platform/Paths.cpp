@@ -42,6 +42,11 @@ std::string Paths::dataHome()
     return envOr("XDG_DATA_HOME", homeFolder() + "/.local/share");
 }
 
+std::string Paths::cacheHome()
+{
+    return envOr("XDG_CACHE_HOME", homeFolder() + "/.cache");
+}
+
 bool Paths::makeFolders(const std::string &path)
 {
     if (path.empty())

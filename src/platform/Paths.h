@@ -11,6 +11,8 @@ std::string settingsFile(const std::string &name);
 std::string homeFolder();
 // $XDG_DATA_HOME, or ~/.local/share.
 std::string dataHome();
+// $XDG_CACHE_HOME, or ~/.cache.
+std::string cacheHome();
 // Create a folder and its parents (mode 0755 less umask); each folder made is
 // synced into its parent. True when it exists afterwards.
 bool makeFolders(const std::string &path);

@@ -154,7 +154,7 @@ TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
         {"btClean", "&Quick clean", "Quickly clean up temporary files", true},
         {"btStatistic", "&Statistics", "Compute disk statistics", false},
         {"btBrowse", "&Browse", "Browse through disks/folders", false},
-        {"btClearCache", "&Clear internet files", "Clean up web browser cache folders", false},
+        {"btClearCache", "&Clear internet files", "Clean up web browser cache folders", true},
         {"btZip", "&Unzip archive files", "Unzip files that have been zipped up by Vantor (compressed)", false},
         {"btBuild", "Build &non-delete list",
          "Build list of folders that will not be deleted in Vantor without warning", true},
