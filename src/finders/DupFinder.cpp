@@ -1,6 +1,7 @@
 #include "finders/DupFinder.h"
 
 #include "finders/DupLine.h"
+#include "scan/FileLine.h"
 
 GridLayout DupFinder::gridLayout(bool dupMode, int criterion)
 {
@@ -22,22 +23,7 @@ GridLayout DupFinder::gridLayout(bool dupMode, int criterion)
         l.sortingEnabled = false;
         return l;
     }
-    l.columns = {{QStringLiteral("Size"), 1, 64},     {QStringLiteral("Modified"), 2, 64},
-                 {QStringLiteral("Time"), 3, 64},     {QStringLiteral("Access"), 4, 64},
-                 {QStringLiteral("FileName"), 5, 296}, {QStringLiteral("Type"), 6, 0}};
-    l.markColumn = 4;
-    l.sizeColumn = 0;
-    l.lastColumnLess = 577;
-    l.sortingEnabled = true;
-    l.sortEntries = {
-        {QStringLiteral("&Size"), 0, SortKind::Number, QStringLiteral("FileHogs/Size"), true},
-        {QStringLiteral("&Date"), 1, SortKind::Date, QStringLiteral("FileHogs/Date"), true},
-        {QStringLiteral("&Access Date"), 3, SortKind::Date, QStringLiteral("FileHogs/Access"), true},
-        {QStringLiteral("&Name"), 4, SortKind::Text, QStringLiteral("FileHogs/Name"), false},
-        {QStringLiteral("&Type"), 5, SortKind::Text, QStringLiteral("FileHogs/Type"), false},
-    };
-    l.checkedAtClear = 0;
-    return l;
+    return FileLine::gridLayout(QStringLiteral("FileHogs"), QStringLiteral("&Access Date"));
 }
 
 QString DupFinder::printTitle(bool dupMode, const SizeChoice &choice, const QString &pattern,

@@ -1,6 +1,7 @@
 #include "finders/DupLine.h"
 
 #include "common/Text.h"
+#include "scan/FileLine.h"
 
 #include <array>
 #include <vector>
@@ -76,20 +77,7 @@ QString DupLine::formatDupLine(int criterion, const Fields &f)
 
 QString DupLine::formatHogLine(const Fields &f, const QString &path)
 {
-    QString line;
-    line.reserve(f.size.size() + f.date.size() + f.time.size() + f.access.size() + path.size() + f.type.size() + 5);
-    line += f.size;
-    line += QLatin1Char('\t');
-    line += f.date;
-    line += QLatin1Char('\t');
-    line += f.time;
-    line += QLatin1Char('\t');
-    line += f.access;
-    line += QLatin1Char('\t');
-    line += path;
-    line += QLatin1Char('\t');
-    line += f.type;
-    return line;
+    return FileLine::format(f.size, f.date, f.time, f.access, path, f.type);
 }
 
 const std::vector<DupLine::Field> &DupLine::keyFields(int criterion)

@@ -8,6 +8,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QShowEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -90,7 +91,9 @@ QStringList TfrmTempFiles::rows() const
 
 void TfrmTempFiles::showEvent(QShowEvent *event)
 {
-    ReadInFromDisk();
+    // A restore from minimised is not a new opening: unsaved edits stay.
+    if (!event->spontaneous())
+        ReadInFromDisk();
     QDialog::showEvent(event);
 }
 

@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QShowEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,9 +86,13 @@ TfrmZipOptions::TfrmZipOptions(QWidget *parent) : QDialog(parent)
 
 void TfrmZipOptions::showEvent(QShowEvent *event)
 {
-    readSettings();
+    // A restore from minimised is not a new opening: typed text stays.
+    const bool opening = !event->spontaneous();
+    if (opening)
+        readSettings();
     QDialog::showEvent(event);
-    Edit2->setFocus();
+    if (opening)
+        Edit2->setFocus();
 }
 
 void TfrmZipOptions::readSettings()

@@ -4,6 +4,7 @@
 #include "finders/TfrmTempFiles.h"
 #include "PatternTestSupport.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SpontaneousShow.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -190,4 +191,22 @@ TEST(TfrmTempFiles, AddTakesATypedPatternOrSeveralLinesWithoutDuplicates)
     EXPECT_EQ(rows, QStringList({"*.$$$\t$$$ File", "*.bak\tBackup file", "*.fts\tFTS File", "*.log\tLOG File",
                                  "*.tmp\tTemporary file", "*.zip\tZip archive"}));
     EXPECT_EQ(stored(), patternsOf(rows));
+}
+
+TEST(TfrmTempFiles, ARestoreFromMinimisedKeepsUnsavedEdits)
+{
+    FixedFileTypes types;
+    ScriptedDialogs dlg;
+    TfrmTempFiles w;
+    w.show();
+    auto *list = w.findChild<QListWidget *>("PickList1");
+    ASSERT_GT(list->count(), 0);
+    dlg.answer(Dialogs::Answer::Yes);
+    click(&w, "btClear");
+    const int edited = list->count();
+    sendSpontaneousShow(&w);
+    EXPECT_EQ(list->count(), edited);
+    w.hide();
+    w.show(); // a new opening reads the stored list again
+    EXPECT_GT(list->count(), edited);
 }

@@ -3,6 +3,7 @@
 #include "common/TModal.h"
 #include "safety/TfrmZipOptions.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SpontaneousShow.h"
 #include "support/TestEnv.h"
 
 #include <QLabel>
@@ -79,5 +80,21 @@ TEST(TfrmZipOptions, CancelStillKeepsTheEditedFolderAndComment)
     EXPECT_EQ(stored("Comment"), "old photos");
     EXPECT_EQ(AppState::defaultZipPath, "/mnt/backup/zips");
     EXPECT_EQ(w.zipComment, "old photos");
+    AppState::defaultZipPath.clear();
+}
+
+TEST(TfrmZipOptions, ARestoreFromMinimisedKeepsWhatWasTyped)
+{
+    ScriptedDialogs dlg;
+    IniFile().writeString("ZipFile", "Comment", "stored");
+    TfrmZipOptions w;
+    runWith(w, [](QDialog *d) {
+        auto *comment = d->findChild<QLineEdit *>("Edit2");
+        comment->setText("typed, not yet saved");
+        sendSpontaneousShow(d);
+        EXPECT_EQ(comment->text(), "typed, not yet saved");
+        d->findChild<QPushButton *>("btOK")->click();
+    });
+    EXPECT_EQ(stored("Comment"), "typed, not yet saved");
     AppState::defaultZipPath.clear();
 }

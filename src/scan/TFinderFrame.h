@@ -1,0 +1,128 @@
+#pragma once
+#include "scan/GridLayout.h"
+#include "scan/Walker.h"
+
+#include <QDialog>
+#include <QPoint>
+#include <QSize>
+#include <utility>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class TDriveCheckList;
+class TPatternBox;
+class TResultGrid;
+class TWinPlace;
+
+// What a finder window tells the frame it is built on.
+struct FinderFrameSpec {
+    QString objectName;
+    QString caption;
+    QString startHint;   // the hint of "&Start"
+    QString foundSuffix; // the status after a walk: the count, then this (" tempfiles found")
+    QString archiveTag;  // handed to the deletion window ("Duplicates", "TempClean")
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
+    QSize initialSize{640, 478};
+    QSize panel{632, 170};           // the top panel as designed; the window's minimum follows from it
+    QPoint buttonRow{3, 140};        // the first button's place on the panel
+    int driveListTop = 4;            // the drive list lies at the panel's right edge, this far down
+    QString placementSection;        // TWinPlace "vantor.ini", identifier "frmMods", this section
+                                     // (empty: TWinPlace's own, the program's file name)
+    bool patternBox = false;         // a "Matching" pattern box on the panel (the finder places it)
+    bool clearStatusWhenNoneFound = false;
+    GridLayout grid;                 // statusSink is set by the frame
+};
+
+// The window every finder is built on. It owns what they share: the top
+// panel (pnlTop) that "Shrink top panel" hides, the drive list, the optional
+// pattern box, the button row, the result grid, the status panel, the
+// placement, the walker and the walk's lifecycle, the one rule for Close,
+// Escape and the close box during a walk (they abort it; the window closes
+// only when no walk runs), the opening steps at each show by the program
+// (a spontaneous show, such as a restore from minimised, keeps everything),
+// and the hand-over of the marked files to the deletion window.
+//
+// A finder derives from it, puts its own controls on pnlTop, configures
+// walker() (visitor, mask, returned ...) and overrides the hooks below.
+class TFinderFrame : public QDialog {
+    Q_OBJECT
+public:
+    ~TFinderFrame() override;
+
+    TResultGrid *resultGrid() const { return grid; }
+    Walker &walker() { return walker_; }
+    bool scanning() const { return walker_.running(); }
+    int foundCount() const;
+    void setStatus(const QString &text);
+
+    // "&Start": the finder's beforeWalk, the walk over the checked drives,
+    // its afterWalk, the outcome.
+    void btScanClick();
+    // Abort, Close, Escape and the close box during a walk: the walk stops
+    // at its next pump point, after one "LIST INCOMPLETE" warning.
+    void btAbortClick();
+    // "Clean?": the marked files to the deletion window; the window closes
+    // unless that one was cancelled.
+    void btDeleteClick();
+    // "&Browse": the folder browser on the selected row's folder.
+    void BrowseDirectory1Click();
+
+    // Escape: aborts a walk, else closes. Nothing closes the window during a walk.
+    void reject() override;
+    void done(int r) override;
+
+    // A push button of the finders' kind (no default, 75 by 25).
+    static QPushButton *newButton(QWidget *parent, const char *name, const QString &caption, const QString &hint);
+
+    QWidget *pnlTop;
+    TDriveCheckList *pckDrive;
+    TPatternBox *patternBox = nullptr;
+    QPushButton *btScan, *btClose, *btAbort, *btMark, *btDelete, *btOptions, *btBrowse, *btDetails;
+    TResultGrid *grid;
+    QLabel *pnlSel;
+
+protected:
+    explicit TFinderFrame(const FinderFrameSpec &spec, QWidget *parent = nullptr);
+
+    // --- What a finder adds ---------------------------------------------
+    // Its own opening steps, run before the frame's at each show by the program.
+    virtual void openingSteps() {}
+    // Checks the inputs (reporting a fault) and prepares the walk; false
+    // leaves everything as it is.
+    virtual bool beforeWalk() { return true; }
+    // After the walk: fill the grid from the finder's collection.
+    virtual void fillGrid() {}
+    // After the grid is filled and trimmed: the first sort.
+    virtual void sortGrid() {}
+    // The mask of "&Browse" (the pattern box's pattern when there is one).
+    virtual QString browseMask() const;
+
+    // A control that is disabled while a walk runs.
+    void addWalkInput(QWidget *w) { walkInputs_.push_back(w); }
+    // A button after "&Details" in the row, hidden until a walk found
+    // files (and then shown when shownWithResults).
+    void addResultButton(QPushButton *b, bool shownWithResults);
+    void setStartHint(const QString &hint);
+    // A new grid layout (a mode of the finder): columns, menu, grid cleared.
+    void configureGrid(GridLayout layout);
+
+    void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void FormShow();
+    void layoutButtons();
+    void setWalking(bool on);
+    void showResultButtons(bool on);
+
+    FinderFrameSpec spec_;
+    Walker walker_;
+    TWinPlace *place_;
+    std::vector<QWidget *> walkInputs_;
+    std::vector<std::pair<QPushButton *, bool>> extraButtons_;
+    bool hintsOff_ = false;
+};
