@@ -1,14 +1,22 @@
 #include "app/TNavigationTargets.h"
 
 #include "common/Navigation.h"
+#include "inspect/TfrmDetails.h"
+#include "inspect/TfrmView.h"
 
-// One line per target window, for example:
-//   Navigation::setHandler(Navigation::Target::ViewFile, [](const Navigation::Request &r) {
-//       TfrmView w(qobject_cast<QWidget *>(r.from));
-//       w.openFile(r.path);
-//       TModal::exec(&w);
-//       return true;
-//   });
-// Until a target's window is part of the program it stays unregistered and
-// every button or menu entry that leads to it is disabled.
-void TNavigationTargets::install() {}
+#include <QWidget>
+
+// One line per target window. Until a target's window is part of the
+// program it stays unregistered and every button or menu entry that leads
+// to it is disabled.
+void TNavigationTargets::install()
+{
+    Navigation::setHandler(Navigation::Target::ViewFile, [](const Navigation::Request &r) {
+        TfrmView::viewFile(r.path, qobject_cast<QWidget *>(r.from));
+        return true;
+    });
+    Navigation::setHandler(Navigation::Target::FileDetails, [](const Navigation::Request &r) {
+        TfrmDetails::showDetails(r.path, qobject_cast<QWidget *>(r.from));
+        return true;
+    });
+}

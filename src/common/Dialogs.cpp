@@ -35,3 +35,9 @@ Dialogs *setDialogs(Dialogs *d)
     current = d ? d : &silent;
     return old;
 }
+
+bool Dialogs::choosePrintRange(QPrinter &printer, bool, const QString &title) { return choosePrinter(printer, title); }
+
+std::optional<QFont> Dialogs::chooseFont(const QFont &, bool) { return std::nullopt; }
+
+bool Dialogs::printerSetup(QPrinter &) { return false; }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QFont>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -53,6 +54,14 @@ public:
                                              const QString &initial = {}, bool password = false) = 0;
     // The print dialog for printer; true when the user confirms printing.
     virtual bool choosePrinter(QPrinter &printer, const QString &title = {}) = 0;
+    // The print dialog, offering "Selection" as a print range when
+    // offerSelection is set; the chosen range is the printer's printRange().
+    virtual bool choosePrintRange(QPrinter &printer, bool offerSelection, const QString &title = {});
+    // A font dialog starting at initial (fixed-pitch fonts only when
+    // fixedOnly); nothing when cancelled.
+    virtual std::optional<QFont> chooseFont(const QFont &initial, bool fixedOnly);
+    // The printer setup dialog for printer; true on OK.
+    virtual bool printerSetup(QPrinter &printer);
 };
 
 // The program-wide instance. Never null once the program or a test has started.

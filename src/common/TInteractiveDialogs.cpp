@@ -1,5 +1,9 @@
 #include "common/TInteractiveDialogs.h"
 
+#include <QFontDialog>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -71,5 +75,30 @@ bool TInteractiveDialogs::choosePrinter(QPrinter &printer, const QString &title)
     QPrintDialog dlg(&printer, QApplication::activeWindow());
     if (!title.isEmpty())
         dlg.setWindowTitle(title);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+bool TInteractiveDialogs::choosePrintRange(QPrinter &printer, bool offerSelection, const QString &title)
+{
+    QPrintDialog dlg(&printer, QApplication::activeWindow());
+    if (!title.isEmpty())
+        dlg.setWindowTitle(title);
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, offerSelection);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+std::optional<QFont> TInteractiveDialogs::chooseFont(const QFont &initial, bool fixedOnly)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, QApplication::activeWindow(), QString(),
+                                         fixedOnly ? QFontDialog::MonospacedFonts : QFontDialog::FontDialogOptions());
+    if (!ok)
+        return std::nullopt;
+    return f;
+}
+
+bool TInteractiveDialogs::printerSetup(QPrinter &printer)
+{
+    QPageSetupDialog dlg(&printer, QApplication::activeWindow());
     return dlg.exec() == QDialog::Accepted;
 }

@@ -11,4 +11,7 @@ public:
     std::optional<QString> inputText(const QString &title, const QString &prompt, const QString &initial = {},
                                      bool password = false) override;
     bool choosePrinter(QPrinter &printer, const QString &title = {}) override;
+    bool choosePrintRange(QPrinter &printer, bool offerSelection, const QString &title = {}) override;
+    std::optional<QFont> chooseFont(const QFont &initial, bool fixedOnly) override;
+    bool printerSetup(QPrinter &printer) override;
 };

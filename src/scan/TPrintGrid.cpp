@@ -1,6 +1,6 @@
 #include "scan/TPrintGrid.h"
 
-#include "common/Dialogs.h"
+#include "common/TPrintLines.h"
 #include "scan/GridReport.h"
 
 #include <QApplication>
@@ -19,56 +19,23 @@ bool printGrid(QPrinter &printer, const QTableView *grid, const QString &title)
     for (int c = 0; c < columns; ++c)
         widths.push_back(header->sectionSize(c));
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto fail = [] {
-        QApplication::restoreOverrideCursor();
-        dialogs().showError(QStringLiteral("Error printing report ... quitting"));
-        return false;
-    };
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return fail();
     QFont font(QStringLiteral("Courier New"), 8);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
-    painter.setFont(font);
-    const QFontMetrics fm(font, &printer);
-    const int lineHeight = fm.lineSpacing();
-    const QRect page = painter.viewport();
-    int y = 0;
-    const auto write = [&](const QString &line) {
-        if (y + lineHeight > page.height()) {
-            if (!printer.newPage())
-                return false;
-            y = 0;
-        }
-        painter.drawText(0, y + fm.ascent(), line);
-        y += lineHeight;
-        return painter.isActive();
-    };
-
-    QStringList lines = GridReport::heading(title, QDateTime::currentDateTime());
+    QStringList head = GridReport::heading(title, QDateTime::currentDateTime());
     QStringList cells;
     for (int c = 0; c < columns; ++c)
         cells << model->headerData(c, Qt::Horizontal).toString();
-    lines << GridReport::row(cells, widths);
-    for (const QString &l : lines)
-        if (!write(l)) {
-            painter.end();
-            return fail();
-        }
+    head << GridReport::row(cells, widths);
     const int rows = model ? model->rowCount() : 0;
-    for (int r = 0; r < rows; ++r) {
-        cells.clear();
+    // Rows are formatted as they are printed, so a long grid is never held twice.
+    return printLines(printer, font, uint64_t(head.size()) + uint64_t(rows), [&](uint64_t i) {
+        if (i < uint64_t(head.size()))
+            return head[qsizetype(i)];
+        const int r = int(i - uint64_t(head.size()));
+        QStringList rowCells;
         for (int c = 0; c < columns; ++c)
-            cells << model->index(r, c).data().toString();
-        if (!write(GridReport::row(cells, widths))) {
-            painter.end();
-            return fail();
-        }
-    }
-    if (!painter.end())
-        return fail();
-    QApplication::restoreOverrideCursor();
-    return true;
+            rowCells << model->index(r, c).data().toString();
+        return GridReport::row(rowCells, widths);
+    });
 }

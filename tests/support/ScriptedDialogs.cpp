@@ -74,3 +74,29 @@ bool ScriptedDialogs::choosePrinter(QPrinter &printer, const QString &)
     printer.setOutputFileName(printPdf);
     return true;
 }
+
+bool ScriptedDialogs::choosePrintRange(QPrinter &printer, bool offerSelection, const QString &title)
+{
+    selectionOffered = offerSelection;
+    if (!choosePrinter(printer, title))
+        return false;
+    printer.setPrintRange(offerSelection && printSelection ? QPrinter::Selection : QPrinter::AllPages);
+    return true;
+}
+
+std::optional<QFont> ScriptedDialogs::chooseFont(const QFont &, bool fixedOnly)
+{
+    pickers.push_back(QStringLiteral("font"));
+    fixedFontsOnly = fixedOnly;
+    if (fonts.empty())
+        return std::nullopt;
+    auto f = fonts.front();
+    fonts.pop_front();
+    return f;
+}
+
+bool ScriptedDialogs::printerSetup(QPrinter &)
+{
+    ++setupDialogs;
+    return setupAnswer;
+}

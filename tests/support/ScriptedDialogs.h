@@ -31,6 +31,13 @@ public:
                                      bool password = false) override;
     // Prints to the PDF file printPdf when it is set (else declines).
     bool choosePrinter(QPrinter &printer, const QString &title = {}) override;
+    // Like choosePrinter; chooses the "Selection" range when it is offered
+    // and printSelection is set.
+    bool choosePrintRange(QPrinter &printer, bool offerSelection, const QString &title = {}) override;
+    // The next queued font (none queued: cancelled); recorded as "font".
+    std::optional<QFont> chooseFont(const QFont &initial, bool fixedOnly) override;
+    // Counts setupDialogs; OK when setupAnswer is set.
+    bool printerSetup(QPrinter &printer) override;
 
     // Queue the answer for the next question (boxes with more than an OK button).
     void answer(Answer a) { answers.push_back(a); }
@@ -42,6 +49,12 @@ public:
     std::deque<std::optional<QString>> inputs;
     std::vector<QString> pickers;
     QString printPdf;
+    bool printSelection = false;
+    bool selectionOffered = false;
+    std::deque<std::optional<QFont>> fonts;
+    bool fixedFontsOnly = false;
+    int setupDialogs = 0;
+    bool setupAnswer = false;
     int printDialogs = 0;
 
     std::vector<Box> boxes;
