@@ -14,22 +14,28 @@ constexpr uint64_t kCheckpointRows = 1024;
 constexpr uint64_t kCheckpointMinBytes = 32 * 1024;
 constexpr uint64_t kCheckpointMaxBytes = 1024 * 1024;
 
-// Bit i set when p[i] is a line feed, for 64 bytes.
-inline uint64_t feedMask(const uint8_t *p)
+constexpr size_t kGroup = 4096;
+
+// The number of line feeds in kGroup bytes at p.
+inline uint64_t feedsInGroup(const uint8_t *p)
 {
 #if defined(__SSE2__)
+    // Each lane counts its matches in a byte (at most 128 per half), then
+    // the bytes are summed.
     const __m128i nl = _mm_set1_epi8('\n');
-    uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
-        m |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)))) << (16 * k);
+    __m128i total = _mm_setzero_si128();
+    for (size_t half = 0; half < 2; ++half) {
+        __m128i acc = _mm_setzero_si128();
+        for (size_t k = 0; k < kGroup / 32; ++k)
+            acc = _mm_sub_epi8(acc, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + half * kGroup / 2 + 16 * k)), nl));
+        total = _mm_add_epi64(total, _mm_sad_epu8(acc, _mm_setzero_si128()));
     }
-    return m;
+    return uint64_t(_mm_cvtsi128_si64(total)) + uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total)));
 #else
-    uint64_t m = 0;
-    for (int i = 0; i < 64; ++i)
-        m |= uint64_t(p[i] == '\n') << i;
-    return m;
+    uint64_t n = 0;
+    for (size_t i = 0; i < kGroup; ++i)
+        n += p[i] == '\n';
+    return n;
 #endif
 }
 
@@ -68,26 +74,31 @@ bool LineIndex::countUntil(uint64_t wantRows, uint64_t wantOffset, const KeepGoi
             checkpoints_.push_back({rows, s});
     };
     bool stopped = false;
+    // Holes of a sparse file hold no line feeds: they are not read.
     bool readOk = file_.scan(s, size, [&](const uint8_t *data, size_t n, uint64_t base) {
-        size_t i = 0;
-        uint64_t m = 0;
-        for (; i < n; i += 64) {
-            if (n - i >= 64) {
-                m = feedMask(data + i);
-            } else {
-                m = 0;
-                for (size_t k = 0; i + k < n; ++k)
-                    m |= uint64_t(data[i + k] == '\n') << k;
+        if (data) {
+            size_t i = 0;
+            for (; i + kGroup <= n; i += kGroup) {
+                const uint64_t feeds = feedsInGroup(data + i);
+                if (feeds == 0)
+                    continue;
+                // Only the line ending at the group's first feed can be
+                // longer than a row; the others lie within the group.
+                const auto *first = static_cast<const uint8_t *>(std::memchr(data + i, '\n', kGroup));
+                const auto *last = static_cast<const uint8_t *>(::memrchr(data + i, '\n', kGroup));
+                rows += rowsOfLine(base + uint64_t(first - data) - s) + feeds - 1;
+                s = base + uint64_t(last - data) + 1;
+                checkpoint();
             }
-            if (m == 0)
-                continue;
-            const uint64_t first = base + i + uint64_t(__builtin_ctzll(m));
-            const uint64_t last = base + i + uint64_t(63 - __builtin_clzll(m));
-            // The line ending at the first feed may be long; the others in
-            // this block are shorter than a row's width.
-            rows += rowsOfLine(first - s) + uint64_t(__builtin_popcountll(m)) - 1;
-            s = last + 1;
-            checkpoint();
+            for (; i < n; ++i) {
+                const auto *f = static_cast<const uint8_t *>(std::memchr(data + i, '\n', n - i));
+                if (!f)
+                    break;
+                i = size_t(f - data);
+                rows += rowsOfLine(base + i - s);
+                s = base + i + 1;
+                checkpoint();
+            }
         }
         // A long stretch without a feed: the rows it fills are complete
         // once a byte past each of them has been seen.
@@ -107,7 +118,7 @@ bool LineIndex::countUntil(uint64_t wantRows, uint64_t wantOffset, const KeepGoi
             return false;
         }
         return true;
-    });
+    }, true);
     if (stopped || !readOk) {
         if (!readOk) {
             // Unreadable from here on: show what was counted as the whole file.

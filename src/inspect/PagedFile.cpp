@@ -91,13 +91,25 @@ uint8_t PagedFile::at(uint64_t offset)
     return in < p.data.size() ? uint8_t(p.data[in]) : 0;
 }
 
-bool PagedFile::scan(uint64_t from, uint64_t to, const Piece &f)
+bool PagedFile::scan(uint64_t from, uint64_t to, const Piece &f, bool skipHoles)
 {
     to = std::min(to, size_);
     if (scanBuf_.size() < kScanChunk)
         scanBuf_.resize(kScanChunk);
+    uint64_t dataEnd = skipHoles ? 0 : UINT64_MAX; // [pos, dataEnd) is known to hold data
     for (uint64_t pos = from; pos < to;) {
-        const size_t want = size_t(std::min<uint64_t>(kScanChunk, to - pos));
+        if (pos >= dataEnd) {
+            const uint64_t data = file_.dataAfter(pos);
+            if (data > pos) {
+                const size_t hole = size_t(std::min({data, to, pos + kHolePiece}) - pos);
+                if (!f(nullptr, hole, pos))
+                    return true;
+                pos += hole;
+                continue;
+            }
+            dataEnd = std::max(pos + 1, file_.holeAfter(pos));
+        }
+        const size_t want = size_t(std::min({uint64_t(kScanChunk), to - pos, dataEnd - pos}));
         const size_t got = readInto(pos, scanBuf_.data(), want);
         if (got == 0)
             return false;

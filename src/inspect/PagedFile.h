@@ -30,8 +30,11 @@ public:
     // Bulk passes (counting, searching): calls f for consecutive pieces of
     // [from, to) read into a scan buffer, with each piece's file offset,
     // until f returns false or the range ends. Returns false when a read failed.
+    // With skipHoles, the holes of a sparse file are not read: they come as
+    // pieces of at most kHolePiece zero bytes with data null.
+    static constexpr uint64_t kHolePiece = 1024 * 1024;
     using Piece = std::function<bool(const uint8_t *data, size_t n, uint64_t offset)>;
-    bool scan(uint64_t from, uint64_t to, const Piece &f);
+    bool scan(uint64_t from, uint64_t to, const Piece &f, bool skipHoles = false);
     // Reads [offset, offset+n) into buf (fewer at the end); the count read.
     size_t readInto(uint64_t offset, uint8_t *buf, size_t n) const;
 

@@ -406,10 +406,9 @@ void TViewer::paintEvent(QPaintEvent *)
     QPainter p(viewport());
     if (!isOpen())
         return;
-    const QFontMetrics fm = fontMetrics();
-    const int lh = std::max(1, fm.lineSpacing());
-    const int cw = charWidth();
-    const int left = horizontalScrollBar()->value();
+    const QFontMetricsF fm(font());
+    const qreal lh = std::max<qreal>(1, fontMetrics().lineSpacing());
+    const qreal left = kMargin - horizontalScrollBar()->value() * fm.horizontalAdvance(QLatin1Char('M'));
     const uint64_t selA = selectionStartOffset(), selB = selectionEndOffset();
     const QPalette &pal = palette();
     const int rows = visibleRows() + 1;
@@ -419,39 +418,41 @@ void TViewer::paintEvent(QPaintEvent *)
         if (!rowExists(r))
             break;
         const Row rw = row(r);
-        const int y = i * lh;
-        const auto xOf = [&](int col) { return kMargin + (col - left) * cw; };
+        const qreal y = i * lh;
+        // x of a column: the width of the text before it, so characters
+        // drawn from a fallback font stay in step.
+        const auto xOf = [&](int col) { return left + fm.horizontalAdvance(rw.text.left(col)); };
+        const auto span = [&](int from, int to) { return QRectF(xOf(from), y, xOf(to) - xOf(from), lh); };
+        std::vector<QRectF> selected;
         if (selA < selB && selA <= rw.end && selB > rw.start) {
             const uint64_t a = std::max(selA, rw.start), b = std::min(selB, rw.end);
-            int ca = columnOf(rw, a), cb = columnOf(rw, b);
-            if (selB > rw.end && !hex_)
-                cb += 1; // the line end is selected too
             if (hex_) {
-                cb = b > a ? columnOf(rw, b) - 1 : ca;
-                const int asciiStart = ViewText::hexColumn(16, hexDigits_) + 1;
-                p.fillRect(QRect(xOf(asciiStart + int(a - rw.start)), y, int(b - a) * cw, lh), pal.highlight());
+                if (b > a) {
+                    selected.push_back(span(columnOf(rw, a), columnOf(rw, b - 1) + 2));
+                    const int ascii = ViewText::hexColumn(16, hexDigits_) + 1;
+                    selected.push_back(span(ascii + int(a - rw.start), ascii + int(b - rw.start)));
+                }
+            } else {
+                QRectF box = span(columnOf(rw, a), columnOf(rw, b));
+                if (selB > rw.end)
+                    box.setRight(box.right() + fm.horizontalAdvance(QLatin1Char(' '))); // the line end too
+                selected.push_back(box);
             }
-            p.fillRect(QRect(xOf(ca), y, (cb - ca) * cw, lh), pal.highlight());
         }
+        for (const QRectF &box : selected)
+            p.fillRect(box, pal.highlight());
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(xOf(0), y + fm.ascent(), rw.text);
-        if (selA < selB && selA <= rw.end && selB > rw.start) {
-            // Selected characters again, in the highlight's text colour.
-            const uint64_t a = std::max(selA, rw.start), b = std::min(selB, rw.end);
-            const int ca = columnOf(rw, a), cb = hex_ ? columnOf(rw, b) - (b > a ? 1 : 0) : columnOf(rw, b);
+        p.drawText(QPointF(left, y + fm.ascent()), rw.text);
+        for (const QRectF &box : selected) {
+            // The selected characters again, in the highlight's text colour.
             p.save();
             p.setPen(pal.color(QPalette::HighlightedText));
-            p.setClipRect(QRect(xOf(ca), y, (cb - ca) * cw, lh));
-            p.drawText(xOf(0), y + fm.ascent(), rw.text);
-            if (hex_) {
-                const int asciiStart = ViewText::hexColumn(16, hexDigits_) + 1;
-                p.setClipRect(QRect(xOf(asciiStart + int(a - rw.start)), y, int(b - a) * cw, lh));
-                p.drawText(xOf(0), y + fm.ascent(), rw.text);
-            }
+            p.setClipRect(box);
+            p.drawText(QPointF(left, y + fm.ascent()), rw.text);
             p.restore();
         }
         if (focused_ && caretRow == r)
-            p.fillRect(QRect(xOf(columnOf(rw, caret_)), y, 2, lh), pal.color(QPalette::Text));
+            p.fillRect(QRectF(xOf(columnOf(rw, caret_)), y, 2, lh), pal.color(QPalette::Text));
     }
 }
 

@@ -97,7 +97,8 @@ TfrmDetails::TfrmDetails(QWidget *parent) : QDialog(parent)
     QPalette pal = Memo1->palette();
     pal.setColor(QPalette::Base, pal.color(QPalette::Button));
     Memo1->setPalette(pal);
-    Memo1->setFixedHeight(150);
+    // Room for the eleven version lines.
+    Memo1->setFixedHeight(Memo1->fontMetrics().lineSpacing() * 12 + 2 * Memo1->frameWidth() + 8);
     column->addWidget(Memo1);
 
     auto *buttons = new QHBoxLayout;

@@ -490,14 +490,16 @@ void TfrmView::btStringsClick()
         EventPump pump;
         bool writeOk = true;
         in.scan(0, in.size(), [&](const uint8_t *data, size_t n, uint64_t) {
-            scanner.feed(data, n, text);
+            static const uint8_t zero = 0;
+            // A hole is zero bytes: its first one ends any run, the rest add nothing.
+            scanner.feed(data ? data : &zero, data ? n : 1, text);
             if (text.size() >= (1u << 20)) {
                 writeOk = out.write(text.data(), qint64(text.size())) == qint64(text.size());
                 text.clear();
             }
             pump.pump();
             return writeOk;
-        });
+        }, true);
         if (writeOk && !text.empty())
             writeOk = out.write(text.data(), qint64(text.size())) == qint64(text.size());
         if (!writeOk || !out.flush()) {

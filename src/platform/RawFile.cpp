@@ -1,5 +1,7 @@
 #include "platform/RawFile.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -206,4 +208,20 @@ bool RawFile::syncFolder(const std::string &folder)
     const bool ok = ::fsync(dfd) == 0;
     ::close(dfd);
     return ok;
+}
+
+uint64_t RawFile::dataAfter(uint64_t offset) const
+{
+    const off_t r = ::lseek(fd_, off_t(offset), SEEK_DATA);
+    if (r >= 0)
+        return uint64_t(r);
+    return errno == ENXIO ? std::max(offset, size()) : offset;
+}
+
+uint64_t RawFile::holeAfter(uint64_t offset) const
+{
+    const off_t r = ::lseek(fd_, off_t(offset), SEEK_HOLE);
+    if (r >= 0)
+        return uint64_t(r);
+    return std::max(offset, size());
 }

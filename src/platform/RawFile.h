@@ -55,6 +55,12 @@ public:
     int64_t readAt(uint64_t offset, void *buf, size_t n) const;
     // Reads exactly n bytes at offset; false on error or a short file.
     bool readFully(uint64_t offset, void *buf, size_t n) const;
+    // Sparse files: the first offset at or after offset that holds data
+    // (the size when only a hole follows), and the first hole at or after
+    // offset (the size when there is none). A file system that cannot tell
+    // reports data everywhere.
+    uint64_t dataAfter(uint64_t offset) const;
+    uint64_t holeAfter(uint64_t offset) const;
     // Writes all n bytes at offset.
     bool writeAt(uint64_t offset, const void *buf, size_t n);
     bool truncate(uint64_t size);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <random>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -76,6 +77,33 @@ TEST(LineIndex, RowsMatchThePlainRule)
             ASSERT_EQ(idx.rowOf(off), expect) << off;
         }
     }
+}
+
+// Holes of a sparse file are counted without being read, as rows of zeros.
+TEST(LineIndex, SparseHolesCountLikeZeros)
+{
+    TempTree t;
+    const std::string path = t.file("sparse", "head line\nsecond\n");
+    std::mt19937 rng(9);
+    for (int k = 0; k < 4; ++k) {
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        const off_t end = ::lseek(fd, 0, SEEK_END);
+        const off_t at = end + off_t(rng() % (3 << 20)) + (k == 1 ? 5 : 0);
+        const std::string piece = k == 3 ? std::string("tail") : "x\n" + std::string(rng() % 9000, 'y') + "\nmore";
+        ASSERT_EQ(::pwrite(fd, piece.data(), piece.size(), at), ssize_t(piece.size()));
+        ::close(fd);
+    }
+    const std::string d = TempTree::read(path);
+    const std::vector<uint64_t> ref = referenceRows(d);
+    PagedFile f;
+    ASSERT_TRUE(f.open(path));
+    LineIndex idx(f);
+    idx.countAll();
+    ASSERT_EQ(idx.counted(), ref.size());
+    for (size_t r = 0; r < ref.size(); r += 1 + rng() % 40)
+        ASSERT_EQ(idx.rowStart(r), ref[r]) << r;
+    EXPECT_EQ(idx.rowOf(d.size() - 2), ref.size() - 1);
 }
 
 TEST(LineIndex, RowOfCountsOnlyAsFarAsNeededAndEdgeFiles)

@@ -301,3 +301,20 @@ TEST(TfrmView, FifosAreRefusedAndDropsOpenTheWholePath)
     EXPECT_EQ(d.boxes[1].text, "Could not open file " + QString::fromStdString(fifo));
     EXPECT_FALSE(s.v().isOpen());
 }
+
+TEST(TfrmView, FontAndPrinterSetupGoThroughTheDialogs)
+{
+    ScriptedDialogs d;
+    TempTree t;
+    Shown s(t.file("f.txt", "x\n"));
+    QFont chosen(QStringLiteral("Monospace"), 17);
+    d.fonts.push_back(chosen);
+    s.w.btFont->click();
+    EXPECT_TRUE(d.fixedFontsOnly);
+    EXPECT_EQ(s.v().font().pointSize(), 17);
+    s.w.Font1Click(); // cancelled: unchanged
+    EXPECT_EQ(s.v().font().pointSize(), 17);
+    s.w.btPrint->click();
+    s.w.PrintSetup1Click();
+    EXPECT_EQ(d.setupDialogs, 2);
+}
