@@ -16,6 +16,7 @@
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
+#include "safety/TfrmUnZipIt.h"
 #include "stats/TfrmStatistics.h"
 
 #include <QCloseEvent>
@@ -97,7 +98,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btFiles, btDirHogs, btStatistic, btBrowse, btZip})
+    for (QPushButton *b : {btFiles, btDirHogs, btStatistic, btBrowse})
         b->setEnabled(false);
 
     EsLabel2 = makerLabel(QStringLiteral("EsLabel2"), QString::fromLatin1(TfrmAbout::makerName), Qt::AlignLeft,
@@ -270,7 +271,8 @@ void TfrmMain::btClearCacheClick()
 
 void TfrmMain::btZipClick()
 {
-    // runTool(new TfrmUnZipIt(this)) when that window is part of the program.
+    // Extraction only writes new files, so it needs no non-delete list.
+    runTool(new TfrmUnZipIt(this));
 }
 
 void TfrmMain::btBuildClick()

@@ -1,6 +1,7 @@
 #include "safety/ZipArchive.h"
 
 #include "platform/PathInfo.h"
+#include "safety/ZipCrypto.h"
 
 #include <zlib.h>
 
@@ -206,9 +207,10 @@ struct Inflater {
 // Inflates a raw deflate stream that starts at offset and may not pass
 // limit. Stops at the end of the stream; consumed is the compressed length.
 // Throws when the data is damaged, runs past limit, or gives more than
-// maxOut bytes.
+// maxOut bytes. With crypto, the data is decrypted as it is read.
 uint64_t inflateRange(const RawFile &f, uint64_t offset, uint64_t limit, uint64_t maxOut, uint32_t &crc,
-                      uint64_t &consumed, const ZipArchive::Sink &sink, const std::string &name)
+                      uint64_t &consumed, const ZipArchive::Sink &sink, const std::string &name,
+                      ZipCrypto *crypto = nullptr)
 {
     Inflater z;
     if (!z.ok)
@@ -228,6 +230,8 @@ uint64_t inflateRange(const RawFile &f, uint64_t offset, uint64_t limit, uint64_
             if (n <= 0)
                 throw ZipError("The data of " + name + " cannot be read");
             pos += uint64_t(n);
+            if (crypto)
+                crypto->decrypt(in.get(), size_t(n));
             z.s.next_in = in.get();
             z.s.avail_in = uInt(n);
         }
@@ -603,18 +607,61 @@ uint64_t ZipArchive::dataStart(const ZipEntry &e) const
     return e.localOffset + 30 + get16(h + 26) + get16(h + 28);
 }
 
-void ZipArchive::decode(const ZipEntry &e, uint64_t data, uint64_t limit, const Sink &sink) const
+bool ZipArchive::traditionalEncryption(const ZipEntry &e)
 {
-    if (e.encrypted())
+    // Method 99 is AES; flag bit 6 marks the strong encryption of later formats.
+    return e.encrypted() && e.method != 99 && !(e.flags & 0x40);
+}
+
+bool ZipArchive::passwordMatches(size_t index, const std::string &password) const
+{
+    if (!isOpen() || index >= entries_.size() || !traditionalEncryption(entries_[index]))
+        return false;
+    const ZipEntry &e = entries_[index];
+    try {
+        unsigned char h[ZipCrypto::kHeaderSize];
+        if (e.compressedSize < sizeof h || !file_.readFully(dataStart(e), h, sizeof h))
+            return false;
+        return ZipCrypto(password).decryptHeader(h) == passwordCheck(e);
+    } catch (const ZipError &) {
+        return false;
+    }
+}
+
+unsigned char ZipArchive::passwordCheck(const ZipEntry &e)
+{
+    // With the sizes after the data the check byte comes from the time, as
+    // the CRC was not known when the header was written.
+    return (e.flags & 8) ? static_cast<unsigned char>((e.time >> 8) & 0xff) : static_cast<unsigned char>(e.crc >> 24);
+}
+
+void ZipArchive::decode(const ZipEntry &e, uint64_t data, uint64_t limit, const Sink &sink,
+                        const std::string *password) const
+{
+    if (e.encrypted() && !traditionalEncryption(e))
+        throw ZipError(e.name + " is encrypted in a way this program cannot decrypt");
+    if (e.encrypted() && !password)
         throw ZipError(e.name + " is encrypted");
     if (e.method != 0 && e.method != 8)
         throw ZipError(e.name + " uses an unsupported compression method");
     if (data > limit || e.compressedSize > limit - data)
         throw ZipError("The data of " + e.name + " lies outside the archive");
+    uint64_t payload = e.compressedSize;
+    std::unique_ptr<ZipCrypto> crypto;
+    if (e.encrypted()) {
+        unsigned char h[ZipCrypto::kHeaderSize];
+        if (payload < sizeof h || !file_.readFully(data, h, sizeof h))
+            throw ZipError("The data of " + e.name + " cannot be read");
+        crypto = std::make_unique<ZipCrypto>(*password);
+        if (crypto->decryptHeader(h) != passwordCheck(e))
+            throw ZipError("The password for " + e.name + " is wrong");
+        data += sizeof h;
+        payload -= sizeof h;
+    }
     uint32_t crc = 0;
     uint64_t produced = 0;
     if (e.method == 0) {
-        if (e.compressedSize != e.size)
+        if (payload != e.size)
             throw ZipError("The sizes of " + e.name + " do not agree");
         std::unique_ptr<char[]> buf(new char[kChunk]);
         crc = crc32(0, nullptr, 0);
@@ -622,6 +669,8 @@ void ZipArchive::decode(const ZipEntry &e, uint64_t data, uint64_t limit, const 
             const size_t n = size_t(std::min<uint64_t>(kChunk, e.size - produced));
             if (!file_.readFully(data + produced, buf.get(), n))
                 throw ZipError("The data of " + e.name + " cannot be read");
+            if (crypto)
+                crypto->decrypt(reinterpret_cast<unsigned char *>(buf.get()), n);
             crc = uInt(crc32(crc, reinterpret_cast<const Bytef *>(buf.get()), uInt(n)));
             if (sink)
                 sink(buf.get(), n);
@@ -629,12 +678,13 @@ void ZipArchive::decode(const ZipEntry &e, uint64_t data, uint64_t limit, const 
         }
     } else {
         uint64_t consumed = 0;
-        produced = inflateRange(file_, data, data + e.compressedSize, e.size, crc, consumed, sink, e.name);
+        produced = inflateRange(file_, data, data + payload, e.size, crc, consumed, sink, e.name, crypto.get());
     }
     if (produced != e.size)
         throw ZipError("The data of " + e.name + " is shorter than its recorded size");
     if (crc != e.crc)
-        throw ZipError("The data of " + e.name + " fails its CRC check");
+        throw ZipError(crypto ? "The data of " + e.name + " fails its CRC check (a wrong password?)"
+                              : "The data of " + e.name + " fails its CRC check");
 }
 
 bool ZipArchive::verifyData(const ZipEntry &e, uint64_t data, uint64_t limit) const
@@ -647,12 +697,12 @@ bool ZipArchive::verifyData(const ZipEntry &e, uint64_t data, uint64_t limit) co
     }
 }
 
-void ZipArchive::readEntry(size_t index, const Sink &sink) const
+void ZipArchive::readEntry(size_t index, const Sink &sink, const std::string *password) const
 {
     if (!isOpen() || index >= entries_.size())
         throw ZipError("No such entry");
     const ZipEntry &e = entries_[index];
-    decode(e, dataStart(e), cdOffset_, sink);
+    decode(e, dataStart(e), cdOffset_, sink, password);
 }
 
 std::string ZipArchive::endRecords(uint64_t cdOffset, uint64_t cdSize, uint64_t count) const

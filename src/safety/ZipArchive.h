@@ -125,9 +125,17 @@ public:
     // Throws on a failed write.
     void writeDirectory();
     bool directoryPending() const { return dirty_; }
-    // Decompresses entry index into sink, checking its size and CRC. Throws
-    // on damage or for entries it cannot decode (encrypted, unknown method).
-    void readEntry(size_t index, const Sink &sink) const;
+    // Decompresses entry index into sink, checking its size and CRC. An
+    // encrypted entry needs its password (traditional PKWARE encryption).
+    // Throws on damage, a wrong or missing password, more data than the
+    // recorded size, and for entries it cannot decode (other encryption,
+    // unknown method). The entry is streamed: memory does not grow with its
+    // size.
+    void readEntry(size_t index, const Sink &sink, const std::string *password = nullptr) const;
+    // True when password passes the check of encrypted entry index.
+    bool passwordMatches(size_t index, const std::string &password) const;
+    // True for entries encrypted the traditional way, which can be decrypted.
+    static bool traditionalEncryption(const ZipEntry &e);
 
     // Whether each add and comment change is synced before it returns
     // (default on; only benchmarks turn it off).
@@ -147,7 +155,9 @@ private:
     bool directoryDue() const;
     uint64_t dataStart(const ZipEntry &e) const;
     bool verifyData(const ZipEntry &e, uint64_t dataOffset, uint64_t limit) const;
-    void decode(const ZipEntry &e, uint64_t dataOffset, uint64_t limit, const Sink &sink) const;
+    void decode(const ZipEntry &e, uint64_t dataOffset, uint64_t limit, const Sink &sink,
+                const std::string *password = nullptr) const;
+    static unsigned char passwordCheck(const ZipEntry &e);
 
     RawFile file_;
     std::string path_;

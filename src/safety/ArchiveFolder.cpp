@@ -1,0 +1,49 @@
+#include "safety/ArchiveFolder.h"
+
+#include "platform/DirReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+bool equalNoCase(const char *a, const char *b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+}
+
+std::vector<std::string> ArchiveFolder::archivesIn(const std::string &folder)
+{
+    std::vector<std::string> out;
+    DirReader dir(folder);
+    const char *name = nullptr;
+    size_t length = 0;
+    DirReader::Kind kind;
+    while (dir.next(name, length, kind)) {
+        if (length < 9 || !equalNoCase(name, "drive", 5) || !equalNoCase(name + length - 4, ".zip", 4))
+            continue;
+        if (kind == DirReader::Kind::Unknown)
+            kind = dir.kindOf(name);
+        if (kind == DirReader::Kind::File)
+            out.emplace_back(name, length);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::optional<char> ArchiveFolder::driveLetter(const std::string &archivePath)
+{
+    const size_t slash = archivePath.rfind('/');
+    const std::string name = slash == std::string::npos ? archivePath : archivePath.substr(slash + 1);
+    const size_t at = name.find("Drive-");
+    if (at == std::string::npos || at + 6 >= name.size())
+        return std::nullopt;
+    const unsigned char c = static_cast<unsigned char>(name[at + 6]);
+    if (!std::isalpha(c) || c >= 0x80)
+        return std::nullopt;
+    return char(std::toupper(c));
+}

@@ -1,0 +1,374 @@
+#include "safety/TfrmUnZipIt.h"
+
+#include "app/AppState.h"
+#include "common/Dialogs.h"
+#include "common/EventPump.h"
+#include "common/TModal.h"
+#include "common/Text.h"
+#include "platform/PathInfo.h"
+#include "safety/ArchiveFolder.h"
+#include "safety/TfrmPassword.h"
+#include "safety/TfrmZipDirectory.h"
+#include "safety/ZipExtract.h"
+#include "scan/TDriveBox.h"
+#include "scan/TFolderTree.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+
+const QString TfrmUnZipIt::noArchivesMessage =
+    QStringLiteral("It appears that there are no archive zip files in this folder for Vantor to unzip.  ") + "\n\n"
+    + QStringLiteral("Note that Vantor can only unzip those files that have been originally zipped by Vantor.  It "
+                     "should not be used to unzip other non Vantor zip files.");
+
+namespace {
+QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &r)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(r);
+    return l;
+}
+
+// The hourglass while it lives; set aside while a box or window is up.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    template <typename F> static auto without(F f)
+    {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        struct Restore {
+            ~Restore() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        return f();
+    }
+};
+
+std::string fileNameOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+}
+
+TfrmUnZipIt::TfrmUnZipIt(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TfrmUnZipIt"));
+    setWindowTitle(QStringLiteral("Unzip Vantor Archive Zip Files"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(648, 440);
+
+    Label1 = label(this, "Label1", QStringLiteral("Contents of the Vantor archive zip file:"), QRect(8, 8, 316, 18));
+    lblZip = label(this, "lblZip", {}, QRect(8, 26, 316, 18));
+    lblZip->setStyleSheet(QStringLiteral("font-weight: bold"));
+    Outline = new QTreeWidget(this);
+    Outline->setObjectName(QStringLiteral("Outline"));
+    Outline->setHeaderHidden(true);
+    Outline->setUniformRowHeights(true);
+    Outline->setGeometry(8, 46, 316, 282);
+    QPalette grey = Outline->palette();
+    grey.setColor(QPalette::Base, grey.color(QPalette::Window));
+    Outline->setPalette(grey);
+    lblCount = label(this, "lblCount", QStringLiteral("0 files"), QRect(8, 332, 316, 18));
+    pnlComment = label(this, "pnlComment", QStringLiteral("Archive zip file comments"), QRect(8, 352, 316, 40));
+    pnlComment->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlComment->setAlignment(Qt::AlignCenter);
+    pnlComment->setWordWrap(true);
+
+    Label2 = label(this, "Label2", QStringLiteral("Archive files (double click to view)"), QRect(336, 8, 304, 18));
+    DriveComboBox1 = new TDriveBox(this);
+    DriveComboBox1->setGeometry(336, 28, 304, 24);
+    DirectoryListBox1 = new TFolderTree(this);
+    DirectoryListBox1->setGeometry(336, 56, 304, 160);
+    DirectoryListBox1->attachDriveBox(DriveComboBox1);
+    Label3 = label(this, "Label3", QStringLiteral("File mask: Drive*.zip"), QRect(336, 220, 304, 18));
+    FileListBox1 = new QListWidget(this);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setGeometry(336, 240, 304, 152);
+
+    btExtract = new QPushButton(QStringLiteral("&Extract files from ZIP"), this);
+    btExtract->setObjectName(QStringLiteral("btExtract"));
+    btExtract->setToolTip(QStringLiteral("Extract Files..."));
+    btExtract->setGeometry(8, 402, 156, 28);
+    btView = new QPushButton(QStringLiteral("&View files inside ZIP"), this);
+    btView->setObjectName(QStringLiteral("btView"));
+    btView->setToolTip(QStringLiteral("Extract Files..."));
+    btView->setGeometry(170, 402, 154, 28);
+    Gauge1 = new QProgressBar(this);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setRange(0, 100);
+    Gauge1->setGeometry(336, 406, 206, 20);
+    Gauge1->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid grey; background: white; text-align: center; }"
+                                         "QProgressBar::chunk { background: red; }"));
+    Gauge1->hide();
+    btClose = new QPushButton(QStringLiteral("Close"), this);
+    btClose->setObjectName(QStringLiteral("btClose"));
+    btClose->setToolTip(QStringLiteral("Close window"));
+    btClose->setGeometry(556, 402, 84, 28);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(600);
+    connect(Timer1, &QTimer::timeout, this, &TfrmUnZipIt::Timer1Timer);
+
+    connect(DirectoryListBox1, &TFolderTree::folderChanged, this, [this](const QByteArray &) { fillArchiveList(); });
+    connect(DirectoryListBox1, &TFolderTree::folderActivated, this, [this](const QByteArray &) { BtExtractEnable(); });
+    connect(FileListBox1, &QListWidget::currentRowChanged, this, [this](int) { BtExtractEnable(); });
+    connect(FileListBox1, &QListWidget::itemClicked, this, [this](QListWidgetItem *) { BtExtractEnable(); });
+    connect(FileListBox1, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem *) { FileListBox1DblClick(); });
+    connect(btView, &QPushButton::clicked, this, &TfrmUnZipIt::FileListBox1DblClick);
+    connect(btExtract, &QPushButton::clicked, this, &TfrmUnZipIt::ExtractFiles1Click);
+    connect(btClose, &QPushButton::clicked, this, &TfrmUnZipIt::btCloseClick);
+    BtExtractEnable();
+
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+TfrmUnZipIt::~TfrmUnZipIt() { zip_.close(); }
+
+void TfrmUnZipIt::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        FormShow();
+}
+
+void TfrmUnZipIt::FormShow()
+{
+    // The archive folder, or the nearest folder above it that exists (no
+    // archive has been written yet when it is missing).
+    std::string folder = AppState::zipFolder();
+    while (folder.size() > 1 && !PathInfo::isFolder(folder)) {
+        const size_t slash = folder.rfind('/');
+        folder = slash == 0 || slash == std::string::npos ? std::string("/") : folder.substr(0, slash);
+    }
+    DriveComboBox1->fillDriveList();
+    DirectoryListBox1->setFolder(folder);
+    fillArchiveList();
+    if (FileListBox1->count() == 0)
+        Timer1->start();
+}
+
+void TfrmUnZipIt::Timer1Timer()
+{
+    Timer1->stop();
+    dialogs().showInfo(noArchivesMessage);
+}
+
+std::string TfrmUnZipIt::archiveFolder() const { return DirectoryListBox1->selectedFolder(); }
+
+void TfrmUnZipIt::fillArchiveList()
+{
+    const QString was = FileListBox1->currentItem() ? FileListBox1->currentItem()->text() : QString();
+    const QSignalBlocker quiet(FileListBox1);
+    FileListBox1->clear();
+    for (const std::string &name : ArchiveFolder::archivesIn(archiveFolder())) {
+        auto *item = new QListWidgetItem(displayName(name), FileListBox1);
+        item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+        if (!was.isEmpty() && item->text() == was)
+            FileListBox1->setCurrentItem(item);
+    }
+    BtExtractEnable();
+}
+
+void TfrmUnZipIt::BtExtractEnable()
+{
+    const bool selected = !running_ && FileListBox1->currentItem() && FileListBox1->currentItem()->isSelected();
+    btExtract->setEnabled(selected);
+    btView->setEnabled(btExtract->isEnabled());
+}
+
+bool TfrmUnZipIt::openSelected()
+{
+    const QListWidgetItem *item = FileListBox1->currentItem();
+    if (!item)
+        return false;
+    const std::string path = joinPath(archiveFolder(), item->data(Qt::UserRole).toByteArray().toStdString());
+    BusyCursor busy;
+    ZipArchive next;
+    try {
+        next.openRead(path);
+    } catch (const ZipError &e) {
+        showArchive();
+        BusyCursor::without([&] {
+            dialogs().showError(QStringLiteral("Cannot open ") + displayName(path) + QStringLiteral(": ")
+                                + QString::fromLocal8Bit(e.what()));
+        });
+        return false;
+    }
+    zip_ = std::move(next);
+    OutlineLoad();
+    showArchive();
+    return true;
+}
+
+void TfrmUnZipIt::OutlineLoad()
+{
+    Outline->clear();
+    Outline->setPalette(QPalette());
+    const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
+    QHash<QByteArray, QTreeWidgetItem *> folders;
+    // The item of a stored folder, made (with those above it) when missing.
+    std::function<QTreeWidgetItem *(const QByteArray &)> folderItem = [&](const QByteArray &path) -> QTreeWidgetItem * {
+        if (path.isEmpty())
+            return nullptr;
+        if (QTreeWidgetItem *known = folders.value(path))
+            return known;
+        const int slash = path.lastIndexOf('/');
+        QTreeWidgetItem *parent = folderItem(slash < 0 ? QByteArray() : path.left(slash));
+        const std::string name = path.mid(slash + 1).toStdString();
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Outline);
+        item->setText(0, displayName(name));
+        item->setIcon(0, folderIcon);
+        folders.insert(path, item);
+        return item;
+    };
+    for (const ZipEntry &e : zip_.entries()) {
+        QByteArray name = QByteArray::fromStdString(e.name);
+        while (name.startsWith('/'))
+            name.remove(0, 1);
+        while (name.endsWith('/'))
+            name.chop(1);
+        while (name.contains("//"))
+            name.replace("//", "/");
+        if (name.isEmpty())
+            continue;
+        if (e.isFolder()) {
+            folderItem(name);
+            continue;
+        }
+        const int slash = name.lastIndexOf('/');
+        QTreeWidgetItem *parent = folderItem(slash < 0 ? QByteArray() : name.left(slash));
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Outline);
+        item->setText(0, displayName(name.mid(slash + 1).toStdString()));
+        item->setIcon(0, fileIcon);
+    }
+    Outline->expandAll();
+}
+
+void TfrmUnZipIt::showArchive()
+{
+    if (!zip_.isOpen())
+        return;
+    lblZip->setText(displayName(zip_.path()));
+    lblCount->setText(QString::number(zip_.entries().size()) + QStringLiteral(" files"));
+    pnlComment->setText(displayName(zip_.comment()));
+}
+
+void TfrmUnZipIt::FileListBox1DblClick()
+{
+    if (running_)
+        return;
+    openSelected();
+}
+
+void TfrmUnZipIt::setInputsEnabled(bool on)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{DriveComboBox1, DirectoryListBox1, FileListBox1, Outline})
+        w->setEnabled(on);
+    BtExtractEnable();
+}
+
+void TfrmUnZipIt::ExtractFiles1Click()
+{
+    if (running_)
+        return;
+    // The archive extracted is always the one selected: when it cannot be
+    // read, nothing is extracted (not the one open before).
+    if (!openSelected())
+        return;
+    std::string destination;
+    {
+        TfrmZipDirectory dlg(this);
+        dlg.setArchive(zip_.path());
+        if (!dlg.prepare() || TModal::exec(&dlg) != QDialog::Accepted)
+            return;
+        destination = dlg.destination();
+    }
+
+    const QString archiveName = displayName(fileNameOf(zip_.path()));
+    running_ = true;
+    abortRequested_ = false;
+    setInputsEnabled(false);
+    Gauge1->setValue(0);
+    Gauge1->show();
+    EventPump pump;
+    ZipExtract::Result result;
+    {
+        BusyCursor busy;
+        ZipExtract::Hooks hooks;
+        hooks.progress = [&](int percent) {
+            Gauge1->setValue(percent);
+            pump.pump();
+            return abortRequested_;
+        };
+        hooks.needPassword = [&](const ZipEntry &) -> std::optional<std::string> {
+            return BusyCursor::without([&]() -> std::optional<std::string> {
+                TfrmPassword pw(this);
+                if (TModal::exec(&pw) != QDialog::Accepted)
+                    return std::nullopt;
+                return pw.password().toUtf8().toStdString();
+            });
+        };
+        hooks.itemFailed = [&](const ZipEntry &e, const std::string &reason) {
+            BusyCursor::without([&] {
+                dialogs().showMessage(QStringLiteral("Cannot extract ") + displayName(e.name) + QStringLiteral(" from ")
+                                      + archiveName);
+                dialogs().showMessage(displayName(reason));
+            });
+        };
+        result = ZipExtract::extractAll(zip_, destination, hooks);
+    }
+    Gauge1->hide();
+    running_ = false;
+    setInputsEnabled(true);
+    fillArchiveList();
+    if (!result.destinationError.empty())
+        dialogs().showError(displayName(result.destinationError));
+    else
+        dialogs().showMessage(ZipExtract::closingMessage(result));
+}
+
+void TfrmUnZipIt::btCloseClick()
+{
+    if (running_) {
+        abortRequested_ = true;
+        return;
+    }
+    reject();
+}
+
+void TfrmUnZipIt::reject()
+{
+    if (running_) {
+        abortRequested_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void TfrmUnZipIt::closeEvent(QCloseEvent *e)
+{
+    if (running_) {
+        abortRequested_ = true;
+        e->ignore();
+        return;
+    }
+    QDialog::closeEvent(e);
+}

@@ -1,0 +1,162 @@
+#include "safety/TfrmZipDirectory.h"
+
+#include "common/Dialogs.h"
+#include "common/Text.h"
+#include "platform/Drives.h"
+#include "platform/ExtractTarget.h"
+#include "safety/ArchiveFolder.h"
+#include "safety/ZipExtract.h"
+#include "scan/TDriveBox.h"
+#include "scan/TFolderTree.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+const QString TfrmZipDirectory::notOriginalRootQuestion = QStringLiteral(
+    "You are not restoring into the original root folder.  The files will not be restored to their original "
+    "locations. Is this OK?");
+
+namespace {
+QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &r, bool wrap = false)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(r);
+    l->setWordWrap(wrap);
+    return l;
+}
+
+std::string withoutTrailingSlash(std::string p)
+{
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+}
+
+TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TfrmZipDirectory"));
+    setWindowTitle(QStringLiteral("Destination folder"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(560, 360);
+
+    DriveComboBox1 = new TDriveBox(this);
+    DriveComboBox1->setGeometry(8, 8, 240, 24);
+    DirectoryListBox1 = new TFolderTree(this);
+    DirectoryListBox1->setGeometry(8, 38, 240, 274);
+    DirectoryListBox1->attachDriveBox(DriveComboBox1);
+
+    Label1 = label(this, "Label1", QStringLiteral("All files within the selected archive zip file "),
+                   QRect(260, 8, 292, 18));
+    lblArchive = label(this, "lblArchive", {}, QRect(260, 26, 292, 36), true);
+    lblArchive->setStyleSheet(QStringLiteral("font-weight: bold"));
+    Label2 = label(this, "Label2", QStringLiteral("Will be restored into the following folder:"),
+                   QRect(260, 68, 292, 18));
+    lblFolder = label(this, "lblFolder", {}, QRect(260, 86, 292, 36), true);
+    lblFolder->setStyleSheet(QStringLiteral("font-weight: bold"));
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setGeometry(260, 132, 292, 140);
+    Label3 = label(Panel1, "Label3",
+                   QStringLiteral("All files contained in the selected zip file will be extracted into the folder "
+                                  "that you pick on the left. "),
+                   QRect(8, 6, 276, 54), true);
+    Label4 = label(Panel1, "Label4",
+                   QStringLiteral("It is recommended that you select the ROOT folder of the drive that matches the "
+                                  "name of the archive to restore the files into their original places."),
+                   QRect(8, 62, 276, 72), true);
+
+    Button3 = new QPushButton(QStringLiteral("&Create sub-folder..."), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setGeometry(8, 322, 150, 28);
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    Button1->setGeometry(378, 322, 84, 28);
+    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(468, 322, 84, 28);
+
+    connect(DirectoryListBox1, &TFolderTree::folderChanged, this, [this](const QByteArray &) { showFolder(); });
+    connect(Button1, &QPushButton::clicked, this, &TfrmZipDirectory::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Button3, &QPushButton::clicked, this, &TfrmZipDirectory::Button3Click);
+
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TfrmZipDirectory::setArchive(const std::string &archivePath)
+{
+    archive_ = archivePath;
+    lblArchive->setText(displayName(archivePath));
+}
+
+bool TfrmZipDirectory::prepare()
+{
+    letter_ = ArchiveFolder::driveLetter(archive_);
+    if (letter_) {
+        const auto d = Drives::find(*letter_);
+        if (!d) {
+            dialogs().showError(QStringLiteral("Drive %1: named by the archive does not exist.").arg(QChar(*letter_)));
+            return false;
+        }
+        originalRoot_ = withoutTrailingSlash(d->root);
+    } else {
+        const auto d = Drives::currentDrive();
+        originalRoot_ = d ? withoutTrailingSlash(d->root) : std::string("/");
+    }
+    DriveComboBox1->fillDriveList();
+    DirectoryListBox1->setFolder(originalRoot_);
+    showFolder();
+    return true;
+}
+
+std::string TfrmZipDirectory::destination() const { return DirectoryListBox1->selectedFolder(); }
+
+void TfrmZipDirectory::showFolder() { lblFolder->setText(displayName(destination())); }
+
+void TfrmZipDirectory::Button1Click()
+{
+    if (letter_ && destination() == originalRoot_) {
+        accept();
+        return;
+    }
+    if (dialogs().askYesNo(notOriginalRootQuestion))
+        accept();
+}
+
+void TfrmZipDirectory::Button3Click()
+{
+    const auto name = dialogs().inputText(QStringLiteral("Create Sub-folder"), QStringLiteral("New folder name"));
+    if (!name || name->isEmpty())
+        return;
+    const std::string typed = name->toStdString();
+    const std::string base = destination();
+    std::vector<std::string> parts;
+    std::string why;
+    if (!ZipExtract::splitStoredName(typed, parts, why)) {
+        dialogs().showError(QStringLiteral("Cannot create the folder ") + *name + QStringLiteral(": ")
+                            + QString::fromStdString(why));
+        return;
+    }
+    ExtractTarget target(base);
+    if (target.folder(parts, true) < 0) {
+        dialogs().showError(QStringLiteral("Cannot create the folder ")
+                            + displayName(joinPath(base, typed)) + QStringLiteral(": ")
+                            + QString::fromLocal8Bit(target.error()));
+        return;
+    }
+    std::string made = base;
+    for (const std::string &p : parts)
+        made = joinPath(made, p);
+    DirectoryListBox1->refresh();
+    DirectoryListBox1->setFolder(made);
+}

@@ -1,0 +1,227 @@
+#include "safety/ZipExtract.h"
+
+#include "common/DosTime.h"
+#include "common/Text.h"
+#include "platform/ExtractTarget.h"
+
+#include <sys/stat.h>
+
+namespace {
+// Thrown out of the data sink to stop an item.
+struct StopItem {
+    bool aborted;
+};
+
+// The Unix mode recorded by a Unix host (0 when the archive has none).
+uint32_t unixMode(const ZipEntry &e)
+{
+    const int host = e.versionMadeBy >> 8;
+    return (host == 3 || host == 19) ? e.externalAttributes >> 16 : 0;
+}
+
+bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+}
+
+bool ZipExtract::splitStoredName(const std::string &name, std::vector<std::string> &parts, std::string &why)
+{
+    parts.clear();
+    if (name.find('\0') != std::string::npos) {
+        why = "its name holds a NUL character";
+        return false;
+    }
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) {
+        why = "its name is an absolute path";
+        return false;
+    }
+    if (name.size() >= 3 && isLetter(name[0]) && name[1] == ':' && (name[2] == '/' || name[2] == '\\')) {
+        why = "its name is an absolute path";
+        return false;
+    }
+    // ".." is refused between either separator, as archives from other
+    // systems use "\"; only "/" makes folders here, so "a\b" is one name.
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '/' || name[i] == '\\') {
+            if (name.compare(start, i - start, "..") == 0 && i - start == 2) {
+                why = "its name leads out of the destination folder";
+                return false;
+            }
+            start = i + 1;
+        }
+    }
+    start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i == name.size() || name[i] == '/') {
+            std::string part = name.substr(start, i - start);
+            if (!part.empty() && part != ".")
+                parts.push_back(std::move(part));
+            start = i + 1;
+        }
+    }
+    if (parts.empty()) {
+        why = "it has no name";
+        return false;
+    }
+    return true;
+}
+
+ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::string &destination, const Hooks &hooks)
+{
+    Result r;
+    const auto &entries = zip.entries();
+    r.items = entries.size();
+    ExtractTarget target(destination);
+    if (!target.isOpen()) {
+        r.destinationError = "Cannot open " + destination + ": " + target.error();
+        r.failed = r.items;
+        return r;
+    }
+
+    uint64_t total = 0, done = 0;
+    for (const ZipEntry &e : entries)
+        if (!e.isFolder())
+            total += e.size;
+    int lastPercent = -1;
+    auto report = [&](bool always) {
+        const int percent = total ? int(done * 100 / total) : 100;
+        if (percent == lastPercent && !always)
+            return false;
+        lastPercent = percent;
+        return hooks.progress && hooks.progress(percent);
+    };
+
+    std::optional<std::string> knownPassword;
+    std::vector<std::string> parts;
+    ExtractTarget::NewFile out;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ZipEntry &e = entries[i];
+        if (report(true)) {
+            r.aborted = true;
+            break;
+        }
+        auto failItem = [&](const std::string &reason) {
+            ++r.failed;
+            if (hooks.itemFailed)
+                hooks.itemFailed(e, reason);
+        };
+        std::string why;
+        if (!splitStoredName(e.name, parts, why)) {
+            failItem(e.name + " is refused: " + why);
+            continue;
+        }
+        const uint32_t mode = unixMode(e);
+        const bool folder = e.isFolder() || S_ISDIR(mode);
+        if (S_ISLNK(mode)) {
+            failItem(e.name + " is refused: it is a symbolic link");
+            continue;
+        }
+        if ((mode & S_IFMT) && !S_ISREG(mode) && !folder) {
+            failItem(e.name + " is refused: it is not a regular file");
+            continue;
+        }
+        const std::string display = joinPath(destination, e.name);
+        if (folder) {
+            if (target.folder(parts, true) < 0)
+                failItem("Cannot make the folder " + display + ": " + target.error());
+            else
+                ++r.extracted;
+            continue;
+        }
+        const std::string leaf = parts.back();
+        parts.pop_back();
+        const int dirFd = target.folder(parts, true);
+        if (dirFd < 0) {
+            failItem("Cannot write " + display + ": " + target.error());
+            done += e.size;
+            continue;
+        }
+        if (target.exists(dirFd, leaf)) {
+            failItem("Cannot write " + display + ": a file of that name exists");
+            done += e.size;
+            continue;
+        }
+
+        std::string password;
+        const std::string *passwordUsed = nullptr;
+        if (e.encrypted()) {
+            passwordUsed = &password;
+            if (ZipArchive::traditionalEncryption(e)) {
+                if (knownPassword && zip.passwordMatches(i, *knownPassword)) {
+                    password = *knownPassword;
+                } else {
+                    const auto given = hooks.needPassword ? hooks.needPassword(e) : std::nullopt;
+                    if (!given) {
+                        failItem("No password was given for " + e.name);
+                        done += e.size;
+                        continue;
+                    }
+                    password = *given;
+                }
+            }
+        }
+
+        if (!target.create(dirFd, leaf, out)) {
+            failItem("Cannot write " + display + ": " + out.error());
+            done += e.size;
+            continue;
+        }
+        const uint64_t before = done;
+        try {
+            zip.readEntry(
+                i,
+                [&](const char *data, size_t n) {
+                    if (!out.write(data, n))
+                        throw StopItem{false};
+                    done += n;
+                    if (report(false))
+                        throw StopItem{true};
+                },
+                passwordUsed);
+        } catch (const StopItem &stop) {
+            out.discard();
+            if (stop.aborted) {
+                r.aborted = true;
+                break;
+            }
+            failItem("Cannot write " + display + ": " + out.error());
+            done = before + e.size;
+            continue;
+        } catch (const ZipError &err) {
+            out.discard();
+            failItem(err.what());
+            done = before + e.size;
+            continue;
+        }
+        if (out.written() != e.size) {
+            out.discard();
+            failItem("The data of " + e.name + " does not have its recorded size");
+            continue;
+        }
+        const QDateTime stamp = DosTime::unpack(e.time);
+        const int64_t mtime = stamp.isValid() ? stamp.toSecsSinceEpoch() : -1;
+        if (!out.commit(mode ? int(mode & 07777) : -1, mtime)) {
+            out.discard();
+            failItem("Cannot write " + display + ": " + out.error());
+            continue;
+        }
+        if (e.encrypted())
+            knownPassword = password;
+        ++r.extracted;
+    }
+    if (!r.aborted)
+        report(true);
+    return r;
+}
+
+QString ZipExtract::closingMessage(const Result &r)
+{
+    if (!r.aborted && r.failed == 0 && r.extracted == r.items)
+        return QStringLiteral("Files were unzipped");
+    const QString counts = QStringLiteral("%1 of %2 files were unzipped")
+                               .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)));
+    if (r.aborted)
+        return QStringLiteral("Unzipping was aborted: ") + counts
+               + (r.failed ? QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)))
+                           : QStringLiteral("."));
+    return counts + QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)));
+}

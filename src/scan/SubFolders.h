@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The folders a folder tree shows below a folder: real folders only (a
+// symbolic link is never listed), none whose name begins with "." (hidden),
+// and none on another file system than the folder itself. Sorted without
+// regard to case.
+namespace SubFolders {
+std::vector<std::string> list(const std::string &folder);
+}
