@@ -155,7 +155,7 @@ TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
         {"btStatistic", "&Statistics", "Compute disk statistics", false},
         {"btBrowse", "&Browse", "Browse through disks/folders", false},
         {"btClearCache", "&Clear internet files", "Clean up web browser cache folders", true},
-        {"btZip", "&Unzip archive files", "Unzip files that have been zipped up by Vantor (compressed)", false},
+        {"btZip", "&Unzip archive files", "Unzip files that have been zipped up by Vantor (compressed)", true},
         {"btBuild", "Build &non-delete list",
          "Build list of folders that will not be deleted in Vantor without warning", true},
         {"btReach", "Ab&out", "", true},
