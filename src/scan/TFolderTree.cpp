@@ -120,6 +120,9 @@ void TFolderTree::setFolder(const std::string &folder)
             start = end + 1;
         }
     }
+    // The chosen folder shows its own subfolders too.
+    load(item);
+    item->setExpanded(true);
     setCurrentItem(item);
     scrollToItem(item);
 }

@@ -1,0 +1,358 @@
+// The extraction window, its destination and password windows, end to end.
+#include "app/AppState.h"
+#include "app/IniFile.h"
+#include "app/TfrmMain.h"
+#include "common/TModal.h"
+#include "platform/Drives.h"
+#include "safety/NonDeleteList.h"
+#include "safety/TfrmPassword.h"
+#include "safety/TfrmReallyDelete.h"
+#include "safety/TfrmUnZipIt.h"
+#include "safety/TfrmZipDirectory.h"
+#include "safety/ZipArchive.h"
+#include "scan/TFolderTree.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+#include "support/TestEnv.h"
+#include "ZipTestData.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace {
+class UnZipIt : public testing::Test {
+protected:
+    ScriptedDialogs dialogs;
+    TempTree t{"drives"};
+    std::string d = t.dir("D"), archives = t.dir("archives");
+
+    void SetUp() override
+    {
+        Drives::setMapping({{'D', d}});
+        nonDeleteList().setLists({}, {}, {});
+        IniFile().writeString("ZipFile", "Path", QString::fromStdString(archives));
+        AppState::defaultZipPath = QString::fromStdString(archives);
+    }
+    void TearDown() override
+    {
+        Drives::setMapping({});
+        AppState::defaultZipPath.clear();
+        TModal::clear();
+    }
+    // Opens the extraction window and runs body inside it, then closes it.
+    void inWindow(const std::function<void(TfrmUnZipIt &)> &body)
+    {
+        TfrmUnZipIt w;
+        TModal::push([&](QDialog *) {
+            body(w);
+            w.btCloseClick();
+        });
+        TModal::exec(&w);
+    }
+    static void select(TfrmUnZipIt &w, const QString &name)
+    {
+        auto *list = w.findChild<QListWidget *>("FileListBox1");
+        const auto found = list->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << name.toStdString();
+        list->setCurrentItem(found[0]);
+    }
+    // Presses Extract; the destination window is answered by dest.
+    void extract(TfrmUnZipIt &w, const std::function<void(TfrmZipDirectory &)> &dest)
+    {
+        TModal::push([&](QDialog *dlg) {
+            auto *z = qobject_cast<TfrmZipDirectory *>(dlg);
+            ASSERT_TRUE(z);
+            dest(*z);
+            if (z->isVisible())
+                z->reject();
+        });
+        QTest::mouseClick(w.findChild<QPushButton *>("btExtract"), Qt::LeftButton);
+    }
+    static void ok(TfrmZipDirectory &z) { z.findChild<QPushButton *>("Button1")->click(); }
+    // A password window answered with text (nothing: Cancel).
+    static void password(const std::optional<QString> &text)
+    {
+        TModal::push([text](QDialog *dlg) {
+            auto *p = qobject_cast<TfrmPassword *>(dlg);
+            ASSERT_TRUE(p);
+            if (!text) {
+                p->reject();
+                return;
+            }
+            QTest::keyClicks(p->passwordEdit(), *text);
+            QTest::keyClicks(p->verifyEdit(), *text);
+            p->okButton()->click();
+        });
+    }
+    std::string archiveNamed(const std::string &name, const std::vector<std::pair<std::string, std::string>> &items,
+                             const std::string &comment = {})
+    {
+        const std::string path = archives + "/" + name;
+        ZipArchive z;
+        z.open(path);
+        z.setComment(comment);
+        for (const auto &[stored, data] : items)
+            z.addFile(t.file("made/" + stored, data), stored);
+        return path;
+    }
+};
+}
+
+TEST_F(UnZipIt, FilesZippedByTheDeletionWindowComeBackToTheirPlaces)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"docs/a.txt", "alpha text"}, {"b.bin", randomBytes(300000, 2)}, {"x/y/z.txt", std::string(80000, 'z')}};
+    std::vector<std::string> paths;
+    for (const auto &[rel, data] : files) {
+        paths.push_back(t.file("D/" + rel, data));
+        TempTree::setTimes(paths.back(), 1700000000, 1700000000);
+    }
+    {
+        TfrmReallyDelete del;
+        del.setFiles(paths);
+        del.archiveTag = QStringLiteral("Duplicates");
+        TModal::push([&](QDialog *) {
+            TModal::push([](QDialog *o) { o->findChild<QPushButton *>("btOK")->click(); });
+            QTest::mouseClick(del.btZip, Qt::LeftButton);
+        });
+        ASSERT_EQ(TModal::exec(&del), QDialog::Accepted);
+    }
+    for (const std::string &p : paths)
+        ASSERT_FALSE(TempTree::exists(p));
+    dialogs.boxes.clear();
+
+    inWindow([&](TfrmUnZipIt &w) {
+        auto *list = w.findChild<QListWidget *>("FileListBox1");
+        ASSERT_EQ(list->count(), 1);
+        const QString name = list->item(0)->text();
+        EXPECT_TRUE(name.startsWith("Drive-D-Duplicates"));
+        EXPECT_FALSE(w.findChild<QTimer *>("Timer1")->isActive());
+        select(w, name);
+        extract(w, [&](TfrmZipDirectory &z) {
+            EXPECT_EQ(z.originalRoot(), d);
+            EXPECT_EQ(z.destination(), d);
+            EXPECT_EQ(z.findChild<QLabel *>("lblFolder")->text().toStdString(), d);
+            ok(z);
+        });
+        EXPECT_EQ(dialogs.texts(), std::vector<QString>{"Files were unzipped"});
+        EXPECT_EQ(dialogs.last()->kind, Dialogs::Kind::Plain);
+        EXPECT_TRUE(w.findChild<QProgressBar *>("Gauge1")->isHidden());
+        for (size_t i = 0; i < files.size(); ++i) {
+            EXPECT_TRUE(TempTree::read(paths[i]) == files[i].second) << paths[i];
+            struct stat st;
+            ASSERT_EQ(stat(paths[i].c_str(), &st), 0);
+            EXPECT_EQ(st.st_mtime, 1700000000);
+        }
+
+        // Again over them: every item exists, nothing changes.
+        TempTree::setTimes(paths[0], 1600000000, 1600000000);
+        dialogs.boxes.clear();
+        extract(w, ok);
+        const std::vector<QString> texts = dialogs.texts();
+        ASSERT_EQ(texts.size(), 7u);
+        EXPECT_EQ(texts[0], "Cannot extract b.bin from " + name);
+        EXPECT_EQ(texts[1].toStdString(), "Cannot write " + d + "/b.bin: a file of that name exists");
+        EXPECT_EQ(texts[6], "0 of 3 files were unzipped; 3 could not be extracted.");
+        struct stat st;
+        ASSERT_EQ(stat(paths[0].c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, 1600000000);
+    });
+}
+
+TEST_F(UnZipIt, ViewingShowsItemsCountAndCommentAndKeepsTheOpenArchiveOverABadOne)
+{
+    const std::string good = archiveNamed("Drive-D-TempClean01Mar270905.zip",
+                                          {{"TEMP/A.TMP", "a"}, {"TEMP/sub/B.TMP", "b"}, {"C.TMP", "c"}},
+                                          "before the upgrade");
+    t.file("archives/Drive-D-Bad.zip", "this is not an archive");
+    t.file("archives/other.zip", "not listed");
+    inWindow([&](TfrmUnZipIt &w) {
+        auto *list = w.findChild<QListWidget *>("FileListBox1");
+        ASSERT_EQ(list->count(), 2);
+        auto *btExtract = w.findChild<QPushButton *>("btExtract");
+        auto *btView = w.findChild<QPushButton *>("btView");
+        EXPECT_FALSE(btExtract->isEnabled() || btView->isEnabled());
+        EXPECT_EQ(w.findChild<QLabel *>("lblCount")->text(), "0 files");
+        EXPECT_EQ(w.findChild<QLabel *>("pnlComment")->text(), "Archive zip file comments");
+        select(w, "Drive-D-TempClean01Mar270905.zip");
+        EXPECT_TRUE(btExtract->isEnabled() && btView->isEnabled());
+        QTest::mouseClick(btView, Qt::LeftButton);
+        EXPECT_EQ(w.findChild<QLabel *>("lblZip")->text().toStdString(), good);
+        EXPECT_EQ(w.findChild<QLabel *>("lblCount")->text(), "3 files");
+        EXPECT_EQ(w.findChild<QLabel *>("pnlComment")->text(), "before the upgrade");
+        auto *outline = w.findChild<QTreeWidget *>("Outline");
+        ASSERT_EQ(outline->topLevelItemCount(), 2);
+        EXPECT_EQ(outline->topLevelItem(0)->text(0), "TEMP");
+        EXPECT_EQ(outline->topLevelItem(0)->childCount(), 2);
+        EXPECT_EQ(outline->topLevelItem(1)->text(0), "C.TMP");
+
+        // A file that is not an archive is reported; the open one stays, and
+        // Extract on it extracts nothing (not the archive open before).
+        select(w, "Drive-D-Bad.zip");
+        w.FileListBox1DblClick();
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_TRUE(dialogs.boxes[0].text.startsWith("Cannot open " + QString::fromStdString(archives)
+                                                     + "/Drive-D-Bad.zip: "));
+        EXPECT_EQ(w.archive().path(), good);
+        EXPECT_EQ(w.findChild<QLabel *>("lblCount")->text(), "3 files");
+        TModal::push([](QDialog *dlg) { dlg->reject(); }); // must stay unused
+        w.ExtractFiles1Click();
+        EXPECT_EQ(TModal::pending(), 1u);
+        TModal::clear();
+        EXPECT_FALSE(TempTree::exists(d + "/C.TMP"));
+    });
+}
+
+TEST_F(UnZipIt, AFolderWithoutArchivesSaysSoOnceAfterTheTimer)
+{
+    inWindow([&](TfrmUnZipIt &w) {
+        auto *timer = w.findChild<QTimer *>("Timer1");
+        ASSERT_TRUE(timer->isActive());
+        EXPECT_TRUE(timer->isSingleShot());
+        EXPECT_EQ(timer->interval(), 600);
+        EXPECT_TRUE(dialogs.boxes.empty());
+        w.Timer1Timer();
+        EXPECT_FALSE(timer->isActive());
+    });
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind, Dialogs::Kind::Info);
+    EXPECT_EQ(dialogs.boxes[0].text,
+              "It appears that there are no archive zip files in this folder for Vantor to unzip.  \n\nNote that "
+              "Vantor can only unzip those files that have been originally zipped by Vantor.  It should not be used "
+              "to unzip other non Vantor zip files.");
+}
+
+TEST_F(UnZipIt, DestinationWindowProposesTheDriveRootAndAsksForAnyOtherFolder)
+{
+    const std::string named = archiveNamed("Drive-D-Duplicates07Dec261504.zip", {{"a.txt", "a"}});
+    t.dir("D/RESTORE");
+    TfrmZipDirectory z;
+    z.setArchive(named);
+    ASSERT_TRUE(z.prepare());
+    EXPECT_EQ(z.originalRoot(), d);
+    EXPECT_EQ(z.originalLetter(), 'D');
+    EXPECT_EQ(z.destination(), d);
+    z.Button1Click();
+    EXPECT_EQ(z.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    // Another folder asks; No keeps the window, Yes takes the folder.
+    z.setResult(0);
+    z.folderTree()->setFolder(d + "/RESTORE");
+    z.Button1Click();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, "You are not restoring into the original root folder.  The files will not be "
+                                     "restored to their original locations. Is this OK?");
+    EXPECT_EQ(dialogs.boxes[0].buttons, Dialogs::Buttons::YesNo);
+    EXPECT_EQ(z.result(), 0);
+    dialogs.answer(Dialogs::Answer::Yes);
+    z.Button1Click();
+    EXPECT_EQ(z.result(), QDialog::Accepted);
+    EXPECT_EQ(z.destination(), d + "/RESTORE");
+
+    // "Create Sub-folder" makes nested folders below the selected one and selects the last.
+    dialogs.inputs.push_back(QStringLiteral("new/deeper"));
+    z.Button3Click();
+    EXPECT_EQ(dialogs.pickers.back(), "input:Create Sub-folder");
+    EXPECT_TRUE(std::filesystem::is_directory(d + "/RESTORE/new/deeper"));
+    EXPECT_EQ(z.destination(), d + "/RESTORE/new/deeper");
+    dialogs.inputs.push_back(QStringLiteral("../up"));
+    z.Button3Click();
+    EXPECT_TRUE(dialogs.last()->text.startsWith("Cannot create the folder ../up: "));
+    EXPECT_FALSE(TempTree::exists(d + "/RESTORE/new/up"));
+
+    // Without "Drive-" in its name the current drive's root is proposed and
+    // the question is always asked; a drive that does not exist stops here.
+    dialogs.boxes.clear();
+    TfrmZipDirectory plain;
+    plain.setArchive(archiveNamed("backup.zip", {{"a.txt", "a"}}));
+    ASSERT_TRUE(plain.prepare());
+    EXPECT_FALSE(plain.originalLetter());
+    plain.folderTree()->setFolder(plain.originalRoot());
+    plain.Button1Click();
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(plain.result(), QDialog::Accepted);
+    TfrmZipDirectory missing;
+    missing.setArchive(archives + "/Drive-Q-Duplicates07Dec261504.zip");
+    EXPECT_FALSE(missing.prepare());
+    EXPECT_EQ(dialogs.last()->text, "Drive Q: named by the archive does not exist.");
+    EXPECT_EQ(dialogs.last()->kind, Dialogs::Kind::Error);
+}
+
+TEST_F(UnZipIt, PasswordWindowEnablesOkOnlyWhileBothFieldsMatch)
+{
+    TfrmPassword p;
+    EXPECT_EQ(p.windowTitle(), "Enter Password");
+    EXPECT_EQ(p.passwordEdit()->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(p.passwordEdit(), "Secret");
+    EXPECT_FALSE(p.okButton()->isEnabled());
+    QTest::keyClicks(p.verifyEdit(), "secret");
+    EXPECT_FALSE(p.okButton()->isEnabled());
+    p.verifyEdit()->clear();
+    QTest::keyClicks(p.verifyEdit(), "Secret");
+    EXPECT_TRUE(p.okButton()->isEnabled());
+    QTest::keyClicks(p.passwordEdit(), "!");
+    EXPECT_TRUE(p.verifyEdit()->text().isEmpty());
+    EXPECT_FALSE(p.okButton()->isEnabled());
+    EXPECT_EQ(p.password(), "Secret!");
+}
+
+TEST_F(UnZipIt, EncryptedItemsAreExtractedWithTheTypedPassword)
+{
+    t.file("in/one.txt", "first secret\n");
+    t.file("in/two.bin", randomBytes(90000, 7));
+    const std::string name = "Drive-D-Secret01Jan260000.zip";
+    ASSERT_EQ(TestEnv::commandOutput("cd '" + t.path("in") + "' && zip -q -P secret '" + archives + "/" + name
+                                     + "' one.txt two.bin 2>&1"),
+              "");
+    inWindow([&](TfrmUnZipIt &w) {
+        select(w, QString::fromStdString(name));
+        // A wrong password, then Cancel: both items fail, no file is made.
+        extract(w, [](TfrmZipDirectory &z) {
+            password(QStringLiteral("wrong"));
+            password(std::nullopt);
+            ok(z);
+        });
+        EXPECT_EQ(dialogs.texts(),
+                  (std::vector<QString>{"Cannot extract one.txt from " + QString::fromStdString(name),
+                                        "The password for one.txt is wrong",
+                                        "Cannot extract two.bin from " + QString::fromStdString(name),
+                                        "No password was given for two.bin",
+                                        "0 of 2 files were unzipped; 2 could not be extracted."}));
+        EXPECT_FALSE(TempTree::exists(d + "/one.txt") || TempTree::exists(d + "/two.bin"));
+
+        dialogs.boxes.clear();
+        extract(w, [](TfrmZipDirectory &z) {
+            password(QStringLiteral("secret"));
+            ok(z);
+        });
+        EXPECT_EQ(dialogs.texts(), std::vector<QString>{"Files were unzipped"});
+        EXPECT_EQ(TempTree::read(d + "/one.txt"), "first secret\n");
+        EXPECT_TRUE(TempTree::read(d + "/two.bin") == randomBytes(90000, 7));
+        EXPECT_EQ(TModal::pending(), 0u);
+    });
+}
+
+TEST_F(UnZipIt, MainWindowOpensItWithoutTheNonDeleteList)
+{
+    TfrmMain m;
+    nonDeleteList().setLists({}, {}, {}, true);
+    bool opened = false;
+    TModal::push([&](QDialog *dlg) {
+        opened = qobject_cast<TfrmUnZipIt *>(dlg) != nullptr;
+        dlg->reject();
+    });
+    m.btZipClick();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
