@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
 #include "common/TModal.h"
+#include "common/TPathLabel.h"
 #include "common/Text.h"
 #include "platform/PathInfo.h"
 #include "safety/ArchiveFolder.h"
@@ -71,7 +72,9 @@ TfrmUnZipIt::TfrmUnZipIt(QWidget *parent) : QDialog(parent)
     setFixedSize(648, 440);
 
     Label1 = label(this, "Label1", QStringLiteral("Contents of the Vantor archive zip file:"), QRect(8, 8, 316, 18));
-    lblZip = label(this, "lblZip", {}, QRect(8, 26, 316, 18));
+    lblZip = new TPathLabel(this);
+    lblZip->setObjectName(QStringLiteral("lblZip"));
+    lblZip->setGeometry(8, 26, 316, 18);
     lblZip->setStyleSheet(QStringLiteral("font-weight: bold"));
     Outline = new QTreeWidget(this);
     Outline->setObjectName(QStringLiteral("Outline"));
@@ -266,7 +269,7 @@ void TfrmUnZipIt::showArchive()
 {
     if (!zip_.isOpen())
         return;
-    lblZip->setText(displayName(zip_.path()));
+    lblZip->setPath(displayName(zip_.path()));
     lblCount->setText(QString::number(zip_.entries().size()) + QStringLiteral(" files"));
     pnlComment->setText(displayName(zip_.comment()));
 }

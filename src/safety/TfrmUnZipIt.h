@@ -12,6 +12,7 @@ class QTimer;
 class QTreeWidget;
 class TDriveBox;
 class TFolderTree;
+class TPathLabel;
 
 // "Unzip Vantor Archive Zip Files": lists the archives ("Drive*.zip") of a
 // folder (at first the archive folder), shows the items and comment of the
@@ -59,7 +60,8 @@ private:
     ZipArchive zip_;
     bool running_ = false;
     bool abortRequested_ = false;
-    QLabel *Label1, *lblZip, *lblCount, *pnlComment, *Label2, *Label3;
+    QLabel *Label1, *lblCount, *pnlComment, *Label2, *Label3;
+    TPathLabel *lblZip;
     QTreeWidget *Outline;
     TDriveBox *DriveComboBox1;
     TFolderTree *DirectoryListBox1;

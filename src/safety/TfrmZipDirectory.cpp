@@ -1,6 +1,7 @@
 #include "safety/TfrmZipDirectory.h"
 
 #include "common/Dialogs.h"
+#include "common/TPathLabel.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "platform/ExtractTarget.h"
@@ -29,6 +30,15 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, const QRec
     return l;
 }
 
+TPathLabel *pathLabel(QWidget *parent, const char *name, const QRect &r)
+{
+    auto *l = new TPathLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(r);
+    l->setStyleSheet(QStringLiteral("font-weight: bold"));
+    return l;
+}
+
 std::string withoutTrailingSlash(std::string p)
 {
     while (p.size() > 1 && p.back() == '/')
@@ -53,12 +63,10 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
 
     Label1 = label(this, "Label1", QStringLiteral("All files within the selected archive zip file "),
                    QRect(260, 8, 292, 18));
-    lblArchive = label(this, "lblArchive", {}, QRect(260, 26, 292, 36), true);
-    lblArchive->setStyleSheet(QStringLiteral("font-weight: bold"));
+    lblArchive = pathLabel(this, "lblArchive", QRect(260, 28, 292, 18));
     Label2 = label(this, "Label2", QStringLiteral("Will be restored into the following folder:"),
                    QRect(260, 68, 292, 18));
-    lblFolder = label(this, "lblFolder", {}, QRect(260, 86, 292, 36), true);
-    lblFolder->setStyleSheet(QStringLiteral("font-weight: bold"));
+    lblFolder = pathLabel(this, "lblFolder", QRect(260, 88, 292, 18));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -96,7 +104,7 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
 void TfrmZipDirectory::setArchive(const std::string &archivePath)
 {
     archive_ = archivePath;
-    lblArchive->setText(displayName(archivePath));
+    lblArchive->setPath(displayName(archivePath));
 }
 
 bool TfrmZipDirectory::prepare()
@@ -121,7 +129,7 @@ bool TfrmZipDirectory::prepare()
 
 std::string TfrmZipDirectory::destination() const { return DirectoryListBox1->selectedFolder(); }
 
-void TfrmZipDirectory::showFolder() { lblFolder->setText(displayName(destination())); }
+void TfrmZipDirectory::showFolder() { lblFolder->setPath(displayName(destination())); }
 
 void TfrmZipDirectory::Button1Click()
 {

@@ -8,6 +8,7 @@ class QFrame;
 class QPushButton;
 class TDriveBox;
 class TFolderTree;
+class TPathLabel;
 
 // "Destination folder": where an archive's files are extracted. It proposes
 // the root folder of the drive named in the archive's name ("Drive-D-..."
@@ -46,7 +47,8 @@ private:
     std::string archive_;
     std::string originalRoot_;
     std::optional<char> letter_;
-    QLabel *Label1, *lblArchive, *Label2, *lblFolder, *Label3, *Label4;
+    QLabel *Label1, *Label2, *Label3, *Label4;
+    TPathLabel *lblArchive, *lblFolder;
     QFrame *Panel1;
     TDriveBox *DriveComboBox1;
     TFolderTree *DirectoryListBox1;

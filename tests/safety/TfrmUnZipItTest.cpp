@@ -3,6 +3,7 @@
 #include "app/IniFile.h"
 #include "app/TfrmMain.h"
 #include "common/TModal.h"
+#include "common/TPathLabel.h"
 #include "platform/Drives.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmPassword.h"
@@ -141,7 +142,7 @@ TEST_F(UnZipIt, FilesZippedByTheDeletionWindowComeBackToTheirPlaces)
         extract(w, [&](TfrmZipDirectory &z) {
             EXPECT_EQ(z.originalRoot(), d);
             EXPECT_EQ(z.destination(), d);
-            EXPECT_EQ(z.findChild<QLabel *>("lblFolder")->text().toStdString(), d);
+            EXPECT_EQ(z.findChild<TPathLabel *>("lblFolder")->path().toStdString(), d);
             ok(z);
         });
         EXPECT_EQ(dialogs.texts(), std::vector<QString>{"Files were unzipped"});
@@ -187,7 +188,7 @@ TEST_F(UnZipIt, ViewingShowsItemsCountAndCommentAndKeepsTheOpenArchiveOverABadOn
         select(w, "Drive-D-TempClean01Mar270905.zip");
         EXPECT_TRUE(btExtract->isEnabled() && btView->isEnabled());
         QTest::mouseClick(btView, Qt::LeftButton);
-        EXPECT_EQ(w.findChild<QLabel *>("lblZip")->text().toStdString(), good);
+        EXPECT_EQ(w.findChild<TPathLabel *>("lblZip")->path().toStdString(), good);
         EXPECT_EQ(w.findChild<QLabel *>("lblCount")->text(), "3 files");
         EXPECT_EQ(w.findChild<QLabel *>("pnlComment")->text(), "before the upgrade");
         auto *outline = w.findChild<QTreeWidget *>("Outline");
