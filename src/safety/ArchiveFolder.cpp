@@ -1,30 +1,21 @@
 #include "safety/ArchiveFolder.h"
 
 #include "platform/DirReader.h"
+#include "scan/WildMatch.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
-
-namespace {
-bool equalNoCase(const char *a, const char *b, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-}
 
 std::vector<std::string> ArchiveFolder::archivesIn(const std::string &folder)
 {
+    static const WildPattern mask(QStringLiteral("Drive*.ZIP"));
     std::vector<std::string> out;
     DirReader dir(folder);
     const char *name = nullptr;
     size_t length = 0;
     DirReader::Kind kind;
     while (dir.next(name, length, kind)) {
-        if (length < 9 || !equalNoCase(name, "drive", 5) || !equalNoCase(name + length - 4, ".zip", 4))
+        if (!mask.matches(std::string_view(name, length)))
             continue;
         if (kind == DirReader::Kind::Unknown)
             kind = dir.kindOf(name);
