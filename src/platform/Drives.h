@@ -1,5 +1,4 @@
 #pragma once
-#include <QIcon>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -62,7 +61,6 @@ std::optional<Drive> currentDrive();
 // "C: [label]", "E:", "X: \\host\share" in upper case (the finders' lists)
 // or lower case (the statistics wizard's list).
 QString entryText(const Drive &d, bool upperCase = true);
-QIcon icon(DriveType type);
 // statvfs on the drive's root succeeds.
 bool isDriveReady(char letter);
 // Free and total bytes of the drive whose root is given; false when the query fails.

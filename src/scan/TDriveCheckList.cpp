@@ -1,6 +1,7 @@
 #include "scan/TDriveCheckList.h"
 
 #include "scan/DriveEntries.h"
+#include "scan/TDriveIcons.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -21,7 +22,7 @@ void TDriveCheckList::fillDriveList()
     clear();
     QStringList texts;
     for (const DriveEntries::Entry &e : DriveEntries::all(upper_)) {
-        auto *item = new QListWidgetItem(Drives::icon(e.type), e.text, this);
+        auto *item = new QListWidgetItem(TDriveIcons::icon(e.type), e.text, this);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
         item->setSizeHint(QSize(0, 16));

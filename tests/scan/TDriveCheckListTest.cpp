@@ -1,4 +1,5 @@
 #include "scan/TDriveCheckList.h"
+#include "scan/TDriveIcons.h"
 
 #include "platform/Drives.h"
 #include "support/TempTree.h"
@@ -112,4 +113,10 @@ TEST(TDriveCheckList, StartFollowsTheChecksAndTheListKeepsToTheRightEdge)
     list.item(1)->setCheckState(Qt::Checked);
     EXPECT_TRUE(start.isEnabled());
     EXPECT_EQ(list.checkedEntries(), QStringList({"D: [/b]"}));
+}
+
+TEST(TDriveCheckList, EveryDriveTypeHasAnIcon)
+{
+    for (DriveType t : {DriveType::Fixed, DriveType::Removable, DriveType::Network, DriveType::CdRom, DriveType::RamDisk})
+        EXPECT_FALSE(TDriveIcons::icon(t).isNull()) << int(t);
 }
