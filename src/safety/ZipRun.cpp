@@ -76,6 +76,7 @@ bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
         Paths::makeFolders(AppState::zipFolder());
         archive.open(path);
         archive.setDirectoryInterval(directoryIntervalMs);
+        archive.setSyncEachAdd(syncEachAdd);
         archive.setComment(comment_);
         return true;
     } catch (const ZipError &e) {

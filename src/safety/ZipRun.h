@@ -55,6 +55,9 @@ public:
     // How often an archive's directory is written while the run adds to it
     // (ZipArchive::setDirectoryInterval); it is always written on close.
     int directoryIntervalMs = 2000;
+    // Whether each add is synced before its file is deleted (benchmarks
+    // only turn this off, to time the rest of the run).
+    bool syncEachAdd = true;
 
     // Zips and deletes every file in order until abortRequested. An archive
     // that cannot be opened or created is reported once and ends the run; the
