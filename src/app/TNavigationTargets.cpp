@@ -8,7 +8,9 @@
 
 // One line per target window. Until a target's window is part of the
 // program it stays unregistered and every button or menu entry that leads
-// to it is disabled.
+// to it is disabled. The pair comparison registers TfrmDupCompare::showFor
+// once it compares; until then its window would be an empty shell behind
+// the modal duplicate window.
 void TNavigationTargets::install()
 {
     Navigation::setHandler(Navigation::Target::ViewFile, [](const Navigation::Request &r) {

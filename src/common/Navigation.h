@@ -18,6 +18,7 @@ enum class Target {
     ViewFile,     // the file viewer
     FileDetails,  // the file details window
     RemoveFolder, // the folder removal window
+    ComparePairs, // the duplicate pair comparison; from is the duplicate window
     Count
 };
 

@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "finders/DupFinder.h"
 #include "finders/DupLine.h"
+#include "common/Navigation.h"
 #include "finders/TfrmDupCompare.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
@@ -96,6 +97,8 @@ TfrmDup::TfrmDup(QWidget *parent) : TFinderFrame(frameSpec(AppState::dupMode), p
     btCompare = newButton(pnlTop, "btCompare", QStringLiteral("P&airs"), QStringLiteral("Compare file pairs"));
     connect(btCompare, &QPushButton::clicked, this, &TfrmDup::btCompareClick);
     addResultButton(btCompare, dupMode_);
+    // Enabled only while the pair comparison is a registered target.
+    btCompare->setEnabled(Navigation::isAvailable(Navigation::Target::ComparePairs));
 
     grid->printTitle = [this] { return printTitle(); };
     walker().visitor = [this](const FoundFile &f) { return visit(f); };
@@ -184,13 +187,7 @@ void TfrmDup::sortGrid()
 
 void TfrmDup::MarkThisFile(int row) { grid->MarkThisFile(row); }
 
-void TfrmDup::btCompareClick()
-{
-    TfrmDupCompare &pairs = TfrmDupCompare::instance();
-    pairs.setFinder(this);
-    pairs.show();
-    pairs.raise();
-}
+void TfrmDup::btCompareClick() { Navigation::go(Navigation::Target::ComparePairs, {this, {}, {}, {}}); }
 
 void TfrmDup::done(int r)
 {

@@ -14,3 +14,12 @@ TfrmDupCompare &TfrmDupCompare::instance() { return TLongLived<TfrmDupCompare>::
 void TfrmDupCompare::setFinder(TfrmDup *finder) { finder_ = finder; }
 
 TfrmDup *TfrmDupCompare::finder() const { return finder_.data(); }
+
+bool TfrmDupCompare::showFor(TfrmDup *finder)
+{
+    TfrmDupCompare &pairs = instance();
+    pairs.setFinder(finder);
+    pairs.show();
+    pairs.raise();
+    return true;
+}

@@ -18,6 +18,9 @@ public:
     // comparison works on; set by that window before it shows this one.
     void setFinder(TfrmDup *finder);
     TfrmDup *finder() const;
+    // Shows the instance for a duplicate window (the ComparePairs target's
+    // handler, registered once the window has its comparison controls).
+    static bool showFor(TfrmDup *finder);
 
 private:
     QPointer<TfrmDup> finder_;

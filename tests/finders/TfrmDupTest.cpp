@@ -2,6 +2,7 @@
 #include "app/TfrmMain.h"
 #include "common/TModal.h"
 #include "finders/TfrmDup.h"
+#include "common/Navigation.h"
 #include "finders/TfrmDupCompare.h"
 #include "platform/Drives.h"
 #include "platform/FileTypes.h"
@@ -327,6 +328,18 @@ TEST_F(DupWindow, PairsShowsTheComparisonWindowWhichClosingHides)
 {
     t.file("D/p/x.txt", "1");
     t.file("D/q/x.txt", "2");
+    // Without a comparison window to reach, "P&airs" is disabled and opens nothing.
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_TRUE(w.btCompare->isVisible());
+        EXPECT_FALSE(w.btCompare->isEnabled());
+        QTest::mouseClick(w.btCompare, Qt::LeftButton);
+        EXPECT_FALSE(TfrmDupCompare::instance().isVisible());
+    });
+    Navigation::Registration pairs(Navigation::Target::ComparePairs, [](const Navigation::Request &r) {
+        return TfrmDupCompare::showFor(qobject_cast<TfrmDup *>(r.from));
+    });
     TfrmDup *seen = nullptr;
     open(true, [&](TfrmDup &w) {
         bytes(w, w.rbLarger, 0);
