@@ -14,7 +14,8 @@ enum class SortKind {
 struct GridColumn {
     QString header;
     int field = 0;   // the ResultLine field (counted from 1) the column shows
-    int width96 = 0; // width in pixels at 96 pixels per inch (the last column takes the rest)
+    int width96 = 0; // width in pixels at 96 pixels per inch for a font with 6-pixel digits
+                     // (scaled to the font in use; the last column takes the rest)
 };
 
 // One entry of the grid's "Sort" menu.
@@ -32,7 +33,8 @@ struct GridLayout {
     std::vector<GridColumn> columns;
     int markColumn = -1; // the column carrying the mark glyph; -1: rows cannot be marked
     int sizeColumn = -1; // drawn right-aligned; -1: none
-    // The last column's width: the client width less this many pixels (unscaled).
+    // The last column's width: the client width less this many pixels
+    // (at the same scale as the column widths).
     int lastColumnLess = 0;
     // Text inset from the cell's left (or, in the size column, right) edge.
     int textInset = 2;
@@ -58,4 +60,15 @@ struct GridLayout {
     QString openCaption = QStringLiteral("Open");
     QString markAllCaption = QStringLiteral("Mark all");
     QString unmarkAllCaption = QStringLiteral("Unmark all");
+
+    // The pixel widths of the columns in a grid whose client is clientWidth
+    // wide. Every fixed width and the last column's allowance are scaled
+    // once by scale; a column is at least atLeast[c] wide (a number column:
+    // its widest number), and what columns grow beyond their scaled width
+    // comes off the last column, which is at least 16 pixels.
+    std::vector<int> columnWidths(double scale, int clientWidth, const std::vector<int> &atLeast = {}) const;
+    // The factor by which the fixed widths grow for the font in use: the
+    // font's digit width against the 6 pixels the widths were made for, and
+    // never less than the screen's pixels per inch against 96.
+    static double widthScale(double digitWidth, double logicalDpi);
 };

@@ -8,6 +8,8 @@
 #include "scan/TPrintGrid.h"
 #include "scan/TResultGridDelegate.h"
 
+#include <QFontMetricsF>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -168,6 +170,33 @@ void TResultGrid::trimRows()
     model_->trimRows();
     if (selectedRow() > model_->gridRowCount() - 1)
         setSelectedRow(model_->gridRowCount() - 1);
+    fitNumberColumn();
+}
+
+double TResultGrid::columnScale() const
+{
+    return GridLayout::widthScale(QFontMetricsF(font()).horizontalAdvance(QStringLiteral("0123456789")) / 10.0,
+                                  logicalDpiX());
+}
+
+void TResultGrid::fitNumberColumn()
+{
+    // The longest number is the widest: digits share one width, and a
+    // separator comes only with more digits.
+    const int column = model_->layout().sizeColumn;
+    numberWidth_ = 0;
+    if (column < 0)
+        return;
+    QStringView widest;
+    for (int row = 1; row <= model_->rowsFilled(); ++row) {
+        const QStringView v = model_->cellView(row, column);
+        if (v.size() > widest.size())
+            widest = v;
+    }
+    if (!widest.isEmpty())
+        numberWidth_ = TResultGridDelegate::textRoom(fontMetrics(), widest.toString(), model_->layout().textInset);
+    if (clientWidth_ > 0)
+        FormResize(clientWidth_);
 }
 
 int TResultGrid::selectedRow() const
@@ -320,28 +349,25 @@ void TResultGrid::Grow1Click()
 
 void TResultGrid::FormResize(int clientWidth)
 {
+    clientWidth_ = clientWidth;
     const GridLayout &l = model_->layout();
-    const int n = int(l.columns.size());
-    if (n == 0)
+    if (l.columns.empty())
         return;
-    const double scale = logicalDpiX() / 96.0;
-    int used = 0;
-    for (int c = 0; c < n - 1; ++c) {
-        const int w = int(l.columns[size_t(c)].width96 * scale + 0.5);
-        horizontalHeader()->resizeSection(c, w);
-        used += w;
-    }
-    const int less = l.lastColumnLess >= 0 ? l.lastColumnLess : used + 25;
-    horizontalHeader()->resizeSection(n - 1, std::max(clientWidth - less, 16));
+    std::vector<int> atLeast(l.columns.size(), 0);
+    if (l.sizeColumn >= 0 && size_t(l.sizeColumn) < atLeast.size())
+        atLeast[size_t(l.sizeColumn)] = numberWidth_;
+    const std::vector<int> widths = l.columnWidths(columnScale(), clientWidth, atLeast);
+    for (size_t c = 0; c < widths.size(); ++c)
+        horizontalHeader()->resizeSection(int(c), widths[c]);
 }
 
 QSize TResultGrid::minimumWindowSize(const QWidget *topPanel)
 {
-    const double scale = topPanel->logicalDpiX() / 96.0;
-    int width = int((topPanel->x() + topPanel->width() + 3) * scale);
+    // The panel is laid out in the screen's pixels already: not scaled again.
+    int width = topPanel->x() + topPanel->width() + 3;
     if (const QScreen *s = topPanel->screen())
         width = std::min(width, s->geometry().width() - 10);
-    const int height = int(2 * (topPanel->y() + topPanel->height()) * scale);
+    const int height = 2 * (topPanel->y() + topPanel->height());
     return QSize(width, height);
 }
 

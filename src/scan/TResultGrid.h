@@ -73,9 +73,12 @@ public:
     void rememberPanelHeight();
     void Shrink1Click();
     void Grow1Click();
-    // Column widths for the window's client width (layout widths at 96
-    // pixels per inch, scaled; the last column takes the rest).
+    // Column widths for the window's client width (layout widths scaled
+    // once by columnScale(); the size column at least as wide as its widest
+    // number; the last column takes the rest).
     void FormResize(int clientWidth);
+    // The factor for the grid's font and screen (GridLayout::widthScale).
+    double columnScale() const;
     // The smallest client size of a window with this top panel: the panel's
     // right edge plus 3 (at most the screen width less 10), twice its bottom.
     static QSize minimumWindowSize(const QWidget *topPanel);
@@ -107,12 +110,17 @@ private:
     void buildMenu();
     void updateSortChecks(int entry);
     std::string existingSelectedPath() const;
+    // Measures the size column's widest number (after a fill) and widens
+    // the column to it.
+    void fitNumberColumn();
 
     ResultGridModel *model_;
     QMenu *menu_ = nullptr;
     std::vector<QAction *> sortActions_;
     QAction *shrink_ = nullptr;
     QAction *grow_ = nullptr;
+    int numberWidth_ = 0;
+    int clientWidth_ = 0;
     QWidget *topPanel_ = nullptr;
     int panelHeight_ = 0;
     QPoint pressAt_;

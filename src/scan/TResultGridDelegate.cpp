@@ -3,7 +3,12 @@
 #include "scan/ResultGridModel.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
+
+#include <algorithm>
 
 TResultGridDelegate::TResultGridDelegate(const ResultGridModel *model, QObject *parent)
     : QStyledItemDelegate(parent), model_(model)
@@ -55,10 +60,45 @@ void TResultGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
             painter->drawPixmap(r.left() + 2, r.top() + 2, markGlyph());
             left = r.left() + 18;
         }
+        const QString shown = option.fontMetrics.elidedText(text, Qt::ElideRight, textWidth(option, index));
         painter->drawText(QRect(left, top, r.right() - left + 1, r.height() - 2),
-                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
     }
     painter->restore();
+}
+
+int TResultGridDelegate::textRoom(const QFontMetrics &fm, const QString &text, int inset)
+{
+    return fm.horizontalAdvance(text) + 2 * inset + 1;
+}
+
+int TResultGridDelegate::textWidth(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const GridLayout &layout = model_->layout();
+    // The cell's rectangle lies inside the grid line.
+    int room = option.rect.width() - 2 * layout.textInset;
+    if (index.column() != layout.sizeColumn && index.data(ResultGridModel::MarkRole).toBool())
+        room -= 18 - layout.textInset;
+    return std::max(room, 0);
+}
+
+bool TResultGridDelegate::fits(const QStyleOptionViewItem &option, const QModelIndex &index, const QString &text) const
+{
+    return option.fontMetrics.horizontalAdvance(text) <= textWidth(option, index);
+}
+
+bool TResultGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                    const QModelIndex &index)
+{
+    // A cut text shows whole; elsewhere the grid's own hint shows.
+    if (event->type() == QEvent::ToolTip && index.isValid()) {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (!fits(option, index, text)) {
+            QToolTip::showText(event->globalPos(), text, view, option.rect);
+            return true;
+        }
+    }
+    return false;
 }
 
 QSize TResultGridDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const

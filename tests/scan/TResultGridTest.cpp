@@ -20,6 +20,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <QFontInfo>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -176,13 +179,16 @@ TEST(TResultGrid, ShrinkRestoreAndColumnWidths)
     EXPECT_EQ(panel->height(), 172);
     EXPECT_TRUE(grid.action("Shrink1")->isEnabled());
 
-    grid.FormResize(800);
-    const double scale = grid.logicalDpiX() / 96.0;
+    grid.FormResize(1000);
+    // The widths scale once, to the grid's font, the last column's allowance too.
+    const double scale = grid.columnScale();
+    EXPECT_GE(scale, grid.logicalDpiX() / 96.0);
     EXPECT_EQ(grid.horizontalHeader()->sectionSize(0), int(64 * scale + 0.5));
     EXPECT_EQ(grid.horizontalHeader()->sectionSize(4), int(296 * scale + 0.5));
-    EXPECT_EQ(grid.horizontalHeader()->sectionSize(5), 800 - 577);
+    EXPECT_EQ(grid.horizontalHeader()->sectionSize(5), 1000 - int(577 * scale + 0.5));
+    // The panel is in the screen's pixels already: its size is not scaled again.
     const QSize min = TResultGrid::minimumWindowSize(panel);
-    EXPECT_EQ(min.height(), int(2 * 172 * scale));
+    EXPECT_EQ(min.height(), 2 * 172);
 }
 
 TEST(TResultGrid, ClipboardOpenViewAndDetailsUseTheRowsPath)
@@ -280,3 +286,67 @@ TEST(TResultGrid, PrintDeclinedOrFailingWritesNothing)
 }
 
 #include "TResultGridTest.moc"
+
+TEST(GridLayout, WidthsScaleOnceAt144DotsPerInch)
+{
+    const GridLayout l = hogLayout();
+    const double scale = GridLayout::widthScale(6, 144);
+    EXPECT_DOUBLE_EQ(scale, 1.5);
+    const std::vector<int> w = l.columnWidths(scale, 1200);
+    EXPECT_EQ(w, (std::vector<int>{96, 96, 96, 96, 444, 1200 - 866}));
+    // The fixed columns and the last one leave the border's room: no
+    // horizontal scroll bar, no overlap.
+    int sum = 0;
+    for (const int c : w)
+        sum += c;
+    EXPECT_EQ(sum, 1200 - 38);
+    // A number column wider than its scaled width takes the room from the last.
+    const std::vector<int> wide = l.columnWidths(scale, 1200, {120});
+    EXPECT_EQ(wide[0], 120);
+    EXPECT_EQ(wide[5], 1200 - 866 - 24);
+    // A font with wider digits than the widths were made for scales them
+    // even at 96 dots per inch; a narrow one never shrinks them.
+    EXPECT_NEAR(GridLayout::widthScale(7.6, 96), 7.6 / 6, 1e-9);
+    EXPECT_DOUBLE_EQ(GridLayout::widthScale(5, 96), 1.0);
+}
+
+TEST(TResultGrid, NumbersShowWholeInDejaVuSansAndLongTextsAreElided)
+{
+    TempTree tree;
+    const std::string longName = tree.file(std::string(120, 'n') + ".txt");
+    // 9 points at 96 and at 120 dots per inch.
+    for (const int pixels : {12, 15}) {
+        TResultGrid grid(hogLayout());
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(pixels);
+        grid.setFont(font);
+        ASSERT_EQ(QFontInfo(grid.font()).family(), "DejaVu Sans");
+        grid.resize(900, 300);
+        grid.show();
+        grid.FormResize(900);
+        grid.addToGrid(hogLine("50,420,492", "/a"), "/a");
+        grid.addToGrid(hogLine("541,595,600", longName), longName);
+        grid.addToGrid(hogLine("7", "/b"), "/b");
+        grid.trimRows();
+        const QFontMetrics fm(grid.font());
+        const int room = grid.horizontalHeader()->sectionSize(0) - 2 * hogLayout().textInset;
+        for (int r = 1; r <= 3; ++r)
+            EXPECT_LT(fm.horizontalAdvance(grid.gridModel()->cell(r, 0)), room) << pixels;
+        // Dates and times fit their scaled columns.
+        for (int c = 1; c <= 3; ++c)
+            EXPECT_LT(fm.horizontalAdvance(grid.gridModel()->cell(1, c)),
+                      grid.horizontalHeader()->sectionSize(c) - 2 * hogLayout().textInset)
+                << pixels << " column " << c;
+
+        // The long name is cut with an ellipsis; its tooltip shows it whole.
+        const QRect cellRect = grid.visualRect(grid.gridModel()->index(1, 4));
+        QHelpEvent tip(QEvent::ToolTip, cellRect.center(), grid.viewport()->mapToGlobal(cellRect.center()));
+        QApplication::sendEvent(grid.viewport(), &tip);
+        EXPECT_EQ(QToolTip::text(), QString::fromStdString(longName));
+        const QRect sizeRect = grid.visualRect(grid.gridModel()->index(1, 0));
+        QHelpEvent sizeTip(QEvent::ToolTip, sizeRect.center(), grid.viewport()->mapToGlobal(sizeRect.center()));
+        QApplication::sendEvent(grid.viewport(), &sizeTip);
+        EXPECT_EQ(QToolTip::text(), hogLayout().hint); // fits: the grid's own hint
+        QToolTip::hideText();
+    }
+}
