@@ -1,5 +1,7 @@
 #include "scan/TDriveBox.h"
 
+#include "scan/TDriveIcons.h"
+
 #include <cctype>
 
 TDriveBox::TDriveBox(QWidget *parent) : QComboBox(parent)
@@ -19,7 +21,7 @@ void TDriveBox::fillDriveList()
     clear();
     drives_ = Drives::list();
     for (const Drive &d : drives_)
-        addItem(Drives::icon(d.type), Drives::entryText(d, false));
+        addItem(TDriveIcons::icon(d.type), Drives::entryText(d, false));
     if (was)
         selectLetter(was->letter);
 }
