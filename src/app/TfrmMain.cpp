@@ -13,6 +13,7 @@
 #include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
+#include "finders/TfrmMods.h"
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
@@ -98,7 +99,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btFiles, btDirHogs, btStatistic, btBrowse})
+    for (QPushButton *b : {btDirHogs, btStatistic, btBrowse})
         b->setEnabled(false);
 
     EsLabel2 = makerLabel(QStringLiteral("EsLabel2"), QString::fromLatin1(TfrmAbout::makerName), Qt::AlignLeft,
@@ -230,7 +231,7 @@ void TfrmMain::btFilesClick()
 {
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmMods(this)) when that window is part of the program.
+    runTool(new TfrmMods(this));
 }
 
 void TfrmMain::btDirHogsClick()

@@ -149,7 +149,7 @@ TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
     const Row rows[] = {
         {"btDuplicate", "&Duplicate files", "Locate duplicate files", true},
         {"btFileHog", "&File hogs", "Locate large files", true},
-        {"btFiles", "Files &accessed", "Locate old and recent files", false},
+        {"btFiles", "Files &accessed", "Locate old and recent files", true},
         {"btDirHogs", "Folder &hogs", "Locate folders taking the most space", false},
         {"btClean", "&Quick clean", "Quickly clean up temporary files", true},
         {"btStatistic", "&Statistics", "Compute disk statistics", false},

@@ -1,0 +1,221 @@
+#include "finders/TfrmMods.h"
+
+#include "common/DosTime.h"
+#include "scan/TPatternBox.h"
+#include "scan/TResultGrid.h"
+#include "scan/WildMatch.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kPanelWidth = 632;
+constexpr int kPanelHeight = 190;
+
+FinderFrameSpec frameSpec()
+{
+    FinderFrameSpec s;
+    s.objectName = QStringLiteral("TfrmMods");
+    s.caption = QStringLiteral("Files in a range of dates");
+    s.startHint = QStringLiteral("Start scanning for files");
+    s.archiveTag = QStringLiteral("FileDates");
+    s.flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
+        | Qt::WindowCloseButtonHint;
+    s.initialSize = {636, 420};
+    s.panel = {kPanelWidth, kPanelHeight};
+    s.buttonRow = {3, kPanelHeight - 30};
+    s.placementStore = QStringLiteral("vantor95");
+    s.patternBox = true;
+    s.plainAbortBox = true;
+    s.grid = TfrmMods::gridLayout();
+    return s;
+}
+
+QRadioButton *radio(QWidget *parent, const char *name, const QString &caption, QBoxLayout *row)
+{
+    auto *rb = new QRadioButton(caption, parent);
+    rb->setObjectName(QLatin1String(name));
+    row->addWidget(rb);
+    return rb;
+}
+
+QDateEdit *dateField(QWidget *parent, const char *name)
+{
+    auto *d = new QDateEdit(parent);
+    d->setObjectName(QLatin1String(name));
+    d->setCalendarPopup(true);
+    // Only the days a file's stamp can hold.
+    d->setDateRange(DateRange::minimumDate(), DateRange::maximumDate());
+    d->setDisplayFormat(shortDateFormat());
+    return d;
+}
+}
+
+GridLayout TfrmMods::gridLayout()
+{
+    GridLayout l;
+    l.columns = {{QStringLiteral("Filename"), 1, 110}, {QStringLiteral("Accessed"), 2, 68},
+                 {QStringLiteral("Created"), 3, 68},   {QStringLiteral("Modified"), 4, 68},
+                 {QStringLiteral("Size"), 5, 65},      {QStringLiteral("Folder"), 6, 189},
+                 {QStringLiteral("Type"), 7, 0}};
+    l.markColumn = 0;
+    l.sizeColumn = 4;
+    // The type column: the client width less the first five columns and 25
+    // (the folder column is not subtracted, so the grid scrolls sideways).
+    l.lastColumnLess = 110 + 68 + 68 + 68 + 65 + 25;
+    l.sortEntries = {
+        {QStringLiteral("&Name"), 0, SortKind::Text, QStringLiteral("FileDates/Name"), false},
+        {QStringLiteral("Access &Date"), 1, SortKind::Date, QStringLiteral("FileDates/Access"), true},
+        {QStringLiteral("&Creation Date"), 2, SortKind::Date, QStringLiteral("FileDates/Created"), true},
+        {QStringLiteral("&Modification Date"), 3, SortKind::Date, QStringLiteral("FileDates/Modified"), true},
+        {QStringLiteral("&Size"), 4, SortKind::Number, QStringLiteral("FileDates/Size"), false},
+        {QStringLiteral("&Folder"), 5, SortKind::Text, QStringLiteral("FileDates/Folder"), false},
+        {QStringLiteral("&Type"), 6, SortKind::Text, QStringLiteral("FileDates/Type"), false},
+    };
+    return l;
+}
+
+TfrmMods::TfrmMods(QWidget *parent) : TFinderFrame(frameSpec(), parent)
+{
+    rgWhat = new QGroupBox(QStringLiteral("Search for files that were"), pnlTop);
+    rgWhat->setObjectName(QStringLiteral("rgWhat"));
+    rgWhat->setGeometry(8, 2, 400, 46);
+    auto *whatRow = new QHBoxLayout(rgWhat);
+    whatRow->setContentsMargins(8, 2, 8, 2);
+    rbAccessed = radio(rgWhat, "rbAccessed", QStringLiteral("Last accessed"), whatRow);
+    rbCreated = radio(rgWhat, "rbCreated", QStringLiteral("Created"), whatRow);
+    rbModified = radio(rgWhat, "rbModified", QStringLiteral("Last modified"), whatRow);
+    what_ = new QButtonGroup(this);
+    what_->addButton(rbAccessed, int(DateRange::Stamp::Accessed));
+    what_->addButton(rbCreated, int(DateRange::Stamp::Created));
+    what_->addButton(rbModified, int(DateRange::Stamp::Modified));
+    rbAccessed->setChecked(true);
+
+    rgWhen = new QGroupBox(pnlTop);
+    rgWhen->setObjectName(QStringLiteral("rgWhen"));
+    rgWhen->setGeometry(8, 52, 400, 34);
+    auto *whenRow = new QHBoxLayout(rgWhen);
+    whenRow->setContentsMargins(8, 2, 8, 2);
+    rbBefore = radio(rgWhen, "rbBefore", QStringLiteral("On or Before"), whenRow);
+    rbBetween = radio(rgWhen, "rbBetween", QStringLiteral("In between"), whenRow);
+    rbAfter = radio(rgWhen, "rbAfter", QStringLiteral("On or After"), whenRow);
+    when_ = new QButtonGroup(this);
+    when_->addButton(rbBefore, int(DateRange::When::OnOrBefore));
+    when_->addButton(rbBetween, int(DateRange::When::Between));
+    when_->addButton(rbAfter, int(DateRange::When::OnOrAfter));
+    rbBetween->setChecked(true);
+    connect(when_, &QButtonGroup::idClicked, this, &TfrmMods::rgWhenClick);
+
+    dtStart = dateField(pnlTop, "dtStart");
+    dtStart->setGeometry(8, 92, 120, 24);
+    lblAnd = new QLabel(QStringLiteral("and"), pnlTop);
+    lblAnd->setObjectName(QStringLiteral("lblAnd"));
+    lblAnd->setAlignment(Qt::AlignCenter);
+    lblAnd->setGeometry(128, 92, 40, 24);
+    dtEnd = dateField(pnlTop, "dtEnd");
+    dtEnd->setGeometry(168, 92, 120, 24);
+    connect(dtStart, &QDateEdit::dateChanged, this, &TfrmMods::dtStartGetDate);
+    connect(dtEnd, &QDateEdit::dateChanged, this, &TfrmMods::dtEndGetDate);
+    addWalkInput(dtStart);
+    addWalkInput(dtEnd);
+
+    patternBox->caption()->setText(QStringLiteral("Wildcard match"));
+    patternBox->setGeometry(8, 124, 400, 26);
+
+    btMark->setToolTip(QStringLiteral("Mark files for deletion"));
+    btBrowse->setToolTip(QStringLiteral("Browse through files"));
+    btScan->setDefault(true);
+
+    grid->printTitle = [this]() { return printTitle(); };
+
+    // The walk: every visible file matching the pattern, each one in range
+    // listed at once. Events run as each folder starts and between files;
+    // the status shows the folder whose files are being read.
+    Walker &w = walker();
+    w.keeping = Walker::Keeping::Append;
+    w.pumpAtFolderStart = true;
+    w.pumpBetweenFolders = false;
+    w.clearStatusAfterFiles = true;
+    w.visitor = [this](const FoundFile &f) {
+        if (scanned_.inRange(f))
+            grid->addToGrid(DateRange::line(f), f.path);
+        return true;
+    };
+    rgWhenClick();
+}
+
+void TfrmMods::openingSteps()
+{
+    adjusting_ = false;
+    const QDate today = QDate::currentDate();
+    dtStart->setDate(today);
+    dtEnd->setDate(today);
+}
+
+DateRange TfrmMods::criteria() const
+{
+    DateRange r;
+    r.stamp = DateRange::Stamp(what_->checkedId());
+    r.when = DateRange::When(when_->checkedId());
+    r.start = dtStart->date();
+    r.end = dtEnd->date();
+    return r;
+}
+
+bool TfrmMods::beforeWalk()
+{
+    // One search for the whole walk: changes made while it runs apply to
+    // the next one.
+    scanned_ = criteria();
+    walker().mask = WildPattern(patternBox->pattern());
+    return true;
+}
+
+QString TfrmMods::foundStatus(int found) const
+{
+    return QStringLiteral("Found : ") + QString::number(found);
+}
+
+QString TfrmMods::browseMask() const
+{
+    return QStringLiteral("*.*");
+}
+
+QString TfrmMods::printTitle() const
+{
+    return scanned_.printTitle();
+}
+
+void TfrmMods::rgWhenClick()
+{
+    const bool between = rbBetween->isChecked();
+    lblAnd->setVisible(between);
+    dtEnd->setVisible(between);
+}
+
+void TfrmMods::dtStartGetDate()
+{
+    if (adjusting_)
+        return;
+    adjusting_ = true;
+    if (dtEnd->date() < dtStart->date())
+        dtEnd->setDate(dtStart->date());
+    adjusting_ = false;
+}
+
+void TfrmMods::dtEndGetDate()
+{
+    if (adjusting_)
+        return;
+    adjusting_ = true;
+    if (dtEnd->date() < dtStart->date())
+        dtStart->setDate(dtEnd->date());
+    adjusting_ = false;
+}
