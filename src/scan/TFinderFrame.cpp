@@ -96,7 +96,7 @@ TFinderFrame::TFinderFrame(const FinderFrameSpec &spec, QWidget *parent) : QDial
 
     resize(spec.initialSize);
     place_ = new TWinPlace(this);
-    place_->IniFileName = QStringLiteral("vantor.ini");
+    place_->IniFileName = spec.placementStore;
     place_->Identifier = QStringLiteral("frmMods");
     if (!spec.placementSection.isEmpty())
         place_->Section = spec.placementSection;
@@ -133,6 +133,8 @@ void TFinderFrame::addResultButton(QPushButton *b, bool shownWithResults)
 int TFinderFrame::foundCount() const { return grid->rowsFilled(); }
 
 void TFinderFrame::setStatus(const QString &text) { pnlSel->setText(text); }
+
+QString TFinderFrame::foundStatus(int found) const { return formatThousands(found) + spec_.foundSuffix; }
 
 QString TFinderFrame::browseMask() const { return patternBox ? patternBox->pattern() : QString(); }
 
@@ -257,7 +259,7 @@ void TFinderFrame::btScanClick()
         return;
     }
     showResultButtons(true);
-    setStatus(formatThousands(found) + spec_.foundSuffix);
+    setStatus(foundStatus(found));
 }
 
 void TFinderFrame::btAbortClick()
@@ -265,7 +267,7 @@ void TFinderFrame::btAbortClick()
     if (!scanning() || walker_.scanAborted)
         return;
     btAbort->hide();
-    walker_.abortByUser();
+    walker_.abortByUser(spec_.plainAbortBox);
 }
 
 void TFinderFrame::btDeleteClick()

@@ -28,8 +28,10 @@ struct FinderFrameSpec {
     QSize panel{632, 170};           // the top panel as designed; the window's minimum follows from it
     QPoint buttonRow{3, 140};        // the first button's place on the panel
     int driveListTop = 4;            // the drive list lies at the panel's right edge, this far down
-    QString placementSection;        // TWinPlace "vantor.ini", identifier "frmMods", this section
+    QString placementStore = QStringLiteral("vantor.ini"); // TWinPlace's IniFileName
+    QString placementSection;        // TWinPlace identifier "frmMods", this section
                                      // (empty: TWinPlace's own, the program's file name)
+    bool plainAbortBox = false;      // "LIST INCOMPLETE" as a plain box rather than a warning
     bool patternBox = false;         // a "Matching" pattern box on the panel (the finder places it)
     bool clearStatusWhenNoneFound = false;
     GridLayout grid;                 // statusSink is set by the frame
@@ -98,6 +100,8 @@ protected:
     virtual void sortGrid() {}
     // The mask of "&Browse" (the pattern box's pattern when there is one).
     virtual QString browseMask() const;
+    // The status after a walk that found files: the count and foundSuffix.
+    virtual QString foundStatus(int found) const;
 
     // A control that is disabled while a walk runs.
     void addWalkInput(QWidget *w) { walkInputs_.push_back(w); }
