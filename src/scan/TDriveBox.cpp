@@ -1,4 +1,5 @@
 #include "scan/TDriveBox.h"
+#include "scan/TDriveIcons.h"
 
 #include "scan/TDriveIcons.h"
 
