@@ -12,11 +12,17 @@ GridLayout DupFinder::gridLayout(bool dupMode, int criterion)
             const char *header;
             Field field;
             int width;
-        } cols[] = {{"Filename", Field::Name, 93},  {"Size", Field::Size, 58},     {"Modified", Field::Date, 64},
-                    {"Time", Field::Time, 70},      {"Access", Field::Access, 70}, {"Folder", Field::Folder, 184},
-                    {"Type", Field::Type, 0}};
+            CellKind show;
+        } cols[] = {{"Filename", Field::Name, 93, CellKind::Name},
+                    {"Size", Field::Size, 58, CellKind::Size},
+                    {"Modified", Field::Date, 64, CellKind::Modified},
+                    {"Time", Field::Time, 70, CellKind::ModifiedTime},
+                    {"Access", Field::Access, 70, CellKind::Accessed},
+                    {"Folder", Field::Folder, 184, CellKind::Folder},
+                    {"Type", Field::Type, 0, CellKind::Type}};
         for (const auto &c : cols)
-            l.columns.push_back({QString::fromLatin1(c.header), DupLine::position(criterion, c.field), c.width});
+            l.columns.push_back(
+                {QString::fromLatin1(c.header), DupLine::position(criterion, c.field), c.width, c.show});
         l.markColumn = 0;
         l.sizeColumn = 1;
         l.lastColumnLess = 564;

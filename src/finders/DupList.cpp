@@ -3,6 +3,7 @@
 #include "common/FoldCompare.h"
 #include "common/Text.h"
 #include "platform/FileTypes.h"
+#include "scan/ResultGridModel.h"
 
 #include <algorithm>
 #include <numeric>
@@ -327,6 +328,31 @@ std::vector<uint32_t> DupList::reSort()
     std::vector<uint32_t> order = sorted();
     std::reverse(order.begin(), order.end());
     return order;
+}
+
+void DupList::fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid)
+{
+    rank();
+    std::vector<uint32_t> typeIds(types_.size());
+    for (size_t t = 0; t < types_.size(); ++t)
+        typeIds[t] = grid.typeId(types_[t]);
+    grid.reserve(int(ids.size()));
+    uint32_t run = 0;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const uint32_t id = ids[i];
+        if (dupMode_ && i > 0 && !keysEqual(ids[i - 1], id))
+            ++run;
+        const Entry &e = entry(id);
+        GridFile f;
+        f.folder = folders_[e.folder];
+        f.name = name(id);
+        f.size = e.size;
+        f.written = e.written;
+        f.accessed = e.accessed;
+        f.type = typeIds[e.type];
+        f.key = run;
+        grid.addFile(f);
+    }
 }
 
 const QString &DupList::sizeText(uint32_t id) const

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+class ResultGridModel;
+
 // The lines collected by a duplicate or file-hog scan (lbList), kept compact:
 // each file is one fixed record (size, stamps, folder and type numbers) plus
 // its name's bytes in a shared pool; folders and type texts are stored once.
@@ -39,6 +41,11 @@ public:
     std::vector<uint32_t> addDups();
     // File-hog mode: the lines from the last to the first.
     std::vector<uint32_t> reSort();
+
+    // Appends the files ids to the grid as typed rows (no line texts are
+    // made): each file's folder and name, size, stamps and type; in
+    // duplicate mode its key is the number of its run of equal keys.
+    void fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid);
 
     // The line of a file, laid out for the mode and criterion (texts are
     // ranked once, at the first sort or line after the last add).

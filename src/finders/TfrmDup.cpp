@@ -169,10 +169,7 @@ bool TfrmDup::visit(const FoundFile &f)
 void TfrmDup::fillGrid()
 {
     // Grouping, or the reversed list, into the grid.
-    const std::vector<uint32_t> rows = dupMode_ ? lbList.addDups() : lbList.reSort();
-    grid->gridModel()->reserve(int(rows.size()));
-    for (uint32_t id : rows)
-        grid->addToGrid(lbList.line(id), lbList.path(id));
+    lbList.fillGrid(dupMode_ ? lbList.addDups() : lbList.reSort(), *grid->gridModel());
     lbList.clear();
 }
 

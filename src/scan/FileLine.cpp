@@ -16,9 +16,12 @@ QString FileLine::format(const QString &size, const QString &date, const QString
 GridLayout FileLine::gridLayout(const QString &directionPrefix, const QString &accessCaption)
 {
     GridLayout l;
-    l.columns = {{QStringLiteral("Size"), 1, 64},     {QStringLiteral("Modified"), 2, 64},
-                 {QStringLiteral("Time"), 3, 64},     {QStringLiteral("Access"), 4, 64},
-                 {QStringLiteral("FileName"), 5, 296}, {QStringLiteral("Type"), 6, 0}};
+    l.columns = {{QStringLiteral("Size"), 1, 64, CellKind::Size},
+                 {QStringLiteral("Modified"), 2, 64, CellKind::Modified},
+                 {QStringLiteral("Time"), 3, 64, CellKind::ModifiedTime},
+                 {QStringLiteral("Access"), 4, 64, CellKind::Accessed},
+                 {QStringLiteral("FileName"), 5, 296, CellKind::Path},
+                 {QStringLiteral("Type"), 6, 0, CellKind::Type}};
     l.markColumn = 4;
     l.sizeColumn = 0;
     l.lastColumnLess = 577;

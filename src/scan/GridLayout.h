@@ -10,12 +10,28 @@ enum class SortKind {
     Text    // letters a-z taken as A-Z, then character codes
 };
 
+// What a column shows of a file row handed to the grid as typed fields
+// (ResultGridModel::addFile); the grid makes the text when it is shown.
+enum class CellKind : unsigned char {
+    None,         // an empty cell
+    Size,         // the size with thousands separators
+    Modified,     // the short date of the last write
+    ModifiedTime, // the long time of the last write
+    Accessed,     // the short date of the last access
+    Created,      // the short date of the birth time
+    Name,         // the file's name
+    Folder,       // the folder as found (a drive's root ends in "/")
+    Path,         // the full path as found
+    Type          // the type text the finder gave
+};
+
 // One column of a result grid.
 struct GridColumn {
     QString header;
-    int field = 0;   // the ResultLine field (counted from 1) the column shows
+    int field = 0;   // the ResultLine field (counted from 1) the column shows of a row added as a line
     int width96 = 0; // width in pixels at 96 pixels per inch for a font with 6-pixel digits
                      // (scaled to the font in use; the last column takes the rest)
+    CellKind show = CellKind::None; // what it shows of a row added as typed fields
 };
 
 // One entry of the grid's "Sort" menu.

@@ -3,6 +3,7 @@
 #include "common/DosTime.h"
 #include "common/Text.h"
 #include "platform/FileLookup.h"
+#include "scan/FoundFile.h"
 #include "scan/GridSortKeys.h"
 #include "scan/SortDirections.h"
 
@@ -31,6 +32,23 @@ int splitFields(QStringView line, QStringView *fields)
     }
     return n;
 }
+
+// A made cell as a line's field would have shown it: trimmed of spaces and
+// at most 65535 characters.
+QString finish(QString text)
+{
+    const QStringView t = trimSpaces(text);
+    if (t.size() != text.size())
+        text = t.toString();
+    if (text.size() > 0xffff)
+        text.truncate(0xffff);
+    return text;
+}
+
+QString bytesText(std::string_view bytes)
+{
+    return displayName(std::string(bytes));
+}
 }
 
 ResultGridModel::ResultGridModel(const GridLayout &layout, QObject *parent)
@@ -54,7 +72,9 @@ void ResultGridModel::ClearGrid()
     columns_ = int(layout_.columns.size());
     text_.clear();
     paths_.clear();
-    cellLen_ = {};
+    sortTexts_.clear();
+    types_.assign(1, QString());
+    typeIds_.clear();
     keyOf_ = {};
     keyItems_ = {};
     keySpare_ = {};
@@ -68,33 +88,18 @@ void ResultGridModel::ClearGrid()
     dirtyFrom_ = -1;
     markedCount_ = 0;
     markedSize_ = 0;
+    nextMark_ = 1;
     lbDeleted_.clear();
+    lbDeletedStale_ = false;
     endResetModel();
     setChecked(layout_.sortEntries.empty() ? -1 : layout_.checkedAtClear);
 }
 
-void ResultGridModel::addToGrid(const QString &line, const std::string &path)
+void ResultGridModel::appendSlot(Slot &s)
 {
     const int row = rowsFilled() + 1;
     if (gridRows_ < row + 1)
         gridRows_ += GrowBy;
-
-    QStringView fields[MaxFields];
-    const int nFields = splitFields(line, fields);
-    Slot s;
-    s.pathAt = paths_.append(path.data(), path.size());
-    s.pathLen = uint32_t(path.size());
-    thread_local QString joined;
-    joined.clear();
-    for (int c = 0; c < columns_; ++c) {
-        const int f = layout_.columns[size_t(c)].field;
-        QStringView v = (f >= 1 && f <= nFields) ? fields[f - 1] : QStringView();
-        if (v.size() > 0xffff)
-            v = v.first(0xffff);
-        joined.append(v);
-        cellLen_.push_back(uint16_t(v.size()));
-    }
-    s.text = text_.append(joined.constData(), size_t(joined.size()));
     order_.push_back(uint32_t(slots_.size()));
     slots_.push_back(s);
     if (dirtyFrom_ < 0 || dirtyFrom_ > row - 1)
@@ -102,12 +107,96 @@ void ResultGridModel::addToGrid(const QString &line, const std::string &path)
     scheduleSync();
 }
 
+uint64_t ResultGridModel::storeTexts(const QStringView *cells)
+{
+    // One record: the cells' lengths, one unit each, then their texts.
+    thread_local QString joined;
+    joined.clear();
+    for (int c = 0; c < columns_; ++c)
+        joined.append(QChar(ushort(std::min<qsizetype>(cells[c].size(), 0xffff))));
+    for (int c = 0; c < columns_; ++c)
+        joined.append(cells[c].first(std::min<qsizetype>(cells[c].size(), 0xffff)));
+    return text_.append(joined.constData(), size_t(joined.size()));
+}
+
+void ResultGridModel::addToGrid(const QString &line, const std::string &path)
+{
+    QStringView fields[MaxFields];
+    const int nFields = splitFields(line, fields);
+    thread_local std::vector<QStringView> cells;
+    cells.assign(size_t(columns_), QStringView());
+    for (int c = 0; c < columns_; ++c) {
+        const int f = layout_.columns[size_t(c)].field;
+        cells[size_t(c)] = (f >= 1 && f <= nFields) ? fields[f - 1] : QStringView();
+    }
+    Slot s;
+    s.text = storeTexts(cells.data());
+    s.pathAt = paths_.append(path.data(), path.size());
+    s.pathLen = uint32_t(path.size());
+    const size_t slash = path.rfind('/');
+    s.nameAt = slash == std::string::npos ? 0 : uint32_t(slash + 1);
+    s.folderLen = s.nameAt > 1 ? s.nameAt - 1 : s.nameAt;
+    appendSlot(s);
+}
+
+void ResultGridModel::addFile(const GridFile &f)
+{
+    Slot s;
+    const bool slash = !f.folder.empty() && f.folder.back() == '/';
+    const size_t length = f.folder.size() + (slash ? 0 : 1) + f.name.size();
+    thread_local std::string joined;
+    joined.assign(f.folder);
+    if (!slash)
+        joined += '/';
+    joined.append(f.name);
+    s.pathAt = paths_.append(joined.data(), length);
+    s.pathLen = uint32_t(length);
+    s.nameAt = uint32_t(length - f.name.size());
+    s.folderLen = uint32_t(f.folder.size());
+    s.size = f.size;
+    s.written = f.written;
+    s.accessed = f.accessed;
+    s.created = f.created;
+    s.attributes = f.attributes;
+    s.type = f.type < types_.size() ? f.type : 0;
+    s.key = f.key;
+    appendSlot(s);
+}
+
+void ResultGridModel::addFile(const FoundFile &f, uint32_t type, uint32_t key)
+{
+    GridFile g;
+    g.folder = f.folder;
+    g.name = f.name;
+    g.size = f.size;
+    g.written = f.written;
+    g.accessed = f.accessed;
+    g.created = f.created;
+    g.attributes = f.attributes;
+    g.type = type;
+    g.key = key;
+    addFile(g);
+}
+
+uint32_t ResultGridModel::typeId(const QString &text)
+{
+    const QString t = trimSpaces(text).left(0xffff).toString();
+    if (t.isEmpty())
+        return 0;
+    const auto it = typeIds_.constFind(t);
+    if (it != typeIds_.constEnd())
+        return it.value();
+    const uint32_t id = uint32_t(types_.size());
+    types_.push_back(t);
+    typeIds_.insert(t, id);
+    return id;
+}
+
 void ResultGridModel::reserve(int rows)
 {
     const size_t n = slots_.size() + size_t(std::max(rows, 0));
     slots_.reserve(n);
     order_.reserve(n);
-    cellLen_.reserve(n * size_t(columns_));
 }
 
 void ResultGridModel::trimRows()
@@ -129,26 +218,49 @@ int ResultGridModel::slotOf(int row) const
     return int(order_[size_t(row - 1)]);
 }
 
-QStringView ResultGridModel::slotCell(int slot, int column) const
+std::string_view ResultGridModel::pathBytes(const Slot &s) const
 {
-    const size_t base = size_t(slot) * size_t(columns_);
-    size_t at = 0;
-    for (int c = 0; c < column; ++c)
-        at += cellLen_[base + size_t(c)];
-    return QStringView(text_.at(slots_[size_t(slot)].text) + at, cellLen_[base + size_t(column)]);
+    return {paths_.at(s.pathAt), s.pathLen};
 }
 
-QStringView ResultGridModel::cellView(int row, int column) const
+QStringView ResultGridModel::storedCell(const Slot &s, int column) const
 {
-    const int s = slotOf(row);
-    if (s < 0 || column < 0 || column >= columns_)
-        return {};
-    return slotCell(s, column);
+    const QChar *record = text_.at(s.text);
+    size_t at = size_t(columns_);
+    for (int c = 0; c < column; ++c)
+        at += record[c].unicode();
+    return QStringView(record + at, record[column].unicode());
+}
+
+QString ResultGridModel::madeCell(const Slot &s, int column) const
+{
+    const std::string_view path = pathBytes(s);
+    switch (layout_.columns[size_t(column)].show) {
+    case CellKind::None: return {};
+    case CellKind::Size: return formatThousands(s.size);
+    case CellKind::Modified: return dosDateText(s.written);
+    case CellKind::ModifiedTime: return dosTimeText(s.written);
+    case CellKind::Accessed: return dosDateText(s.accessed);
+    case CellKind::Created: return dosDateText(s.created);
+    case CellKind::Name: return finish(bytesText(path.substr(s.nameAt)));
+    case CellKind::Folder: return finish(bytesText(path.substr(0, s.folderLen)));
+    case CellKind::Path: return finish(bytesText(path));
+    case CellKind::Type: return types_[s.type];
+    }
+    return {};
+}
+
+QString ResultGridModel::slotText(const Slot &s, int column) const
+{
+    return s.text != kNoText ? storedCell(s, column).toString() : madeCell(s, column);
 }
 
 QString ResultGridModel::cell(int row, int column) const
 {
-    return cellView(row, column).toString();
+    const int s = slotOf(row);
+    if (s < 0 || column < 0 || column >= columns_)
+        return {};
+    return slotText(slots_[size_t(s)], column);
 }
 
 void ResultGridModel::setCell(int row, int column, const QString &text)
@@ -156,17 +268,14 @@ void ResultGridModel::setCell(int row, int column, const QString &text)
     const int s = slotOf(row);
     if (s < 0 || column < 0 || column >= columns_)
         return;
-    // The row's cells are rewritten at the end of the pool with the new one.
-    std::vector<QString> cells;
+    // The row's cells are written anew at the end of the pool with the new one.
+    std::vector<QString> texts;
+    std::vector<QStringView> cells;
     for (int c = 0; c < columns_; ++c)
-        cells.push_back(c == column ? text.left(0xffff) : cell(row, c));
-    const size_t base = size_t(s) * size_t(columns_);
-    QString joined;
-    for (int c = 0; c < columns_; ++c) {
-        joined += cells[size_t(c)];
-        cellLen_[base + size_t(c)] = uint16_t(cells[size_t(c)].size());
-    }
-    slots_[size_t(s)].text = text_.append(joined.constData(), size_t(joined.size()));
+        texts.push_back(c == column ? text : slotText(slots_[size_t(s)], c));
+    for (const QString &t : texts)
+        cells.emplace_back(t);
+    slots_[size_t(s)].text = storeTexts(cells.data());
     if (row - 1 < shown_)
         emit dataChanged(index(row - 1, column), index(row - 1, column));
 }
@@ -176,14 +285,31 @@ std::string ResultGridModel::path(int row) const
     const int s = slotOf(row);
     if (s < 0)
         return {};
-    const Slot &sl = slots_[size_t(s)];
-    return std::string(paths_.at(sl.pathAt), sl.pathLen);
+    return std::string(pathBytes(slots_[size_t(s)]));
 }
 
 bool ResultGridModel::isMarked(int row) const
 {
     const int s = slotOf(row);
-    return s >= 0 && slots_[size_t(s)].marked;
+    return s >= 0 && slots_[size_t(s)].markSeq != 0;
+}
+
+int64_t ResultGridModel::fileSize(int row) const
+{
+    const int s = slotOf(row);
+    return s < 0 ? 0 : slots_[size_t(s)].size;
+}
+
+uint32_t ResultGridModel::fileKey(int row) const
+{
+    const int s = slotOf(row);
+    return s < 0 ? 0 : slots_[size_t(s)].key;
+}
+
+uint8_t ResultGridModel::fileAttributes(int row) const
+{
+    const int s = slotOf(row);
+    return s < 0 ? 0 : slots_[size_t(s)].attributes;
 }
 
 void ResultGridModel::toggle(int row)
@@ -192,9 +318,11 @@ void ResultGridModel::toggle(int row)
     if (s < 0 || layout_.markColumn < 0)
         return;
     Slot &sl = slots_[size_t(s)];
-    const std::string p(paths_.at(sl.pathAt), sl.pathLen);
-    if (sl.marked) {
-        sl.marked = false;
+    // The list of marked paths is built from the marking order when asked,
+    // so a toggle costs the file look-up and nothing per other row.
+    lbDeletedStale_ = true;
+    if (sl.markSeq != 0) {
+        sl.markSeq = 0;
         // Exactly what was added when the row was marked comes off again, so
         // marking twice restores the totals even when the file changed.
         if (sl.counted >= 0) {
@@ -202,18 +330,32 @@ void ResultGridModel::toggle(int row)
             markedSize_ -= sl.counted;
             sl.counted = -1;
         }
-        const auto it = std::find(lbDeleted_.begin(), lbDeleted_.end(), p);
-        if (it != lbDeleted_.end())
-            lbDeleted_.erase(it);
     } else {
-        sl.marked = true;
-        if (const auto size = FileLookup::fileSize(p)) {
+        sl.markSeq = nextMark_++;
+        lookup_.assign(pathBytes(sl));
+        if (const auto size = FileLookup::fileSize(lookup_)) {
             ++markedCount_;
             markedSize_ += *size;
             sl.counted = *size;
         }
-        lbDeleted_.push_back(p);
     }
+}
+
+const std::vector<std::string> &ResultGridModel::lbDeleted() const
+{
+    if (lbDeletedStale_) {
+        std::vector<std::pair<uint32_t, uint32_t>> marked; // marking order, slot
+        for (size_t i = 0; i < slots_.size(); ++i)
+            if (slots_[i].markSeq != 0)
+                marked.emplace_back(slots_[i].markSeq, uint32_t(i));
+        std::sort(marked.begin(), marked.end());
+        lbDeleted_.clear();
+        lbDeleted_.reserve(marked.size());
+        for (const auto &m : marked)
+            lbDeleted_.emplace_back(pathBytes(slots_[m.second]));
+        lbDeletedStale_ = false;
+    }
+    return lbDeleted_;
 }
 
 void ResultGridModel::deleteOneFile(int row)
@@ -230,9 +372,11 @@ void ResultGridModel::clearAllMarks()
 {
     markedCount_ = 0;
     markedSize_ = 0;
+    nextMark_ = 1;
     lbDeleted_.clear();
+    lbDeletedStale_ = false;
     for (Slot &s : slots_) {
-        s.marked = false;
+        s.markSeq = 0;
         s.counted = -1;
     }
     if (layout_.markColumn >= 0 && shown_ > 0)
@@ -244,7 +388,6 @@ void ResultGridModel::markAll()
     clearAllMarks();
     if (layout_.markColumn < 0)
         return;
-    lbDeleted_.reserve(size_t(rowsFilled()));
     for (int r = 1; r <= rowsFilled(); ++r)
         toggle(r);
     if (shown_ > 0)
@@ -362,23 +505,35 @@ inline uint64_t fold(ushort c)
     return (c >= 'a' && c <= 'z') ? uint64_t(c - 32) : uint64_t(c);
 }
 
-// Four folded characters from position at, 0 past the end.
-inline uint64_t packText(const QChar *text, size_t len, size_t at)
+// An item's text is QChar units or, for texts of printable ASCII only (a
+// path shown as it is stored), the bytes themselves: each byte is then the
+// character code it shows.
+constexpr uint32_t kNarrow = 0x80000000u;
+inline size_t lengthOf(const TextItem &t) { return t.len & ~kNarrow; }
+inline ushort unitAt(const TextItem &t, size_t i)
 {
+    return (t.len & kNarrow) ? ushort(static_cast<const unsigned char *>(t.text)[i])
+                             : static_cast<const QChar *>(t.text)[i].unicode();
+}
+
+// Four folded characters from position at, 0 past the end.
+inline uint64_t packText(const TextItem &t, size_t at)
+{
+    const size_t len = lengthOf(t);
     uint64_t k = 0;
     for (size_t i = at; i < at + 4; ++i)
-        k = (k << 16) | (i < len ? fold(text[i].unicode()) : 0);
+        k = (k << 16) | (i < len ? fold(unitAt(t, i)) : 0);
     return k;
 }
 
 // Characters from depth on that every item shares (folded).
 size_t commonPrefix(const TextItem *lo, const TextItem *hi, size_t depth)
 {
-    size_t end = lo->len;
+    size_t end = lengthOf(*lo);
     for (const TextItem *t = lo + 1; t < hi && end > depth; ++t) {
         size_t i = depth;
-        const size_t stop = std::min<size_t>(end, t->len);
-        while (i < stop && fold(lo->text[i].unicode()) == fold(t->text[i].unicode()))
+        const size_t stop = std::min<size_t>(end, lengthOf(*t));
+        while (i < stop && fold(unitAt(*lo, i)) == fold(unitAt(*t, i)))
             ++i;
         end = i;
     }
@@ -399,7 +554,7 @@ void sortRuns(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, std
         if (end - run > 1) {
             bool deeper = false;
             for (size_t t = run; t < end && !deeper; ++t)
-                deeper = items[t].len > at + 4;
+                deeper = lengthOf(items[t]) > at + 4;
             if (deeper) {
                 const size_t next = at + 4 + commonPrefix(&items[run], &items[end], at + 4);
                 sortTextLevel(items, run, end, next, descending, spare);
@@ -419,7 +574,7 @@ void sortTextLevel(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at
     const size_t n = hi - lo;
     if (!keysReady)
         for (size_t i = lo; i < hi; ++i) {
-            const uint64_t k = packText(items[i].text, items[i].len, at);
+            const uint64_t k = packText(items[i], at);
             items[i].key = descending ? ~k : k;
         }
     if (n == items.size()) {
@@ -460,8 +615,32 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
     if (kind == SortKind::Text) {
         std::vector<TextItem> &bySlot = bySlot_, &items = textItems_;
         bySlot.resize(slotCount);
+        sortTexts_.clear();
+        const CellKind show = layout_.columns[size_t(column)].show;
         eachSlot([&](uint32_t s) {
-            const QStringView v = slotCell(int(s), column);
+            const Slot &sl = slots_[size_t(s)];
+            QStringView v;
+            if (sl.text != kNoText) {
+                v = storedCell(sl, column);
+            } else if (show == CellKind::Name || show == CellKind::Folder || show == CellKind::Path) {
+                std::string_view b = pathBytes(sl);
+                b = show == CellKind::Name ? b.substr(sl.nameAt)
+                                           : (show == CellKind::Folder ? b.substr(0, sl.folderLen) : b);
+                if (std::all_of(b.begin(), b.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
+                    while (!b.empty() && b.front() == ' ')
+                        b.remove_prefix(1);
+                    while (!b.empty() && b.back() == ' ')
+                        b.remove_suffix(1);
+                    bySlot[s] = {0, b.data(), uint32_t(std::min<size_t>(b.size(), 0xffff)) | kNarrow, s};
+                    return;
+                }
+            } else if (show == CellKind::Type) {
+                v = types_[sl.type];
+            }
+            if (sl.text == kNoText && show != CellKind::Type) {
+                const QString t = madeCell(sl, column);
+                v = QStringView(sortTexts_.at(sortTexts_.append(t.constData(), size_t(t.size()))), t.size());
+            }
             bySlot[s] = {0, v.data(), uint32_t(v.size()), s};
         });
         // The shared prefix and the first keys, read in storage order.
@@ -469,7 +648,7 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
         if (whole) {
             at = commonPrefix(bySlot.data(), bySlot.data() + count, 0);
             for (TextItem &t : bySlot) {
-                const uint64_t k = packText(t.text, t.len, at);
+                const uint64_t k = packText(t, at);
                 t.key = descending ? ~k : k;
             }
         }
@@ -484,15 +663,45 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
     } else {
         std::vector<uint64_t> &keyOf = keyOf_;
         keyOf.resize(slotCount);
+        const CellKind show = layout_.columns[size_t(column)].show;
         if (kind == SortKind::Number) {
             const QChar point = QLocale().decimalPoint().at(0);
             // Keys are never negative, so the bits of the double order them.
+            // A size is the number its text reads as.
             eachSlot([&](uint32_t s) {
-                keyOf[s] = std::bit_cast<uint64_t>(GridSortKeys::number(slotCell(int(s), column), point));
+                const Slot &sl = slots_[size_t(s)];
+                double v;
+                if (sl.text != kNoText)
+                    v = GridSortKeys::number(storedCell(sl, column), point);
+                else if (show == CellKind::Size)
+                    v = double(std::max<int64_t>(sl.size, 0));
+                else
+                    v = GridSortKeys::number(madeCell(sl, column), point);
+                keyOf[s] = std::bit_cast<uint64_t>(v);
             });
         } else {
             const GridSortKeys::DateReader reader(shortDateFormat());
-            eachSlot([&](uint32_t s) { keyOf[s] = uint64_t(reader.day(slotCell(int(s), column))); });
+            // A stamp's day is read from its text once per date in the grid:
+            // the text depends on the date half of the stamp only.
+            constexpr int64_t unknown = INT64_MIN;
+            std::vector<int64_t> dayOf(65537, unknown);
+            eachSlot([&](uint32_t s) {
+                const Slot &sl = slots_[size_t(s)];
+                int64_t day;
+                if (sl.text != kNoText) {
+                    day = reader.day(storedCell(sl, column));
+                } else if (show == CellKind::Modified || show == CellKind::Accessed || show == CellKind::Created) {
+                    const DosDateTime stamp =
+                        show == CellKind::Modified ? sl.written : (show == CellKind::Accessed ? sl.accessed : sl.created);
+                    int64_t &known = dayOf[stamp == 0 ? 65536 : stamp >> 16];
+                    if (known == unknown)
+                        known = reader.day(dosDateText(stamp));
+                    day = known;
+                } else {
+                    day = reader.day(madeCell(sl, column));
+                }
+                keyOf[s] = uint64_t(day);
+            });
         }
         std::vector<KeyItem> &items = keyItems_;
         items.resize(count);
@@ -504,6 +713,7 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
         for (size_t i = 0; i < count; ++i)
             order_[from + i] = items[i].slot;
     }
+    sortTexts_.clear();
     const int lastShown = std::min(last - 1, shown_ - 1);
     if (first - 1 <= lastShown)
         emit dataChanged(index(first - 1, 0), index(lastShown, columns_ - 1));

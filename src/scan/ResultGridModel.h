@@ -1,16 +1,42 @@
 #pragma once
+#include "common/DosTime.h"
 #include "scan/ChunkPool.h"
 #include "scan/GridLayout.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+struct FoundFile;
+
+// One file as a finder hands it to the grid: what is needed to show, sort,
+// mark and act on it. The grid keeps the path once and makes cell texts
+// from these fields only when a view, the report or the clipboard asks.
+struct GridFile {
+    std::string_view folder; // as found: a drive's root ends in "/", any other folder does not
+    std::string_view name;   // bytes as the file system spells them
+    int64_t size = 0;
+    DosDateTime written = 0;
+    DosDateTime accessed = 0;
+    DosDateTime created = 0;
+    uint8_t attributes = 0; // FileAttr bits
+    uint32_t type = 0;      // ResultGridModel::typeId of the type text; 0 is no type
+    uint32_t key = 0;       // the finder's own key (a duplicate group, ...)
+};
 
 // The rows, marks and totals of a result grid, without any widget. Grid row
 // 0 is the header (the view's horizontal header); file rows are 1 to
-// rowsFilled(); model row r is grid row r + 1. Cell texts are kept in one
-// pool and rows are indices into it, so a million rows fill and sort fast.
+// rowsFilled(); model row r is grid row r + 1.
+//
+// A row is either a file handed over as typed fields (addFile: each column
+// shows its CellKind, made on demand) or a text line (addToGrid: each column
+// shows its field of the line, kept in one pool). setCell turns a row into
+// texts. Sorting by size or date compares the typed fields where a row has
+// them, the cell texts otherwise, so both kinds of row sort alike.
+//
 // Every row carries the path of its file as found (bytes); marks, totals,
 // opening, the clipboard and deletion use that path, never the cell texts.
 class ResultGridModel : public QAbstractTableModel {
@@ -31,6 +57,14 @@ public:
     // Appends one row: rowsFilled + 1; 50 more grid rows when the grid is
     // full; each column gets tabField(line, its field). path is the file as found.
     void addToGrid(const QString &line, const std::string &path);
+    // Appends one file row (rows grow as with addToGrid); its path is the
+    // folder joined with the name.
+    void addFile(const GridFile &file);
+    // A found file as the walker reports it, with a type from typeId.
+    void addFile(const FoundFile &file, uint32_t type = 0, uint32_t key = 0);
+    // The number of a type text for GridFile::type (trimmed of spaces; equal
+    // texts share one number; ClearGrid forgets them).
+    uint32_t typeId(const QString &text);
     // Room for rows more rows (a finder copying a known number of lines).
     void reserve(int rows);
     // After the last addToGrid: the grid keeps rowsFilled + 1 rows when more
@@ -43,10 +77,14 @@ public:
 
     // Grid-row accessors (row 1 is the first file); empty beyond rowsFilled.
     QString cell(int row, int column) const;
-    QStringView cellView(int row, int column) const;
+    // Replaces one cell's text; the row keeps its path and marks.
     void setCell(int row, int column, const QString &text);
     std::string path(int row) const;
     bool isMarked(int row) const;
+    // The typed fields of a file row (0 for rows added as lines).
+    int64_t fileSize(int row) const;
+    uint32_t fileKey(int row) const;
+    uint8_t fileAttributes(int row) const;
 
     // Toggles a row's mark and updates the totals from the file on disk; a
     // vanished file is marked without counting. Then the status line.
@@ -60,7 +98,7 @@ public:
     int64_t markedCount() const { return markedCount_; }
     int64_t markedSize() const { return markedSize_; }
     // Full paths of the marked files, in marking order.
-    const std::vector<std::string> &lbDeleted() const { return lbDeleted_; }
+    const std::vector<std::string> &lbDeleted() const;
     QString statusText() const;
 
     // Sort entry i of the layout (rows 1 to rowsFilled, whole rows with their
@@ -92,15 +130,28 @@ signals:
     void checkedSortChanged(int entry);
 
 private:
+    static constexpr uint64_t kNoText = ~uint64_t(0);
     struct Slot {
-        uint64_t text = 0;
         uint64_t pathAt = 0;
-        uint32_t pathLen = 0;
-        bool marked = false;
+        uint64_t text = kNoText; // the row's cell texts in text_ (lines, set cells); kNoText: made from the fields
+        int64_t size = 0;
         int64_t counted = -1; // the size added to the totals when marked; -1 none
+        uint32_t pathLen = 0;
+        uint32_t nameAt = 0;    // where the name starts in the path
+        uint32_t folderLen = 0; // the folder's length in the path
+        uint32_t markSeq = 0;   // marking order; 0 unmarked
+        uint32_t key = 0;
+        uint32_t type = 0;
+        DosDateTime written = 0, accessed = 0, created = 0;
+        uint8_t attributes = 0;
     };
     int slotOf(int row) const;
-    QStringView slotCell(int slot, int column) const;
+    void appendSlot(Slot &s);
+    std::string_view pathBytes(const Slot &s) const;
+    QStringView storedCell(const Slot &s, int column) const;
+    QString madeCell(const Slot &s, int column) const;
+    QString slotText(const Slot &s, int column) const;
+    uint64_t storeTexts(const QStringView *cells);
     void toggle(int row);
     void showStatus() const;
     void scheduleSync();
@@ -110,16 +161,20 @@ private:
     int columns_ = 0;
     ChunkPool<QChar> text_;
     ChunkPool<char> paths_;
-    std::vector<uint16_t> cellLen_; // per slot, per column
     std::vector<Slot> slots_;
     std::vector<uint32_t> order_; // grid row - 1 -> slot
+    std::vector<QString> types_{QString()};
+    QHash<QString, uint32_t> typeIds_;
     int gridRows_ = 2;
     int shown_ = 1;       // rows the views have been told about (model rows)
     int dirtyFrom_ = -1;  // first model row whose cells changed since the last sync
     bool syncQueued_ = false;
     int64_t markedCount_ = 0;
     int64_t markedSize_ = 0;
-    std::vector<std::string> lbDeleted_;
+    uint32_t nextMark_ = 1;
+    mutable std::vector<std::string> lbDeleted_; // built from the marks when asked
+    mutable bool lbDeletedStale_ = false;
+    mutable std::string lookup_; // path buffer for the file look-ups while marking
     int checked_ = 0;
 
 public:
@@ -129,8 +184,8 @@ public:
         uint32_t slot;
     };
     struct TextItem {
-        uint64_t key; // four folded characters from the current depth
-        const QChar *text;
+        uint64_t key;     // four folded characters from the current depth
+        const void *text; // QChar units, or bytes when len has kNarrow set
         uint32_t len;
         uint32_t slot;
     };
@@ -139,4 +194,5 @@ private:
     std::vector<uint64_t> keyOf_;
     std::vector<KeyItem> keyItems_, keySpare_;
     std::vector<TextItem> textItems_, textSpare_, bySlot_;
+    ChunkPool<QChar> sortTexts_; // texts made for one text sort
 };
