@@ -9,7 +9,9 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <thread>
 
 namespace {
 constexpr int GrowBy = 50;
@@ -71,18 +73,22 @@ void ResultGridModel::ClearGrid()
     beginResetModel();
     columns_ = int(layout_.columns.size());
     text_.clear();
-    paths_.clear();
+    texts_ = {};
+    bytes_.clear();
+    folders_ = {};
+    folderIds_ = {};
+    lastFolder_.clear();
+    lastFolderId_ = ~0u;
     sortTexts_.clear();
     types_.assign(1, QString());
     typeIds_.clear();
-    keyOf_ = {};
     keyItems_ = {};
     keySpare_ = {};
     textItems_ = {};
     textSpare_ = {};
-    bySlot_ = {};
-    slots_.clear();
-    order_.clear();
+    slots_ = {};
+    order_ = {};
+    marks_ = {};
     gridRows_ = 2;
     shown_ = 1;
     dirtyFrom_ = -1;
@@ -93,6 +99,35 @@ void ResultGridModel::ClearGrid()
     lbDeletedStale_ = false;
     endResetModel();
     setChecked(layout_.sortEntries.empty() ? -1 : layout_.checkedAtClear);
+}
+
+uint32_t ResultGridModel::folderOf(std::string_view folder)
+{
+    // Files come folder by folder from a walk, so the last folder is the
+    // likely one; otherwise the table of folders seen.
+    if (lastFolderId_ != ~0u && folder == lastFolder_)
+        return lastFolderId_;
+    uint32_t id;
+    const auto it = folderIds_.find(folder);
+    if (it != folderIds_.end()) {
+        id = it->second;
+    } else {
+        Folder f;
+        f.joined = !folder.empty() && folder.back() != '/';
+        thread_local std::string prefix;
+        prefix.assign(folder);
+        if (f.joined)
+            prefix += '/';
+        f.at = bytes_.append(prefix.data(), prefix.size());
+        f.len = uint32_t(prefix.size());
+        f.plain = std::all_of(prefix.begin(), prefix.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+        id = uint32_t(folders_.size());
+        folders_.push_back(f);
+        folderIds_.emplace(std::string_view(bytes_.at(f.at), folder.size()), id);
+    }
+    lastFolder_.assign(folder);
+    lastFolderId_ = id;
+    return id;
 }
 
 void ResultGridModel::appendSlot(Slot &s)
@@ -107,7 +142,7 @@ void ResultGridModel::appendSlot(Slot &s)
     scheduleSync();
 }
 
-uint64_t ResultGridModel::storeTexts(const QStringView *cells)
+uint32_t ResultGridModel::storeTexts(const QStringView *cells)
 {
     // One record: the cells' lengths, one unit each, then their texts.
     thread_local QString joined;
@@ -116,7 +151,8 @@ uint64_t ResultGridModel::storeTexts(const QStringView *cells)
         joined.append(QChar(ushort(std::min<qsizetype>(cells[c].size(), 0xffff))));
     for (int c = 0; c < columns_; ++c)
         joined.append(cells[c].first(std::min<qsizetype>(cells[c].size(), 0xffff)));
-    return text_.append(joined.constData(), size_t(joined.size()));
+    texts_.push_back(text_.append(joined.constData(), size_t(joined.size())));
+    return uint32_t(texts_.size());
 }
 
 void ResultGridModel::addToGrid(const QString &line, const std::string &path)
@@ -131,34 +167,27 @@ void ResultGridModel::addToGrid(const QString &line, const std::string &path)
     }
     Slot s;
     s.text = storeTexts(cells.data());
-    s.pathAt = paths_.append(path.data(), path.size());
-    s.pathLen = uint32_t(path.size());
+    // The folder is the path up to its last "/", which it keeps.
     const size_t slash = path.rfind('/');
-    s.nameAt = slash == std::string::npos ? 0 : uint32_t(slash + 1);
-    s.folderLen = s.nameAt > 1 ? s.nameAt - 1 : s.nameAt;
+    const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    s.folder = folderOf(std::string_view(path).substr(0, nameAt));
+    s.nameAt = bytes_.append(path.data() + nameAt, path.size() - nameAt);
+    s.nameLen = uint32_t(path.size() - nameAt);
     appendSlot(s);
 }
 
 void ResultGridModel::addFile(const GridFile &f)
 {
     Slot s;
-    const bool slash = !f.folder.empty() && f.folder.back() == '/';
-    const size_t length = f.folder.size() + (slash ? 0 : 1) + f.name.size();
-    thread_local std::string joined;
-    joined.assign(f.folder);
-    if (!slash)
-        joined += '/';
-    joined.append(f.name);
-    s.pathAt = paths_.append(joined.data(), length);
-    s.pathLen = uint32_t(length);
-    s.nameAt = uint32_t(length - f.name.size());
-    s.folderLen = uint32_t(f.folder.size());
+    s.folder = folderOf(f.folder);
+    s.nameAt = bytes_.append(f.name.data(), f.name.size());
+    s.nameLen = uint32_t(f.name.size());
     s.size = f.size;
     s.written = f.written;
     s.accessed = f.accessed;
     s.created = f.created;
     s.attributes = f.attributes;
-    s.type = f.type < types_.size() ? f.type : 0;
+    s.type = uint16_t(f.type < types_.size() ? f.type : 0);
     s.key = f.key;
     appendSlot(s);
 }
@@ -186,6 +215,8 @@ uint32_t ResultGridModel::typeId(const QString &text)
     const auto it = typeIds_.constFind(t);
     if (it != typeIds_.constEnd())
         return it.value();
+    if (types_.size() > 0xffff)
+        return 0; // more type texts than a row can tell apart
     const uint32_t id = uint32_t(types_.size());
     types_.push_back(t);
     typeIds_.insert(t, id);
@@ -218,14 +249,33 @@ int ResultGridModel::slotOf(int row) const
     return int(order_[size_t(row - 1)]);
 }
 
-std::string_view ResultGridModel::pathBytes(const Slot &s) const
+std::string_view ResultGridModel::prefix(const Slot &s) const
 {
-    return {paths_.at(s.pathAt), s.pathLen};
+    const Folder &f = folders_[s.folder];
+    return {bytes_.at(f.at), f.len};
+}
+
+std::string_view ResultGridModel::nameBytes(const Slot &s) const { return {bytes_.at(s.nameAt), s.nameLen}; }
+
+std::string_view ResultGridModel::folderBytes(const Slot &s) const
+{
+    const std::string_view p = prefix(s);
+    return folders_[s.folder].joined ? p.substr(0, p.size() - 1) : p;
+}
+
+std::string ResultGridModel::pathOf(const Slot &s) const
+{
+    std::string p;
+    const std::string_view a = prefix(s), b = nameBytes(s);
+    p.reserve(a.size() + b.size());
+    p.append(a);
+    p.append(b);
+    return p;
 }
 
 QStringView ResultGridModel::storedCell(const Slot &s, int column) const
 {
-    const QChar *record = text_.at(s.text);
+    const QChar *record = text_.at(texts_[s.text - 1]);
     size_t at = size_t(columns_);
     for (int c = 0; c < column; ++c)
         at += record[c].unicode();
@@ -234,7 +284,6 @@ QStringView ResultGridModel::storedCell(const Slot &s, int column) const
 
 QString ResultGridModel::madeCell(const Slot &s, int column) const
 {
-    const std::string_view path = pathBytes(s);
     switch (layout_.columns[size_t(column)].show) {
     case CellKind::None: return {};
     case CellKind::Size: return formatThousands(s.size);
@@ -242,9 +291,9 @@ QString ResultGridModel::madeCell(const Slot &s, int column) const
     case CellKind::ModifiedTime: return dosTimeText(s.written);
     case CellKind::Accessed: return dosDateText(s.accessed);
     case CellKind::Created: return dosDateText(s.created);
-    case CellKind::Name: return finish(bytesText(path.substr(s.nameAt)));
-    case CellKind::Folder: return finish(bytesText(path.substr(0, s.folderLen)));
-    case CellKind::Path: return finish(bytesText(path));
+    case CellKind::Name: return finish(bytesText(nameBytes(s)));
+    case CellKind::Folder: return finish(bytesText(folderBytes(s)));
+    case CellKind::Path: return finish(displayName(pathOf(s)));
     case CellKind::Type: return types_[s.type];
     }
     return {};
@@ -252,7 +301,7 @@ QString ResultGridModel::madeCell(const Slot &s, int column) const
 
 QString ResultGridModel::slotText(const Slot &s, int column) const
 {
-    return s.text != kNoText ? storedCell(s, column).toString() : madeCell(s, column);
+    return s.text ? storedCell(s, column).toString() : madeCell(s, column);
 }
 
 QString ResultGridModel::cell(int row, int column) const
@@ -285,13 +334,13 @@ std::string ResultGridModel::path(int row) const
     const int s = slotOf(row);
     if (s < 0)
         return {};
-    return std::string(pathBytes(slots_[size_t(s)]));
+    return pathOf(slots_[size_t(s)]);
 }
 
 bool ResultGridModel::isMarked(int row) const
 {
     const int s = slotOf(row);
-    return s >= 0 && slots_[size_t(s)].markSeq != 0;
+    return s >= 0 && marked(uint32_t(s));
 }
 
 int64_t ResultGridModel::fileSize(int row) const
@@ -312,47 +361,55 @@ uint8_t ResultGridModel::fileAttributes(int row) const
     return s < 0 ? 0 : slots_[size_t(s)].attributes;
 }
 
+void ResultGridModel::toggleSlot(uint32_t slot, bool lookedUp, std::optional<int64_t> size)
+{
+    if (marks_.size() < slots_.size())
+        marks_.resize(slots_.size());
+    Mark &m = marks_[slot];
+    // The list of marked paths is built from the marking order when asked,
+    // so a toggle costs the file look-up and nothing per other row.
+    lbDeletedStale_ = true;
+    if (m.seq != 0) {
+        m.seq = 0;
+        // Exactly what was added when the row was marked comes off again, so
+        // marking twice restores the totals even when the file changed.
+        if (m.counted >= 0) {
+            --markedCount_;
+            markedSize_ -= m.counted;
+            m.counted = -1;
+        }
+        return;
+    }
+    m.seq = nextMark_++;
+    if (!lookedUp)
+        size = FileLookup::fileSize(pathOf(slots_[slot]));
+    if (size) {
+        ++markedCount_;
+        markedSize_ += *size;
+        m.counted = *size;
+    }
+}
+
 void ResultGridModel::toggle(int row)
 {
     const int s = slotOf(row);
     if (s < 0 || layout_.markColumn < 0)
         return;
-    Slot &sl = slots_[size_t(s)];
-    // The list of marked paths is built from the marking order when asked,
-    // so a toggle costs the file look-up and nothing per other row.
-    lbDeletedStale_ = true;
-    if (sl.markSeq != 0) {
-        sl.markSeq = 0;
-        // Exactly what was added when the row was marked comes off again, so
-        // marking twice restores the totals even when the file changed.
-        if (sl.counted >= 0) {
-            --markedCount_;
-            markedSize_ -= sl.counted;
-            sl.counted = -1;
-        }
-    } else {
-        sl.markSeq = nextMark_++;
-        lookup_.assign(pathBytes(sl));
-        if (const auto size = FileLookup::fileSize(lookup_)) {
-            ++markedCount_;
-            markedSize_ += *size;
-            sl.counted = *size;
-        }
-    }
+    toggleSlot(uint32_t(s), false, std::nullopt);
 }
 
 const std::vector<std::string> &ResultGridModel::lbDeleted() const
 {
     if (lbDeletedStale_) {
-        std::vector<std::pair<uint32_t, uint32_t>> marked; // marking order, slot
-        for (size_t i = 0; i < slots_.size(); ++i)
-            if (slots_[i].markSeq != 0)
-                marked.emplace_back(slots_[i].markSeq, uint32_t(i));
-        std::sort(marked.begin(), marked.end());
+        std::vector<std::pair<uint32_t, uint32_t>> list; // marking order, slot
+        for (size_t i = 0; i < marks_.size(); ++i)
+            if (marks_[i].seq != 0)
+                list.emplace_back(marks_[i].seq, uint32_t(i));
+        std::sort(list.begin(), list.end());
         lbDeleted_.clear();
-        lbDeleted_.reserve(marked.size());
-        for (const auto &m : marked)
-            lbDeleted_.emplace_back(pathBytes(slots_[m.second]));
+        lbDeleted_.reserve(list.size());
+        for (const auto &m : list)
+            lbDeleted_.push_back(pathOf(slots_[m.second]));
         lbDeletedStale_ = false;
     }
     return lbDeleted_;
@@ -375,12 +432,53 @@ void ResultGridModel::clearAllMarks()
     nextMark_ = 1;
     lbDeleted_.clear();
     lbDeletedStale_ = false;
-    for (Slot &s : slots_) {
-        s.markSeq = 0;
-        s.counted = -1;
-    }
+    marks_ = {};
     if (layout_.markColumn >= 0 && shown_ > 0)
         emit dataChanged(index(0, layout_.markColumn), index(shown_ - 1, layout_.markColumn));
+}
+
+std::vector<int64_t> ResultGridModel::lookUpSizes() const
+{
+    // Every file's size (-1: none), looked up folder by folder: the files of
+    // each folder are found by one pass of a counting sort, and the folders
+    // are shared out among a few threads (the look-ups are system calls).
+    const size_t n = slots_.size();
+    std::vector<int64_t> sizes(n, -1);
+    std::vector<uint32_t> start(folders_.size() + 1, 0);
+    for (const Slot &s : slots_)
+        ++start[s.folder + 1];
+    for (size_t f = 1; f < start.size(); ++f)
+        start[f] += start[f - 1];
+    std::vector<uint32_t> bySlot(n);
+    {
+        std::vector<uint32_t> at(start.begin(), start.end() - 1);
+        for (size_t i = 0; i < n; ++i)
+            bySlot[at[slots_[i].folder]++] = uint32_t(i);
+    }
+    std::atomic<size_t> next{0};
+    const auto work = [&]() {
+        std::string name;
+        for (size_t f; (f = next.fetch_add(1)) < folders_.size();) {
+            if (start[f] == start[f + 1])
+                continue;
+            const Folder &folder = folders_[f];
+            const FileLookup::FolderSizes lookup(std::string(bytes_.at(folder.at), folder.len));
+            for (uint32_t i = start[f]; i < start[f + 1]; ++i) {
+                const Slot &s = slots_[bySlot[i]];
+                name.assign(nameBytes(s));
+                if (const auto size = lookup.size(name))
+                    sizes[bySlot[i]] = *size;
+            }
+        }
+    };
+    const unsigned threads = n < 20000 ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &t : helpers)
+        t.join();
+    return sizes;
 }
 
 void ResultGridModel::markAll()
@@ -388,8 +486,10 @@ void ResultGridModel::markAll()
     clearAllMarks();
     if (layout_.markColumn < 0)
         return;
-    for (int r = 1; r <= rowsFilled(); ++r)
-        toggle(r);
+    const std::vector<int64_t> sizes = lookUpSizes();
+    marks_.resize(slots_.size());
+    for (uint32_t slot : order_)
+        toggleSlot(slot, true, sizes[slot] >= 0 ? std::optional<int64_t>(sizes[slot]) : std::nullopt);
     if (shown_ > 0)
         emit dataChanged(index(0, layout_.markColumn), index(shown_ - 1, layout_.markColumn));
     if (rowsFilled() > 0)
@@ -505,47 +605,91 @@ inline uint64_t fold(ushort c)
     return (c >= 'a' && c <= 'z') ? uint64_t(c - 32) : uint64_t(c);
 }
 
-// An item's text is QChar units or, for texts of printable ASCII only (a
-// path shown as it is stored), the bytes themselves: each byte is then the
-// character code it shows.
+// An item's text is QChar units, or bytes of printable ASCII only (a path
+// shown as it is stored: each byte is the character code it shows). A
+// joined item is a folder's prefix (from the sort's table of prefixes)
+// followed by the item's bytes, a file's name, so paths sort without being
+// copied together.
 constexpr uint32_t kNarrow = 0x80000000u;
-inline size_t lengthOf(const TextItem &t) { return t.len & ~kNarrow; }
-inline ushort unitAt(const TextItem &t, size_t i)
-{
-    return (t.len & kNarrow) ? ushort(static_cast<const unsigned char *>(t.text)[i])
-                             : static_cast<const QChar *>(t.text)[i].unicode();
-}
+constexpr uint32_t kJoined = 0x40000000u;   // with kNarrow: prefix number << 8 | name length
+constexpr uint32_t kMaxPrefixes = 1u << 22; // prefix numbers a joined item can hold
+constexpr uint32_t kMaxJoinedName = 0xff;
 
-// Four folded characters from position at, 0 past the end.
-inline uint64_t packText(const TextItem &t, size_t at)
-{
-    const size_t len = lengthOf(t);
-    uint64_t k = 0;
-    for (size_t i = at; i < at + 4; ++i)
-        k = (k << 16) | (i < len ? fold(unitAt(t, i)) : 0);
-    return k;
-}
-
-// Characters from depth on that every item shares (folded).
-size_t commonPrefix(const TextItem *lo, const TextItem *hi, size_t depth)
-{
-    size_t end = lengthOf(*lo);
-    for (const TextItem *t = lo + 1; t < hi && end > depth; ++t) {
-        size_t i = depth;
-        const size_t stop = std::min<size_t>(end, lengthOf(*t));
-        while (i < stop && fold(unitAt(*lo, i)) == fold(unitAt(*t, i)))
-            ++i;
-        end = i;
+struct TextSource {
+    const std::string_view *prefixes = nullptr;
+    std::string_view prefixOf(const TextItem &t) const { return prefixes[(t.len >> 8) & (kMaxPrefixes - 1)]; }
+    size_t lengthOf(const TextItem &t) const
+    {
+        if (t.len & kJoined)
+            return prefixOf(t).size() + (t.len & kMaxJoinedName);
+        return t.len & ~kNarrow;
     }
-    return end > depth ? end - depth : 0;
+    ushort unitAt(const TextItem &t, size_t i) const
+    {
+        if (!(t.len & kNarrow))
+            return static_cast<const QChar *>(t.text)[i].unicode();
+        if (t.len & kJoined) {
+            const std::string_view p = prefixOf(t);
+            if (i < p.size())
+                return uchar(p[i]);
+            i -= p.size();
+        }
+        return uchar(static_cast<const char *>(t.text)[i]);
+    }
+    // The next characters from position at packed in one integer, 0 past
+    // the end: eight of them when every text of a range is bytes, four
+    // otherwise.
+    uint64_t pack(const TextItem &t, size_t at, bool narrow) const
+    {
+        const size_t len = lengthOf(t);
+        uint64_t k = 0;
+        if (narrow) {
+            if (!(t.len & kJoined)) {
+                const auto *b = static_cast<const unsigned char *>(t.text);
+                for (size_t i = at; i < at + 8; ++i)
+                    k = (k << 8) | (i < len ? fold(b[i]) : 0);
+                return k;
+            }
+            for (size_t i = at; i < at + 8; ++i)
+                k = (k << 8) | (i < len ? fold(unitAt(t, i)) : 0);
+            return k;
+        }
+        for (size_t i = at; i < at + 4; ++i)
+            k = (k << 16) | (i < len ? fold(unitAt(t, i)) : 0);
+        return k;
+    }
+    // Characters from depth on that every item shares (folded).
+    size_t commonPrefix(const TextItem *lo, const TextItem *hi, size_t depth) const
+    {
+        size_t end = lengthOf(*lo);
+        for (const TextItem *t = lo + 1; t < hi && end > depth; ++t) {
+            size_t i = depth;
+            const size_t stop = std::min<size_t>(end, lengthOf(*t));
+            while (i < stop && fold(unitAt(*lo, i)) == fold(unitAt(*t, i)))
+                ++i;
+            end = i;
+        }
+        return end > depth ? end - depth : 0;
+    }
+};
+
+bool allNarrow(const TextItem *lo, const TextItem *hi)
+{
+    for (const TextItem *t = lo; t < hi; ++t)
+        if (!(t->len & kNarrow))
+            return false;
+    return true;
 }
 
-void sortTextLevel(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, bool descending,
-                   std::vector<TextItem> &spare, bool keysReady = false);
+// How the keys of a level were made before sortTextLevel was called.
+enum class Keys { NotMade, Wide, Narrow };
+
+void sortTextLevel(const TextSource &src, std::vector<TextItem> &items, size_t lo, size_t hi, size_t at,
+                   bool descending, std::vector<TextItem> &spare, Keys made = Keys::NotMade);
 
 // Sorts each run of equal keys in [lo, hi) one level deeper.
-void sortRuns(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, std::vector<TextItem> &spare,
-              bool descending)
+void sortRuns(const TextSource &src, std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, size_t step,
+              std::vector<TextItem> &spare, bool descending)
 {
     for (size_t run = lo; run < hi;) {
         size_t end = run + 1;
@@ -554,10 +698,10 @@ void sortRuns(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, std
         if (end - run > 1) {
             bool deeper = false;
             for (size_t t = run; t < end && !deeper; ++t)
-                deeper = lengthOf(items[t]) > at + 4;
+                deeper = src.lengthOf(items[t]) > at + step;
             if (deeper) {
-                const size_t next = at + 4 + commonPrefix(&items[run], &items[end], at + 4);
-                sortTextLevel(items, run, end, next, descending, spare);
+                const size_t next = at + step + src.commonPrefix(&items[run], &items[end], at + step);
+                sortTextLevel(src, items, run, end, next, descending, spare);
             }
         }
         run = end;
@@ -566,17 +710,20 @@ void sortRuns(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, std
 
 // Most-significant-first text sort: the items of [lo, hi) share their
 // first at characters and stand in grid order; they are ordered by the next
-// four characters packed in one integer (stably, so equal texts keep their
+// characters packed in one integer (stably, so equal texts keep their
 // order), then each run of equal keys one level deeper.
-void sortTextLevel(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, bool descending,
-                   std::vector<TextItem> &spare, bool keysReady)
+void sortTextLevel(const TextSource &src, std::vector<TextItem> &items, size_t lo, size_t hi, size_t at,
+                   bool descending, std::vector<TextItem> &spare, Keys made)
 {
     const size_t n = hi - lo;
-    if (!keysReady)
+    bool narrow = made == Keys::Narrow;
+    if (made == Keys::NotMade) {
+        narrow = allNarrow(&items[lo], &items[lo] + n);
         for (size_t i = lo; i < hi; ++i) {
-            const uint64_t k = packText(items[i], at);
+            const uint64_t k = src.pack(items[i], at, narrow);
             items[i].key = descending ? ~k : k;
         }
+    }
     if (n == items.size()) {
         radixSort(items, spare);
     } else if (n > 256) {
@@ -587,7 +734,22 @@ void sortTextLevel(std::vector<TextItem> &items, size_t lo, size_t hi, size_t at
         std::stable_sort(items.begin() + ptrdiff_t(lo), items.begin() + ptrdiff_t(hi),
                          [](const TextItem &a, const TextItem &b) { return a.key < b.key; });
     }
-    sortRuns(items, lo, hi, at, spare, descending);
+    sortRuns(src, items, lo, hi, at, narrow ? 8 : 4, spare, descending);
+}
+
+bool plainBytes(std::string_view b)
+{
+    return std::all_of(b.begin(), b.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
+// Bytes trimmed of spaces as a made cell is, at most 65535 of them.
+TextItem narrowItem(std::string_view b, uint32_t slot)
+{
+    while (!b.empty() && b.front() == ' ')
+        b.remove_prefix(1);
+    while (!b.empty() && b.back() == ' ')
+        b.remove_suffix(1);
+    return {0, b.data(), uint32_t(std::min<size_t>(b.size(), 0xffff)) | kNarrow, slot};
 }
 }
 
@@ -599,96 +761,83 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
         return;
     const size_t from = size_t(first - 1);
     const size_t count = size_t(last - first + 1);
-    // Keys are computed slot by slot (the order the cells are stored in) and
-    // then gathered in grid order, so the stable sorts keep equal rows in
-    // their present order.
-    const bool whole = count == slots_.size();
-    const auto eachSlot = [&](auto &&f) {
-        if (whole)
-            for (size_t s = 0; s < count; ++s)
-                f(uint32_t(s));
-        else
-            for (size_t i = 0; i < count; ++i)
-                f(order_[from + i]);
-    };
-    const size_t slotCount = slots_.size();
+    // Keys are computed in grid order, so the stable sorts keep equal rows
+    // in their present order.
+    const CellKind show = layout_.columns[size_t(column)].show;
     if (kind == SortKind::Text) {
-        std::vector<TextItem> &bySlot = bySlot_, &items = textItems_;
-        bySlot.resize(slotCount);
+        std::vector<TextItem> &items = textItems_;
+        items.resize(count);
         sortTexts_.clear();
-        const CellKind show = layout_.columns[size_t(column)].show;
-        eachSlot([&](uint32_t s) {
-            const Slot &sl = slots_[size_t(s)];
+        // Prefixes of printable ASCII, for the paths that join them.
+        std::vector<std::string_view> prefixes;
+        if (show == CellKind::Path && folders_.size() <= kMaxPrefixes) {
+            prefixes.resize(folders_.size());
+            for (size_t f = 0; f < folders_.size(); ++f)
+                if (folders_[f].plain && folders_[f].len <= 0xffff - kMaxJoinedName
+                    && (folders_[f].len == 0 || bytes_.at(folders_[f].at)[0] != ' '))
+                    prefixes[f] = {bytes_.at(folders_[f].at), folders_[f].len};
+        }
+        const TextSource src{prefixes.data()};
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t s = order_[from + i];
+            const Slot &sl = slots_[s];
             QStringView v;
-            if (sl.text != kNoText) {
+            if (sl.text) {
                 v = storedCell(sl, column);
-            } else if (show == CellKind::Name || show == CellKind::Folder || show == CellKind::Path) {
-                std::string_view b = pathBytes(sl);
-                b = show == CellKind::Name ? b.substr(sl.nameAt)
-                                           : (show == CellKind::Folder ? b.substr(0, sl.folderLen) : b);
-                if (std::all_of(b.begin(), b.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
-                    while (!b.empty() && b.front() == ' ')
-                        b.remove_prefix(1);
-                    while (!b.empty() && b.back() == ' ')
-                        b.remove_suffix(1);
-                    bySlot[s] = {0, b.data(), uint32_t(std::min<size_t>(b.size(), 0xffff)) | kNarrow, s};
-                    return;
-                }
             } else if (show == CellKind::Type) {
                 v = types_[sl.type];
-            }
-            if (sl.text == kNoText && show != CellKind::Type) {
+            } else if (show == CellKind::Name && plainBytes(nameBytes(sl))) {
+                items[i] = narrowItem(nameBytes(sl), s);
+                continue;
+            } else if (show == CellKind::Folder && folders_[sl.folder].plain) {
+                items[i] = narrowItem(folderBytes(sl), s);
+                continue;
+            } else if (show == CellKind::Path && !prefixes.empty() && prefixes[sl.folder].data()
+                       && sl.nameLen <= kMaxJoinedName && plainBytes(nameBytes(sl))
+                       && (sl.nameLen == 0 || nameBytes(sl).back() != ' ')) {
+                items[i] = {0, bytes_.at(sl.nameAt), kNarrow | kJoined | (sl.folder << 8) | sl.nameLen, s};
+                continue;
+            } else {
                 const QString t = madeCell(sl, column);
                 v = QStringView(sortTexts_.at(sortTexts_.append(t.constData(), size_t(t.size()))), t.size());
             }
-            bySlot[s] = {0, v.data(), uint32_t(v.size()), s};
-        });
-        // The shared prefix and the first keys, read in storage order.
-        size_t at = 0;
-        if (whole) {
-            at = commonPrefix(bySlot.data(), bySlot.data() + count, 0);
-            for (TextItem &t : bySlot) {
-                const uint64_t k = packText(t, at);
-                t.key = descending ? ~k : k;
-            }
+            items[i] = {0, v.data(), uint32_t(v.size()), s};
         }
-        items.resize(count);
-        for (size_t i = 0; i < count; ++i)
-            items[i] = bySlot[order_[from + i]];
-        if (!whole)
-            at = commonPrefix(items.data(), items.data() + count, 0);
-        sortTextLevel(items, 0, count, at, descending, textSpare_, whole);
+        const size_t at = src.commonPrefix(items.data(), items.data() + count, 0);
+        sortTextLevel(src, items, 0, count, at, descending, textSpare_);
         for (size_t i = 0; i < count; ++i)
             order_[from + i] = items[i].slot;
     } else {
-        std::vector<uint64_t> &keyOf = keyOf_;
-        keyOf.resize(slotCount);
-        const CellKind show = layout_.columns[size_t(column)].show;
+        std::vector<KeyItem> &items = keyItems_;
+        items.resize(count);
         if (kind == SortKind::Number) {
             const QChar point = QLocale().decimalPoint().at(0);
             // Keys are never negative, so the bits of the double order them.
             // A size is the number its text reads as.
-            eachSlot([&](uint32_t s) {
-                const Slot &sl = slots_[size_t(s)];
+            for (size_t i = 0; i < count; ++i) {
+                const uint32_t s = order_[from + i];
+                const Slot &sl = slots_[s];
                 double v;
-                if (sl.text != kNoText)
+                if (sl.text)
                     v = GridSortKeys::number(storedCell(sl, column), point);
                 else if (show == CellKind::Size)
                     v = double(std::max<int64_t>(sl.size, 0));
                 else
                     v = GridSortKeys::number(madeCell(sl, column), point);
-                keyOf[s] = std::bit_cast<uint64_t>(v);
-            });
+                const uint64_t k = std::bit_cast<uint64_t>(v);
+                items[i] = {descending ? ~k : k, s};
+            }
         } else {
             const GridSortKeys::DateReader reader(shortDateFormat());
             // A stamp's day is read from its text once per date in the grid:
             // the text depends on the date half of the stamp only.
             constexpr int64_t unknown = INT64_MIN;
             std::vector<int64_t> dayOf(65537, unknown);
-            eachSlot([&](uint32_t s) {
-                const Slot &sl = slots_[size_t(s)];
+            for (size_t i = 0; i < count; ++i) {
+                const uint32_t s = order_[from + i];
+                const Slot &sl = slots_[s];
                 int64_t day;
-                if (sl.text != kNoText) {
+                if (sl.text) {
                     day = reader.day(storedCell(sl, column));
                 } else if (show == CellKind::Modified || show == CellKind::Accessed || show == CellKind::Created) {
                     const DosDateTime stamp =
@@ -700,14 +849,8 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
                 } else {
                     day = reader.day(madeCell(sl, column));
                 }
-                keyOf[s] = uint64_t(day);
-            });
-        }
-        std::vector<KeyItem> &items = keyItems_;
-        items.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const uint32_t s = order_[from + i];
-            items[i] = {descending ? ~keyOf[s] : keyOf[s], s};
+                items[i] = {descending ? ~uint64_t(day) : uint64_t(day), s};
+            }
         }
         radixSort(items, keySpare_);
         for (size_t i = 0; i < count; ++i)

@@ -6,8 +6,10 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct FoundFile;
@@ -130,29 +132,44 @@ signals:
     void checkedSortChanged(int entry);
 
 private:
-    static constexpr uint64_t kNoText = ~uint64_t(0);
+    // One row. Its path is its folder's prefix (the folder and, unless the
+    // folder ends in one, a "/") followed by its name; folders are kept once.
     struct Slot {
-        uint64_t pathAt = 0;
-        uint64_t text = kNoText; // the row's cell texts in text_ (lines, set cells); kNoText: made from the fields
+        uint64_t nameAt = 0; // in bytes_
         int64_t size = 0;
-        int64_t counted = -1; // the size added to the totals when marked; -1 none
-        uint32_t pathLen = 0;
-        uint32_t nameAt = 0;    // where the name starts in the path
-        uint32_t folderLen = 0; // the folder's length in the path
-        uint32_t markSeq = 0;   // marking order; 0 unmarked
+        uint32_t folder = 0;
+        uint32_t nameLen = 0;
+        uint32_t text = 0; // 1 + index in texts_ of the row's cell texts (lines, set cells); 0: made from the fields
         uint32_t key = 0;
-        uint32_t type = 0;
         DosDateTime written = 0, accessed = 0, created = 0;
+        uint16_t type = 0;
         uint8_t attributes = 0;
     };
+    struct Folder {
+        uint64_t at = 0;     // the prefix in bytes_
+        uint32_t len = 0;    // prefix length
+        bool joined = false; // the prefix ends in the "/" that joins folder and name
+        bool plain = false;  // printable ASCII only: shown as stored
+    };
+    struct Mark {
+        int64_t counted = -1; // the size added to the totals when marked; -1 none
+        uint32_t seq = 0;     // marking order; 0 unmarked
+    };
     int slotOf(int row) const;
+    uint32_t folderOf(std::string_view folder);
     void appendSlot(Slot &s);
-    std::string_view pathBytes(const Slot &s) const;
+    std::string_view prefix(const Slot &s) const;
+    std::string_view nameBytes(const Slot &s) const;
+    std::string_view folderBytes(const Slot &s) const;
+    std::string pathOf(const Slot &s) const;
     QStringView storedCell(const Slot &s, int column) const;
     QString madeCell(const Slot &s, int column) const;
     QString slotText(const Slot &s, int column) const;
-    uint64_t storeTexts(const QStringView *cells);
+    uint32_t storeTexts(const QStringView *cells);
+    bool marked(uint32_t slot) const { return slot < marks_.size() && marks_[slot].seq != 0; }
+    void toggleSlot(uint32_t slot, bool lookedUp, std::optional<int64_t> size);
     void toggle(int row);
+    std::vector<int64_t> lookUpSizes() const;
     void showStatus() const;
     void scheduleSync();
     void setChecked(int entry);
@@ -160,9 +177,15 @@ private:
     GridLayout layout_;
     int columns_ = 0;
     ChunkPool<QChar> text_;
-    ChunkPool<char> paths_;
+    std::vector<uint64_t> texts_; // stored rows' cell texts in text_
+    ChunkPool<char> bytes_;       // folder prefixes and names
+    std::vector<Folder> folders_;
+    std::unordered_map<std::string_view, uint32_t> folderIds_; // the folder as given -> its number
+    std::string lastFolder_;
+    uint32_t lastFolderId_ = ~0u;
     std::vector<Slot> slots_;
     std::vector<uint32_t> order_; // grid row - 1 -> slot
+    std::vector<Mark> marks_;     // per slot, from the first mark on
     std::vector<QString> types_{QString()};
     QHash<QString, uint32_t> typeIds_;
     int gridRows_ = 2;
@@ -174,7 +197,6 @@ private:
     uint32_t nextMark_ = 1;
     mutable std::vector<std::string> lbDeleted_; // built from the marks when asked
     mutable bool lbDeletedStale_ = false;
-    mutable std::string lookup_; // path buffer for the file look-ups while marking
     int checked_ = 0;
 
 public:
@@ -185,14 +207,13 @@ public:
     };
     struct TextItem {
         uint64_t key;     // four folded characters from the current depth
-        const void *text; // QChar units, or bytes when len has kNarrow set
+        const void *text; // QChar units or bytes (see the sort)
         uint32_t len;
         uint32_t slot;
     };
 
 private:
-    std::vector<uint64_t> keyOf_;
     std::vector<KeyItem> keyItems_, keySpare_;
-    std::vector<TextItem> textItems_, textSpare_, bySlot_;
+    std::vector<TextItem> textItems_, textSpare_;
     ChunkPool<QChar> sortTexts_; // texts made for one text sort
 };
