@@ -87,10 +87,8 @@ TfrmClean::TfrmClean(QWidget *parent) : TFinderFrame(frameSpec(), parent)
     w.visitor = [this](const FoundFile &f) {
         if (!isThisFileTemporary(f.name))
             return true;
-        grid->addToGrid(FileLine::format(formatThousands(f.size), dosDateText(f.written), dosTimeText(f.written),
-                                         dosDateText(f.accessed), displayName(f.path),
-                                         fileTypeName(TempPatterns::extensionOf(displayName(f.name)))),
-                        f.path);
+        ResultGridModel *m = grid->gridModel();
+        m->addFile(f, m->typeId(fileTypeName(TempPatterns::extensionOf(displayName(f.name)))));
         return true;
     };
 }
