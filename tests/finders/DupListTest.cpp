@@ -2,8 +2,10 @@
 #include "common/FoldCompare.h"
 #include "common/Text.h"
 #include "finders/DupLine.h"
+#include "finders/DupFinder.h"
 #include "finders/DupList.h"
 #include "platform/FileTypes.h"
+#include "scan/ResultGridModel.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>
@@ -249,4 +251,48 @@ TEST(DupList, PathsKeepTheirBytesAndLinesShowThemSafely)
     const QString line = list.line(ids[0]);
     EXPECT_EQ(line.count('\t'), 5); // the name's tab does not split the line
     EXPECT_EQ(tabField(line, 2), ""); // no stamp, no date
+}
+
+TEST(DupList, GridRowsShowWhatTheLinesShowedInEveryLayout)
+{
+    // A name with a tab, a leading blank and a byte that is not UTF-8, a
+    // 5 GB size: the grid's typed rows must show, hand over and copy exactly
+    // what rows filled from the lines did.
+    Types types;
+    const std::string name = " a\tb\xff.TXT";
+    const int64_t size = int64_t(5) << 30;
+    const DosDateTime written = stamp(2003, 4, 5, 13, 7), accessed = stamp(2004, 1, 2);
+    for (int mode = 0; mode <= 7; ++mode) {
+        const bool dupMode = mode < 7;
+        const int criterion = dupMode ? mode : 0;
+        DupList list;
+        list.reset(dupMode, criterion);
+        list.add("/data/", name, size, written, accessed);
+        list.add("/data/sub\x01", name, size, written, accessed);
+        list.add("/data/other", "x.doc", 7, 0, 0);
+        const std::vector<uint32_t> ids = dupMode ? list.addDups() : list.reSort();
+        ASSERT_GE(ids.size(), 2u) << mode;
+        ResultGridModel typed(DupFinder::gridLayout(dupMode, criterion)), lines(typed.layout());
+        typed.ClearGrid();
+        lines.ClearGrid();
+        for (uint32_t id : ids)
+            lines.addToGrid(list.line(id), list.path(id));
+        list.fillGrid(ids, typed);
+        ASSERT_EQ(typed.rowsFilled(), lines.rowsFilled());
+        for (int r = 1; r <= typed.rowsFilled(); ++r) {
+            EXPECT_EQ(typed.path(r), lines.path(r)) << mode;
+            for (int c = 0; c < typed.columnCount(); ++c)
+                EXPECT_EQ(typed.cell(r, c), lines.cell(r, c)) << "mode " << mode << " row " << r << " column " << c;
+        }
+        EXPECT_EQ(typed.clipboardText(), lines.clipboardText());
+        const int row = dupMode ? 1 : 2; // file hogs: "7" comes after "5,368,709,120", reversed
+        EXPECT_TRUE(typed.path(row).ends_with("/" + name));
+        EXPECT_EQ(typed.fileSize(row), size);
+        EXPECT_EQ(typed.cell(row, typed.layout().sizeColumn), "5,368,709,120");
+        EXPECT_TRUE(typed.cell(row, typed.layout().markColumn).endsWith(QString::fromUtf8("a\u2409b\uFFFD.TXT")))
+            << mode;
+        if (dupMode) {
+            EXPECT_EQ(typed.fileKey(1), typed.fileKey(2)); // one run of equal keys
+        }
+    }
 }

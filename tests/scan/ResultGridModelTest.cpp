@@ -1,5 +1,7 @@
 #include "GridTestLayout.h"
+#include "common/DosTime.h"
 #include "common/Text.h"
+#include "scan/FileLine.h"
 #include "scan/GridSortKeys.h"
 #include "scan/ResultGridModel.h"
 #include "scan/SortDirections.h"
@@ -291,4 +293,99 @@ TEST(ResultGridModel, ClipboardTextIsOnePathPerRowWithCrLf)
     Filled f;
     f.grid.deleteOneFile(2);
     EXPECT_EQ(f.grid.clipboardText(), QString::fromStdString(f.a + "\r\n" + f.b + "\r\n" + f.c + "\r\n"));
+}
+
+TEST(ResultGridModel, TypedRowsSortByEachKindLikeTheirTexts)
+{
+    // Rows handed over as typed fields sort as their cell texts would:
+    // numbers, dates and texts in both directions, stably, with a row from
+    // a line and a row whose cell was set in among them. Folders nest (one
+    // folder's path is the start of another's), names hold blanks, capitals
+    // and bytes that are not ASCII.
+    SortDirections::resetForTests();
+    std::mt19937 rng(11);
+    const char *folders[] = {"/a", "/a/b", "/A", "/a b", "/a/", "/\xc3\xa4", "/x\xff", "/a-b"};
+    const char *parts[] = {"b", "B", "a", " ", "\xc3\xa9", "_", "1", "~"};
+    ResultGridModel grid(FileLine::gridLayout("test", "&Access Date"));
+    grid.ClearGrid();
+    const uint32_t typeIds[] = {0, grid.typeId("Text document"), grid.typeId("TEXT document"), grid.typeId("Zip")};
+    for (uint32_t i = 1; i <= 600; ++i) {
+        std::string name;
+        for (int k = 0, n = 1 + int(rng() % 4); k < n; ++k)
+            name += parts[rng() % 8];
+        GridFile f;
+        f.folder = folders[rng() % 8];
+        f.name = name;
+        f.size = (rng() % 3 == 0) ? int64_t(rng() % 5) << 32 : int64_t(rng() % 40);
+        f.written = (rng() % 5 == 0) ? 0 : DosTime::fromUnix(600000000 + int64_t(rng() % 4) * 86400 * 400);
+        f.accessed = DosTime::fromUnix(600000000 + int64_t(rng() % 6) * 86400);
+        f.type = typeIds[rng() % 4];
+        f.key = i;
+        grid.addFile(f);
+    }
+    grid.addToGrid(hogLine("12", "/line/row", "", "1/3/1999", "zip"), "/line/row"); // key 0
+    grid.setCell(5, 0, "DELETED");
+    grid.setCell(6, 4, "/z/set");
+
+    const QChar point('.');
+    const GridSortKeys::DateReader dates(shortDateFormat());
+    for (int column : {0, 1, 3, 4, 5}) {
+        const SortKind kind = column == 0 ? SortKind::Number : (column <= 3 ? SortKind::Date : SortKind::Text);
+        for (bool descending : {false, true, false}) {
+            std::vector<std::pair<QString, uint32_t>> before;
+            for (int r = 1; r <= grid.rowsFilled(); ++r)
+                before.emplace_back(grid.cell(r, column), grid.fileKey(r));
+            std::stable_sort(before.begin(), before.end(), [&](const auto &a, const auto &b) {
+                int c = 0;
+                if (kind == SortKind::Number) {
+                    const double x = GridSortKeys::number(a.first, point), y = GridSortKeys::number(b.first, point);
+                    c = x < y ? -1 : (x > y ? 1 : 0);
+                } else if (kind == SortKind::Date) {
+                    const qint64 x = dates.day(a.first), y = dates.day(b.first);
+                    c = x < y ? -1 : (x > y ? 1 : 0);
+                } else {
+                    c = GridSortKeys::compareText(a.first, b.first);
+                }
+                return descending ? c > 0 : c < 0;
+            });
+            grid.sortRows(column, kind, descending);
+            for (int r = 1; r <= grid.rowsFilled(); ++r)
+                ASSERT_EQ(grid.fileKey(r), before[size_t(r - 1)].second)
+                    << "column " << column << " descending " << descending << " row " << r;
+        }
+    }
+}
+
+TEST(ResultGridModel, MarkAllOverManyFoldersCountsWhatMarkingOneByOneCounts)
+{
+    // Enough rows for the look-ups to be shared out; files that exist, a
+    // vanished one, a folder where a file was, a folder that is gone, and a
+    // link (counted as itself).
+    TempTree tree;
+    const std::string a = tree.sized("a.txt", 10), c = tree.sized("sub/c.txt", 3000);
+    tree.dir("sub/d");
+    ASSERT_EQ(::symlink(a.c_str(), tree.path("sub/link").c_str()), 0);
+    const std::string sub = tree.path("sub"), gone = tree.path("gone");
+    const std::string names[] = {"c.txt", "missing", "d", "link"};
+    ResultGridModel all(hogLayout()), one(hogLayout());
+    for (ResultGridModel *g : {&all, &one}) {
+        g->ClearGrid();
+        for (int i = 0; i < 25000; ++i) {
+            GridFile f;
+            f.folder = i % 7 == 0 ? std::string_view(gone) : (i % 5 == 0 ? std::string_view(tree.root()) : sub);
+            f.name = i % 5 == 0 && i % 7 != 0 ? std::string_view("a.txt") : std::string_view(names[i % 4]);
+            g->addFile(f);
+        }
+    }
+    one.clearAllMarks();
+    for (int r = 1; r <= one.rowsFilled(); ++r)
+        one.deleteOneFile(r);
+    all.deleteOneFile(3); // cleared first by Mark all
+    all.markAll();
+    EXPECT_GT(all.markedCount(), 0);
+    EXPECT_EQ(all.markedCount(), one.markedCount());
+    EXPECT_EQ(all.markedSize(), one.markedSize());
+    EXPECT_EQ(all.lbDeleted(), one.lbDeleted());
+    EXPECT_EQ(all.lbDeleted().front(), all.path(1));
+    EXPECT_EQ(all.lbDeleted().back(), all.path(25000));
 }
