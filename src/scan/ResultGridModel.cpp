@@ -312,6 +312,30 @@ QString ResultGridModel::cell(int row, int column) const
     return slotText(slots_[size_t(s)], column);
 }
 
+QString ResultGridModel::longestCell(int column) const
+{
+    if (column < 0 || column >= columns_)
+        return {};
+    const bool sizes = layout_.columns[size_t(column)].show == CellKind::Size;
+    QString longest;
+    int64_t largest = -1;
+    for (const Slot &s : slots_) {
+        if (sizes && !s.text && s.size >= 0) {
+            largest = std::max(largest, s.size);
+            continue;
+        }
+        const QString t = slotText(s, column);
+        if (t.size() > longest.size())
+            longest = t;
+    }
+    if (largest >= 0) {
+        const QString t = formatThousands(largest);
+        if (t.size() > longest.size())
+            longest = t;
+    }
+    return longest;
+}
+
 void ResultGridModel::setCell(int row, int column, const QString &text)
 {
     const int s = slotOf(row);

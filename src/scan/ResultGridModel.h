@@ -79,6 +79,9 @@ public:
 
     // Grid-row accessors (row 1 is the first file); empty beyond rowsFilled.
     QString cell(int row, int column) const;
+    // The longest text of a column over the rows filled (a size column's
+    // is the largest size's, found without making every text).
+    QString longestCell(int column) const;
     // Replaces one cell's text; the row keeps its path and marks.
     void setCell(int row, int column, const QString &text);
     std::string path(int row) const;

@@ -187,14 +187,9 @@ void TResultGrid::fitNumberColumn()
     numberWidth_ = 0;
     if (column < 0)
         return;
-    QStringView widest;
-    for (int row = 1; row <= model_->rowsFilled(); ++row) {
-        const QStringView v = model_->cellView(row, column);
-        if (v.size() > widest.size())
-            widest = v;
-    }
+    const QString widest = model_->longestCell(column);
     if (!widest.isEmpty())
-        numberWidth_ = TResultGridDelegate::textRoom(fontMetrics(), widest.toString(), model_->layout().textInset);
+        numberWidth_ = TResultGridDelegate::textRoom(fontMetrics(), widest, model_->layout().textInset);
     if (clientWidth_ > 0)
         FormResize(clientWidth_);
 }
