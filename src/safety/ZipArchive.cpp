@@ -221,8 +221,11 @@ uint64_t inflateRange(const RawFile &f, uint64_t offset, uint64_t limit, uint64_
     uint64_t produced = 0;
     crc = crc32(0, nullptr, 0);
     int rc = Z_OK;
+    // Inflate may hold output back when the last call filled the buffer, even
+    // with all input consumed (a long run of zeros): call it again then.
+    bool outputFull = false;
     while (rc != Z_STREAM_END) {
-        if (z.s.avail_in == 0) {
+        if (z.s.avail_in == 0 && (pos < limit || !outputFull)) {
             if (pos >= limit)
                 throw ZipError("The data of " + name + " is cut off");
             const size_t want = size_t(std::min<uint64_t>(kChunk, limit - pos));
@@ -241,6 +244,7 @@ uint64_t inflateRange(const RawFile &f, uint64_t offset, uint64_t limit, uint64_
         if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && z.s.avail_in == 0))
             throw ZipError("The data of " + name + " is damaged");
         const size_t got = kChunk - z.s.avail_out;
+        outputFull = z.s.avail_out == 0;
         if (rc == Z_BUF_ERROR && got == 0 && z.s.avail_in != 0)
             throw ZipError("The data of " + name + " is damaged");
         produced += got;

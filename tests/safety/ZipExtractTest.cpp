@@ -326,7 +326,11 @@ TEST(ZipExtract, ArchivesOfPeersAndZip64ComeBackByteIdentical)
     const std::map<std::string, std::string> files = {{"a.txt", std::string(200000, 'a') + "end"},
                                                       {"sub/b.bin", randomBytes(100000, 5)},
                                                       {"sub/deeper/c", "c"},
-                                                      {"empty", ""}};
+                                                      {"empty", ""},
+                                                      // Runs of zeros inflate to far more than one
+                                                      // piece from the last piece of input.
+                                                      {"zeros/one", std::string((1 << 20) + 123, '\0')},
+                                                      {"zeros/five", std::string(5 << 20, '\0')}};
     for (const auto &[name, data] : files)
         t.file("in/" + name, data);
     const std::string in = quoted(t.path("in"));
