@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 PACKAGES=(cmake g++ make qt6-base-dev qt6-charts-dev libgl-dev zlib1g-dev googletest libgtest-dev
-          unzip zip trash-cli poppler-utils python3 xvfb desktop-file-utils appstream)
+          unzip zip trash-cli poppler-utils python3 xvfb desktop-file-utils appstream
+          fonts-dejavu-core)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
