@@ -99,7 +99,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btDirHogs, btStatistic, btBrowse})
+    for (QPushButton *b : {btDirHogs, btBrowse})
         b->setEnabled(false);
 
     EsLabel2 = makerLabel(QStringLiteral("EsLabel2"), QString::fromLatin1(TfrmAbout::makerName), Qt::AlignLeft,

@@ -4,7 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/TModal.h"
 #include "finders/TempPatterns.h"
-#include "scan/TfrmSelectExtension.h"
+#include "scan/TExtensionList.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -129,36 +129,17 @@ void TfrmTempFiles::addRow(const QString &row)
 
 void TfrmTempFiles::btAddClick()
 {
-    TfrmSelectExtension picker(this);
-    if (TModal::exec(&picker) != QDialog::Accepted)
-        return;
-    if (picker.isSeveral()) {
-        for (const QString &line : picker.selectedLines())
-            addRow(line);
-        return;
-    }
-    const QString pattern = picker.pattern();
-    if (!pattern.isEmpty() && pattern != QLatin1String("*.*"))
-        addRow(pattern + QLatin1Char('\t') + picker.typeName());
+    TExtensionList::addFromPicker(this, [this](const QString &line) { addRow(line); });
 }
 
 void TfrmTempFiles::btDeleteClick()
 {
-    const int count = int(PickList1->selectedItems().size());
-    if (count == 0)
-        return;
-    if (count > 1
-        && dialogs().askYesNoCancel(QStringLiteral("Really delete %1 extensions?").arg(count)) != Dialogs::Answer::Yes)
-        return;
-    for (int i = PickList1->count() - 1; i >= 0; --i)
-        if (PickList1->item(i)->isSelected())
-            delete PickList1->takeItem(i);
+    TExtensionList::deleteSelected(PickList1);
 }
 
 void TfrmTempFiles::btClearClick()
 {
-    if (dialogs().askYesNoCancel(QStringLiteral("Really clear out all extensions?")) == Dialogs::Answer::Yes)
-        PickList1->clear();
+    TExtensionList::clearAll(PickList1);
 }
 
 void TfrmTempFiles::btDefaultsClick()

@@ -27,3 +27,11 @@ std::vector<int> DriveEntries::defaultChecks(const QStringList &texts, const QSt
             out.push_back(i);
     return out;
 }
+
+bool DriveEntries::isFloppyLetter(const QString &entry)
+{
+    if (entry.isEmpty())
+        return false;
+    const QChar c = entry.at(0).toUpper();
+    return c == QLatin1Char('A') || c == QLatin1Char('B');
+}

@@ -19,6 +19,8 @@ public:
     // The entry text of the current drive, as the list would show it; empty
     // when the current folder is on no drive.
     static QString current(bool upperCase = true);
+    // The entry's first character, in upper case, is A or B.
+    static bool isFloppyLetter(const QString &entry);
     // The positions to check at first: the entry equal to current when there
     // is one, else every entry whose first character is "c" or "C".
     static std::vector<int> defaultChecks(const QStringList &texts, const QString &current);

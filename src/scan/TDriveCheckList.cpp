@@ -16,12 +16,14 @@ TDriveCheckList::TDriveCheckList(QWidget *parent, bool upperCase) : QListWidget(
     connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem *) { pckDriveClick(); });
 }
 
-void TDriveCheckList::fillDriveList()
+void TDriveCheckList::fillDriveList(bool withoutAB)
 {
     const QSignalBlocker quiet(this);
     clear();
     QStringList texts;
     for (const DriveEntries::Entry &e : DriveEntries::all(upper_)) {
+        if (withoutAB && DriveEntries::isFloppyLetter(e.text))
+            continue;
         auto *item = new QListWidgetItem(TDriveIcons::icon(e.type), e.text, this);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);

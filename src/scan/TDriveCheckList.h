@@ -15,8 +15,9 @@ public:
     explicit TDriveCheckList(QWidget *parent = nullptr, bool upperCase = true);
 
     // fillDriveList: the system's drive entries, none checked, then the
-    // current drive's entry checked (else every C entry).
-    void fillDriveList();
+    // current drive's entry checked (else every C entry). withoutAB leaves
+    // out the entries of drives A and B (the statistics wizard's list).
+    void fillDriveList(bool withoutAB = false);
     // The button that starts a scan; its enabled state follows the checks.
     void setStartButton(QAbstractButton *button);
     // pckDriveClick: enables the start button when at least one entry is

@@ -1,13 +1,167 @@
 #pragma once
-#include <QDialog>
+#include "stats/StatScan.h"
 
-// The disk statistics window, shown modelessly from the main window; it
-// keeps its results between showings.
-// One long-lived instance, created at start and hidden and shown many times.
+#include <QDialog>
+#include <QStringList>
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QChartView;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QStatusBar;
+class QTabWidget;
+class QTableWidget;
+class QToolButton;
+
+// The disk statistics window: a notebook of eleven pages showing the space
+// of the drives, the running totals of reclaimed space, and the tallies of
+// the last collection as grids and charts. One long-lived instance, shown
+// modelessly; closing it only hides it, so the pages keep the last
+// collection.
 class TfrmStatistics : public QDialog {
     Q_OBJECT
 public:
+    enum Page { Space, Deleted, Types, Sizes, Overhang, Access, Created, Modified, Combined, Attribute, Time };
+
     explicit TfrmStatistics(QWidget *parent = nullptr);
+    ~TfrmStatistics() override;
     // The program-wide instance (created at start; on first use in tests).
     static TfrmStatistics &instance();
+
+    // --- The collection run -----------------------------------------------------
+    void btOKClick();
+    double computePickListTotal() const;
+    void clearVariables();
+    void scan();
+    void doOverHang();
+    void doFileTimes();
+    void disenable(bool enabled);
+    void btAbortClick();
+    void btCancelClick();
+
+    // --- Pages ------------------------------------------------------------------------
+    void OvcNotebook1PageChanged(int index);
+    void showFilesDeleted();
+    void Button1Click();
+    void doFileTypes();
+    void doTotals();
+    void rgTypesClick();
+    // Sorts the types grid by menu item 0..4 (extension, type, size, number
+    // of files, average size); nothing below two type rows.
+    void SortbyExtensionClick(int item);
+    void doFileSizes();
+    void fillGridSizes();
+    void rgSizesClick();
+    void fillGridDates(const QString &title, QTableWidget *grid, int kind);
+    void fillCombinedGridDates();
+    void doFileAges();
+    void rgAccessClick();
+    void doFileAttrs();
+    void SpeedButtonClick(int n);
+
+    const StatTallies &tallies() const { return scan_.tallies; }
+    StatScan &statScan() { return scan_; }
+    bool isScanning() const { return scanning; }
+    bool isCollected() const { return collected; }
+    QString statusText() const;
+    QStringList pickList1() const { return PickList1; }
+    // The texts of the info buttons, in order 1..5.
+    static QString infoText(int n);
+
+    // --- Controls (names as in the window's layout) --------------------------------
+    QTabWidget *OvcNotebook1;
+    QPushButton *btOK, *btPrint, *btCancel, *btAbort;
+    QStatusBar *StatusBar1;
+    QLabel *StatusText;
+    QFrame *pnlNotYet;
+    QLabel *lblNotYet;
+    // Space
+    QLabel *lblTotal, *lblFree, *lblUsed, *lblTot, *lblPct, *lblPct2;
+    QLabel *lblCaptions[3];
+    QFrame *Panel1, *Panel2;
+    QListWidget *pckStatDrive;
+    QWidget *pnlDrives;
+    QRadioButton *rgSpace1, *rgSpace2;
+    QCheckBox *cbTotal;
+    QChartView *chartSpaceBar;
+    QWidget *pnlPie;
+    // Deleted
+    QLineEdit *edNdelete, *edSzDelete, *edNWaste, *edSzWaste, *edNZip, *edSzZip;
+    QLabel *lblSince1, *lblZipSince;
+    QPushButton *Button1;
+    // Types
+    QTableWidget *gridTypes;
+    QChartView *chartPie;
+    QScrollBar *ScrollBar2;
+    QGroupBox *rgTypes;
+    std::array<QRadioButton *, 4> rgTypesItems;
+    QPushButton *btSort;
+    QMenu *sortMenu;
+    std::array<QAction *, 5> sortItems;
+    // Sizes
+    QChartView *Chart1;
+    QTableWidget *gridSizes;
+    QRadioButton *rgSize0, *rgSize1, *rgSize2;
+    // Overhang
+    std::array<QLabel *, 5> lblOver, lblCSize;
+    QChartView *chartOverhang;
+    QLabel *imArrow;
+    QFrame *pnlOverhang, *pnlCluster;
+    QLabel *lblSize, *lblLbl, *lblNumFiles;
+    QPlainTextEdit *Memo1;
+    // Access, Created, Modified (index by StatTallies::Kind)
+    std::array<QChartView *, 3> chartAge;
+    std::array<QTableWidget *, 3> gridAge;
+    std::array<QRadioButton *, 3> rgAge0, rgAge1, rgAge2; // listing, by size, by number
+    std::array<QToolButton *, 5> SpeedButton;
+    // Combined
+    QChartView *chartCombine;
+    QTableWidget *gridCombine;
+    QRadioButton *rbCombine1, *rbCombine2, *rgCombine0;
+    // Attribute (index by StatTallies::Attr)
+    std::array<QLabel *, 4> lblNAttr, lblSzAttr;
+    QChartView *Chart2, *Chart3;
+    // Time
+    QChartView *Chart4;
+    QScrollBar *sbTime;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildSpacePage(QWidget *page);
+    void buildDeletedPage(QWidget *page);
+    void buildTypesPage(QWidget *page);
+    void buildSizesPage(QWidget *page);
+    void buildOverhangPage(QWidget *page);
+    void buildAgePage(QWidget *page, int kind);
+    void buildCombinedPage(QWidget *page);
+    void buildAttributePage(QWidget *page);
+    void buildTimePage(QWidget *page);
+    void infoButton(QWidget *page, int n);
+    void setStatus(const QString &text);
+    void placeNotYet();
+    int typeRowCount() const; // data rows of gridTypes, without the totals row
+
+    StatScan scan_;
+    QString currentDrive;
+    bool scanning = false;
+    bool collected = false;
+    double driveCapacity = 0;
+    int64_t clusterSize = 0;
+    QStringList PickList1; // the drives of the collection
+    int checkedSort_ = 0;
 };
