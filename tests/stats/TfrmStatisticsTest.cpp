@@ -36,7 +36,7 @@ protected:
 
     StatsWindow()
     {
-        Drives::setMapping({{'C', c}, {'D', t.path("gone")}, {'E', e}});
+        Drives::setMapping({{'C', c}, {'D', d}, {'E', e}});
         FileTypes::setTableForTests({{".txt", "Text"}, {".doc", "Document"}});
     }
     ~StatsWindow() override
@@ -48,8 +48,9 @@ protected:
 
     // Answers the wizard: checks the drives of these letters, picks a type
     // choice (0 all, 1 include, 2 exclude) and checks the type lines whose
-    // pattern is listed.
-    static void answer(const std::string &letters, int choice, const QStringList &types = {})
+    // pattern is listed. before runs just before the wizard's last click.
+    static void answer(const std::string &letters, int choice, const QStringList &types = {},
+                       const std::function<void()> &before = {})
     {
         TModal::push([=](QDialog *dlg) {
             auto *w = static_cast<TfrmWhichDrive *>(dlg);
@@ -60,12 +61,18 @@ protected:
             }
             w->btNext1->click();
             (choice == 0 ? w->rbAll : choice == 1 ? w->rbInclude : w->rbExclude)->setChecked(true);
-            w->btNext2->click();
-            if (choice == 0)
+            if (choice == 0) {
+                if (before)
+                    before();
+                w->btNext2->click();
                 return;
+            }
+            w->btNext2->click();
             for (int i = 0; i < w->PickList1->topLevelItemCount(); ++i)
                 if (types.contains(w->PickList1->topLevelItem(i)->text(0)))
                     w->PickList1->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            if (before)
+                before();
             w->btOK->click();
         });
     }
@@ -244,7 +251,8 @@ TEST_F(StatsWindow, TwoDrivesSumAndSkipADriveThatIsNotReady)
     TfrmStatistics w;
     w.show();
     w.OvcNotebook1->setCurrentIndex(TfrmStatistics::Overhang);
-    answer("cde", 0);
+    // D is listed in the wizard, then its folder goes away: not ready.
+    answer("cde", 0, {}, [&] { ASSERT_EQ(::rmdir(d.c_str()), 0); });
     w.btOKClick();
     ASSERT_EQ(dlg.boxes.size(), 1u); // the drive that is not ready adds no box
     EXPECT_TRUE(dlg.boxes[0].text.startsWith("Since you selected more than one drive"));
@@ -287,7 +295,7 @@ TEST_F(StatsWindow, NoCapacityStopsWithAMessageAndKeepsTheTallies)
 {
     TfrmStatistics w;
     w.show();
-    answer("d", 0); // only the drive that is not ready
+    answer("d", 0, {}, [&] { ASSERT_EQ(::rmdir(d.c_str()), 0); }); // only a drive that is not ready
     w.btOKClick();
     ASSERT_EQ(dlg.boxes.size(), 1u);
     EXPECT_EQ(dlg.boxes[0].text,
