@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct stat;
+
+// Removes a folder with everything below it by descriptors: each folder is
+// opened relative to its parent's descriptor with O_NOFOLLOW | O_DIRECTORY,
+// and every entry is removed relative to its folder's descriptor. The walk
+// never follows a symbolic link (a link inside the tree is met as an entry
+// and removed as the link itself), never enters another mount (a folder whose
+// device or mount id differs from the tree's is left alone), and never
+// changes the process's current folder. Entries are met in the order the
+// folder listing gives them; each sub-folder is emptied and removed before
+// the walk goes on.
+namespace TreeRemoval {
+// One entry that is not a folder: a file, a symbolic link, a device...
+struct Entry {
+    int folder;              // descriptor of the folder holding it
+    const std::string &name; // its name there
+    const std::string &path; // its full path (the tree's path joined with the names)
+    const struct stat &st;   // what it is, read without following a link
+};
+
+struct Walk {
+    // Handles one entry; returns false to stop the walk. The default
+    // (empty) deletes it with deleteEntry.
+    std::function<bool(const Entry &)> onEntry;
+    // Tested before each entry; true stops the walk.
+    std::function<bool()> stopRequested;
+    // A folder left alone: on another mount (EXDEV), or it could not be
+    // opened or listed (its errno).
+    std::function<void(const std::string &path, int error)> onSkipped;
+    // Remove the emptied folders, the tree's own folder last. Off: only
+    // onEntry acts (zipping without deleting).
+    bool removeFolders = true;
+};
+
+struct Result {
+    bool opened = false;      // the tree's folder could be reached
+    int error = 0;            // why not (ELOOP/ENOTDIR: its last component is a link)
+    bool completed = false;   // the walk ran to its end without being stopped
+    bool rootRemoved = false; // the tree's folder itself is gone
+    int64_t foldersRemoved = 0;
+};
+
+// Removes the folder at path (reached as AnchoredPath reaches it: no link
+// on the way, no other mount). A folder whose own last component is a
+// symbolic link is refused (ELOOP) and nothing is touched.
+Result removeTree(const std::string &path, const Walk &walk);
+
+// Unlinks the entry (a link as the link); errno in error on failure.
+bool deleteEntry(const Entry &entry, int *error = nullptr);
+}
