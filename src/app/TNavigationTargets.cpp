@@ -3,6 +3,8 @@
 #include "common/Navigation.h"
 #include "inspect/TfrmDetails.h"
 #include "inspect/TfrmView.h"
+#include "safety/TfrmDelDirectory.h"
+#include "common/TModal.h"
 
 #include <QWidget>
 
@@ -20,5 +22,12 @@ void TNavigationTargets::install()
     Navigation::setHandler(Navigation::Target::FileDetails, [](const Navigation::Request &r) {
         TfrmDetails::showDetails(r.path, qobject_cast<QWidget *>(r.from));
         return true;
+    });
+    // True only when the folder is really gone.
+    Navigation::setHandler(Navigation::Target::RemoveFolder, [](const Navigation::Request &r) {
+        TfrmDelDirectory w(qobject_cast<QWidget *>(r.from));
+        w.setFolder(r.path);
+        TModal::exec(&w);
+        return w.folderRemoved;
     });
 }

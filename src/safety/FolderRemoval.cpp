@@ -1,0 +1,272 @@
+#include "safety/FolderRemoval.h"
+#include "app/AppState.h"
+#include "common/Dialogs.h"
+#include "common/Runs.h"
+#include "common/Text.h"
+#include "platform/AnchoredPath.h"
+#include "platform/Drives.h"
+#include "platform/Paths.h"
+#include "platform/Trash.h"
+#include "platform/TreeRemoval.h"
+#include "safety/Deletion.h"
+#include "safety/NonDeleteList.h"
+#include "safety/ZipArchive.h"
+#include "safety/ZipRun.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+const QString FolderRemoval::kAttributeQuestion =
+    QStringLiteral("Delete this file and continue deleting the remaining files? ");
+
+namespace {
+std::string trimmed(std::string p)
+{
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+
+bool isWithin(const std::string &path, const std::string &folder)
+{
+    if (folder == "/")
+        return true;
+    return path.compare(0, folder.size(), folder) == 0 && (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+std::string realPath(const std::string &p)
+{
+    char buf[PATH_MAX];
+    return ::realpath(p.c_str(), buf) ? std::string(buf) : trimmed(p);
+}
+}
+
+FolderRemoval::FolderRemoval(std::string folder) : folder_(trimmed(std::move(folder))) {}
+
+QString FolderRemoval::refusal(const std::string &folder)
+{
+    const std::string f = trimmed(folder);
+    const QString shown = displayName(f);
+    if (f.empty() || f[0] != '/')
+        return shown + QStringLiteral(" is not a full path.");
+    if (f == "/")
+        return shown + QStringLiteral(" is the root of the file system and cannot be removed.");
+    for (const Drive &d : Drives::list())
+        if (trimmed(d.root) == f)
+            return shown + QStringLiteral(" is the root of drive ") + QLatin1Char(d.letter)
+                + QStringLiteral(":.  A drive's root cannot be removed.");
+    static const char *const systemFolders[] = {"/bin", "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64",
+                                                "/libx32", "/proc", "/root", "/run", "/sbin", "/sys", "/usr", "/var"};
+    for (const char *s : systemFolders)
+        if (f == s)
+            return shown + QStringLiteral(" is a folder of the operating system and cannot be removed.");
+    if (f == trimmed(Paths::homeFolder()) || realPath(f) == realPath(Paths::homeFolder()))
+        return shown + QStringLiteral(" is your home folder and cannot be removed.");
+    return {};
+}
+
+int FolderRemoval::protectedReason() const { return isOnNonDeleteList(folder_, false); }
+
+bool FolderRemoval::confirmProtected() const
+{
+    const int reason = protectedReason();
+    if (reason == 0)
+        return true;
+    return dialogs().askYesNo(
+        QStringLiteral("Warning: the folder or a sub-folder of the one to delete is marked NOT to be deleted because it is ")
+        + nonDeleteReasonText(reason)
+        + QStringLiteral(".  You may not want to delete it at this time.  Really delete?"));
+}
+
+QString FolderRemoval::deletedText(int64_t files, int64_t bytes, bool completed)
+{
+    QString t = QStringLiteral("Deleted ") + formatThousands(files) + QStringLiteral(" files for a savings of ")
+        + formatThousands(bytes) + QStringLiteral(" bytes.");
+    if (!completed)
+        t += QStringLiteral(" (Note: Deletion operation canceled ... not all files deleted)");
+    return t;
+}
+
+QString FolderRemoval::zippedText(int64_t files, bool completed)
+{
+    QString t = QStringLiteral("Zipped up ") + formatThousands(files) + QStringLiteral(" files");
+    if (!completed)
+        t += QStringLiteral(" (Note: Zip operation canceled ... not all files zipped)");
+    return t;
+}
+
+// The read-only, hidden and system questions, in that order. A Yes to the
+// read-only question gives the owner write permission (a regular file only,
+// reached without following a link); hidden and system are properties of
+// the name and the kind of entry here, so their Yes changes nothing. A No or
+// Cancel stops the walk with the file kept.
+bool FolderRemoval::askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode)
+{
+    const bool regular = S_ISREG(mode);
+    const bool readOnly = (S_ISREG(mode) || S_ISDIR(mode)) && !(mode & S_IWUSR);
+    const bool hidden = !name.empty() && name[0] == '.';
+    const bool system = !regular;
+    const QString shown = displayName(path);
+    auto ask = [&](const char *phrase) {
+        if (dialogs().askYesNoCancel(shown + QLatin1String(phrase) + kAttributeQuestion) == Dialogs::Answer::Yes)
+            return true;
+        aborted = true;
+        return false;
+    };
+    if (readOnly) {
+        if (!ask(" is read-only, "))
+            return false;
+        if (regular) {
+            UniqueFd fd = AnchoredPath::openAt(folderFd, name, O_RDONLY | O_NONBLOCK);
+            struct stat st;
+            if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode))
+                ::fchmod(fd.get(), (st.st_mode & 07777) | S_IWUSR);
+        }
+    }
+    if (hidden && !ask(" is hidden, "))
+        return false;
+    if (system && !ask(" is a system file, "))
+        return false;
+    return true;
+}
+
+FolderRemoval::Outcome FolderRemoval::run()
+{
+    Outcome out;
+    const QString refused = refusal(folder_);
+    if (!refused.isEmpty()) {
+        dialogs().showError(refused);
+        return out;
+    }
+    const Runs::Token token(QStringLiteral("a folder removal"));
+    const bool zip = mode == Mode::Zip;
+    const bool removing = !zip || deleteAfterZip;
+
+    ZipArchive archive;
+    std::unique_ptr<ZipRun> zipRun;
+    if (zip) {
+        // An archive written into the folder being removed would be zipped
+        // into itself and deleted with the folder.
+        const std::string archives = realPath(AppState::zipFolder());
+        if (isWithin(archives, realPath(folder_)) || isWithin(trimmed(AppState::zipFolder()), folder_)) {
+            dialogs().showError(QStringLiteral("The zip file folder ") + displayName(AppState::zipFolder())
+                                + QStringLiteral(" is inside the folder to remove.  Choose another zip file folder."));
+            return out;
+        }
+        const auto drive = Drives::driveOfPath(folder_);
+        zipRun = std::make_unique<ZipRun>(QStringLiteral("FolderClean"), zipComment, zipTime);
+        zipRun->hooks.itemProgress = hooks.zipProgress;
+        zipRun->hooks.abortRequested = [this] { return aborted; };
+        if (!zipRun->openArchive(archive, drive ? drive->letter : 'C'))
+            return out;
+    }
+
+    bool reported = false; // the first file that could not be removed is reported
+    auto reportFailure = [&](const QString &text) {
+        if (!reported)
+            dialogs().showError(text);
+        reported = true;
+    };
+
+    TreeRemoval::Walk walk;
+    walk.removeFolders = removing;
+    walk.stopRequested = [this] {
+        if (hooks.pump)
+            hooks.pump();
+        return aborted;
+    };
+    walk.onEntry = [&](const TreeRemoval::Entry &e) {
+        if (removing && !askAttributes(e.path, e.name, e.folder, e.st.st_mode))
+            return false;
+        ++out.met;
+        if (hooks.fileStarted)
+            hooks.fileStarted(out.met, e.path);
+        if (hooks.pump)
+            hooks.pump();
+        switch (mode) {
+        case Mode::Delete: {
+            struct stat now;
+            int error = 0;
+            const int64_t size = ::fstatat(e.folder, e.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 ? now.st_size
+                                                                                                     : e.st.st_size;
+            if (TreeRemoval::deleteEntry(e, &error)) {
+                ++out.files;
+                out.bytes += size;
+            } else {
+                reportFailure(Deletion::kCouldNotDelete + displayName(e.path) + QStringLiteral("\n\n")
+                              + QString::fromLocal8Bit(std::strerror(error)));
+            }
+            return true;
+        }
+        case Mode::Recycle: {
+            const Trash::Result r = Trash::moveToTrash(e.path);
+            if (!r.ok) {
+                // A trash that refuses one file refuses the next: stop with the rest kept.
+                dialogs().showError(Deletion::kRecycleFailed);
+                return false;
+            }
+            ++out.files;
+            out.bytes += r.size;
+            return true;
+        }
+        case Mode::Zip: {
+            if (!S_ISREG(e.st.st_mode))
+                return true; // only regular files go into an archive; the entry stays
+            int64_t size = 0;
+            const ZipRun::Outcome o = zipRun->zipAndDelete(archive, e.path, deleteAfterZip, &size);
+            if (o == ZipRun::Outcome::Aborted)
+                return false;
+            if (o == ZipRun::Outcome::ZippedAndDeleted || o == ZipRun::Outcome::ZippedNotDeleted) {
+                ++out.zipped;
+                out.zippedBytes += size;
+            }
+            if (o == ZipRun::Outcome::ZippedAndDeleted) {
+                ++out.files;
+                out.bytes += size;
+            }
+            return true;
+        }
+        }
+        return true;
+    };
+
+    const TreeRemoval::Result r = TreeRemoval::removeTree(folder_, walk);
+    if (zip)
+        archive.close();
+    if (!r.opened) {
+        if (r.error == ELOOP || r.error == ENOTDIR)
+            dialogs().showError(displayName(folder_)
+                                + QStringLiteral(" is a symbolic link, not a folder.  Nothing was removed."));
+        else if (r.error == EXDEV)
+            dialogs().showError(displayName(folder_)
+                                + QStringLiteral(" is the root of another file system.  Nothing was removed."));
+        else
+            dialogs().showError(displayName(folder_) + QStringLiteral("\n\n")
+                                + QString::fromLocal8Bit(std::strerror(r.error)));
+        return out;
+    }
+    out.ran = true;
+    out.completed = r.completed && !aborted;
+    out.folderRemoved = r.rootRemoved;
+
+    if (zip) {
+        if (out.met > 0)
+            dialogs().showInfo(zippedText(out.zipped, out.completed));
+        if (out.files > 0)
+            Deletion::recordZipTally(out.files, out.bytes);
+    } else {
+        if (out.met > 0)
+            dialogs().showInfo(deletedText(out.files, out.bytes, out.completed));
+        if (out.files > 0) {
+            if (mode == Mode::Recycle)
+                Deletion::recordDeletionTally(0, 0, out.files, out.bytes);
+            else
+                Deletion::recordDeletionTally(out.files, out.bytes, 0, 0);
+        }
+    }
+    return out;
+}

@@ -1,0 +1,237 @@
+#include "safety/TfrmDelDirectory.h"
+#include "common/Dialogs.h"
+#include "common/EventPump.h"
+#include "common/TModal.h"
+#include "common/TShadowLabel.h"
+#include "common/Text.h"
+#include "safety/Deletion.h"
+#include "safety/FolderRemoval.h"
+#include "safety/NonDeleteList.h"
+#include "safety/TfrmZipOptions.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kTopText = QStringLiteral("Folder to clean: ");
+
+QFrame *row(QWidget *parent, QPushButton *button, const QString &text, QWidget *extra = nullptr)
+{
+    auto *frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto *lay = new QHBoxLayout(frame);
+    button->setFixedWidth(190);
+    lay->addWidget(button, 0, Qt::AlignTop);
+    auto *col = new QVBoxLayout;
+    auto *label = new QLabel(text, frame);
+    label->setWordWrap(true);
+    col->addWidget(label);
+    if (extra)
+        col->addWidget(extra);
+    lay->addLayout(col, 1);
+    return frame;
+}
+}
+
+TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmDelDirectory"));
+    setWindowTitle(QStringLiteral("Clean directory, sub-directories and all files"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    auto *lay = new QVBoxLayout(this);
+
+    lblTop = new QLabel(kTopText, this);
+    lblTop->setAlignment(Qt::AlignHCenter);
+    lay->addWidget(lblTop);
+    lblDirectory = new TShadowLabel(QString(), QStringLiteral("Arial"), 22, this);
+    lblDirectory->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    lay->addWidget(lblDirectory);
+
+    btDelete = new QPushButton(QStringLiteral("&Delete folder"), this);
+    btDelete->setToolTip(QStringLiteral("Delete the files shown above.  Cannot be undeleted."));
+    lay->addWidget(row(this, btDelete,
+                       QStringLiteral("All files and sub-folders are deleted.  Files cannot be recovered.  Hard disk "
+                                      "space immediately freed up.")));
+    btRecycle = new QPushButton(QStringLiteral("&Send files to recycle bin"), this);
+    btRecycle->setToolTip(
+        QStringLiteral("Send to recycle bin.  Recycle bin can be emptied later.  Files can be recovered."));
+    lay->addWidget(row(this, btRecycle,
+                       QStringLiteral("All files sent to the recycle bin which can be emptied later. Files may be "
+                                      "recovered.  Hard disk space is not freed up until recycle bin is emptied..")));
+    btZip = new QPushButton(QStringLiteral("&Zip up folder"), this);
+    btZip->setToolTip(QStringLiteral("Compress files into a ZIP file"));
+    cbDelete = new QCheckBox(QStringLiteral("Delete files after zipping them up"), this);
+    cbDelete->setChecked(true);
+    lay->addWidget(row(this, btZip,
+                       QStringLiteral("All files and sub-folders are zipped up (compressed).  Files can be recovered "
+                                      "using the UnZip option on the main menu or by using any zip utility."),
+                       cbDelete));
+    BitBtn3 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn3->setToolTip(QStringLiteral("Cancel. Do not delete."));
+    lay->addWidget(row(this, BitBtn3, QStringLiteral("Cancel operation.")));
+
+    auto *bottom = new QFrame(this);
+    bottom->setFrameShape(QFrame::StyledPanel);
+    auto *bl = new QHBoxLayout(bottom);
+    Gauge1 = new QProgressBar(bottom);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setRange(0, 100);
+    Gauge1->setFixedWidth(80);
+    Gauge1->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
+    Gauge1->hide();
+    pnlCount = new QLabel(QStringLiteral("Count"), bottom);
+    pnlCount->setMinimumWidth(70);
+    pnlCount->setFrameShape(QFrame::Panel);
+    pnlCount->setFrameShadow(QFrame::Sunken);
+    pnlName = new QLabel(QStringLiteral("Filename"), bottom);
+    pnlName->setFrameShape(QFrame::Panel);
+    pnlName->setFrameShadow(QFrame::Sunken);
+    pnlName->setMinimumWidth(360);
+    bl->addWidget(Gauge1);
+    bl->addWidget(pnlCount);
+    bl->addWidget(pnlName, 1);
+    lay->addWidget(bottom);
+
+    connect(btDelete, &QPushButton::clicked, this, &TfrmDelDirectory::btDeleteClick);
+    connect(btRecycle, &QPushButton::clicked, this, &TfrmDelDirectory::btRecycleClick);
+    connect(btZip, &QPushButton::clicked, this, &TfrmDelDirectory::btZipClick);
+    connect(BitBtn3, &QPushButton::clicked, this, &TfrmDelDirectory::BitBtn3Click);
+}
+
+void TfrmDelDirectory::setFolder(const std::string &folder)
+{
+    folder_ = folder;
+    while (folder_.size() > 1 && folder_.back() == '/')
+        folder_.pop_back();
+    lblDirectory->setText(displayName(folder_));
+}
+
+void TfrmDelDirectory::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmDelDirectory::FormShow()
+{
+    recycleMode = removalRunning = removalAborted = false;
+    const int reason = FolderRemoval(folder_).protectedReason();
+    if (reason != 0) {
+        lblTop->setText(QStringLiteral("This folder should not be deleted since it is ") + nonDeleteReasonText(reason));
+        lblTop->setStyleSheet(QStringLiteral("color: red;"));
+    } else {
+        lblTop->setText(kTopText);
+        lblTop->setStyleSheet(QString());
+    }
+}
+
+bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
+{
+    FolderRemoval removal(folder_);
+    if (!removal.confirmProtected())
+        return false;
+    removal.mode = zipMode ? FolderRemoval::Mode::Zip
+                           : recycleMode ? FolderRemoval::Mode::Recycle : FolderRemoval::Mode::Delete;
+    removal.deleteAfterZip = cbDelete->isChecked();
+    removal.zipComment = zipComment;
+    EventPump pump;
+    removal.hooks.pump = [&] {
+        pump.pump();
+        if (removalAborted)
+            removal.aborted = true;
+    };
+    removal.hooks.fileStarted = [this](int64_t count, const std::string &path) {
+        pnlCount->setText(formatThousands(count));
+        pnlName->setText(displayName(path));
+    };
+    removal.hooks.zipProgress = [this](int percent) {
+        Gauge1->show();
+        Gauge1->setValue(percent);
+    };
+    btDelete->setEnabled(false);
+    btRecycle->setEnabled(false);
+    btZip->setEnabled(false);
+    const FolderRemoval::Outcome out = removal.run();
+    removalAborted = removalAborted || removal.aborted;
+    folderRemoved = out.folderRemoved;
+    Gauge1->hide();
+    pnlCount->setText(QStringLiteral("Count"));
+    pnlName->setText(QStringLiteral("Filename"));
+    btDelete->setEnabled(true);
+    btRecycle->setEnabled(true);
+    btZip->setEnabled(true);
+    return out.ran;
+}
+
+// Closes with OK once a removal ran; with Cancel when the user aborted it.
+void TfrmDelDirectory::finishRun(bool ran)
+{
+    removalRunning = false;
+    if (!ran)
+        return;
+    if (removalAborted)
+        QDialog::done(QDialog::Rejected);
+    else
+        accept();
+}
+
+void TfrmDelDirectory::btDeleteClick()
+{
+    recycleMode = zipMode = false;
+    removalRunning = true;
+    finishRun(StartTheDeletionProcess());
+}
+
+void TfrmDelDirectory::btRecycleClick()
+{
+    if (!dialogs().askYesNo(Deletion::kRecycleQuestion)) {
+        recycleMode = zipMode = false;
+        return;
+    }
+    recycleMode = true;
+    zipMode = false;
+    removalRunning = true;
+    finishRun(StartTheDeletionProcess());
+}
+
+void TfrmDelDirectory::btZipClick()
+{
+    zipMode = true;
+    recycleMode = false;
+    TfrmZipOptions options(this);
+    if (TModal::exec(&options) != QDialog::Accepted) {
+        zipMode = false;
+        return;
+    }
+    removalRunning = true;
+    finishRun(StartTheDeletionProcess(options.zipComment));
+}
+
+void TfrmDelDirectory::BitBtn3Click()
+{
+    if (!removalRunning) {
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
+    if (dialogs().askYesNo(Deletion::kReallyAbort))
+        removalAborted = true;
+}
+
+void TfrmDelDirectory::reject() { BitBtn3Click(); }
+
+void TfrmDelDirectory::closeEvent(QCloseEvent *event)
+{
+    if (removalRunning) {
+        event->ignore();
+        BitBtn3Click();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
