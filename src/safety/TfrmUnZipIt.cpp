@@ -11,6 +11,7 @@
 #include "safety/TfrmPassword.h"
 #include "safety/TfrmZipDirectory.h"
 #include "safety/ZipExtract.h"
+#include "safety/ZipRun.h"
 #include "scan/TDriveBox.h"
 #include "scan/TFolderTree.h"
 
@@ -160,6 +161,9 @@ void TfrmUnZipIt::FormShow()
         const size_t slash = folder.rfind('/');
         folder = slash == 0 || slash == std::string::npos ? std::string("/") : folder.substr(0, slash);
     }
+    // An archive a killed zip run left without its directory is made whole
+    // again before it is listed, so that other zip programs read it too.
+    ZipRun::repairArchiveFolder();
     DriveComboBox1->fillDriveList();
     DirectoryListBox1->setFolder(folder);
     fillArchiveList();

@@ -233,6 +233,33 @@ TEST_F(UnZipIt, AFolderWithoutArchivesSaysSoOnceAfterTheTimer)
               "to unzip other non Vantor zip files.");
 }
 
+TEST_F(UnZipIt, AnArchiveCutShortByAKilledRunIsRepairedWhenTheWindowListsIt)
+{
+    // Entries written, directory not: what a run killed between directory
+    // writes leaves. Other zip programs refuse it until it is repaired.
+    const std::string name = archives + "/Drive-D-Cut01Mar270905.zip";
+    const std::string file = t.file("D/kept.txt", std::string(3000, 'k'));
+    {
+        ZipArchive z;
+        z.open(name);
+        z.setDirectoryInterval(-1);
+        z.addFile(file, "kept.txt");
+        std::filesystem::copy_file(name, archives + "/cut.tmp");
+    }
+    std::filesystem::remove(name);
+    std::filesystem::rename(archives + "/cut.tmp", name);
+    ASSERT_NE(std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()), 0);
+
+    inWindow([&](TfrmUnZipIt &w) {
+        EXPECT_EQ(w.findChild<QListWidget *>("FileListBox1")->count(), 1);
+    });
+    EXPECT_EQ(std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()), 0);
+    ZipArchive r;
+    r.openRead(name);
+    ASSERT_EQ(r.entries().size(), 1u);
+    EXPECT_FALSE(r.repaired());
+}
+
 TEST_F(UnZipIt, DestinationWindowProposesTheDriveRootAndAsksForAnyOtherFolder)
 {
     const std::string named = archiveNamed("Drive-D-Duplicates07Dec261504.zip", {{"a.txt", "a"}});
