@@ -27,18 +27,7 @@ constexpr Browser kBrowsers[] = {
 // The folders directly inside folder (links to folders are not profiles).
 std::vector<std::string> subfolders(const std::string &folder)
 {
-    std::vector<std::string> out;
-    DirReader dir(folder);
-    const char *name = nullptr;
-    size_t length = 0;
-    DirReader::Kind kind;
-    while (dir.next(name, length, kind)) {
-        if (kind == DirReader::Kind::Unknown)
-            kind = dir.kindOf(name);
-        if (kind == DirReader::Kind::Folder)
-            out.emplace_back(name, length);
-    }
-    return out;
+    return DirReader::namesOfKind(folder, DirReader::Kind::Folder);
 }
 
 // "Profile <n>" with n a decimal number: n, else -1.

@@ -111,6 +111,25 @@ bool DirReader::stat(const char *name, EntryStat &out) const
     return fd_ >= 0 && statAt(fd_, name, name, out);
 }
 
+std::vector<std::string> DirReader::namesOfKind(const std::string &folder, Kind wanted,
+                                                const std::function<bool(std::string_view)> &accept)
+{
+    std::vector<std::string> out;
+    DirReader dir(folder);
+    const char *name = nullptr;
+    size_t length = 0;
+    Kind kind;
+    while (dir.next(name, length, kind)) {
+        if (accept && !accept(std::string_view(name, length)))
+            continue;
+        if (kind == Kind::Unknown)
+            kind = dir.kindOf(name);
+        if (kind == wanted)
+            out.emplace_back(name, length);
+    }
+    return out;
+}
+
 bool DirReader::statPath(const std::string &path, EntryStat &out)
 {
     if (path.empty())

@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <dirent.h>
 
@@ -57,6 +59,11 @@ public:
     static bool statPath(const std::string &path, EntryStat &out);
     // The kind of an entry whose enumeration gave none (Unknown).
     Kind kindOf(const char *name) const;
+    // The names of the entries of folder that are of kind (links are never
+    // taken for what they point at), in listing order; accept, when given,
+    // is asked first so that entries it refuses cost no look-up.
+    static std::vector<std::string> namesOfKind(const std::string &folder, Kind kind,
+                                                const std::function<bool(std::string_view)> &accept = {});
 
     // Raises the process's limit of open descriptors towards what a deep
     // walk needs (one per folder level). Called once by walks.

@@ -9,19 +9,8 @@
 std::vector<std::string> ArchiveFolder::archivesIn(const std::string &folder)
 {
     static const WildPattern mask(QStringLiteral("Drive*.ZIP"));
-    std::vector<std::string> out;
-    DirReader dir(folder);
-    const char *name = nullptr;
-    size_t length = 0;
-    DirReader::Kind kind;
-    while (dir.next(name, length, kind)) {
-        if (!mask.matches(std::string_view(name, length)))
-            continue;
-        if (kind == DirReader::Kind::Unknown)
-            kind = dir.kindOf(name);
-        if (kind == DirReader::Kind::File)
-            out.emplace_back(name, length);
-    }
+    std::vector<std::string> out = DirReader::namesOfKind(
+        folder, DirReader::Kind::File, [](std::string_view name) { return mask.matches(name); });
     std::sort(out.begin(), out.end());
     return out;
 }
