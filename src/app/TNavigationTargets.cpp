@@ -1,6 +1,7 @@
 #include "app/TNavigationTargets.h"
 
 #include "common/Navigation.h"
+#include "finders/TfrmBrowse.h"
 #include "inspect/TfrmDetails.h"
 #include "inspect/TfrmView.h"
 #include "safety/TfrmDelDirectory.h"
@@ -21,6 +22,12 @@ void TNavigationTargets::install()
     });
     Navigation::setHandler(Navigation::Target::FileDetails, [](const Navigation::Request &r) {
         TfrmDetails::showDetails(r.path, qobject_cast<QWidget *>(r.from));
+        return true;
+    });
+    Navigation::setHandler(Navigation::Target::BrowseFolder, [](const Navigation::Request &r) {
+        TfrmBrowse w(qobject_cast<QWidget *>(r.from));
+        w.setStart(r.path, r.selected, r.mask);
+        TModal::exec(&w);
         return true;
     });
     // True only when the folder is really gone.

@@ -10,6 +10,7 @@
 #include "common/TBackdrop.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
+#include "finders/TfrmBrowse.h"
 #include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
@@ -99,7 +100,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     // Tools whose windows are not part of the program yet; each is enabled
     // together with its window.
-    for (QPushButton *b : {btDirHogs, btBrowse})
+    for (QPushButton *b : {btDirHogs})
         b->setEnabled(false);
 
     EsLabel2 = makerLabel(QStringLiteral("EsLabel2"), QString::fromLatin1(TfrmAbout::makerName), Qt::AlignLeft,
@@ -260,7 +261,7 @@ void TfrmMain::btBrowseClick()
 {
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmBrowse(this)) when that window is part of the program.
+    runTool(new TfrmBrowse(this));
 }
 
 void TfrmMain::btClearCacheClick()

@@ -47,25 +47,48 @@ std::string realPath(const std::string &p)
 
 FolderRemoval::FolderRemoval(std::string folder) : folder_(trimmed(std::move(folder))) {}
 
-QString FolderRemoval::refusal(const std::string &folder)
+FolderRemoval::Refused FolderRemoval::refusedAs(const std::string &folder)
 {
     const std::string f = trimmed(folder);
-    const QString shown = displayName(f);
     if (f.empty() || f[0] != '/')
-        return shown + QStringLiteral(" is not a full path.");
+        return Refused::NotFullPath;
     if (f == "/")
-        return shown + QStringLiteral(" is the root of the file system and cannot be removed.");
+        return Refused::Root;
     for (const Drive &d : Drives::list())
         if (trimmed(d.root) == f)
-            return shown + QStringLiteral(" is the root of drive ") + QLatin1Char(d.letter)
-                + QStringLiteral(":.  A drive's root cannot be removed.");
+            return Refused::Root;
     static const char *const systemFolders[] = {"/bin", "/boot", "/dev", "/etc", "/lib", "/lib32", "/lib64",
                                                 "/libx32", "/proc", "/root", "/run", "/sbin", "/sys", "/usr", "/var"};
     for (const char *s : systemFolders)
         if (f == s)
-            return shown + QStringLiteral(" is a folder of the operating system and cannot be removed.");
+            return Refused::SystemFolder;
     if (f == trimmed(Paths::homeFolder()) || realPath(f) == realPath(Paths::homeFolder()))
+        return Refused::Home;
+    return Refused::None;
+}
+
+QString FolderRemoval::refusal(const std::string &folder)
+{
+    const std::string f = trimmed(folder);
+    const QString shown = displayName(f);
+    switch (refusedAs(f)) {
+    case Refused::None:
+        return {};
+    case Refused::NotFullPath:
+        return shown + QStringLiteral(" is not a full path.");
+    case Refused::Root:
+        if (f == "/")
+            return shown + QStringLiteral(" is the root of the file system and cannot be removed.");
+        for (const Drive &d : Drives::list())
+            if (trimmed(d.root) == f)
+                return shown + QStringLiteral(" is the root of drive ") + QLatin1Char(d.letter)
+                    + QStringLiteral(":.  A drive's root cannot be removed.");
+        return shown + QStringLiteral(" is the root of a drive and cannot be removed.");
+    case Refused::SystemFolder:
+        return shown + QStringLiteral(" is a folder of the operating system and cannot be removed.");
+    case Refused::Home:
         return shown + QStringLiteral(" is your home folder and cannot be removed.");
+    }
     return {};
 }
 

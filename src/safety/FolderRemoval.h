@@ -54,6 +54,9 @@ public:
     // Why the folder may not be removed at all, or "" when it may: a drive's
     // root, the system's own top-level folders and the home folder are refused.
     static QString refusal(const std::string &folder);
+    // The kind of refusal refusal() gives.
+    enum class Refused { None, NotFullPath, Root, SystemFolder, Home };
+    static Refused refusedAs(const std::string &folder);
     // The non-delete reason of the folder or a folder inside it (0: none).
     int protectedReason() const;
     // Asks the non-delete warning when the folder is protected; false when

@@ -52,6 +52,9 @@ struct GridLayout {
     // The last column's width: the client width less this many pixels
     // (at the same scale as the column widths).
     int lastColumnLess = 0;
+    // How many columns at the end share the rest equally (the folder
+    // browser's name and type); their own widths are not used.
+    int restColumns = 1;
     // Text inset from the cell's left (or, in the size column, right) edge.
     int textInset = 2;
     QString hint = QStringLiteral("Double click to mark for deletion, right click for options");

@@ -22,7 +22,7 @@ void TDriveBox::fillDriveList()
     clear();
     drives_ = Drives::list();
     for (const Drive &d : drives_)
-        addItem(TDriveIcons::icon(d.type), Drives::entryText(d, false));
+        addItem(TDriveIcons::icon(d.type), Drives::entryText(d, upperCase));
     if (was)
         selectLetter(was->letter);
 }

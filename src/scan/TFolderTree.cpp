@@ -1,6 +1,7 @@
 #include "scan/TFolderTree.h"
 
 #include "common/Text.h"
+#include "platform/DirReader.h"
 #include "platform/Drives.h"
 #include "scan/SubFolders.h"
 #include "scan/TDriveBox.h"
@@ -135,11 +136,19 @@ std::string TFolderTree::selectedFolder() const
 
 void TFolderTree::refresh()
 {
-    const std::string selected = selectedFolder();
+    // Folders that went away meanwhile are not opened again (setFolder
+    // would show them as named); the selection falls back to the nearest
+    // folder above it that is still there.
+    const auto exists = [](const std::string &p) { return DirReader(p).isOpen(); };
+    std::string selected = selectedFolder();
     std::vector<std::string> open;
     for (QTreeWidgetItemIterator it(this); *it; ++it)
-        if ((*it)->isExpanded())
+        if ((*it)->isExpanded() && exists(pathOf(*it)))
             open.push_back(pathOf(*it));
+    while (selected.size() > root_.size() && !exists(selected)) {
+        const size_t slash = selected.rfind('/');
+        selected = slash == 0 || slash == std::string::npos ? std::string("/") : selected.substr(0, slash);
+    }
     setRoot(root_);
     for (const std::string &p : open)
         setFolder(p);

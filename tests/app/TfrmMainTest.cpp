@@ -153,7 +153,7 @@ TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
         {"btDirHogs", "Folder &hogs", "Locate folders taking the most space", false},
         {"btClean", "&Quick clean", "Quickly clean up temporary files", true},
         {"btStatistic", "&Statistics", "Compute disk statistics", true},
-        {"btBrowse", "&Browse", "Browse through disks/folders", false},
+        {"btBrowse", "&Browse", "Browse through disks/folders", true},
         {"btClearCache", "&Clear internet files", "Clean up web browser cache folders", true},
         {"btZip", "&Unzip archive files", "Unzip files that have been zipped up by Vantor (compressed)", true},
         {"btBuild", "Build &non-delete list",
