@@ -2,6 +2,8 @@
 
 #include "common/Navigation.h"
 #include "finders/TfrmBrowse.h"
+#include "finders/TfrmDup.h"
+#include "finders/TfrmDupCompare.h"
 #include "inspect/TfrmDetails.h"
 #include "inspect/TfrmView.h"
 #include "safety/TfrmDelDirectory.h"
@@ -11,9 +13,7 @@
 
 // One line per target window. Until a target's window is part of the
 // program it stays unregistered and every button or menu entry that leads
-// to it is disabled. The pair comparison registers TfrmDupCompare::showFor
-// once it compares; until then its window would be an empty shell behind
-// the modal duplicate window.
+// to it is disabled.
 void TNavigationTargets::install()
 {
     Navigation::setHandler(Navigation::Target::ViewFile, [](const Navigation::Request &r) {
@@ -36,5 +36,9 @@ void TNavigationTargets::install()
         w.setFolder(r.path);
         TModal::exec(&w);
         return w.folderRemoved;
+    });
+    // The long-lived pair comparison, shown modelessly for the duplicate window.
+    Navigation::setHandler(Navigation::Target::ComparePairs, [](const Navigation::Request &r) {
+        return TfrmDupCompare::showFor(qobject_cast<TfrmDup *>(r.from));
     });
 }
