@@ -1,5 +1,4 @@
 #include "scan/TDriveBox.h"
-#include "scan/TDriveIcons.h"
 
 #include "scan/TDriveIcons.h"
 
