@@ -7,6 +7,7 @@
 #include "finders/CacheFolders.h"
 #include "platform/Paths.h"
 #include "safety/TfrmReallyDelete.h"
+#include "scan/TFontScale.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -90,6 +91,11 @@ TfrmCache::TfrmCache(QWidget *parent) : QDialog(parent)
     connect(btInit, &QPushButton::clicked, this, &TfrmCache::btInitClick);
     connect(btClear, &QPushButton::clicked, this, &TfrmCache::btClearClick);
     connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
+    const double scale = TFontScale::factor(this);
+    TFontScale::scaleChildren(this, scale);
+    setFixedSize(TFontScale::windowSize(this, QSize(452, 392), scale));
 
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());

@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "safety/TfrmReallyDelete.h"
 #include "scan/TDriveCheckList.h"
+#include "scan/TFontScale.h"
 #include "scan/TPatternBox.h"
 #include "scan/TResultGrid.h"
 
@@ -16,6 +17,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int kButtonGap = 3;
@@ -147,8 +150,26 @@ void TFinderFrame::showEvent(QShowEvent *e)
     QDialog::showEvent(e);
 }
 
+void TFinderFrame::scaleToFont()
+{
+    // The panel, its controls, the button row and the window's default and
+    // smallest sizes were drawn in fixed pixels for a narrower font: all
+    // grow once by the same factor, so every caption fits.
+    scale_ = TFontScale::factor(this);
+    TFontScale::scaleChildren(pnlTop, scale_);
+    spec_.panel = TFontScale::scaled(spec_.panel, scale_);
+    spec_.buttonRow = TFontScale::scaled(spec_.buttonRow, scale_);
+    pnlTop->setFixedHeight(spec_.panel.height());
+    pnlTop->setMinimumWidth(spec_.panel.width());
+    pnlTop->resize(std::max(pnlTop->width(), spec_.panel.width()), spec_.panel.height());
+    if (!place_->hasStored())
+        resize(TFontScale::windowSize(this, spec_.initialSize, scale_));
+}
+
 void TFinderFrame::FormShow()
 {
+    if (scale_ == 0)
+        scaleToFont();
     openingSteps();
     grid->rememberPanelHeight();
     grid->ClearGrid();
@@ -189,7 +210,7 @@ void TFinderFrame::layoutButtons()
         b->move(x, y);
         if (b == btMark)
             btAbort->move(x, y); // only one of the two is ever visible
-        x += b->width() + kButtonGap;
+        x += b->width() + TFontScale::scaled(kButtonGap, scale_);
     }
 }
 

@@ -24,6 +24,9 @@ struct FinderFrameSpec {
     QString archiveTag;  // handed to the deletion window ("Duplicates", "TempClean")
     Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
+    // Geometry in the pixels of a 96 dots-per-inch screen with 6-pixel
+    // digits; the frame scales it, and every control the finder put on the
+    // panel, to the font in use when the window is first shown.
     QSize initialSize{640, 478};
     QSize panel{632, 170};           // the top panel as designed; the window's minimum follows from it
     QPoint buttonRow{3, 140};        // the first button's place on the panel
@@ -119,6 +122,7 @@ protected:
 
 private:
     void FormShow();
+    void scaleToFont();
     void layoutButtons();
     void setWalking(bool on);
     void showResultButtons(bool on);
@@ -129,4 +133,5 @@ private:
     std::vector<QWidget *> walkInputs_;
     std::vector<std::pair<QPushButton *, bool>> extraButtons_;
     bool hintsOff_ = false;
+    double scale_ = 0; // the font factor, set at the first show
 };

@@ -1,14 +1,14 @@
 #include "scan/TResultGrid.h"
 
 #include "common/Dialogs.h"
+#include "common/DosTime.h"
 #include "common/Navigation.h"
 #include "common/TShell.h"
 #include "common/Text.h"
 #include "platform/FileLookup.h"
+#include "scan/TFontScale.h"
 #include "scan/TPrintGrid.h"
 #include "scan/TResultGridDelegate.h"
-
-#include <QFontMetricsF>
 
 #include <QApplication>
 #include <QClipboard>
@@ -175,8 +175,24 @@ void TResultGrid::trimRows()
 
 double TResultGrid::columnScale() const
 {
-    return GridLayout::widthScale(QFontMetricsF(font()).horizontalAdvance(QStringLiteral("0123456789")) / 10.0,
-                                  logicalDpiX());
+    return TFontScale::factor(this);
+}
+
+namespace {
+// The room of the widest text a date or time column can show: two-digit
+// months, days and hours, either half of the day.
+int stampRoom(const QFontMetrics &fm, CellKind kind, int inset)
+{
+    const bool date = kind == CellKind::Modified || kind == CellKind::Accessed || kind == CellKind::Created;
+    if (!date && kind != CellKind::ModifiedTime)
+        return 0;
+    int room = 0;
+    for (const QTime t : {QTime(10, 58, 58), QTime(22, 58, 58)}) {
+        const DosDateTime stamp = DosTime::pack(QDateTime(QDate(2028, 12, 28), t));
+        room = std::max(room, TResultGridDelegate::textRoom(fm, date ? dosDateText(stamp) : dosTimeText(stamp), inset));
+    }
+    return room;
+}
 }
 
 void TResultGrid::fitNumberColumn()
@@ -351,6 +367,10 @@ void TResultGrid::FormResize(int clientWidth)
     std::vector<int> atLeast(l.columns.size(), 0);
     if (l.sizeColumn >= 0 && size_t(l.sizeColumn) < atLeast.size())
         atLeast[size_t(l.sizeColumn)] = numberWidth_;
+    // Dates and times are numbers too: never cut, whatever the font.
+    const QFontMetrics fm = fontMetrics();
+    for (size_t c = 0; c < l.columns.size(); ++c)
+        atLeast[c] = std::max(atLeast[c], stampRoom(fm, l.columns[c].show, l.textInset));
     const std::vector<int> widths = l.columnWidths(columnScale(), clientWidth, atLeast);
     for (size_t c = 0; c < widths.size(); ++c)
         horizontalHeader()->resizeSection(int(c), widths[c]);

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QAbstractItemView>
+#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 TResultGridDelegate::TResultGridDelegate(const ResultGridModel *model, QObject *parent)
     : QStyledItemDelegate(parent), model_(model)
@@ -69,7 +71,9 @@ void TResultGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
 
 int TResultGridDelegate::textRoom(const QFontMetrics &fm, const QString &text, int inset)
 {
-    return fm.horizontalAdvance(text) + 2 * inset + 1;
+    // The text's exact width rounded up: a width rounded down can be a
+    // fraction short, and the text would be cut.
+    return int(std::ceil(QFontMetricsF(fm).horizontalAdvance(text))) + 2 * inset + 1;
 }
 
 int TResultGridDelegate::textWidth(const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -84,7 +88,8 @@ int TResultGridDelegate::textWidth(const QStyleOptionViewItem &option, const QMo
 
 bool TResultGridDelegate::fits(const QStyleOptionViewItem &option, const QModelIndex &index, const QString &text) const
 {
-    return option.fontMetrics.horizontalAdvance(text) <= textWidth(option, index);
+    // Exactly when painting does not cut it.
+    return option.fontMetrics.elidedText(text, Qt::ElideRight, textWidth(option, index)) == text;
 }
 
 bool TResultGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,

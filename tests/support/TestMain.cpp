@@ -95,7 +95,6 @@ int main(int argc, char **argv)
     if (readlink("/proc/self/exe", self, sizeof self - 1) < 0)
         self[0] = 0;
     dropRoot(self);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("TZ", "UTC", 1);
     setenv("LANG", "en_US.UTF-8", 1);
     setenv("LC_ALL", "en_US.UTF-8", 1);
@@ -112,6 +111,17 @@ int main(int argc, char **argv)
     }
     g_root = made;
     TestEnv::setHome(g_root + "/t0");
+    // Offscreen windows on one screen of a desktop's size at 96 dots per
+    // inch (the platform's own default is 800 by 800, smaller than any
+    // desktop the windows' default sizes are made for).
+    const std::string screens = g_root + "/screens.json";
+    if (FILE *f = std::fopen(screens.c_str(), "w")) {
+        std::fputs("{\"screens\": [{\"name\": \"desktop\", \"x\": 0, \"y\": 0, \"width\": 1920, "
+                   "\"height\": 1200, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n",
+                   f);
+        std::fclose(f);
+    }
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).c_str(), 1);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantor '95"));
