@@ -534,3 +534,54 @@ TEST(BrowseList, FilenameAndTypeShareWhatTheFourFixedColumnsLeave)
     // A wide size column takes from the two.
     EXPECT_EQ(l.columnWidths(1.0, 800, {0, 0, 0, 81}), (std::vector<int>{69, 66, 66, 81, 246, 246}));
 }
+
+// Rows are acted on by the path they were listed with: a name holding a tab
+// and bytes that are not UTF-8, deep below a path longer than 255 characters,
+// is removed, and a file whose name displays alike is not.
+TEST_F(BrowseTest, OddNamesInLongPathsAreRemovedByThePathFound)
+{
+    const std::string deep = t.dir("D/" + std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c'));
+    ASSERT_GT(deep.size(), 300u);
+    const std::string odd = t.sized(deep.substr(t.root().size() + 1) + "/we\tird\xff.txt", 11);
+    const std::string alike = t.sized(deep.substr(t.root().size() + 1) + "/we\tird\xef\xbf\xbd.txt", 12);
+    browse(deep, [&](TfrmBrowse &w) {
+        ASSERT_EQ(w.grid->rowsFilled(), 2);
+        int row = 0;
+        for (int r = 1; r <= 2; ++r)
+            if (w.grid->gridModel()->path(r) == odd)
+                row = r;
+        ASSERT_GT(row, 0);
+        w.grid->MarkThisFile(row);
+        EXPECT_EQ(w.pnlScan->text(), "Marked for deletion: 1 files 11 bytes");
+        TModal::push([&](QDialog *rd) {
+            auto *del = qobject_cast<TfrmReallyDelete *>(rd);
+            ASSERT_TRUE(del);
+            dlg.answer(Dialogs::Answer::Yes);
+            rd->findChild<QPushButton *>("btDelete")->click();
+        });
+        w.btDeleteFiles->click();
+        EXPECT_EQ(w.grid->rowsFilled(), 1);
+    });
+    EXPECT_FALSE(TempTree::exists(odd));
+    EXPECT_TRUE(TempTree::exists(alike));
+}
+
+TEST_F(BrowseTest, ADriveThatIsNotReadyLeavesTheGridAsItWas)
+{
+    t.sized("D/a.txt", 1);
+    Drive ready, gone;
+    ready.letter = 'D';
+    ready.root = d;
+    gone.letter = 'E';
+    gone.root = t.path("E-unplugged");
+    Drives::setDrives({ready, gone});
+    browse(d, [&](TfrmBrowse &w) {
+        ASSERT_EQ(names(w), QStringList({"a.txt"}));
+        ASSERT_EQ(w.DriveComboBox1->count(), 2);
+        w.DriveComboBox1->setCurrentIndex(1);
+        emit w.DriveComboBox1->activated(1);
+        EXPECT_EQ(names(w), QStringList({"a.txt"}));
+        EXPECT_EQ(w.pnlScan->text(), "Number of files : 1");
+    });
+    Drives::setDrives({});
+}
