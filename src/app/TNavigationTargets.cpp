@@ -30,13 +30,7 @@ void TNavigationTargets::install()
         TModal::exec(&w);
         return true;
     });
-    // True only when the folder is really gone.
-    Navigation::setHandler(Navigation::Target::RemoveFolder, [](const Navigation::Request &r) {
-        TfrmDelDirectory w(qobject_cast<QWidget *>(r.from));
-        w.setFolder(r.path);
-        TModal::exec(&w);
-        return w.folderRemoved;
-    });
+    Navigation::setHandler(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate);
     // The long-lived pair comparison, shown modelessly for the duplicate window.
     Navigation::setHandler(Navigation::Target::ComparePairs, [](const Navigation::Request &r) {
         return TfrmDupCompare::showFor(qobject_cast<TfrmDup *>(r.from));

@@ -13,6 +13,7 @@
 #include "finders/TfrmBrowse.h"
 #include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
+#include "finders/TfrmDirHog.h"
 #include "finders/TfrmDup.h"
 #include "finders/TfrmMods.h"
 #include "safety/FoldersFile.h"
@@ -97,11 +98,6 @@ TfrmMain::TfrmMain(QWidget *parent)
     btHelp = rowButton(QStringLiteral("btHelp"), QStringLiteral("H&elp"), {}, 1, &TfrmMain::btHelpClick);
     btClose = rowButton(QStringLiteral("btClose"), QStringLiteral("E&xit"), QStringLiteral("Quit and close "), 2,
                         &TfrmMain::btCloseClick);
-
-    // Tools whose windows are not part of the program yet; each is enabled
-    // together with its window.
-    for (QPushButton *b : {btDirHogs})
-        b->setEnabled(false);
 
     EsLabel2 = makerLabel(QStringLiteral("EsLabel2"), QString::fromLatin1(TfrmAbout::makerName), Qt::AlignLeft,
                           QRect(14, 388, 260, 30), this);
@@ -239,7 +235,7 @@ void TfrmMain::btDirHogsClick()
 {
     if (!checkExceptionList())
         return;
-    // runTool(new TfrmDirHog(this)) when that window is part of the program.
+    runTool(new TfrmDirHog(this));
 }
 
 void TfrmMain::btCleanClick()

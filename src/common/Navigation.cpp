@@ -36,9 +36,14 @@ bool Navigation::showDetails(QObject *from, const std::string &file)
     return go(Target::FileDetails, {from, file, {}, {}});
 }
 
-bool Navigation::removeFolder(QObject *from, const std::string &folder)
+bool Navigation::removeFolder(QObject *from, const std::string &folder, FolderRemovalOutcome *outcome)
 {
-    return go(Target::RemoveFolder, {from, folder, {}, {}});
+    return go(Target::RemoveFolder, {from, folder, {}, {}, outcome});
+}
+
+bool Navigation::browseFolder(QObject *from, const std::string &folder, const QString &mask)
+{
+    return go(Target::BrowseFolder, {from, folder, {}, mask});
 }
 
 bool Navigation::browseToFile(QObject *from, const std::string &filePath, const QString &mask)

@@ -22,6 +22,13 @@ enum class Target {
     Count
 };
 
+// What the folder removal window did, for a caller that shows the folder.
+struct FolderRemovalOutcome {
+    bool ran = false;      // a removal ran (completely or in part)
+    bool removed = false;  // the folder is gone
+    bool recycled = false; // its files went to the trash
+};
+
 struct Request {
     // The asking window; a modal target takes it (when a widget) as parent.
     QObject *from = nullptr;
@@ -32,6 +39,8 @@ struct Request {
     std::string selected;
     // BrowseFolder: the name mask the browser lists; empty for all files.
     QString mask;
+    // RemoveFolder: filled in by the target when given.
+    FolderRemovalOutcome *outcome = nullptr;
 };
 
 // True when the target acted (RemoveFolder: the folder was removed).
@@ -47,7 +56,9 @@ bool go(Target target, const Request &request);
 // Shorthands with the path as found.
 bool viewFile(QObject *from, const std::string &file);
 bool showDetails(QObject *from, const std::string &file);
-bool removeFolder(QObject *from, const std::string &folder);
+bool removeFolder(QObject *from, const std::string &folder, FolderRemovalOutcome *outcome = nullptr);
+// The browser on a folder, nothing selected.
+bool browseFolder(QObject *from, const std::string &folder, const QString &mask);
 // The browser on the folder of filePath with that file selected.
 bool browseToFile(QObject *from, const std::string &filePath, const QString &mask);
 

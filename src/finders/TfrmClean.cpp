@@ -144,9 +144,5 @@ void TfrmClean::btEditClick()
 
 QString TfrmClean::printTitle() const
 {
-    QString title = QStringLiteral("Temporary files on drive(s) ");
-    for (const QString &entry : pckDrive->checkedEntries())
-        if (!entry.isEmpty())
-            title += entry.at(0).toUpper() + QLatin1Char(' ');
-    return title;
+    return checkedDrivesTitle(QStringLiteral("Temporary files on drive(s) "));
 }

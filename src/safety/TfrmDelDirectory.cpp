@@ -1,6 +1,8 @@
 #include "safety/TfrmDelDirectory.h"
+
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
+#include "common/Navigation.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
 #include "common/Text.h"
@@ -37,6 +39,17 @@ QFrame *row(QWidget *parent, QPushButton *button, const QString &text, QWidget *
     lay->addLayout(col, 1);
     return frame;
 }
+}
+
+bool TfrmDelDirectory::navigate(const Navigation::Request &r)
+{
+    TfrmDelDirectory w(qobject_cast<QWidget *>(r.from));
+    w.setFolder(r.path);
+    // An aborted removal closes with Cancel, but what it removed is gone.
+    const bool ran = TModal::exec(&w) == QDialog::Accepted || w.removalAborted;
+    if (r.outcome)
+        *r.outcome = {ran, w.folderRemoved, ran && w.recycleMode};
+    return w.folderRemoved;
 }
 
 TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)

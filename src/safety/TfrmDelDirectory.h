@@ -2,6 +2,9 @@
 #include <QDialog>
 #include <string>
 
+namespace Navigation {
+struct Request;
+}
 class QCheckBox;
 class QLabel;
 class QProgressBar;
@@ -18,6 +21,11 @@ class TfrmDelDirectory : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmDelDirectory(QWidget *parent = nullptr);
+
+    // The RemoveFolder navigation target: the window on r.path, modal, with
+    // r.from as parent. True only when the folder is really gone; fills
+    // r.outcome when given.
+    static bool navigate(const Navigation::Request &r);
 
     // The folder as found (bytes); also shown in lblDirectory.
     void setFolder(const std::string &folder);

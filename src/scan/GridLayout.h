@@ -32,6 +32,7 @@ struct GridColumn {
     int width96 = 0; // width in pixels at 96 pixels per inch for a font with 6-pixel digits
                      // (scaled to the font in use; the last column takes the rest)
     CellKind show = CellKind::None; // what it shows of a row added as typed fields
+    bool rightAligned = false;      // drawn right-aligned like the size column (folder hogs' counts)
 };
 
 // One entry of the grid's "Sort" menu.
@@ -49,6 +50,12 @@ struct GridLayout {
     std::vector<GridColumn> columns;
     int markColumn = -1; // the column carrying the mark glyph; -1: rows cannot be marked
     int sizeColumn = -1; // drawn right-aligned; -1: none
+    // The size column and the columns marked rightAligned.
+    bool isRightAligned(int column) const
+    {
+        return column == sizeColumn
+            || (column >= 0 && size_t(column) < columns.size() && columns[size_t(column)].rightAligned);
+    }
     // The last column's width: the client width less this many pixels
     // (at the same scale as the column widths).
     int lastColumnLess = 0;

@@ -948,7 +948,7 @@ QVariant ResultGridModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return cell(row, index.column());
     case Qt::TextAlignmentRole:
-        return int((index.column() == layout_.sizeColumn ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        return int((layout_.isRightAligned(index.column()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
     case MarkRole:
         return index.column() == layout_.markColumn && isMarked(row);
     case PathRole:

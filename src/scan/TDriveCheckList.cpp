@@ -41,10 +41,20 @@ void TDriveCheckList::setStartButton(QAbstractButton *button)
     pckDriveClick();
 }
 
+void TDriveCheckList::addStartButton(QAbstractButton *button)
+{
+    moreStarts_.emplace_back(button);
+    pckDriveClick();
+}
+
 void TDriveCheckList::pckDriveClick()
 {
+    const bool any = checkedCount() > 0;
     if (start_)
-        start_->setEnabled(checkedCount() > 0);
+        start_->setEnabled(any);
+    for (const QPointer<QAbstractButton> &b : moreStarts_)
+        if (b)
+            b->setEnabled(any);
 }
 
 int TDriveCheckList::checkedCount() const

@@ -2,6 +2,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QStringList>
+#include <vector>
 
 class QAbstractButton;
 
@@ -20,8 +21,10 @@ public:
     void fillDriveList(bool withoutAB = false);
     // The button that starts a scan; its enabled state follows the checks.
     void setStartButton(QAbstractButton *button);
-    // pckDriveClick: enables the start button when at least one entry is
-    // checked, disables it when none is.
+    // A further start button (a window with two kinds of scan).
+    void addStartButton(QAbstractButton *button);
+    // pckDriveClick: enables the start buttons when at least one entry is
+    // checked, disables them when none is.
     void pckDriveClick();
     // The checked entries' texts, in list order (what ScanAllDrives walks).
     QStringList checkedEntries() const;
@@ -38,4 +41,5 @@ private:
     bool upper_;
     int margin_ = -1;
     QPointer<QAbstractButton> start_;
+    std::vector<QPointer<QAbstractButton>> moreStarts_;
 };

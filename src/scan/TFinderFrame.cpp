@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -93,16 +94,19 @@ TFinderFrame::TFinderFrame(const FinderFrameSpec &spec, QWidget *parent) : QDial
             [this] { grid->PopupMenu1()->popup(btOptions->mapToGlobal(QPoint(0, btOptions->height()))); });
     connect(btBrowse, &QPushButton::clicked, this, &TFinderFrame::BrowseDirectory1Click);
     connect(btDetails, &QPushButton::clicked, grid, &TResultGrid::Details1Click);
-    connect(grid, &TResultGrid::cleanEnabled, btDelete, &QPushButton::setEnabled);
+    if (spec.marking)
+        connect(grid, &TResultGrid::cleanEnabled, btDelete, &QPushButton::setEnabled);
 
     walker_.status = [this](const QString &s) { setStatus(s); };
 
     resize(spec.initialSize);
-    place_ = new TWinPlace(this);
-    place_->IniFileName = spec.placementStore;
-    place_->Identifier = QStringLiteral("frmMods");
-    if (!spec.placementSection.isEmpty())
-        place_->Section = spec.placementSection;
+    if (!spec.placementStore.isEmpty()) {
+        place_ = new TWinPlace(this);
+        place_->IniFileName = spec.placementStore;
+        place_->Identifier = QStringLiteral("frmMods");
+        if (!spec.placementSection.isEmpty())
+            place_->Section = spec.placementSection;
+    }
 
     pckDrive->fillDriveList();
     pckDrive->setStartButton(btScan);
@@ -112,7 +116,8 @@ TFinderFrame::~TFinderFrame()
 {
     if (hintsOff_)
         qApp->removeEventFilter(this);
-    place_->save();
+    if (place_)
+        place_->save();
 }
 
 void TFinderFrame::configureGrid(GridLayout layout)
@@ -126,6 +131,12 @@ void TFinderFrame::setStartHint(const QString &hint)
 {
     spec_.startHint = hint;
     btScan->setToolTip(hint);
+}
+
+void TFinderFrame::addStartButton(QPushButton *b)
+{
+    addWalkInput(b);
+    pckDrive->addStartButton(b);
 }
 
 void TFinderFrame::addResultButton(QPushButton *b, bool shownWithResults)
@@ -162,7 +173,7 @@ void TFinderFrame::scaleToFont()
     pnlTop->setFixedHeight(spec_.panel.height());
     pnlTop->setMinimumWidth(spec_.panel.width());
     pnlTop->resize(std::max(pnlTop->width(), spec_.panel.width()), spec_.panel.height());
-    if (!place_->hasStored())
+    if (!place_ || !place_->hasStored())
         resize(TFontScale::windowSize(this, spec_.initialSize, scale_));
 }
 
@@ -192,7 +203,9 @@ void TFinderFrame::FormShow()
     pnlTop->resize(spec_.panel.width(), pnlTop->height());
     setMinimumSize(TResultGrid::minimumWindowSize(pnlTop));
     pnlTop->setGeometry(laidOut);
-    if (!place_->hasStored())
+    if (!place_)
+        move(screen()->availableGeometry().center() - rect().center());
+    else if (!place_->hasStored())
         place_->centre();
     grid->FormResize(width());
     if (patternBox)
@@ -203,12 +216,21 @@ void TFinderFrame::layoutButtons()
 {
     int x = spec_.buttonRow.x();
     const int y = spec_.buttonRow.y();
-    std::vector<QPushButton *> row = {btScan, btClose, btMark, btDelete, btOptions, btBrowse, btDetails};
+    // Abort shares its place with "&Mark", or with "Clean?" in a window
+    // without marking: only one of the two is ever visible.
+    std::vector<QPushButton *> row;
+    if (startInRow_)
+        row.push_back(btScan);
+    row.push_back(btClose);
+    if (spec_.marking)
+        row.insert(row.end(), {btMark, btDelete, btOptions, btBrowse, btDetails});
+    else
+        row.insert(row.end(), {btDelete, btOptions, btBrowse});
     for (const auto &[b, shown] : extraButtons_)
         row.push_back(b);
     for (QPushButton *b : row) {
         b->move(x, y);
-        if (b == btMark)
+        if (b == (spec_.marking ? btMark : btDelete))
             btAbort->move(x, y); // only one of the two is ever visible
         x += b->width() + TFontScale::scaled(kButtonGap, scale_);
     }
@@ -224,7 +246,7 @@ void TFinderFrame::showResultButtons(bool on)
 {
     btOptions->setVisible(on);
     btBrowse->setVisible(on);
-    btDetails->setVisible(on);
+    btDetails->setVisible(on && spec_.marking);
     for (const auto &[b, shown] : extraButtons_)
         b->setVisible(on && shown);
     if (on) {
@@ -270,9 +292,10 @@ void TFinderFrame::btScanClick()
     sortGrid();
     setWalking(false);
     const int found = foundCount();
-    btMark->setVisible(found > 0);
+    btMark->setVisible(found > 0 && spec_.marking);
     btDelete->setVisible(found > 0);
-    btDelete->setEnabled(grid->markedCount() > 0);
+    btDelete->setEnabled(spec_.marking ? grid->markedCount() > 0
+                                       : Navigation::isAvailable(Navigation::Target::RemoveFolder));
     if (found == 0) {
         if (spec_.clearStatusWhenNoneFound)
             setStatus(QString());
@@ -308,6 +331,15 @@ void TFinderFrame::BrowseDirectory1Click()
     const int row = grid->selectedRow();
     if (row >= 1 && row <= grid->rowsFilled())
         Navigation::browseToFile(this, grid->selectedPath(), browseMask());
+}
+
+QString TFinderFrame::checkedDrivesTitle(const QString &lead) const
+{
+    QString title = lead;
+    for (const QString &entry : pckDrive->checkedEntries())
+        if (!entry.isEmpty())
+            title += entry.at(0).toUpper() + QLatin1Char(' ');
+    return title;
 }
 
 void TFinderFrame::closeEvent(QCloseEvent *e)

@@ -32,11 +32,18 @@ struct FinderFrameSpec {
     QPoint buttonRow{3, 140};        // the first button's place on the panel
     int driveListTop = 4;            // the drive list lies at the panel's right edge, this far down
     QString placementStore = QStringLiteral("vantor.ini"); // TWinPlace's IniFileName
+                                     // (empty: no stored placement, centred at each show)
     QString placementSection;        // TWinPlace identifier "frmMods", this section
                                      // (empty: TWinPlace's own, the program's file name)
     bool plainAbortBox = false;      // "LIST INCOMPLETE" as a plain box rather than a warning
     bool patternBox = false;         // a "Matching" pattern box on the panel (the finder places it)
     bool clearStatusWhenNoneFound = false;
+    // Rows are marked and "Clean?" hands the marked files to the deletion
+    // window. Without marking (folder hogs) there is no "&Mark" and no
+    // "&Details": "Clean?" stands in Abort's place, is shown with the
+    // results, enabled while the folder removal window is registered, and
+    // acts on the selected row's folder (the finder's btDeleteClick).
+    bool marking = true;
     GridLayout grid;                 // statusSink is set by the frame
 };
 
@@ -70,9 +77,12 @@ public:
     void btAbortClick();
     // "Clean?": the marked files to the deletion window; the window closes
     // unless that one was cancelled.
-    void btDeleteClick();
+    virtual void btDeleteClick();
     // "&Browse": the folder browser on the selected row's folder.
-    void BrowseDirectory1Click();
+    virtual void BrowseDirectory1Click();
+    // A report title: lead followed, for every checked drive in list order,
+    // by its letter and one blank ("Temporary files on drive(s) C D ").
+    QString checkedDrivesTitle(const QString &lead) const;
 
     // Escape: aborts a walk, else closes. Nothing closes the window during a walk.
     void reject() override;
@@ -108,6 +118,12 @@ protected:
 
     // A control that is disabled while a walk runs.
     void addWalkInput(QWidget *w) { walkInputs_.push_back(w); }
+    // A second button that starts a walk (the finder places it and calls
+    // btScanClick from it): enabled with "&Start" by the drive checks,
+    // disabled during a walk, not part of the button row.
+    void addStartButton(QPushButton *b);
+    // "&Start" is placed by the finder rather than in the button row.
+    void placeStartButtonMyself() { startInRow_ = false; }
     // A button after "&Details" in the row, hidden until a walk found
     // files (and then shown when shownWithResults).
     void addResultButton(QPushButton *b, bool shownWithResults);
@@ -129,9 +145,10 @@ private:
 
     FinderFrameSpec spec_;
     Walker walker_;
-    TWinPlace *place_;
+    TWinPlace *place_ = nullptr;
     std::vector<QWidget *> walkInputs_;
     std::vector<std::pair<QPushButton *, bool>> extraButtons_;
     bool hintsOff_ = false;
     double scale_ = 0; // the font factor, set at the first show
+    bool startInRow_ = true;
 };

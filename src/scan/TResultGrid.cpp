@@ -318,7 +318,7 @@ void TResultGrid::Details1Click()
 
 void TResultGrid::btClipClick()
 {
-    QGuiApplication::clipboard()->setText(model_->clipboardText());
+    QGuiApplication::clipboard()->setText(clipboardText ? clipboardText() : model_->clipboardText());
 }
 
 void TResultGrid::btPrintClick()

@@ -97,6 +97,9 @@ public:
     void updateFileEntries();
     // The report title, built when printing.
     std::function<QString()> printTitle;
+    // The clipboard's text when a window keeps lines of its own (folder
+    // hogs); else the rows' paths.
+    std::function<QString()> clipboardText;
 
 signals:
     void cleanEnabled(bool enabled);

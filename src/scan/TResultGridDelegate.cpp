@@ -53,7 +53,7 @@ void TResultGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     const QString text = index.data(Qt::DisplayRole).toString();
     const int inset = layout.textInset;
     const int top = r.top() + 2;
-    if (index.column() == layout.sizeColumn) {
+    if (layout.isRightAligned(index.column())) {
         painter->drawText(QRect(r.left(), top, r.width() - inset, r.height() - 2),
                           Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, text);
     } else {

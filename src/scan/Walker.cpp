@@ -48,6 +48,8 @@ bool Walker::scanDrive(const QString &entry)
             dialogs().showError(QStringLiteral("Can't open drive ") + entry);
         return false;
     }
+    if (driveStarted)
+        driveStarted(drive->root);
     scanFolder(drive->root);
     return true;
 }

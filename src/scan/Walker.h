@@ -68,6 +68,9 @@ public:
     // Reported when a drive's root cannot be opened; the default shows the
     // error "Can't open drive " + the entry's text.
     std::function<void(const QString &entry)> cannotOpen;
+    // Called when a drive's walk begins, with the drive's root (folder hogs
+    // take the drive's capacity here).
+    std::function<void(const std::string &root)> driveStarted;
     // Called after the files of each folder were visited (folder hogs build
     // their line here), with a record whose name, path, folder and
     // folderText are the folder's.

@@ -150,7 +150,7 @@ TEST(TfrmMain, LayoutCaptionsHintsAndWhichToolsAreAvailable)
         {"btDuplicate", "&Duplicate files", "Locate duplicate files", true},
         {"btFileHog", "&File hogs", "Locate large files", true},
         {"btFiles", "Files &accessed", "Locate old and recent files", true},
-        {"btDirHogs", "Folder &hogs", "Locate folders taking the most space", false},
+        {"btDirHogs", "Folder &hogs", "Locate folders taking the most space", true},
         {"btClean", "&Quick clean", "Quickly clean up temporary files", true},
         {"btStatistic", "&Statistics", "Compute disk statistics", true},
         {"btBrowse", "&Browse", "Browse through disks/folders", true},

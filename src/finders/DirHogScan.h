@@ -1,0 +1,74 @@
+#pragma once
+#include "scan/GridLayout.h"
+#include "scan/Walker.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The folder hogs walk: sets up a walker to total the bytes, files,
+// sub-folders and latest access of folders, and collects one six-field line
+// per folder (size, percent of the drive's capacity, files, sub-folders,
+// latest access date, folder).
+//
+//  - Main folders: one line per folder directly under a drive's root with
+//    the totals of its whole tree (the sub-folders are every folder walked
+//    below it); the files lying in the root itself make no line.
+//  - All folders: one line per folder walked, the root included, with its
+//    own files only (the sub-folders are the folders directly in it).
+//
+// Every file counts, dot-files, links and special files included (a link by
+// its own size), and dot-folders are walked. A mount point below a folder is
+// another drive and adds nothing to it. Lines show the folder as found, in
+// its own case; each keeps its path for acting on the folder.
+class DirHogScan {
+public:
+    enum class Mode { MainFolders, AllFolders };
+
+    struct Totals {
+        int64_t bytes = 0;
+        int64_t files = 0;
+        int64_t folders = 0;
+        uint32_t latestAccess = 0; // DOS stamp, 0: no file counted
+        void add(const FoundFile &f);
+    };
+    struct Line {
+        QString text;
+        std::string path;
+    };
+
+    // Points the walker's visitor, folder and drive hooks at this scan.
+    explicit DirHogScan(Walker &walker);
+
+    // Sets the walker up for a mode and forgets the last scan's lines.
+    void begin(Mode mode);
+    Mode mode() const { return mode_; }
+    // The lines in the order the grid receives them: descending text order
+    // (letters compared without regard to case), so a later stable sort by
+    // size ranks equal sizes alike every time.
+    std::vector<Line> finish();
+
+    // The line of one folder.
+    static QString line(const Totals &t, double capacity, const QString &folderText);
+    // 100 x bytes / capacity with two decimals; "???" unless bytes is below it.
+    static QString percentText(int64_t bytes, double capacity);
+    // The totals of one folder as its row in mode shows them (a row after a
+    // removal that left the folder behind). The walk uses its own walker.
+    static Totals folderTotals(const std::string &folder, Mode mode);
+
+    // The grid of the window: six columns, sort entries, no marking.
+    static GridLayout gridLayout();
+    static QString limitText();
+
+    std::vector<Line> lb2;     // the lines collected by the walk
+    double capacity = 0;       // the capacity of the drive being walked
+    bool limitReached = false; // the line list was full
+
+private:
+    void folderDone(const FoundFile &folder);
+    Walker &walker_;
+    Mode mode_ = Mode::AllFolders;
+    Totals totals_;
+};

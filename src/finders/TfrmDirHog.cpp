@@ -1,0 +1,196 @@
+#include "finders/TfrmDirHog.h"
+
+#include "common/Dialogs.h"
+#include "common/DosTime.h"
+#include "common/Navigation.h"
+#include "common/Text.h"
+#include "platform/Drives.h"
+#include "safety/FolderRemoval.h"
+#include "scan/SortDirections.h"
+#include "scan/TResultGrid.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+FinderFrameSpec frameSpec()
+{
+    FinderFrameSpec s;
+    s.objectName = QStringLiteral("TfrmDirHog");
+    s.caption = QStringLiteral("Folder Hogs");
+    s.startHint = QStringLiteral("Only topmost folders. Does not display sub-folders.");
+    s.initialSize = {638, 414};
+    s.panel = {632, 146};
+    s.buttonRow = {8, 114};
+    s.placementStore.clear(); // no stored placement: centred at each show
+    s.marking = false;
+    s.grid = DirHogScan::gridLayout();
+    return s;
+}
+
+QLabel *panelLabel(QWidget *panel, const char *name, const QString &text, const QRect &at, bool bold)
+{
+    auto *l = new QLabel(text, panel);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(at);
+    l->setWordWrap(!bold);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (bold) {
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+    }
+    return l;
+}
+
+const QString kDeleted = QStringLiteral("DELETED");
+const QString kRecycled = QStringLiteral("RECYCLED");
+}
+
+TfrmDirHog::TfrmDirHog(QWidget *parent) : TFinderFrame(frameSpec(), parent), scan_(walker())
+{
+    // "&Start" of the frame is the main-folders scan; "&All Folders" beside it.
+    btTop = btScan;
+    btTop->setObjectName(QStringLiteral("btTop"));
+    btTop->setText(QStringLiteral("&Main folders"));
+    btTop->resize(80, 25);
+    btTop->move(8, 10);
+    placeStartButtonMyself();
+    disconnect(btTop, &QPushButton::clicked, this, nullptr);
+    connect(btTop, &QPushButton::clicked, this, &TfrmDirHog::btTopClick);
+    btAll = newButton(pnlTop, "btAll", QStringLiteral("&All Folders"),
+                      QStringLiteral("ALL folders including sub-folders are displayed"));
+    btAll->resize(80, 25);
+    btAll->move(8, 54);
+    addStartButton(btAll);
+    connect(btAll, &QPushButton::clicked, this, &TfrmDirHog::btAllClick);
+
+    lblMain = panelLabel(pnlTop, "lblMain", QStringLiteral("Main -"), QRect(96, 14, 44, 18), true);
+    lblMainText = panelLabel(pnlTop, "lblMainText",
+                             QStringLiteral("only main folders are displayed (those folders directly under the main folder)"),
+                             QRect(140, 14, 262, 34), false);
+    lblAll = panelLabel(pnlTop, "lblAll", QStringLiteral("All -"), QRect(96, 58, 44, 18), true);
+    lblAllText = panelLabel(pnlTop, "lblAllText",
+                            QStringLiteral("all folders including sub-folders are individually displayed"),
+                            QRect(140, 58, 262, 34), false);
+
+    btDelete->setToolTip(QStringLiteral("Clean the folder"));
+    btBrowse->setToolTip(QStringLiteral("Browse the files and folder"));
+    pnlSel->setObjectName(QStringLiteral("pnlScan"));
+
+    grid->printTitle = [this] { return printTitle(); };
+    grid->clipboardText = [this] { return clipboardText(); };
+    connect(grid, &QAbstractItemView::doubleClicked, this, [this] { btDeleteClick(); });
+}
+
+void TfrmDirHog::btTopClick()
+{
+    nextMode_ = DirHogScan::Mode::MainFolders;
+    btScanClick();
+}
+
+void TfrmDirHog::btAllClick()
+{
+    nextMode_ = DirHogScan::Mode::AllFolders;
+    btScanClick();
+}
+
+bool TfrmDirHog::beforeWalk()
+{
+    scan_.begin(nextMode_);
+    lb.clear();
+    return true;
+}
+
+void TfrmDirHog::fillGrid()
+{
+    const std::vector<DirHogScan::Line> lines = scan_.finish();
+    // An abort by the user leads the clipboard's copy; a full list does not.
+    if (walker().scanAborted && !scan_.limitReached)
+        lb << Walker::abortText();
+    lb.reserve(lb.size() + qsizetype(lines.size()));
+    grid->gridModel()->reserve(int(lines.size()));
+    for (const DirHogScan::Line &l : lines) {
+        lb << l.text;
+        grid->addToGrid(l.text, l.path);
+    }
+}
+
+void TfrmDirHog::sortGrid()
+{
+    // Every scan ends ranked largest first, whatever sort came before.
+    SortDirections::setDescending(DirHogScan::gridLayout().sortEntries[0].directionKey, true);
+    grid->Sortbysize1Click(0);
+    if (foundCount() == 0)
+        setStatus(foundStatus(0));
+}
+
+QString TfrmDirHog::foundStatus(int found) const { return QStringLiteral("Folders : ") + QString::number(found); }
+
+QString TfrmDirHog::clipboardText() const
+{
+    QString out;
+    for (const QString &l : lb)
+        out += l + QStringLiteral("\r\n");
+    return out;
+}
+
+QString TfrmDirHog::printTitle() const { return checkedDrivesTitle(QStringLiteral("Folder hogs on drive(s) ")); }
+
+void TfrmDirHog::btDeleteClick()
+{
+    const int row = grid->selectedRow();
+    // A click on the header last (a sort) leaves no row chosen.
+    if (scanning() || grid->lastClickRow() == 0 || row < 1 || row > foundCount())
+        return;
+    ResultGridModel *m = grid->gridModel();
+    const QString size = m->cell(row, 0);
+    if (size.isEmpty())
+        return;
+    if (size == kDeleted || size == kRecycled) {
+        dialogs().showError(QStringLiteral("Folder already deleted/recycled"));
+        return;
+    }
+    const std::string folder = m->path(row);
+    switch (FolderRemoval::refusedAs(folder)) {
+    case FolderRemoval::Refused::Root:
+        dialogs().showError(QStringLiteral("You cannot delete the root folder using Vantor 95"));
+        return;
+    case FolderRemoval::Refused::SystemFolder:
+    case FolderRemoval::Refused::Home:
+        dialogs().showError(QStringLiteral("You cannot delete the Windows folder using Vantor 95"));
+        return;
+    case FolderRemoval::Refused::NotFullPath:
+    case FolderRemoval::Refused::None:
+        break;
+    }
+    Navigation::FolderRemovalOutcome outcome;
+    Navigation::removeFolder(this, folder, &outcome);
+    if (outcome.removed)
+        m->setCell(row, 0, outcome.recycled ? kRecycled : kDeleted);
+    else if (outcome.ran)
+        updateRow(row);
+}
+
+void TfrmDirHog::updateRow(int row)
+{
+    // Part of the folder went: the row shows what is left of it.
+    ResultGridModel *m = grid->gridModel();
+    const std::string folder = m->path(row);
+    const DirHogScan::Totals t = DirHogScan::folderTotals(folder, scan_.mode());
+    double capacity = 0, freeBytes = 0;
+    if (const auto drive = Drives::driveOfPath(folder); !drive || !Drives::driveSpace(drive->root, freeBytes, capacity))
+        capacity = 0;
+    m->setCell(row, 0, formatThousands(t.bytes));
+    m->setCell(row, 1, DirHogScan::percentText(t.bytes, capacity));
+    m->setCell(row, 2, QString::number(t.files));
+    m->setCell(row, 3, QString::number(t.folders));
+    m->setCell(row, 4, dosDateText(t.latestAccess));
+}
+
+void TfrmDirHog::BrowseDirectory1Click()
+{
+    const int row = grid->selectedRow();
+    if (row >= 1 && row <= foundCount())
+        Navigation::browseFolder(this, grid->gridModel()->path(row), QStringLiteral("*.*"));
+}

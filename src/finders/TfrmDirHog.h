@@ -1,0 +1,49 @@
+#pragma once
+#include "finders/DirHogScan.h"
+#include "scan/TFinderFrame.h"
+
+#include <QStringList>
+
+class QLabel;
+
+// Folder hogs: ranks the folders of the checked drives by the bytes they
+// hold, either the main folders under each root with everything below them
+// or every folder with its own files. A row's folder can be browsed or
+// removed through the folder removal window; the row then reads "DELETED"
+// or "RECYCLED", or shows the folder's new totals when it was only partly
+// removed.
+class TfrmDirHog : public TFinderFrame {
+    Q_OBJECT
+public:
+    explicit TfrmDirHog(QWidget *parent = nullptr);
+
+    void btTopClick();
+    void btAllClick();
+    // "Clean?" and a double click on a row: the row's folder to the folder
+    // removal window.
+    void btDeleteClick() override;
+    // "&Browse": the folder browser on the row's folder, every file listed.
+    void BrowseDirectory1Click() override;
+    // The lines of the last scan, the abort line first after an abort.
+    QString clipboardText() const;
+    QString printTitle() const;
+
+    DirHogScan::Mode mode() const { return scan_.mode(); }
+
+    QPushButton *btTop; // "&Start" of the frame, as "&Main folders"
+    QPushButton *btAll;
+    QLabel *lblMain, *lblMainText, *lblAll, *lblAllText;
+    // The lines of the last scan as the clipboard copies them.
+    QStringList lb;
+
+protected:
+    bool beforeWalk() override;
+    void fillGrid() override;
+    void sortGrid() override;
+    QString foundStatus(int found) const override;
+
+private:
+    void updateRow(int row);
+    DirHogScan scan_;
+    DirHogScan::Mode nextMode_ = DirHogScan::Mode::MainFolders;
+};

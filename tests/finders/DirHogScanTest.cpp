@@ -1,0 +1,146 @@
+#include "finders/DirHogScan.h"
+#include "common/Text.h"
+#include "platform/Drives.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <unistd.h>
+
+QT_BEGIN_NAMESPACE
+// Readable failures: a list of texts prints as its texts.
+inline void PrintTo(const QStringList &l, std::ostream *os) { *os << l.join(QLatin1Char('|')).toStdString(); }
+QT_END_NAMESPACE
+
+namespace {
+// Drive D: a hand-made tree with a dot-folder, two folders whose names
+// differ only in case, an empty folder, a link and a file in the root.
+struct DirHogScanTest : ::testing::Test {
+    TempTree t{"hogs"};
+    std::string d = t.dir("D");
+    ScriptedDialogs dialogs;
+    Walker walker;
+    DirHogScan scan{walker};
+
+    DirHogScanTest()
+    {
+        Drives::setMapping({{'D', d}});
+        t.sized("D/data/a", 100);
+        t.sized("D/data/b", 100);
+        t.sized("D/data/c", 100);
+        t.sized("D/data/.h", 7);
+        t.sized("D/data/old/x", 50);
+        t.sized("D/data/old/y", 50);
+        t.sized("D/.cache/blob", 200);
+        t.sized("D/Data/z", 10);
+        t.dir("D/empty");
+        t.sized("D/top.txt", 5);
+        EXPECT_EQ(symlink("data", t.path("D/ln").c_str()), 0); // 4 bytes, never followed
+        // Access dates: the latest in data's own files is in 2020, the
+        // latest below it in 2021.
+        TempTree::setTimes(t.path("D/data/a"), 1583280000, 1583280000);  // 2020-03-04
+        TempTree::setTimes(t.path("D/data/old/x"), 1620259200, 1620259200); // 2021-05-06
+        for (const char *f : {"D/data/b", "D/data/c", "D/data/.h", "D/data/old/y"})
+            TempTree::setTimes(t.path(f), 1262304000, 1262304000); // 2010-01-01
+    }
+    ~DirHogScanTest() override { Drives::setMapping({}); }
+
+    // Fields 1 and 3 to 6 of each line (the percent depends on the drive),
+    // by the path each line keeps.
+    std::map<std::string, QStringList> run(DirHogScan::Mode mode)
+    {
+        scan.begin(mode);
+        walker.scanAllDrives({QStringLiteral("D:")});
+        std::map<std::string, QStringList> out;
+        for (const DirHogScan::Line &l : scan.finish()) {
+            QStringList f = l.text.split(QLatin1Char('\t'));
+            EXPECT_EQ(f.size(), 6) << l.text.toStdString();
+            f.removeAt(1);
+            out[l.path] = f;
+        }
+        return out;
+    }
+};
+}
+
+TEST_F(DirHogScanTest, MainFoldersTotalWholeTreesAndLeaveTheRootsFilesOut)
+{
+    const auto rows = run(DirHogScan::Mode::MainFolders);
+    const std::map<std::string, QStringList> expected = {
+        {t.path("D/data"), {"407", "6", "1", "5/6/2021", QString::fromStdString(t.path("D/data"))}},
+        {t.path("D/.cache"), {"200", "1", "0", rows.at(t.path("D/.cache"))[3], QString::fromStdString(t.path("D/.cache"))}},
+        {t.path("D/Data"), {"10", "1", "0", rows.at(t.path("D/Data"))[3], QString::fromStdString(t.path("D/Data"))}},
+        {t.path("D/empty"), {"0", "0", "0", "", QString::fromStdString(t.path("D/empty"))}},
+    };
+    EXPECT_EQ(rows, expected);
+    EXPECT_FALSE(walker.scanAborted);
+}
+
+TEST_F(DirHogScanTest, AllFoldersGiveEachFolderItsOwnFilesAndTheRootAsDFolder)
+{
+    const auto rows = run(DirHogScan::Mode::AllFolders);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows.at(t.path("D/data")).mid(0, 4), (QStringList{"307", "4", "1", "3/4/2020"}));
+    EXPECT_EQ(rows.at(t.path("D/data/old")).mid(0, 4), (QStringList{"100", "2", "0", "5/6/2021"}));
+    EXPECT_EQ(rows.at(t.path("D/.cache")).mid(0, 3), (QStringList{"200", "1", "0"}));
+    EXPECT_EQ(rows.at(t.path("D/Data")).mid(0, 3), (QStringList{"10", "1", "0"}));
+    EXPECT_EQ(rows.at(t.path("D/empty")), (QStringList{"0", "0", "0", "", QString::fromStdString(t.path("D/empty"))}));
+    // The root: its file and its link (by the link's own size); data,
+    // .cache, Data and empty as sub-folders. It reads as the drive's root.
+    EXPECT_EQ(rows.at(d), (QStringList{"9", "2", "4", rows.at(d)[3], QString::fromStdString(d + "/")}));
+}
+
+TEST_F(DirHogScanTest, LinesComeInDescendingTextOrderAndPercentOfTheCapacity)
+{
+    scan.begin(DirHogScan::Mode::AllFolders);
+    walker.scanAllDrives({QStringLiteral("D:")});
+    EXPECT_GT(scan.capacity, 0);
+    const std::vector<DirHogScan::Line> lines = scan.finish();
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_GE(QString::compare(lines[i - 1].text, lines[i].text, Qt::CaseInsensitive), 0);
+    EXPECT_TRUE(lines.front().text.startsWith("9\t")); // "9" is the largest text
+    EXPECT_EQ(lines.front().text.section('\t', 1, 1), DirHogScan::percentText(9, scan.capacity));
+
+    EXPECT_EQ(DirHogScan::percentText(1, 400), "0.25");
+    EXPECT_EQ(DirHogScan::percentText(1234, 10000), "12.34");
+    EXPECT_EQ(DirHogScan::percentText(0, 10), "0.00");
+    EXPECT_EQ(DirHogScan::percentText(400, 400), "???");
+    EXPECT_EQ(DirHogScan::percentText(5, 0), "???"); // the capacity could not be read
+    EXPECT_EQ(DirHogScan::percentText(int64_t(6) << 40, double(int64_t(8) << 40)), "75.00"); // past 32 bits
+    DirHogScan::Totals big;
+    big.bytes = int64_t(5) << 30;
+    big.files = 3;
+    EXPECT_EQ(DirHogScan::line(big, 0, "x"), "5,368,709,120\t???\t3\t0\t\tx");
+}
+
+TEST_F(DirHogScanTest, AFullLineListWarnsOnceAndEndsTheWalkWithWhatWasCollected)
+{
+    walker.capacity = 2;
+    scan.begin(DirHogScan::Mode::AllFolders);
+    walker.scanAllDrives({QStringLiteral("D:")});
+    EXPECT_TRUE(scan.limitReached);
+    EXPECT_TRUE(walker.scanAborted);
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"Resource limit reached ... cannot process any more files."}));
+    EXPECT_EQ(scan.finish().size(), 2u);
+    // The next scan starts afresh.
+    walker.capacity = Walker::kDefaultCapacity;
+    scan.begin(DirHogScan::Mode::MainFolders);
+    walker.scanAllDrives({QStringLiteral("D:")});
+    EXPECT_FALSE(scan.limitReached);
+    EXPECT_EQ(scan.finish().size(), 4u);
+}
+
+TEST_F(DirHogScanTest, OneFoldersTotalsInEitherMode)
+{
+    const DirHogScan::Totals all = DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::AllFolders);
+    EXPECT_EQ(all.bytes, 307);
+    EXPECT_EQ(all.files, 4);
+    EXPECT_EQ(all.folders, 1);
+    const DirHogScan::Totals main = DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::MainFolders);
+    EXPECT_EQ(main.bytes, 407);
+    EXPECT_EQ(main.files, 6);
+    EXPECT_EQ(main.folders, 1);
+    EXPECT_EQ(main.latestAccess > all.latestAccess, true);
+}
