@@ -284,7 +284,8 @@ TfrmDupCompare::TfrmDupCompare(QWidget *parent) : QDialog(parent)
     auto *prev = new QShortcut(QKeySequence(Qt::Key_PageUp), this);
     connect(prev, &QShortcut::activated, this, &TfrmDupCompare::sbL1Click);
 
-    background_ = faceColour();
+    // The window, its labels and the profile lists on the button face colour.
+    changeBackgroundColor(faceColour());
     for (int s = 0; s < 2; ++s)
         blankSide(s);
     setSideButtons();
@@ -332,8 +333,12 @@ bool TfrmDupCompare::showFor(TfrmDup *finder)
         finder->winId();
         pairs.windowHandle()->setTransientParent(finder->windowHandle());
     }
+    const bool wasShown = pairs.isVisible();
     pairs.show();
     pairs.FormShow();
+    // Centred when it opens; while it stays open it stays where the user put it.
+    if (const QScreen *s = pairs.screen(); s && !wasShown)
+        pairs.move(s->availableGeometry().center() - pairs.rect().center());
     pairs.raise();
     pairs.activateWindow();
     return true;
@@ -358,8 +363,6 @@ void TfrmDupCompare::FormShow()
     loadPair();
     HighlightDifferences();
     btCompute->setFocus();
-    if (const QScreen *s = screen(); s && !isVisible())
-        move(s->availableGeometry().center() - rect().center());
 }
 
 void TfrmDupCompare::blankSide(int s)

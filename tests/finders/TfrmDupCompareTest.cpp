@@ -1,4 +1,6 @@
 #include "DupWindowFixture.h"
+#include "common/EventPump.h"
+#include "inspect/PeImage.h"
 #include "common/TShell.h"
 #include "finders/TfrmDupCompare.h"
 #include "safety/NonDeleteList.h"
@@ -7,6 +9,7 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QShortcut>
+#include <QTimer>
 #include <QWindow>
 #include <sys/stat.h>
 
@@ -288,5 +291,79 @@ TEST_F(PairWindow, OpenReportsFailureAndTheLastRowHasNoPartner)
         TShell::setOpener(old);
         ASSERT_TRUE(dialogs.last());
         EXPECT_EQ(dialogs.last()->text, QString("Couldn't open ") + QString::fromStdString(last));
+    });
+}
+
+// Version lines of two programs: both lists shown, the lines that differ on aqua.
+TEST_F(PairWindow, ProfileListsOfTwoPrograms)
+{
+    auto strings = PeImage::fullStrings();
+    t.file("D/a/tool.exe", PeImage::image(PeImage::versionBlock(strings)));
+    strings[2].second = u"1.2.3.5";
+    t.file("D/b/tool.exe", PeImage::image(PeImage::versionBlock(strings)));
+    open(true, [&](TfrmDup &w) {
+        scanAndCompare(w, 0);
+        EXPECT_TRUE(pairs.pnlLists->isVisible());
+        ASSERT_EQ(pairs.tlBox[0]->count(), 11);
+        EXPECT_EQ(pairs.tlBox[0]->item(0)->text(), "Company: Fennwick Tools");
+        EXPECT_EQ(pairs.tlBox[0]->item(2)->text(), "File version: 1.2.3.4");
+        EXPECT_EQ(pairs.tlBox[1]->item(2)->text(), "File version: 1.2.3.5");
+        // The window grew by the lists and kept its bottom edge.
+        EXPECT_GT(pairs.height(), pairs.pnlBottom->height() + pairs.GroupBox[0]->height() + pairs.tlBox[0]->height());
+        const QImage shot = pairs.tlBox[0]->viewport()->grab().toImage();
+        const int line = pairs.tlBox[0]->visualItemRect(pairs.tlBox[0]->item(2)).center().y();
+        const int same = pairs.tlBox[0]->visualItemRect(pairs.tlBox[0]->item(1)).center().y();
+        const qreal ratio = shot.devicePixelRatio();
+        EXPECT_EQ(shot.pixelColor(int(shot.width() - 3 * ratio), int(line * ratio)), QColor(0, 255, 255));
+        EXPECT_NE(shot.pixelColor(int(shot.width() - 3 * ratio), int(same * ratio)), QColor(0, 255, 255));
+        if (const char *dir = getenv("VANTOR_SHOTS"))
+            pairs.grab().save(QString::fromLocal8Bit(dir) + "/dupcompare-lists.png");
+    });
+}
+
+// A long checksum run keeps the window alive: Close during it stops the run
+// and nothing is claimed about the files.
+TEST_F(PairWindow, CloseDuringAChecksumRunStopsIt)
+{
+    const std::string big(3 << 20, 'z');
+    t.file("D/a/big.bin", big);
+    t.file("D/b/big.bin", big);
+    const int interval = EventPump::defaultInterval();
+    EventPump::setDefaultInterval(0);
+    open(true, [&](TfrmDup &w) {
+        scanAndCompare(w, 0);
+        bool wasBusy = false;
+        QTimer::singleShot(0, &pairs, [&] {
+            wasBusy = pairs.busy() && !pairs.btCompute->isEnabled() && !pairs.btMark[0]->isEnabled();
+            QTest::mouseClick(pairs.btClose, Qt::LeftButton);
+        });
+        QTest::mouseClick(pairs.btCompute, Qt::LeftButton);
+        EXPECT_TRUE(wasBusy);
+        EXPECT_FALSE(pairs.isVisible());
+        EXPECT_FALSE(pairs.busy());
+        EXPECT_TRUE(pairs.lblCRC[0]->text().isEmpty());
+        EXPECT_TRUE(pairs.btCompute->isEnabled());
+    });
+    EventPump::setDefaultInterval(interval);
+}
+
+TEST_F(PairWindow, BrowseGoesToTheSidesFolderWithItsFileSelected)
+{
+    t.file("D/a/x.txt", "1");
+    const std::string right = t.file("D/b/x.txt", "1");
+    std::vector<Navigation::Request> asked;
+    Navigation::Registration browser(Navigation::Target::BrowseFolder, [&](const Navigation::Request &r) {
+        asked.push_back(r);
+        return true;
+    });
+    open(true, [&](TfrmDup &w) {
+        scanAndCompare(w, 0);
+        ASSERT_TRUE(pairs.btBrowse[1]->isEnabled());
+        QTest::mouseClick(pairs.btBrowse[1], Qt::LeftButton);
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].path, t.path("D/b"));
+        EXPECT_EQ(asked[0].selected, "x.txt");
+        EXPECT_EQ(asked[0].mask, "*.*");
+        EXPECT_EQ(asked[0].from, &pairs);
     });
 }
