@@ -310,12 +310,16 @@ TEST_F(PairWindow, ProfileListsOfTwoPrograms)
         EXPECT_EQ(pairs.tlBox[1]->item(2)->text(), "File version: 1.2.3.5");
         // The window grew by the lists and kept its bottom edge.
         EXPECT_GT(pairs.height(), pairs.pnlBottom->height() + pairs.GroupBox[0]->height() + pairs.tlBox[0]->height());
-        const QImage shot = pairs.tlBox[0]->viewport()->grab().toImage();
-        const int line = pairs.tlBox[0]->visualItemRect(pairs.tlBox[0]->item(2)).center().y();
-        const int same = pairs.tlBox[0]->visualItemRect(pairs.tlBox[0]->item(1)).center().y();
-        const qreal ratio = shot.devicePixelRatio();
-        EXPECT_EQ(shot.pixelColor(int(shot.width() - 3 * ratio), int(line * ratio)), QColor(0, 255, 255));
-        EXPECT_NE(shot.pixelColor(int(shot.width() - 3 * ratio), int(same * ratio)), QColor(0, 255, 255));
+        // The window's picture: line 3 of the left list on aqua, line 2 not.
+        const QImage shot = pairs.grab().toImage();
+        const auto colourAt = [&](int item) {
+            QListWidget *l = pairs.tlBox[0];
+            const QRect r = l->visualItemRect(l->item(item));
+            const QPoint p = l->viewport()->mapTo(&pairs, QPoint(r.right() - 3, r.center().y()));
+            return shot.pixelColor(int(p.x() * shot.devicePixelRatio()), int(p.y() * shot.devicePixelRatio()));
+        };
+        EXPECT_EQ(colourAt(2), QColor(0, 255, 255));
+        EXPECT_NE(colourAt(1), QColor(0, 255, 255));
         if (const char *dir = getenv("VANTOR_SHOTS"))
             pairs.grab().save(QString::fromLocal8Bit(dir) + "/dupcompare-lists.png");
     });
