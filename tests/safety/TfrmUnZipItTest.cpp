@@ -6,6 +6,7 @@
 #include "common/TPathLabel.h"
 #include "platform/Drives.h"
 #include "safety/NonDeleteList.h"
+#include "safety/TfrmDelDirectory.h"
 #include "safety/TfrmPassword.h"
 #include "safety/TfrmReallyDelete.h"
 #include "safety/TfrmUnZipIt.h"
@@ -17,6 +18,7 @@
 #include "support/TestEnv.h"
 #include "ZipTestData.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
 
 namespace {
@@ -383,4 +386,59 @@ TEST_F(UnZipIt, MainWindowOpensItWithoutTheNonDeleteList)
     m.btZipClick();
     EXPECT_TRUE(opened);
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(UnZipIt, AFolderZippedByFolderRemovalComesBackWhole)
+{
+    // Nested folders, a name that is not ASCII, an empty file.
+    const std::map<std::string, std::string> files = {{"proj/readme.txt", "read me"},
+                                                      {"proj/src/deep/er/b.bin", randomBytes(200000, 7)},
+                                                      {"proj/src/Grüße — naïve.txt", "ünïcødé"},
+                                                      {"proj/empty.dat", ""}};
+    for (const auto &[rel, data] : files)
+        TempTree::setTimes(t.file("D/" + rel, data), 1700000000, 1700000000);
+    const std::string folder = d + "/proj";
+    {
+        TfrmDelDirectory del;
+        del.setFolder(folder);
+        TModal::push([&](QDialog *) {
+            TModal::push([](QDialog *o) { o->findChild<QPushButton *>("btOK")->click(); });
+            ASSERT_TRUE(del.cbDelete->isChecked());
+            QTest::mouseClick(del.btZip, Qt::LeftButton);
+            if (del.isVisible())
+                del.reject();
+        });
+        TModal::exec(&del);
+        EXPECT_TRUE(del.folderRemoved);
+    }
+    ASSERT_FALSE(TempTree::exists(folder));
+    EXPECT_EQ(dialogs.texts(), std::vector<QString>{"Zipped up 4 files"});
+    dialogs.boxes.clear();
+
+    inWindow([&](TfrmUnZipIt &w) {
+        auto *list = w.findChild<QListWidget *>("FileListBox1");
+        ASSERT_EQ(list->count(), 1);
+        const QString name = list->item(0)->text();
+        EXPECT_TRUE(name.startsWith("Drive-D-FolderClean")) << name.toStdString();
+        select(w, name);
+        extract(w, [&](TfrmZipDirectory &z) {
+            EXPECT_EQ(z.destination(), d);
+            ok(z);
+        });
+    });
+    EXPECT_EQ(dialogs.texts(), std::vector<QString>{"Files were unzipped"});
+
+    // The same names, bytes and times, and nothing more.
+    std::map<std::string, std::string> back;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(d)) {
+        if (!e.is_regular_file())
+            continue;
+        const std::string rel = std::filesystem::relative(e.path(), d).string();
+        back[rel] = TempTree::read(e.path().string());
+        struct stat st;
+        ASSERT_EQ(stat(e.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, 1700000000) << rel;
+    }
+    EXPECT_TRUE(back == files);
+    EXPECT_EQ(back.size(), files.size());
 }
