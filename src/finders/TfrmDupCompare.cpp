@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QHideEvent>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -663,10 +664,11 @@ void TfrmDupCompare::btPrintClick()
     HighlightDifferences();
 }
 
-void TfrmDupCompare::done(int r)
+void TfrmDupCompare::hideEvent(QHideEvent *e)
 {
-    stop_ = true;
-    QDialog::done(r);
+    if (!e->spontaneous())
+        stop_ = true;
+    QDialog::hideEvent(e);
 }
 
 void TfrmDupCompare::gridChanged(bool cleared)
@@ -675,7 +677,6 @@ void TfrmDupCompare::gridChanged(bool cleared)
         return;
     if (cleared) {
         // A new scan or a new layout: the pair shown is no longer the finder's.
-        stop_ = true;
         hide();
         return;
     }

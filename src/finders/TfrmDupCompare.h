@@ -64,8 +64,6 @@ public:
     void HighlightDifferences();
     void resizeIt();
     void changeBackgroundColor(const QColor &colour);
-    // Hides the window; a checksum run under way stops.
-    void done(int r) override;
 
     // Controls, named as in the layout. Index 0 is the left side.
     std::array<QGroupBox *, 2> GroupBox{};
@@ -81,6 +79,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    // However it is hidden (Close, the finder closing, a new scan), a
+    // checksum run under way stops.
+    void hideEvent(QHideEvent *e) override;
 
 private:
     // GetLeftValues / GetRightValues: one side from a grid row (none past the last row).
