@@ -2,6 +2,8 @@
 
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/Runs.h"
+#include "common/TPrintImage.h"
 #include "common/TBackdrop.h"
 #include "common/TLongLived.h"
 #include "common/TModal.h"
@@ -10,13 +12,31 @@
 #include "platform/FileTypes.h"
 #include "scan/DriveEntries.h"
 #include "scan/TDriveIcons.h"
+#include "scan/TPrintGrid.h"
+#include "stats/StatCharts.h"
 #include "stats/StatText.h"
 #include "stats/TfrmWhichDrive.h"
 
 #include <QActionGroup>
 #include <functional>
 #include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
 #include <QChartView>
+#include <QHorizontalBarSeries>
+#include <QHorizontalStackedBarSeries>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QPrinter>
+#include <QSignalBlocker>
+#include <QStackedBarSeries>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QValueAxis>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -75,12 +95,173 @@ QFrame *swatch(QWidget *parent, const char *name, const QColor &c, const QRect &
 
 QChartView *chartView(QWidget *parent, const char *name, const QRect &r)
 {
-    auto *v = new QChartView(parent);
+    auto *chart = new QChart;
+    chart->setLocalizeNumbers(true);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->legend()->hide();
+    auto *v = new QChartView(chart, parent);
     v->setObjectName(QLatin1String(name));
     v->setRenderHint(QPainter::Antialiasing);
     v->setGeometry(r);
     return v;
 }
+
+// Chart texts are rich text: a label such as "<= 7 days" is shown as written
+// only when escaped.
+QString shown(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QFont smallFont(const QFont &f)
+{
+    QFont small = f;
+    small.setPointSizeF(f.pointSizeF() * 0.85);
+    return small;
+}
+
+// Gives the view a fresh, empty chart that looks like its last one (colour,
+// title font, margins). A new chart each time leaves nothing of the last
+// drawing behind.
+QChart *clearChart(QChartView *view)
+{
+    QChart *old = view->chart();
+    auto *c = new QChart;
+    c->setLocalizeNumbers(true);
+    c->setBackgroundRoundness(0);
+    c->setMargins(old->margins());
+    c->setTitleFont(old->titleFont());
+    c->setBackgroundBrush(old->backgroundBrush());
+    c->legend()->hide();
+    view->setChart(c);
+    delete old;
+    return c;
+}
+
+QValueAxis *valueAxis(QChart *c, QAbstractSeries *s, Qt::Alignment at, double maxValue, const QString &format)
+{
+    auto *axis = new QValueAxis;
+    axis->setRange(0, maxValue > 0 ? maxValue : 1);
+    axis->applyNiceNumbers();
+    if (!format.isEmpty())
+        axis->setLabelFormat(format);
+    c->addAxis(axis, at);
+    s->attachAxis(axis);
+    return axis;
+}
+
+QBarCategoryAxis *categoryAxis(QChart *c, QAbstractSeries *s, Qt::Alignment at, const QStringList &categories,
+                               bool labels)
+{
+    auto *axis = new QBarCategoryAxis;
+    for (const QString &category : categories)
+        axis->append(shown(category));
+    axis->setLabelsVisible(labels);
+    axis->setLabelsFont(smallFont(axis->labelsFont()));
+    axis->setGridLineVisible(false);
+    c->addAxis(axis, at);
+    s->attachAxis(axis);
+    return axis;
+}
+
+// Horizontal bars, one per entry in its own colour, the first at the
+// bottom, listed in a legend that reads top to bottom like the bars.
+void fillColouredBars(QChartView *view, const QString &title, const std::vector<StatCharts::Bar> &bars)
+{
+    QChart *c = clearChart(view);
+    c->setTitle(title);
+    auto *series = new QHorizontalStackedBarSeries;
+    QStringList categories;
+    double maxValue = 0;
+    for (size_t i = 0; i < bars.size(); ++i) {
+        auto *set = new QBarSet(shown(bars[i].label));
+        set->setColor(bars[i].colour);
+        set->setBorderColor(QColor(0x40, 0x40, 0x40));
+        for (size_t j = 0; j < bars.size(); ++j)
+            set->append(j == i ? bars[i].value : 0.0);
+        series->append(set);
+        categories << bars[i].label;
+        maxValue = std::max(maxValue, bars[i].value);
+    }
+    series->setBarWidth(0.8);
+    c->addSeries(series);
+    categoryAxis(c, series, Qt::AlignLeft, categories, false);
+    valueAxis(c, series, Qt::AlignBottom, maxValue, {});
+    c->legend()->setAlignment(Qt::AlignRight);
+    c->legend()->setReverseMarkers(true);
+    c->legend()->setFont(smallFont(QFont()));
+    c->legend()->show();
+}
+
+// Horizontal bars of one colour with their values written beside them.
+void fillPlainBars(QChartView *view, const std::vector<double> &values, const QColor &colour,
+                   const QStringList &categories, bool categoryLabels, int decimals)
+{
+    QChart *c = clearChart(view);
+    if (values.empty())
+        return;
+    auto *set = new QBarSet(QString());
+    set->setColor(colour);
+    set->setBorderColor(colour.darker(150));
+    set->setLabelColor(Qt::black);
+    const double scale = std::pow(10.0, decimals);
+    double maxValue = 0;
+    for (double v : values) {
+        set->append(std::round(v * scale) / scale);
+        maxValue = std::max(maxValue, v);
+    }
+    auto *series = new QHorizontalBarSeries;
+    series->append(set);
+    series->setBarWidth(0.7);
+    series->setLabelsVisible(true);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsFormat(QStringLiteral("@value %"));
+    series->setLabelsPrecision(12);
+    set->setLabelFont(smallFont(set->labelFont()));
+    c->addSeries(series);
+    categoryAxis(c, series, Qt::AlignLeft, categories, categoryLabels);
+    // Room beside the longest bar for its value.
+    auto *axis = new QValueAxis;
+    axis->setRange(0, maxValue > 0 ? maxValue * 1.8 : 1);
+    axis->setLabelsVisible(false);
+    c->addAxis(axis, Qt::AlignBottom);
+    series->attachAxis(axis);
+}
+
+// A pie of slices without marks, turned to the view's rotation.
+void fillPie(QChartView *view, const QString &title, const std::vector<StatCharts::Bar> &slices)
+{
+    QChart *c = clearChart(view);
+    c->setTitle(shown(title));
+    auto *series = new QPieSeries;
+    for (const StatCharts::Bar &b : slices) {
+        QPieSlice *slice = series->append(shown(b.label), b.value);
+        slice->setColor(b.colour);
+        slice->setBorderColor(QColor(0x40, 0x40, 0x40));
+        slice->setLabelVisible(false);
+    }
+    series->setPieSize(0.9);
+    const int angle = view->property("rotation").toInt();
+    series->setPieStartAngle(angle);
+    series->setPieEndAngle(angle + 360);
+    c->addSeries(series);
+}
+
+// The small grids draw their text 3 pixels in from the cell's side and 2
+// below its top.
+class SmallGridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->rect.adjust(3, 2, -3, 0);
+        option->displayAlignment = (index.column() == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop;
+    }
+};
 
 // The small grids of the sizes and date pages: fixed header, fixed rows, no
 // selectable cell, the first column left-aligned and the others right.
@@ -94,6 +275,7 @@ QTableWidget *smallGrid(QWidget *parent, const char *name, const QList<int> &wid
     g->setSelectionMode(QAbstractItemView::NoSelection);
     g->setFocusPolicy(Qt::NoFocus);
     g->verticalHeader()->setDefaultSectionSize(20);
+    g->setItemDelegate(new SmallGridDelegate(g));
     for (int c = 0; c < widths.size(); ++c)
         g->setColumnWidth(c, widths[c]);
     return g;
@@ -241,6 +423,26 @@ TfrmStatistics::TfrmStatistics(QWidget *parent) : QDialog(parent)
     connect(btOK, &QPushButton::clicked, this, &TfrmStatistics::btOKClick);
     connect(btCancel, &QPushButton::clicked, this, &TfrmStatistics::btCancelClick);
     connect(btAbort, &QPushButton::clicked, this, &TfrmStatistics::btAbortClick);
+    connect(btPrint, &QPushButton::clicked, this, &TfrmStatistics::btPrintClick);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(50);
+    connect(Timer1, &QTimer::timeout, this, &TfrmStatistics::Timer1Timer);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(50);
+    connect(Timer2, &QTimer::timeout, this, &TfrmStatistics::Timer2Timer);
+    driveSpace = [](const std::string &root, double &freeBytes, double &totalBytes) {
+        return Drives::driveSpace(root, freeBytes, totalBytes);
+    };
+    changeBackgroundColor(QApplication::palette().color(QPalette::Button));
+    // Charts first on every page; the types page starts in its pie form,
+    // its pie at rest until it is drawn.
+    rgSizesClick();
+    rgAccessClick();
+    gridTypes->hide();
+    btSort->hide();
     connect(OvcNotebook1, &QTabWidget::currentChanged, this, &TfrmStatistics::OvcNotebook1PageChanged);
 
     scan_.status = [this](const QString &s) { setStatus(s); };
@@ -267,21 +469,21 @@ void TfrmStatistics::buildSpacePage(QWidget *page)
     const char *const valueNames[3] = {"lblTotal", "lblFree", "lblUsed"};
     const char *const unitNames[3] = {"lblTot", "lblPct", "lblPct2"};
     for (int i = 0; i < 3; ++i) {
-        lblCaptions[i] = label(page, QLatin1String(captions[i]), QRect(10, 8 + 22 * i, 100, 20));
-        *values[i] = label(page, {}, QRect(110, 8 + 22 * i, 110, 20), valueNames[i], Qt::AlignRight | Qt::AlignVCenter);
-        *units[i] = label(page, {}, QRect(224, 8 + 22 * i, 40, 20), unitNames[i]);
+        lblCaptions[i] = label(page, QLatin1String(captions[i]), QRect(10, 8 + 22 * i, 110, 20));
+        *values[i] = label(page, {}, QRect(120, 8 + 22 * i, 110, 20), valueNames[i], Qt::AlignRight | Qt::AlignVCenter);
+        *units[i] = label(page, {}, QRect(234, 8 + 22 * i, 40, 20), unitNames[i]);
     }
-    Panel1 = swatch(page, "Panel1", QColor(0xFF, 0x00, 0xFF), QRect(270, 34, 14, 14));
-    Panel2 = swatch(page, "Panel2", QColor(0x00, 0x00, 0xFF), QRect(270, 56, 14, 14));
-    chartSpaceBar = chartView(page, "chartSpaceBar", QRect(4, 76, 400, kPageH - 80));
+    Panel1 = swatch(page, "Panel1", QColor(0xFF, 0x00, 0xFF), QRect(280, 33, 14, 14));
+    Panel2 = swatch(page, "Panel2", QColor(0x00, 0x00, 0xFF), QRect(280, 55, 14, 14));
+    chartSpaceBar = chartView(page, "chartSpaceBar", QRect(4, 76, 404, 230));
 
     pnlDrives = new QWidget(page);
     pnlDrives->setObjectName(QStringLiteral("pnlDrives"));
-    pnlDrives->setGeometry(412, 6, 206, 240);
+    pnlDrives->setGeometry(414, 6, 204, 328);
     pckStatDrive = new QListWidget(pnlDrives);
     pckStatDrive->setObjectName(QStringLiteral("pckStatDrive"));
     pckStatDrive->setSelectionMode(QAbstractItemView::MultiSelection);
-    pckStatDrive->setGeometry(0, 0, 206, 240);
+    pckStatDrive->setGeometry(0, 0, 204, 328);
     {
         QStringList texts;
         for (const DriveEntries::Entry &e : DriveEntries::all(true)) {
@@ -295,17 +497,67 @@ void TfrmStatistics::buildSpacePage(QWidget *page)
             if (texts[i] == current)
                 pckStatDrive->item(i)->setSelected(true);
     }
-    rgSpace1 = radio(page, "rgSpace1", QStringLiteral("Pie - percent"), QRect(414, 254, 200, 22));
-    rgSpace2 = radio(page, "rgSpace2", QStringLiteral("Bar - totals"), QRect(414, 276, 200, 22));
+    pckStatDrive->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *driveMenu = new QMenu(this);
+    SelectAll1 = driveMenu->addAction(QStringLiteral("Select All"));
+    SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
+    DeselectAll1 = driveMenu->addAction(QStringLiteral("Deselect All"));
+    DeselectAll1->setObjectName(QStringLiteral("DeselectAll1"));
+    connect(SelectAll1, &QAction::triggered, this, &TfrmStatistics::SelectAll1Click);
+    connect(DeselectAll1, &QAction::triggered, this, &TfrmStatistics::DeselectAll1Click);
+    connect(pckStatDrive, &QWidget::customContextMenuRequested, this,
+            [this, driveMenu](const QPoint &at) { driveMenu->exec(pckStatDrive->viewport()->mapToGlobal(at)); });
+    connect(pckStatDrive, &QListWidget::itemSelectionChanged, this, &TfrmStatistics::pckStatDriveClick);
+
+    // The choices stay below the pies, so either form can be chosen.
+    rgSpace1 = radio(page, "rgSpace1", QStringLiteral("Pie - percent"), QRect(8, 312, 120, 22));
+    rgSpace2 = radio(page, "rgSpace2", QStringLiteral("Bar - totals"), QRect(132, 312, 110, 22));
     rgSpace2->setChecked(true);
     cbTotal = new QCheckBox(QStringLiteral("Show Cumulative Total"), page);
     cbTotal->setObjectName(QStringLiteral("cbTotal"));
-    cbTotal->setGeometry(414, 304, 200, 22);
+    cbTotal->setGeometry(246, 312, 166, 22);
     cbTotal->setChecked(true);
+    connect(rgSpace1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            rgSpaceClick();
+    });
+    connect(rgSpace2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            rgSpaceClick();
+    });
+    connect(cbTotal, &QCheckBox::clicked, this, &TfrmStatistics::cbTotalClick);
 
     pnlPie = new QWidget(page);
     pnlPie->setObjectName(QStringLiteral("pnlPie"));
-    pnlPie->setGeometry(0, 0, kPageW, kPageH);
+    pnlPie->setGeometry(0, 0, kPageW, 306);
+    pnlPie->setAutoFillBackground(true);
+    for (int i = 0; i < 12; ++i) {
+        QChartView *v = chartView(pnlPie, "", QRect(0, 0, 100, 100));
+        v->setObjectName(i < 11 ? QStringLiteral("pie%1").arg(i + 1) : QStringLiteral("pieTotal"));
+        v->setProperty("rotation", 60);
+        QFont f = v->chart()->titleFont();
+        f.setPointSizeF(f.pointSizeF() * 0.85);
+        v->chart()->setTitleFont(f);
+        v->chart()->setMargins(QMargins(0, 0, 0, 0));
+        v->viewport()->installEventFilter(this);
+        v->setToolTip(QStringLiteral("Click to start or stop turning the pies"));
+        v->hide();
+        if (i < 11)
+            pie[size_t(i)] = v;
+        else
+            pieTotal = v;
+    }
+    Panel3 = swatch(pnlPie, "Panel3", QColor(0xFF, 0x00, 0xFF), QRect(8, 287, 14, 14));
+    label(pnlPie, QStringLiteral("Free"), QRect(26, 284, 50, 20));
+    Panel5 = swatch(pnlPie, "Panel5", QColor(0x00, 0x00, 0xFF), QRect(80, 287, 14, 14));
+    label(pnlPie, QStringLiteral("Used"), QRect(98, 284, 50, 20));
+    ScrollBar1 = new QScrollBar(Qt::Horizontal, pnlPie);
+    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
+    ScrollBar1->setRange(0, 360);
+    ScrollBar1->setPageStep(5);
+    ScrollBar1->setGeometry(160, 286, kPageW - 168, 16);
+    ScrollBar1->setValue(60);
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, &TfrmStatistics::ScrollBar1Change);
     pnlPie->hide();
 }
 
@@ -361,13 +613,17 @@ void TfrmStatistics::buildTypesPage(QWidget *page)
     ScrollBar2->setObjectName(QStringLiteral("ScrollBar2"));
     ScrollBar2->setRange(0, 360);
     ScrollBar2->setGeometry(kPageW - 22, 4, 18, 292);
+    ScrollBar2->setValue(60);
+    chartPie->setProperty("rotation", 60);
+    connect(ScrollBar2, &QScrollBar::valueChanged, this, &TfrmStatistics::ScrollBar2Change);
 
     rgTypes = new QGroupBox(page);
     rgTypes->setObjectName(QStringLiteral("rgTypes"));
     rgTypes->setGeometry(4, 300, 500, 34);
     const char *const captions[4] = {"Listing", "Pie by Size", "Pie by # Files", "Pie by Average Size"};
+    const int left[4] = {8, 98, 208, 328}, width[4] = {86, 106, 116, 166};
     for (int i = 0; i < 4; ++i) {
-        rgTypesItems[size_t(i)] = radio(rgTypes, nullptr, QLatin1String(captions[i]), QRect(8 + 123 * i, 6, 120, 22));
+        rgTypesItems[size_t(i)] = radio(rgTypes, nullptr, QLatin1String(captions[i]), QRect(left[i], 6, width[i], 22));
         rgTypesItems[size_t(i)]->setObjectName(QStringLiteral("rgTypes%1").arg(i));
         rgTypesItems[size_t(i)]->setChecked(i == 1);
         connect(rgTypesItems[size_t(i)], &QRadioButton::toggled, this, [this](bool on) {
@@ -528,8 +784,8 @@ void TfrmStatistics::buildAttributePage(QWidget *page)
 {
     label(page, QStringLiteral("# Files"), QRect(100, 24, 80, 20), nullptr, Qt::AlignRight | Qt::AlignVCenter);
     label(page, QStringLiteral("File Sizes"), QRect(184, 24, 110, 20), nullptr, Qt::AlignRight | Qt::AlignVCenter);
-    label(page, QStringLiteral("% of total # files"), QRect(310, 4, 150, 20), nullptr, Qt::AlignCenter);
-    label(page, QStringLiteral("% of total size"), QRect(466, 4, 150, 20), nullptr, Qt::AlignCenter);
+    label(page, QStringLiteral("% of total # files"), QRect(300, 4, 160, 20), nullptr, Qt::AlignCenter);
+    label(page, QStringLiteral("% of total size"), QRect(462, 4, 158, 20), nullptr, Qt::AlignCenter);
     const char *const rows[4] = {"Read-only", "Hidden", "System", "Archive"};
     const char *const names[4] = {"ReadOnly", "Hidden", "System", "Archive"};
     for (int a = 0; a < 4; ++a) {
@@ -540,8 +796,8 @@ void TfrmStatistics::buildAttributePage(QWidget *page)
         lblSzAttr[size_t(a)] = label(page, {}, QRect(184, y, 110, 20), nullptr, Qt::AlignRight | Qt::AlignVCenter);
         lblSzAttr[size_t(a)]->setObjectName(QStringLiteral("lblSz") + QLatin1String(names[a]));
     }
-    Chart2 = chartView(page, "Chart2", QRect(310, 24, 150, 230));
-    Chart3 = chartView(page, "Chart3", QRect(466, 24, 150, 230));
+    Chart2 = chartView(page, "Chart2", QRect(300, 24, 160, 230));
+    Chart3 = chartView(page, "Chart3", QRect(462, 24, 158, 230));
     auto *note = label(page,
                        QStringLiteral("Note it is possible that some files may have more than one attribute set.  "
                                       "For example many system files are also hidden."),
@@ -558,6 +814,8 @@ void TfrmStatistics::buildTimePage(QWidget *page)
     sbTime->setRange(8, 70);
     sbTime->setValue(8);
     sbTime->setGeometry(kPageW - 26, 40, 18, kPageH - 48);
+    connect(sbTime, &QScrollBar::valueChanged, this, &TfrmStatistics::sbTimeChange);
+    timeLabels_ = StatCharts::slotLabels();
 }
 
 void TfrmStatistics::placeNotYet()
@@ -582,6 +840,8 @@ void TfrmStatistics::showEvent(QShowEvent *event)
     gridTypes->setHorizontalHeaderLabels({QStringLiteral("Extension"), QStringLiteral("Type"), QStringLiteral("Size"),
                                           QStringLiteral("# Files"), QStringLiteral("Avg File Size")});
     QDialog::showEvent(event);
+    if (OvcNotebook1->currentIndex() != Space)
+        doDiskSize();
     OvcNotebook1PageChanged(OvcNotebook1->currentIndex());
 }
 
@@ -594,7 +854,10 @@ void TfrmStatistics::OvcNotebook1PageChanged(int index)
         showFilesDeleted();
         pnlNotYet->hide();
     } else if (index == Space) {
+        barDepth_ = 1;
+        doDiskSize();
         pnlNotYet->hide();
+        Timer2->start();
     } else {
         pnlNotYet->setVisible(!collected);
     }
@@ -644,7 +907,7 @@ double TfrmStatistics::computePickListTotal() const
         if (!driveReady(entry))
             continue;
         double freeBytes = 0, totalBytes = 0;
-        if (Drives::driveSpace(driveRoot(entry).toStdString(), freeBytes, totalBytes))
+        if (driveSpace(driveRoot(entry).toStdString(), freeBytes, totalBytes))
             total += totalBytes;
     }
     return total;
@@ -660,6 +923,10 @@ void TfrmStatistics::btOKClick()
 {
     if (scanning)
         return;
+    if (Runs::anyRunning()) {
+        dialogs().showInfo(Runs::busyText());
+        return;
+    }
     PickList1.clear();
     {
         TfrmWhichDrive wizard(this);
@@ -696,6 +963,8 @@ void TfrmStatistics::btOKClick()
     OvcNotebook1->setTabEnabled(Overhang, oneDrive);
     scan_.tallies.countOverhang = oneDrive;
 
+    // The whole collection is one run: no other tool starts inside it.
+    const Runs::Token token(QStringLiteral("a statistics collection"));
     QString driveList;
     for (const QString &entry : PickList1) {
         if (scan_.aborted())
@@ -711,7 +980,10 @@ void TfrmStatistics::btOKClick()
         // The panel carries Abort, so it stays up for the walk on every page.
         pnlNotYet->show();
         pnlNotYet->raise();
+        const bool turning = Timer1->isActive();
+        setTimer1(false);
         scan();
+        setTimer1(turning);
         collected = true;
         scanning = false;
         btAbort->hide();
@@ -806,10 +1078,54 @@ void TfrmStatistics::doOverHang()
     lblNumFiles->setText(QStringLiteral("Number of files scanned: ") + formatThousands(t.filesCounted));
     if (at >= 0)
         lblLbl->setText(QStringLiteral("Actual space used ") + sizeText(double(t.overhang[size_t(at)]) + s));
+    fillPlainBars(chartOverhang, StatCharts::overhangPercents(t), QColor(0xFF, 0, 0),
+                  {QStringLiteral("64K"), QStringLiteral("32K"), QStringLiteral("16K"), QStringLiteral("8K"),
+                   QStringLiteral("4K")},
+                  false, 0);
 }
 
 void TfrmStatistics::doFileTimes()
 {
+    QChart *c = clearChart(Chart4);
+    double maxValue = 0;
+    std::vector<QLineSeries *> lines;
+    for (const StatCharts::TimeLine &l : StatCharts::timeLines(scan_.tallies)) {
+        auto *series = new QLineSeries;
+        series->setName(l.name);
+        series->setColor(l.colour);
+        for (int slot = 0; slot < StatTallies::kSlots; ++slot) {
+            series->append(slot, l.values[size_t(slot)]);
+            maxValue = std::max(maxValue, l.values[size_t(slot)]);
+        }
+        c->addSeries(series);
+        // A file system that keeps no access times gives a flat line of no use.
+        if (l.kind == StatTallies::Accessed && !l.hasData())
+            series->setVisible(false);
+        lines.push_back(series);
+    }
+    // Every half hour has its point; the axis names every fourth hour.
+    auto *x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setStartValue(-1);
+    for (int slot = 0; slot < StatTallies::kSlots; slot += 8)
+        x->append(timeLabels_[slot], slot);
+    x->setRange(0, StatTallies::kSlots - 1);
+    x->setTitleText(QStringLiteral("Time of day file was accessed/modified/created"));
+    c->addAxis(x, Qt::AlignBottom);
+    auto *y = new QValueAxis;
+    y->setRange(0, maxValue > 0 ? maxValue : 1);
+    y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->setTitleText(QStringLiteral("Numer of files"));
+    c->addAxis(y, Qt::AlignLeft);
+    for (QLineSeries *series : lines) {
+        series->attachAxis(x);
+        series->attachAxis(y);
+        for (QLegendMarker *m : c->legend()->markers(series))
+            m->setVisible(series->isVisible());
+    }
+    c->legend()->setAlignment(Qt::AlignTop);
+    c->legend()->show();
 }
 
 // --- Deleted page -----------------------------------------------------------------------------
@@ -914,13 +1230,32 @@ void TfrmStatistics::rgTypesClick()
     btSort->setVisible(listing);
     chartPie->setVisible(!listing);
     ScrollBar2->setVisible(!listing);
+    // The pies turn exactly while a pie form is chosen here.
+    setTimer1(!listing);
     if (listing) {
         doTotals();
         return;
     }
+    int form = 1;
     for (int i = 1; i < 4; ++i)
         if (rgTypesItems[size_t(i)]->isChecked())
-            SortbyExtensionClick(i + 1);
+            form = i;
+    SortbyExtensionClick(form + 1);
+    fillPie(chartPie, {}, StatCharts::typeSlices(typeGridRows(), form + 1));
+    chartPie->chart()->legend()->setAlignment(Qt::AlignRight);
+    chartPie->chart()->legend()->show();
+}
+
+std::vector<QStringList> TfrmStatistics::typeGridRows() const
+{
+    std::vector<QStringList> rows;
+    for (int r = 0; r < typeRowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < 5; ++c)
+            cells << cellText(gridTypes, r, c);
+        rows.push_back(cells);
+    }
+    return rows;
 }
 
 void TfrmStatistics::SortbyExtensionClick(int item)
@@ -933,13 +1268,7 @@ void TfrmStatistics::SortbyExtensionClick(int item)
     for (QAction *a : sortItems)
         a->setChecked(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::vector<QStringList> rows;
-    for (int r = 0; r < data; ++r) {
-        QStringList cells;
-        for (int c = 0; c < 5; ++c)
-            cells << cellText(gridTypes, r, c);
-        rows.push_back(cells);
-    }
+    std::vector<QStringList> rows = typeGridRows();
     StatText::sortRows(rows, item, item < 2 ? SortKind::Text : SortKind::Number, item >= 2);
     for (int r = 0; r < data; ++r)
         for (int c = 0; c < 5; ++c)
@@ -973,6 +1302,10 @@ void TfrmStatistics::rgSizesClick()
     const bool listing = rgSize0->isChecked();
     gridSizes->setVisible(listing);
     Chart1->setVisible(!listing);
+    if (listing)
+        return;
+    const bool bySize = rgSize1->isChecked();
+    fillColouredBars(Chart1, StatCharts::sizeTitle(bySize), StatCharts::sizeBars(scan_.tallies, bySize));
 }
 
 void TfrmStatistics::fillGridDates(const QString &title, QTableWidget *grid, int kind)
@@ -1002,6 +1335,37 @@ void TfrmStatistics::fillCombinedGridDates()
 
 void TfrmStatistics::doFileAges()
 {
+    const StatTallies &t = scan_.tallies;
+    QChart *combined = clearChart(chartCombine);
+    combined->setTitle(QStringLiteral("Combination Access/Created/Modified Chart"));
+    auto *series = new QHorizontalBarSeries;
+    const bool combinedBySize = rbCombine1->isChecked();
+    double maxValue = 0;
+    QStringList categories;
+    for (int b = 0; b < StatTallies::kAgeBuckets; ++b)
+        categories << StatTallies::ageLabel(b);
+    for (int k = 0; k < 3; ++k) {
+        const bool bySize = rgAge1[size_t(k)]->isChecked();
+        fillColouredBars(chartAge[size_t(k)], StatCharts::ageTitle(k, bySize), StatCharts::ageBars(t, k, bySize));
+    }
+    // The series in the order modified, created, accessed.
+    for (int k = 2; k >= 0; --k) {
+        auto *set = new QBarSet(StatCharts::combinedName(k));
+        set->setColor(StatCharts::combinedColour(k));
+        set->setBorderColor(StatCharts::combinedColour(k).darker(150));
+        for (const StatCharts::Bar &bar : StatCharts::ageBars(t, k, combinedBySize, StatCharts::combinedColour(k))) {
+            set->append(bar.value);
+            maxValue = std::max(maxValue, bar.value);
+        }
+        series->append(set);
+    }
+    series->setBarWidth(0.85);
+    combined->addSeries(series);
+    categoryAxis(combined, series, Qt::AlignLeft, categories, true);
+    valueAxis(combined, series, Qt::AlignBottom, maxValue, {});
+    combined->legend()->setAlignment(Qt::AlignRight);
+    combined->legend()->setReverseMarkers(true);
+    combined->legend()->show();
 }
 
 void TfrmStatistics::rgAccessClick()
@@ -1024,6 +1388,12 @@ void TfrmStatistics::doFileAttrs()
         lblNAttr[a]->setText(formatThousands(t.attrCount[a]));
         lblSzAttr[a]->setText(formatThousands(t.attrBytes[a]));
     }
+    QStringList names;
+    for (int a : StatCharts::kAttrChartOrder)
+        names << StatCharts::attributeName(a);
+    fillPlainBars(Chart2, StatCharts::attributePercents(t, false), QColor(0xFF, 0, 0), names, true, 2);
+    // The size chart stands beside the one of files, in the same order.
+    fillPlainBars(Chart3, StatCharts::attributePercents(t, true), QColor(0, 0, 0xFF), names, false, 2);
 }
 
 QString TfrmStatistics::infoText(int n)
@@ -1055,4 +1425,306 @@ QString TfrmStatistics::infoText(int n)
 void TfrmStatistics::SpeedButtonClick(int n)
 {
     dialogs().showInfo(infoText(n));
+}
+
+// --- Space page -------------------------------------------------------------------------------
+
+void TfrmStatistics::doDiskSize()
+{
+    if (inDiskSize_)
+        return;
+    inDiskSize_ = true;
+    for (QLabel *l : {lblTotal, lblFree, lblUsed, lblTot, lblPct, lblPct2})
+        l->clear();
+    std::vector<StatCharts::DriveSpace> drives;
+    for (int i = 0; i < pckStatDrive->count(); ++i) {
+        const QString entry = pckStatDrive->item(i)->text();
+        if (!pckStatDrive->item(i)->isSelected() || !driveReady(entry))
+            continue;
+        StatCharts::DriveSpace d{entry.left(1).toUpper(), 0, 0};
+        driveSpace(driveRoot(entry).toStdString(), d.freeBytes, d.totalBytes);
+        drives.push_back(d);
+    }
+    const StatCharts::SpaceBars b = StatCharts::spaceBars(drives, cbTotal->isChecked());
+    charted_ = b.charted;
+
+    QChart *c = clearChart(chartSpaceBar);
+    auto *used = new QBarSet(QStringLiteral("Used"));
+    used->setColor(QColor(0, 0, 0xFF));
+    used->setLabelColor(Qt::white);
+    auto *free = new QBarSet(QStringLiteral("Free"));
+    free->setColor(QColor(0xFF, 0, 0xFF));
+    free->setLabelColor(Qt::black);
+    double maxValue = 0;
+    for (size_t i = 0; i < b.free.size(); ++i) {
+        used->append(std::round(b.used[i]));
+        free->append(std::round(b.free[i]));
+        maxValue = std::max(maxValue, b.used[i] + b.free[i]);
+    }
+    auto *series = new QStackedBarSeries;
+    series->append(used);
+    series->append(free);
+    series->setBarWidth(0.8);
+    used->setLabelFont(smallFont(used->labelFont()));
+    free->setLabelFont(smallFont(free->labelFont()));
+    series->setLabelsVisible(true);
+    series->setLabelsFormat(QStringLiteral("@value ") + b.unit());
+    series->setLabelsPrecision(15);
+    c->addSeries(series);
+    categoryAxis(c, series, Qt::AlignBottom, b.labels, true);
+    valueAxis(c, series, Qt::AlignLeft, maxValue, QStringLiteral("%.0f ") + b.unit());
+
+    const bool shown = b.totalSum > 0;
+    for (QWidget *w : std::initializer_list<QWidget *>{chartSpaceBar, Panel1, Panel2, lblCaptions[0], lblCaptions[1],
+                                                       lblCaptions[2]})
+        w->setVisible(shown);
+    if (shown) {
+        lblTot->setText(b.unit());
+        lblTotal->setText(b.totalText());
+        lblFree->setText(b.freeText());
+        lblUsed->setText(b.usedText());
+        lblPct->setText(b.unit() + QStringLiteral(" "));
+        lblPct2->setText(b.unit() + QStringLiteral(" "));
+    }
+    rgSpaceClick();
+    inDiskSize_ = false;
+}
+
+void TfrmStatistics::rgSpaceClick()
+{
+    if (rgSpace1->isChecked()) {
+        pnlDrives->hide();
+        doPieCharts();
+        cbTotal->hide();
+        chartSpaceBar->hide();
+        setTimer1(true);
+        pnlPie->show();
+        pnlPie->raise();
+    } else if (charted_ > 0) {
+        pnlDrives->show();
+        pnlPie->hide();
+        cbTotal->show();
+        chartSpaceBar->show();
+        barDepth_ = 1;
+        Timer2->start();
+    } else {
+        // No drive charted: the list stays, so a drive can be chosen.
+        pnlDrives->show();
+        pnlPie->hide();
+        cbTotal->show();
+    }
+}
+
+void TfrmStatistics::doPieCharts()
+{
+    size_t used = 0;
+    double sumFree = 0, sumTotal = 0;
+    for (int i = 0; i < pckStatDrive->count() && used < pie.size(); ++i) {
+        const QString entry = pckStatDrive->item(i)->text();
+        if (!driveReady(entry))
+            continue;
+        const QString root = driveRoot(entry);
+        double freeBytes = 0, totalBytes = 0;
+        driveSpace(root.toStdString(), freeBytes, totalBytes);
+        // A drive without capacity has no share to show.
+        if (!(totalBytes > 0))
+            continue;
+        QChartView *v = pie[used++];
+        v->show();
+        sumFree += freeBytes;
+        sumTotal += totalBytes;
+        fillPie(v, StatCharts::pieTitle(root, freeBytes, totalBytes),
+                {{QStringLiteral(" "), totalBytes - freeBytes, QColor(0, 0, 0xFF)},
+                 {QStringLiteral(" "), freeBytes, QColor(0xFF, 0, 0xFF)}});
+        v->setToolTip(entry);
+    }
+    for (size_t i = used; i < pie.size(); ++i)
+        pie[i]->hide();
+    pieTotal->setVisible(sumTotal > 0);
+    if (sumTotal > 0)
+        fillPie(pieTotal, StatCharts::totalPieTitle(sumFree, sumTotal),
+                {{QStringLiteral(" "), sumTotal - sumFree, QColor(0, 0, 0xFF)},
+                 {QStringLiteral(" "), sumFree, QColor(0xFF, 0, 0xFF)}});
+    layoutPies();
+}
+
+// The shown pies share the panel above the swatches in rows of at most four.
+void TfrmStatistics::layoutPies()
+{
+    std::vector<QChartView *> shown;
+    for (QChartView *v : pie)
+        if (!v->isHidden())
+            shown.push_back(v);
+    if (!pieTotal->isHidden())
+        shown.push_back(pieTotal);
+    if (shown.empty())
+        return;
+    const int n = int(shown.size());
+    const int columns = std::min(n, 4);
+    const int rows = (n + columns - 1) / columns;
+    const int w = pnlPie->width() / columns, h = 282 / rows;
+    for (int i = 0; i < n; ++i)
+        shown[size_t(i)]->setGeometry((i % columns) * w, (i / columns) * h, w, h);
+}
+
+void TfrmStatistics::pckStatDriveClick() { doDiskSize(); }
+
+void TfrmStatistics::cbTotalClick() { doDiskSize(); }
+
+void TfrmStatistics::SelectAll1Click()
+{
+    {
+        const QSignalBlocker quiet(pckStatDrive);
+        pckStatDrive->selectAll();
+    }
+    doDiskSize();
+}
+
+void TfrmStatistics::DeselectAll1Click()
+{
+    {
+        const QSignalBlocker quiet(pckStatDrive);
+        pckStatDrive->clearSelection();
+    }
+    doDiskSize();
+}
+
+// --- Animation ----------------------------------------------------------------------------------
+
+int TfrmStatistics::rotation(const QChartView *pie)
+{
+    return pie->property("rotation").toInt();
+}
+
+void TfrmStatistics::setRotation(QChartView *pie, int degrees)
+{
+    degrees = ((degrees % 360) + 360) % 360;
+    pie->setProperty("rotation", degrees);
+    if (auto *s = qobject_cast<QPieSeries *>(pie->chart()->series().value(0))) {
+        s->setPieStartAngle(degrees);
+        s->setPieEndAngle(degrees + 360);
+    }
+}
+
+void TfrmStatistics::rotate(QChartView *pie, int degrees)
+{
+    setRotation(pie, rotation(pie) + degrees);
+}
+
+void TfrmStatistics::setTimer1(bool on)
+{
+    if (on)
+        Timer1->start();
+    else
+        Timer1->stop();
+    ScrollBar1->setVisible(!on);
+}
+
+void TfrmStatistics::Timer1Timer()
+{
+    if (inTimer1_)
+        return;
+    inTimer1_ = true;
+    const int page = OvcNotebook1->currentIndex();
+    if (page == Space && rgSpace1->isChecked()) {
+        if (pckStatDrive->count() < 6)
+            for (QChartView *v : pie)
+                if (!v->isHidden())
+                    rotate(v, 6);
+        if (!pieTotal->isHidden())
+            rotate(pieTotal, 2);
+        ScrollBar1->hide();
+        const QSignalBlocker quiet(ScrollBar1);
+        ScrollBar1->setValue(rotation(pie[0]));
+    } else {
+        ScrollBar1->show();
+    }
+    if (page == Types && !rgTypesItems[0]->isChecked()) {
+        rotate(chartPie, 1);
+        const QSignalBlocker quiet(ScrollBar2);
+        ScrollBar2->setValue(rotation(chartPie));
+    }
+    inTimer1_ = false;
+}
+
+void TfrmStatistics::Timer2Timer()
+{
+    const StatCharts::DepthStep d = StatCharts::barDepthStep(charted_);
+    if (OvcNotebook1->currentIndex() == Space && barDepth_ < d.limit)
+        barDepth_ += d.step;
+    if (OvcNotebook1->currentIndex() != Space || barDepth_ >= d.limit)
+        Timer2->stop();
+}
+
+void TfrmStatistics::pie1Click() { setTimer1(!Timer1->isActive()); }
+
+void TfrmStatistics::ScrollBar1Change()
+{
+    for (QChartView *v : pie)
+        if (!v->isHidden())
+            setRotation(v, ScrollBar1->value());
+    if (!pieTotal->isHidden())
+        setRotation(pieTotal, ScrollBar1->value());
+}
+
+void TfrmStatistics::ScrollBar2Change() { setRotation(chartPie, ScrollBar2->value()); }
+
+void TfrmStatistics::sbTimeChange() { timeDepth_ = sbTime->value(); }
+
+bool TfrmStatistics::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        bool onPie = watched == pieTotal->viewport();
+        for (QChartView *v : pie)
+            onPie = onPie || watched == v->viewport();
+        if (onPie) {
+            pie1Click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// --- Printing ------------------------------------------------------------------------------------
+
+void TfrmStatistics::btPrintClick()
+{
+    QPrinter printer;
+    if (!dialogs().choosePrinter(printer))
+        return;
+    if (OvcNotebook1->currentIndex() == Types && rgTypesItems[0]->isChecked()) {
+        printGrid(printer, gridTypes, QStringLiteral("File types for drive ") + currentDrive);
+        return;
+    }
+    changeBackgroundColor(Qt::white);
+    printWidgetImage(printer, this);
+    changeBackgroundColor(QApplication::palette().color(QPalette::Button));
+}
+
+void TfrmStatistics::changeBackgroundColor(const QColor &colour)
+{
+    auto paint = [&colour](QWidget *w, std::initializer_list<QPalette::ColorRole> roles) {
+        QPalette p = w->palette();
+        for (QPalette::ColorRole r : roles)
+            p.setColor(r, colour);
+        w->setPalette(p);
+    };
+    setAutoFillBackground(true);
+    paint(this, {QPalette::Window});
+    for (int i = 0; i < OvcNotebook1->count(); ++i) {
+        OvcNotebook1->widget(i)->setAutoFillBackground(true);
+        paint(OvcNotebook1->widget(i), {QPalette::Window});
+    }
+    paint(pnlPie, {QPalette::Window});
+    paint(pckStatDrive, {QPalette::Base});
+    for (QChartView *v : findChildren<QChartView *>()) {
+        v->chart()->setBackgroundBrush(colour);
+        v->setBackgroundBrush(colour);
+    }
+    for (QTableWidget *g : findChildren<QTableWidget *>()) {
+        if (g == gridTypes)
+            continue;
+        paint(g, {QPalette::Base});
+        paint(g->horizontalHeader(), {QPalette::Button, QPalette::Window});
+    }
 }

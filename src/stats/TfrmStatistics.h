@@ -1,9 +1,13 @@
 #pragma once
 #include "stats/StatScan.h"
 
+#include <QColor>
 #include <QDialog>
 #include <QStringList>
 #include <array>
+#include <functional>
+#include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -21,6 +25,7 @@ class QScrollBar;
 class QStatusBar;
 class QTabWidget;
 class QTableWidget;
+class QTimer;
 class QToolButton;
 
 // The disk statistics window: a notebook of eleven pages showing the space
@@ -51,6 +56,28 @@ public:
 
     // --- Pages ------------------------------------------------------------------------
     void OvcNotebook1PageChanged(int index);
+    // Space page: the bar chart of the selected drives (and its labels), the
+    // pies of the ready drives, and the choices between them.
+    void doDiskSize();
+    void doPieCharts();
+    void rgSpaceClick();
+    void pckStatDriveClick();
+    void SelectAll1Click();
+    void DeselectAll1Click();
+    void cbTotalClick();
+    // Animation: Timer1 turns the pies, Timer2 steps the bar depth.
+    void Timer1Timer();
+    void Timer2Timer();
+    void pie1Click();
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+    void sbTimeChange();
+    // Prints the current page: the types listing as a report, any other
+    // page as the window's image.
+    void btPrintClick();
+    // Sets a colour on the window, its pages, lists, charts and the cells of
+    // its small grids (the types grid keeps its own).
+    void changeBackgroundColor(const QColor &colour);
     void showFilesDeleted();
     void Button1Click();
     void doFileTypes();
@@ -77,6 +104,16 @@ public:
     QStringList pickList1() const { return PickList1; }
     // The texts of the info buttons, in order 1..5.
     static QString infoText(int n);
+    // The bar chart's depth and the time chart's depth (percent). The charts
+    // draw no depth; the animation steps these.
+    int barDepth() const { return barDepth_; }
+    int timeDepth() const { return timeDepth_; }
+    // The rotation of a pie chart in degrees.
+    static int rotation(const QChartView *pie);
+    // The start time of each half-hour point of the time chart.
+    const QStringList &timeLabels() const { return timeLabels_; }
+    // The free and total bytes of a drive's root (tests give their own).
+    std::function<bool(const std::string &root, double &freeBytes, double &totalBytes)> driveSpace;
 
     // --- Controls (names as in the window's layout) --------------------------------
     QTabWidget *OvcNotebook1;
@@ -95,6 +132,12 @@ public:
     QCheckBox *cbTotal;
     QChartView *chartSpaceBar;
     QWidget *pnlPie;
+    std::array<QChartView *, 11> pie; // pie1 .. pie11
+    QChartView *pieTotal;
+    QFrame *Panel3, *Panel5;
+    QScrollBar *ScrollBar1;
+    QAction *SelectAll1, *DeselectAll1;
+    QTimer *Timer1, *Timer2;
     // Deleted
     QLineEdit *edNdelete, *edSzDelete, *edNWaste, *edSzWaste, *edNZip, *edSzZip;
     QLabel *lblSince1, *lblZipSince;
@@ -136,6 +179,7 @@ public:
     QScrollBar *sbTime;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -155,6 +199,11 @@ private:
     void setStatus(const QString &text);
     void placeNotYet();
     int typeRowCount() const; // data rows of gridTypes, without the totals row
+    std::vector<QStringList> typeGridRows() const;
+    void setTimer1(bool on);
+    void layoutPies();
+    static void rotate(QChartView *pie, int degrees);
+    static void setRotation(QChartView *pie, int degrees);
 
     StatScan scan_;
     QString currentDrive;
@@ -164,4 +213,10 @@ private:
     int64_t clusterSize = 0;
     QStringList PickList1; // the drives of the collection
     int checkedSort_ = 0;
+    bool inDiskSize_ = false;
+    bool inTimer1_ = false;
+    int charted_ = 0;
+    int barDepth_ = 1;
+    int timeDepth_ = 8;
+    QStringList timeLabels_;
 };
