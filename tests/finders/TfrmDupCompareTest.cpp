@@ -2,6 +2,8 @@
 #include "common/EventPump.h"
 #include "inspect/PeImage.h"
 #include "common/TShell.h"
+#include "app/TNavigationTargets.h"
+#include "finders/TfrmBrowse.h"
 #include "finders/TfrmDupCompare.h"
 #include "safety/NonDeleteList.h"
 
@@ -11,6 +13,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QWindow>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -370,4 +373,37 @@ TEST_F(PairWindow, BrowseGoesToTheSidesFolderWithItsFileSelected)
         EXPECT_EQ(asked[0].mask, "*.*");
         EXPECT_EQ(asked[0].from, &pairs);
     });
+}
+
+// The real folder browser opens on each side's folder.
+TEST_F(PairWindow, BrowseOpensTheFolderBrowserOnEachSidesFileWithAllFiles)
+{
+    const std::string a = t.file("D/a/m.txt", "12345");
+    const std::string b = t.file("D/b/m.txt", "12345");
+    t.file("D/b/other.bin", "x");
+    TNavigationTargets::install(); // the real folder browser
+    EventPump::setDefaultInterval(-1);
+    open(true, [&](TfrmDup &w) {
+        scanAndCompare(w, 0);
+        for (int s = 0; s < 2; ++s) {
+            const std::string file = pairs.sidePath(s);
+            std::string folder;
+            QString selected, mask;
+            TModal::push([&](QDialog *dlg) {
+                auto *br = qobject_cast<TfrmBrowse *>(dlg);
+                ASSERT_TRUE(br);
+                folder = br->currentFolder();
+                mask = br->mask();
+                selected = br->grid->gridModel()->cell(br->grid->selectedRow(), 4);
+                br->done(QDialog::Rejected);
+            });
+            ASSERT_TRUE(pairs.btBrowse[s]->isEnabled());
+            QTest::mouseClick(pairs.btBrowse[s], Qt::LeftButton);
+            EXPECT_EQ(folder, file.substr(0, file.rfind('/')));
+            EXPECT_EQ(selected, "m.txt");
+            EXPECT_EQ(mask, "*.*");
+        }
+        EXPECT_EQ(std::set<std::string>({pairs.sidePath(0), pairs.sidePath(1)}), std::set<std::string>({a, b}));
+    });
+    EventPump::setDefaultInterval(15);
 }
