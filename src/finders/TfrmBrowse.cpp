@@ -333,12 +333,13 @@ void TfrmBrowse::btDeleteDirectoryClick()
     }
     // The browser stands in the parent while the folder is removed.
     showFolder(parentOf(folder));
-    const bool removed = Navigation::removeFolder(this, folder);
+    Navigation::FolderRemovalOutcome outcome;
+    Navigation::removeFolder(this, folder, &outcome);
     {
         const QSignalBlocker quiet(DirectoryListBox1);
         DirectoryListBox1->refresh();
-        // Nothing or not everything was removed: back into what is left.
-        if (!removed && isFolder(folder))
+        // Cancelled: back into the folder.
+        if (!outcome.ran && isFolder(folder))
             DirectoryListBox1->setFolder(folder);
     }
     folder_ = DirectoryListBox1->selectedFolder();

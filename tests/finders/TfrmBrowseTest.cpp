@@ -8,6 +8,7 @@
 #include "finders/BrowseList.h"
 #include "finders/TfrmBrowse.h"
 #include "finders/TfrmClean.h"
+#include "finders/TfrmDirHog.h"
 #include "finders/TfrmDup.h"
 #include "finders/TfrmMods.h"
 #include "inspect/TfrmDetails.h"
@@ -45,6 +46,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -296,6 +298,16 @@ TEST_F(BrowseTest, DeleteFolderRemovesASubFolderFromTheParentAndCancelGoesBackIn
         EXPECT_EQ(w.currentFolder(), t.path("D/top/stays"));
         EXPECT_EQ(names(w), QStringList({"c.txt"}));
         EXPECT_TRUE(TempTree::exists(t.path("D/top/stays/c.txt")));
+
+        // A removal that ran but left the folder (No to the read-only
+        // question): the browser stays in the parent, which still shows it.
+        const std::string locked = t.sized("D/top/stays/locked.txt", 4);
+        ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+        TModal::push([](QDialog *dd) { static_cast<TfrmDelDirectory *>(dd)->btDelete->click(); });
+        w.btDeleteDirectory->click();
+        EXPECT_TRUE(TempTree::exists(locked));
+        EXPECT_EQ(w.currentFolder(), t.path("D/top"));
+        EXPECT_EQ(childTexts(w.DirectoryListBox1), QStringList({"stays"}));
     });
     EXPECT_EQ(TModal::pending(), 0u);
 }
@@ -584,4 +596,42 @@ TEST_F(BrowseTest, ADriveThatIsNotReadyLeavesTheGridAsItWas)
         EXPECT_EQ(w.pnlScan->text(), "Number of files : 1");
     });
     Drives::setDrives({});
+}
+
+// Folder hogs hands over a folder, with nothing to select: the browser lists
+// it, also a hidden folder the user picked there.
+TEST_F(BrowseTest, FolderHogsBrowseOpensTheBrowserOnTheRowsFolder)
+{
+    t.sized("D/data/a.txt", 100);
+    t.sized("D/data/b.txt", 200);
+    t.sized("D/.cache/blob", 300);
+    TfrmDirHog w;
+    w.show();
+    for (int i = 0; i < w.pckDrive->count(); ++i)
+        w.pckDrive->item(i)->setCheckState(w.pckDrive->item(i)->text().startsWith('D') ? Qt::Checked : Qt::Unchecked);
+    w.pckDrive->pckDriveClick();
+    w.btTop->click();
+    for (const std::string rel : {"D/data", "D/.cache"}) {
+        int row = 0;
+        for (int r = 1; r <= w.grid->rowsFilled(); ++r)
+            if (w.grid->gridModel()->path(r) == t.path(rel))
+                row = r;
+        ASSERT_GT(row, 0) << rel;
+        w.grid->setSelectedRow(row);
+        std::string folder;
+        QStringList listed;
+        TModal::push([&](QDialog *dd) {
+            auto *br = qobject_cast<TfrmBrowse *>(dd);
+            ASSERT_TRUE(br);
+            folder = br->currentFolder();
+            listed = names(*br);
+            EXPECT_EQ(br->mask(), "*.*");
+            EXPECT_EQ(br->grid->selectedRow(), 1);
+            br->done(QDialog::Rejected);
+        });
+        ASSERT_TRUE(w.btBrowse->isEnabled());
+        w.btBrowse->click();
+        EXPECT_EQ(folder, t.path(rel));
+        EXPECT_EQ(listed, rel == "D/data" ? QStringList({"a.txt", "b.txt"}) : QStringList({"blob"}));
+    }
 }
