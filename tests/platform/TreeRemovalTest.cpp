@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <sched.h>
@@ -127,9 +128,15 @@ TEST_F(TreeRemovalTest, StopAndKeptFoldersLeaveTheRestInPlace)
 // the test skips itself where the system offers none.
 TEST_F(TreeRemovalTest, AnotherMountBelowIsNotEntered)
 {
+    const auto currentFolder = [] {
+        char *c = get_current_dir_name();
+        std::string s = c ? c : "";
+        std::free(c);
+        return s;
+    };
     t.file("c/top/f", "x");
     const std::string mnt = t.dir("c/top/mnt");
-    const std::string cwdBefore = get_current_dir_name();
+    const std::string cwdBefore = currentFolder();
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -159,7 +166,7 @@ TEST_F(TreeRemovalTest, AnotherMountBelowIsNotEntered)
             ::_exit(3);
         if (TempTree::exists(t.path("c/top/f")))
             ::_exit(6);
-        if (get_current_dir_name() != cwdBefore)
+        if (currentFolder() != cwdBefore)
             ::_exit(4);
         // The mount point itself, asked for directly, is refused.
         const TreeRemoval::Result direct = TreeRemoval::removeTree(mnt, walk);
