@@ -93,9 +93,7 @@ TfrmCache::TfrmCache(QWidget *parent) : QDialog(parent)
     connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
 
     // Drawn in fixed pixels for a narrower font: scaled to the one in use.
-    const double scale = TFontScale::factor(this);
-    TFontScale::scaleChildren(this, scale);
-    setFixedSize(TFontScale::windowSize(this, QSize(452, 392), scale));
+    TFontScale::scaleFixedWindow(this, QSize(452, 392));
 
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());

@@ -14,6 +14,7 @@
 #include "safety/ZipRun.h"
 #include "scan/TDriveBox.h"
 #include "scan/TFolderTree.h"
+#include "scan/TFontScale.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -138,6 +139,9 @@ TfrmUnZipIt::TfrmUnZipIt(QWidget *parent) : QDialog(parent)
     connect(btExtract, &QPushButton::clicked, this, &TfrmUnZipIt::ExtractFiles1Click);
     connect(btClose, &QPushButton::clicked, this, &TfrmUnZipIt::btCloseClick);
     BtExtractEnable();
+
+    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
+    TFontScale::scaleFixedWindow(this, QSize(648, 440));
 
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());

@@ -9,6 +9,7 @@
 #include "safety/ZipExtract.h"
 #include "scan/TDriveBox.h"
 #include "scan/TFolderTree.h"
+#include "scan/TFontScale.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -96,6 +97,9 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
     connect(Button1, &QPushButton::clicked, this, &TfrmZipDirectory::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button3, &QPushButton::clicked, this, &TfrmZipDirectory::Button3Click);
+
+    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
+    TFontScale::scaleFixedWindow(this, QSize(560, 360));
 
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());

@@ -5,6 +5,7 @@
 #include "common/Dialogs.h"
 #include "common/TShadowLabel.h"
 #include "common/Text.h"
+#include "scan/TFontScale.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -79,6 +80,9 @@ TfrmZipOptions::TfrmZipOptions(QWidget *parent) : QDialog(parent)
     connect(SpeedButton1, &QToolButton::clicked, this, &TfrmZipOptions::SpeedButton1Click);
     connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
+    TFontScale::scaleFixedWindow(this, QSize(452, 262));
 
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());

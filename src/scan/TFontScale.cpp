@@ -65,3 +65,10 @@ QSize TFontScale::windowSize(const QWidget *window, QSize designed, double f)
         s = s.boundedTo(screen->availableGeometry().size());
     return s;
 }
+
+void TFontScale::scaleFixedWindow(QWidget *window, QSize designed)
+{
+    const double f = factor(window);
+    scaleChildren(window, f);
+    window->setFixedSize(windowSize(window, designed, f));
+}

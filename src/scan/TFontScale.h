@@ -27,4 +27,8 @@ void scaleChildren(QWidget *parent, double f);
 
 // A window's size as designed, scaled and kept within the screen it is on.
 QSize windowSize(const QWidget *window, QSize designed, double f);
+
+// A window of fixed size laid out in pixels: its children and its size (as
+// designed) scaled to its font. Called once, when its controls are placed.
+void scaleFixedWindow(QWidget *window, QSize designed);
 }

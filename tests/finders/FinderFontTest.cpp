@@ -4,6 +4,9 @@
 #include "finders/TfrmDup.h"
 #include "finders/TfrmMods.h"
 #include "platform/Drives.h"
+#include "safety/TfrmUnZipIt.h"
+#include "safety/TfrmZipDirectory.h"
+#include "safety/TfrmZipOptions.h"
 #include "scan/TDriveCheckList.h"
 #include "scan/TFontScale.h"
 #include "scan/TResultGrid.h"
@@ -163,6 +166,15 @@ protected:
         w.close();
     }
 
+    template <class W> static void checkWindow(const QString &where)
+    {
+        W w;
+        w.show();
+        QApplication::processEvents();
+        expectTextsFit(&w, where);
+        w.close();
+    }
+
     // Every finder in one font (each font size is its own test case: a
     // closed finder stores its placement, which the next would take).
     void everyFinder(int pixels)
@@ -183,13 +195,11 @@ protected:
             TfrmMods w;
             walkAndCheck(w, "dates " + px, {636, 420}, true);
         }
-        {
-            TfrmCache w;
-            w.show();
-            QApplication::processEvents();
-            expectTextsFit(&w, "caches " + px);
-            w.close();
-        }
+        // Fixed windows laid out in pixels.
+        checkWindow<TfrmCache>("caches " + px);
+        checkWindow<TfrmZipOptions>("zip options " + px);
+        checkWindow<TfrmUnZipIt>("extraction " + px);
+        checkWindow<TfrmZipDirectory>("destination " + px);
     }
 };
 
