@@ -1,5 +1,6 @@
 // Times "Build list of folders" in the list window on this machine's
 // installed software, offscreen, with the settings in a temporary folder.
+#include "BenchSupport.h"
 #include "common/Dialogs.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
@@ -10,23 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-// Answers every question with Yes and cancels every picker.
-class YesDialogs : public Dialogs {
-public:
-    Answer message(Kind, const QString &, Buttons b, const QString &) override
-    {
-        return b == Buttons::Ok || b == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
-    }
-    std::optional<std::string> chooseFolder(const QString &, const std::string &) override { return {}; }
-    std::optional<std::string> chooseOpenFile(const QString &, const QString &, const std::string &) override
-    {
-        return {};
-    }
-    std::optional<QString> inputText(const QString &, const QString &, const QString &, bool) override { return {}; }
-    bool choosePrinter(QPrinter &, const QString &) override { return false; }
-};
-}
 
 int main(int argc, char **argv)
 {
@@ -34,7 +18,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir config;
     setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-    YesDialogs yes;
+    bench::QuietDialogs yes;
     setDialogs(&yes);
 
     TfrmNoDelete w;

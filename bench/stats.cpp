@@ -5,6 +5,7 @@
 // tally, overhang on) and then runs
 //   find ROOT -xdev -printf '%s %A@ %C@ %T@ %m %f\n' > /dev/null
 // The last line is the median ratio over every paired round.
+#include "BenchSupport.h"
 #include "stats/StatScan.h"
 
 #include <QCoreApplication>
@@ -39,32 +40,6 @@ long rssPeakKb()
     rusage ru;
     getrusage(RUSAGE_SELF, &ru);
     return ru.ru_maxrss;
-}
-
-// Folders two levels deep; every tenth top folder is a dot-folder.
-void makeTree(const std::string &root)
-{
-    std::printf("generating %d files under %s ...\n", kFolders * kPerFolder, root.c_str());
-    std::fflush(stdout);
-    ::mkdir(root.c_str(), 0755);
-    unsigned seed = 777;
-    for (int i = 0; i < kFolders; ++i) {
-        const int top = i / 100;
-        const std::string t = root + (top % 10 == 0 ? "/.top" : "/top") + std::to_string(top);
-        const std::string f = t + "/f" + std::to_string(i % 100);
-        ::mkdir(t.c_str(), 0755);
-        ::mkdir(f.c_str(), 0755);
-        for (int k = 0; k < kPerFolder; ++k) {
-            seed = seed * 1664525u + 1013904223u;
-            const std::string p = f + "/n" + std::to_string(k) + kExtensions[seed % 8];
-            const int fd = ::open(p.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-            if (fd < 0)
-                continue;
-            if (::ftruncate(fd, off_t((seed >> 8) % 300000)) != 0)
-                std::perror("ftruncate");
-            ::close(fd);
-        }
-    }
 }
 
 double timeFind(const std::string &root)
@@ -123,7 +98,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const std::string tree = argc > 1 ? argv[1] : "/tmp/vantor-bench-stats";
-    makeTree(tree);
+    bench::makeSparseTree(tree, kFolders, kPerFolder, 777, {std::begin(kExtensions), std::end(kExtensions)});
     std::printf("peak memory at start %ld KB\n", rssPeakKb());
     std::vector<double> all = rounds(tree, "tree");
     const std::vector<double> usr = rounds("/usr", "/usr");

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/IniFile.h"
+#include "common/EventPump.h"
 #include "common/Navigation.h"
 #include "common/TModal.h"
 #include "platform/Drives.h"
@@ -12,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -241,4 +244,50 @@ TEST_F(FolderRemovalTest, TheWindowRemovesThroughNavigationAndCancelDoesNothing)
     EXPECT_TRUE(Navigation::removeFolder(nullptr, top));
     EXPECT_FALSE(TempTree::exists(top));
     EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"Deleted 3 files for a savings of 1,300 bytes."}));
+}
+
+TEST_F(FolderRemovalTest, TheWindowsAbortAsksAndKeepsTheRestWhileReportingWhatWent)
+{
+    const std::string top = threeFiles();
+    Navigation::Registration reg(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate);
+    EventPump::setDefaultInterval(0); // events run at every pump point
+    // "&Delete folder"; while the second file is shown, Abort, and Yes to
+    // its question. A No first keeps the run going.
+    dialogs.answer(Answer::No);
+    dialogs.answer(Answer::Yes);
+    int asked = 0;
+    TModal::push([&](QDialog *d) {
+        auto *w = qobject_cast<TfrmDelDirectory *>(d);
+        ASSERT_TRUE(w);
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, w, [&] {
+            if (w->pnlCount->text() == "2" && asked < 2) {
+                ++asked;
+                QTest::mouseClick(w->BitBtn3, Qt::LeftButton);
+            }
+        });
+        watch.start(0);
+        QTest::mouseClick(w->btDelete, Qt::LeftButton);
+        if (w->isVisible())
+            w->reject();
+    });
+    Navigation::FolderRemovalOutcome outcome;
+    EXPECT_FALSE(Navigation::removeFolder(nullptr, top, &outcome));
+    EventPump::setDefaultInterval(15);
+    EXPECT_EQ(TModal::pending(), 0u);
+    EXPECT_TRUE(outcome.ran);
+    EXPECT_FALSE(outcome.removed);
+    EXPECT_TRUE(TempTree::exists(top));
+    const std::vector<QString> texts = dialogs.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "Really abort?  Folders may be partially deleted!");
+    EXPECT_EQ(texts[1], "Really abort?  Folders may be partially deleted!");
+    EXPECT_EQ(dialogs.boxes[0].buttons, Dialogs::Buttons::YesNo);
+    // The second file's removal was already under way: two went, one stays.
+    int left = 0;
+    for (const char *f : {"/one/a", "/one/b", "/two/c"})
+        left += TempTree::exists(top + f);
+    EXPECT_EQ(left, 3 - tally("Ndelete"));
+    EXPECT_EQ(texts[2], FolderRemoval::deletedText(tally("Ndelete"), tally("SizeDelete"), false));
+    EXPECT_GE(left, 1);
 }

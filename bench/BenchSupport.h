@@ -1,0 +1,96 @@
+#pragma once
+// What the hand-run benchmarks share: a clock, a timed peer command and a
+// Dialogs that answers every box without a window.
+#include "common/Dialogs.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace bench {
+
+inline double now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Runs a command (output to /dev/null) and returns its wall time in
+// seconds, -1 when it could not be started.
+inline double timeCommand(const std::vector<std::string> &args, const std::string &cwd = {})
+{
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    if (!cwd.empty())
+        posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str());
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    const double t0 = now();
+    pid_t pid;
+    int status = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0)
+        return -1;
+    waitpid(pid, &status, 0);
+    return now() - t0;
+}
+
+// folders folders two levels deep under root (100 in each top folder, every
+// tenth top folder a dot-folder), perFolder sparse files of up to 300,000
+// bytes in each, named n0, n1 ... with the extensions taken in turn at random.
+inline void makeSparseTree(const std::string &root, int folders, int perFolder, unsigned seed,
+                           const std::vector<const char *> &extensions)
+{
+    std::printf("generating %d files under %s ...\n", folders * perFolder, root.c_str());
+    std::fflush(stdout);
+    ::mkdir(root.c_str(), 0755);
+    for (int i = 0; i < folders; ++i) {
+        const int top = i / 100;
+        const std::string t = root + (top % 10 == 0 ? "/.top" : "/top") + std::to_string(top);
+        const std::string f = t + "/f" + std::to_string(i % 100);
+        ::mkdir(t.c_str(), 0755);
+        ::mkdir(f.c_str(), 0755);
+        for (int k = 0; k < perFolder; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            const std::string p = f + "/n" + std::to_string(k) + extensions[seed % extensions.size()];
+            const int fd = ::open(p.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+            if (fd < 0)
+                continue;
+            if (::ftruncate(fd, off_t((seed >> 8) % 300000)) != 0)
+                std::perror("ftruncate");
+            ::close(fd);
+        }
+    }
+}
+
+// OK to every message, Yes to every question, nothing chosen in pickers.
+class QuietDialogs : public Dialogs {
+public:
+    Answer message(Kind, const QString &text, Buttons b, const QString &) override
+    {
+        last = text;
+        return b == Buttons::Ok || b == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+    }
+    std::optional<std::string> chooseFolder(const QString &, const std::string &) override { return {}; }
+    std::optional<std::string> chooseOpenFile(const QString &, const QString &, const std::string &) override
+    {
+        return {};
+    }
+    std::optional<QString> inputText(const QString &, const QString &, const QString &, bool) override { return {}; }
+    bool choosePrinter(QPrinter &, const QString &) override { return false; }
+    QString last; // the last box's text
+};
+
+} // namespace bench
