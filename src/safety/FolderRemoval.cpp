@@ -47,6 +47,22 @@ std::string realPath(const std::string &p)
 
 FolderRemoval::FolderRemoval(std::string folder) : folder_(trimmed(std::move(folder))) {}
 
+// True for the home folder itself and for every folder that holds it (such as
+// /home): removing one of those would remove the user's own files with it.
+static bool isHomeOrAbove(const std::string &f)
+{
+    const std::string home = trimmed(Paths::homeFolder());
+    if (f == home)
+        return true;
+    const std::string real = realPath(f);
+    const std::string realHome = realPath(home);
+    for (const std::string &h : {home, realHome})
+        for (const std::string &d : {f, real})
+            if (h == d || (h.size() > d.size() && h.compare(0, d.size(), d) == 0 && h[d.size()] == '/'))
+                return true;
+    return false;
+}
+
 FolderRemoval::Refused FolderRemoval::refusedAs(const std::string &folder)
 {
     const std::string f = trimmed(folder);
@@ -62,7 +78,7 @@ FolderRemoval::Refused FolderRemoval::refusedAs(const std::string &folder)
     for (const char *s : systemFolders)
         if (f == s)
             return Refused::SystemFolder;
-    if (f == trimmed(Paths::homeFolder()) || realPath(f) == realPath(Paths::homeFolder()))
+    if (isHomeOrAbove(f))
         return Refused::Home;
     return Refused::None;
 }
@@ -87,6 +103,8 @@ QString FolderRemoval::refusal(const std::string &folder)
     case Refused::SystemFolder:
         return shown + QStringLiteral(" is a folder of the operating system and cannot be removed.");
     case Refused::Home:
+        if (realPath(f) != realPath(Paths::homeFolder()) && f != trimmed(Paths::homeFolder()))
+            return shown + QStringLiteral(" holds your home folder and cannot be removed.");
         return shown + QStringLiteral(" is your home folder and cannot be removed.");
     }
     return {};

@@ -52,7 +52,8 @@ public:
     bool aborted = false;
 
     // Why the folder may not be removed at all, or "" when it may: a drive's
-    // root, the system's own top-level folders and the home folder are refused.
+    // root, the system's own top-level folders, the home folder and the folders
+    // that hold it are refused.
     static QString refusal(const std::string &folder);
     // The kind of refusal refusal() gives.
     enum class Refused { None, NotFullPath, Root, SystemFolder, Home };

@@ -202,6 +202,19 @@ TEST_F(FolderRemovalTest, RefusesRootsHomeAndAnArchiveFolderInside)
     EXPECT_FALSE(FolderRemoval::refusal(TestEnv::home()).isEmpty());
     EXPECT_TRUE(FolderRemoval::refusal(t.path("D/top")).isEmpty());
 
+    // A folder that holds the home folder would take it along; a folder
+    // beside it whose name merely begins the same way is removable.
+    const std::string savedHome = TestEnv::home();
+    const std::string users = t.dir("users");
+    TestEnv::setHome(t.dir("users/me"));
+    t.dir("users/me2");
+    EXPECT_EQ(FolderRemoval::refusedAs(users), FolderRemoval::Refused::Home);
+    EXPECT_EQ(FolderRemoval::refusal(users).toStdString(), users + " holds your home folder and cannot be removed.");
+    EXPECT_EQ(FolderRemoval::refusal(users + "/me/").toStdString(), users + "/me is your home folder and cannot be removed.");
+    EXPECT_TRUE(FolderRemoval::refusal(users + "/me2").isEmpty());
+    EXPECT_TRUE(FolderRemoval::refusal(users + "/me/inner").isEmpty());
+    TestEnv::setHome(savedHome);
+
     const std::string top = threeFiles();
     AppState::defaultZipPath = QString::fromStdString(top + "/one");
     FolderRemoval zip(top);
