@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -51,6 +52,23 @@ QString bytesText(std::string_view bytes)
 {
     return displayName(std::string(bytes));
 }
+
+bool plainBytes(std::string_view b)
+{
+    return std::all_of(b.begin(), b.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+}
+
+uint8_t ResultGridModel::nameFlags(std::string_view name)
+{
+    uint8_t flags = NamePlain;
+    for (const char c : name) {
+        if (c < 0x20 || c >= 0x7f)
+            flags &= uint8_t(~NamePlain);
+        else if (c == '/')
+            flags |= NameSlash;
+    }
+    return flags;
 }
 
 ResultGridModel::ResultGridModel(const GridLayout &layout, QObject *parent)
@@ -82,12 +100,11 @@ void ResultGridModel::ClearGrid()
     sortTexts_.clear();
     types_.assign(1, QString());
     typeIds_.clear();
-    keyItems_ = {};
-    keySpare_ = {};
-    textItems_ = {};
-    textSpare_ = {};
+    scratch_[0] = {};
+    scratch_[1] = {};
     slots_ = {};
     order_ = {};
+    textRows_ = wideNames_ = slashNames_ = 0;
     marks_ = {};
     gridRows_ = 2;
     shown_ = 1;
@@ -120,7 +137,7 @@ uint32_t ResultGridModel::folderOf(std::string_view folder)
             prefix += '/';
         f.at = bytes_.append(prefix.data(), prefix.size());
         f.len = uint32_t(prefix.size());
-        f.plain = std::all_of(prefix.begin(), prefix.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+        f.plain = plainBytes(prefix);
         id = uint32_t(folders_.size());
         folders_.push_back(f);
         folderIds_.emplace(std::string_view(bytes_.at(f.at), folder.size()), id);
@@ -137,6 +154,9 @@ void ResultGridModel::appendSlot(Slot &s)
         gridRows_ += GrowBy;
     order_.push_back(uint32_t(slots_.size()));
     slots_.push_back(s);
+    textRows_ += s.text != 0;
+    wideNames_ += !(s.nameFlags & NamePlain);
+    slashNames_ += (s.nameFlags & NameSlash) != 0;
     if (dirtyFrom_ < 0 || dirtyFrom_ > row - 1)
         dirtyFrom_ = row - 1;
     scheduleSync();
@@ -173,6 +193,7 @@ void ResultGridModel::addToGrid(const QString &line, const std::string &path)
     s.folder = folderOf(std::string_view(path).substr(0, nameAt));
     s.nameAt = bytes_.append(path.data() + nameAt, path.size() - nameAt);
     s.nameLen = uint32_t(path.size() - nameAt);
+    s.nameFlags = nameFlags(nameBytes(s));
     appendSlot(s);
 }
 
@@ -182,6 +203,7 @@ void ResultGridModel::addFile(const GridFile &f)
     s.folder = folderOf(f.folder);
     s.nameAt = bytes_.append(f.name.data(), f.name.size());
     s.nameLen = uint32_t(f.name.size());
+    s.nameFlags = nameFlags(f.name);
     s.size = f.size;
     s.written = f.written;
     s.accessed = f.accessed;
@@ -348,6 +370,7 @@ void ResultGridModel::setCell(int row, int column, const QString &text)
         texts.push_back(c == column ? text : slotText(slots_[size_t(s)], c));
     for (const QString &t : texts)
         cells.emplace_back(t);
+    textRows_ += slots_[size_t(s)].text == 0;
     slots_[size_t(s)].text = storeTexts(cells.data());
     if (row - 1 < shown_)
         emit dataChanged(index(row - 1, column), index(row - 1, column));
@@ -599,18 +622,20 @@ namespace {
 using KeyItem = ResultGridModel::KeyItem;
 using TextItem = ResultGridModel::TextItem;
 
-// Stable least-significant-digit radix sort on the 64-bit keys, eight bits
-// at a time; digits that every key shares are skipped. Linear in the rows.
+// Stable least-significant-digit radix sort on the 64-bit keys of
+// items[0, n), eight bits at a time, with spare[0, n) as scratch; digits
+// that every key shares are skipped. Linear in the rows.
 template <typename Item>
-void radixSort(std::vector<Item> &items, std::vector<Item> &spare)
+void radixSort(Item *items, Item *spare, size_t n)
 {
-    const size_t n = items.size();
-    spare.resize(n);
+    if (n < 2)
+        return;
+    Item *from = items, *to = spare;
     for (int shift = 0; shift < 64; shift += 8) {
         size_t counts[256] = {};
-        for (const Item &it : items)
-            ++counts[(it.key >> shift) & 0xff];
-        if (counts[(items[0].key >> shift) & 0xff] == n)
+        for (size_t i = 0; i < n; ++i)
+            ++counts[(from[i].key >> shift) & 0xff];
+        if (counts[(from[0].key >> shift) & 0xff] == n)
             continue;
         size_t at = 0;
         for (size_t &c : counts) {
@@ -618,10 +643,12 @@ void radixSort(std::vector<Item> &items, std::vector<Item> &spare)
             c = at;
             at += k;
         }
-        for (const Item &it : items)
-            spare[counts[(it.key >> shift) & 0xff]++] = it;
-        items.swap(spare);
+        for (size_t i = 0; i < n; ++i)
+            to[counts[(from[i].key >> shift) & 0xff]++] = from[i];
+        std::swap(from, to);
     }
+    if (from != items)
+        std::memcpy(static_cast<void *>(items), from, n * sizeof(Item));
 }
 
 inline uint64_t fold(ushort c)
@@ -634,6 +661,7 @@ inline uint64_t fold(ushort c)
 // joined item is a folder's prefix (from the sort's table of prefixes)
 // followed by the item's bytes, a file's name, so paths sort without being
 // copied together.
+constexpr size_t ReadAhead = 16; // items whose texts are asked for early
 constexpr uint32_t kNarrow = 0x80000000u;
 constexpr uint32_t kJoined = 0x40000000u;   // with kNarrow: prefix number << 8 | name length
 constexpr uint32_t kMaxPrefixes = 1u << 22; // prefix numbers a joined item can hold
@@ -708,17 +736,21 @@ bool allNarrow(const TextItem *lo, const TextItem *hi)
 // How the keys of a level were made before sortTextLevel was called.
 enum class Keys { NotMade, Wide, Narrow };
 
-void sortTextLevel(const TextSource &src, std::vector<TextItem> &items, size_t lo, size_t hi, size_t at,
-                   bool descending, std::vector<TextItem> &spare, Keys made = Keys::NotMade);
+void sortTextLevel(const TextSource &src, TextItem *items, size_t lo, size_t hi, size_t at, bool descending,
+                   TextItem *spare, Keys made = Keys::NotMade);
 
 // Sorts each run of equal keys in [lo, hi) one level deeper.
-void sortRuns(const TextSource &src, std::vector<TextItem> &items, size_t lo, size_t hi, size_t at, size_t step,
-              std::vector<TextItem> &spare, bool descending)
+void sortRuns(const TextSource &src, TextItem *items, size_t lo, size_t hi, size_t at, size_t step, TextItem *spare,
+              bool descending)
 {
     for (size_t run = lo; run < hi;) {
         size_t end = run + 1;
         while (end < hi && items[end].key == items[run].key)
             ++end;
+        // The texts are scattered over memory: ask for them before they
+        // are compared.
+        for (size_t t = run + ReadAhead; t < std::min(end + ReadAhead, hi); ++t)
+            __builtin_prefetch(items[t].text);
         if (end - run > 1) {
             bool deeper = false;
             for (size_t t = run; t < end && !deeper; ++t)
@@ -736,8 +768,8 @@ void sortRuns(const TextSource &src, std::vector<TextItem> &items, size_t lo, si
 // first at characters and stand in grid order; they are ordered by the next
 // characters packed in one integer (stably, so equal texts keep their
 // order), then each run of equal keys one level deeper.
-void sortTextLevel(const TextSource &src, std::vector<TextItem> &items, size_t lo, size_t hi, size_t at,
-                   bool descending, std::vector<TextItem> &spare, Keys made)
+void sortTextLevel(const TextSource &src, TextItem *items, size_t lo, size_t hi, size_t at, bool descending,
+                   TextItem *spare, Keys made)
 {
     const size_t n = hi - lo;
     bool narrow = made == Keys::Narrow;
@@ -748,22 +780,11 @@ void sortTextLevel(const TextSource &src, std::vector<TextItem> &items, size_t l
             items[i].key = descending ? ~k : k;
         }
     }
-    if (n == items.size()) {
-        radixSort(items, spare);
-    } else if (n > 256) {
-        std::vector<TextItem> part(items.begin() + ptrdiff_t(lo), items.begin() + ptrdiff_t(hi));
-        radixSort(part, spare);
-        std::copy(part.begin(), part.end(), items.begin() + ptrdiff_t(lo));
-    } else {
-        std::stable_sort(items.begin() + ptrdiff_t(lo), items.begin() + ptrdiff_t(hi),
-                         [](const TextItem &a, const TextItem &b) { return a.key < b.key; });
-    }
+    if (n > 256)
+        radixSort(items + lo, spare + lo, n);
+    else
+        std::stable_sort(items + lo, items + hi, [](const TextItem &a, const TextItem &b) { return a.key < b.key; });
     sortRuns(src, items, lo, hi, at, narrow ? 8 : 4, spare, descending);
-}
-
-bool plainBytes(std::string_view b)
-{
-    return std::all_of(b.begin(), b.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
 }
 
 // Bytes trimmed of spaces as a made cell is, at most 65535 of them.
@@ -777,6 +798,234 @@ TextItem narrowItem(std::string_view b, uint32_t slot)
 }
 }
 
+namespace {
+// Ranks of texts in the grid's text order; texts that compare equal share
+// a rank.
+std::vector<uint32_t> textRanks(const std::vector<QString> &texts)
+{
+    std::vector<uint32_t> byText(texts.size());
+    for (uint32_t i = 0; i < byText.size(); ++i)
+        byText[i] = i;
+    std::sort(byText.begin(), byText.end(), [&](uint32_t a, uint32_t b) {
+        return GridSortKeys::compareText(texts[a], texts[b]) < 0;
+    });
+    std::vector<uint32_t> rank(texts.size());
+    uint32_t r = 0;
+    for (size_t i = 0; i < byText.size(); ++i) {
+        if (i > 0 && GridSortKeys::compareText(texts[byText[i - 1]], texts[byText[i]]) != 0)
+            ++r;
+        rank[byText[i]] = r;
+    }
+    return rank;
+}
+
+QString foldedText(QString t)
+{
+    for (QChar &c : t)
+        c = QChar(ushort(fold(c.unicode())));
+    return t;
+}
+
+// a against b (both folded already or folded here), as compareText orders.
+int compareUnits(const TextSource &src, QStringView a, const TextItem &b)
+{
+    const size_t lb = src.lengthOf(b);
+    const size_t n = std::min<size_t>(size_t(a.size()), lb);
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t x = fold(a[qsizetype(i)].unicode()), y = fold(src.unitAt(b, i));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return size_t(a.size()) == lb ? 0 : (size_t(a.size()) < lb ? -1 : 1);
+}
+}
+
+template <typename Item>
+Item *ResultGridModel::sortScratch(int which, size_t count)
+{
+    // The sorts share their scratch, so a sort after another one of a large
+    // grid touches little fresh memory.
+    static_assert(sizeof(Item) % sizeof(uint64_t) == 0 && alignof(Item) <= alignof(uint64_t));
+    scratch_[which].resizeForOverwrite(count * (sizeof(Item) / sizeof(uint64_t)));
+    return reinterpret_cast<Item *>(scratch_[which].data());
+}
+
+bool ResultGridModel::sortByTable(CellKind show, bool descending, size_t from, size_t count)
+{
+    // A type or folder cell is one of a few texts of the grid: those are put
+    // in order once, and the rows sort by their text's rank.
+    if (textRows_ != 0 || (show != CellKind::Type && show != CellKind::Folder))
+        return false;
+    std::vector<uint32_t> rank;
+    if (show == CellKind::Type) {
+        rank = textRanks(types_);
+    } else {
+        std::vector<QString> texts(folders_.size());
+        for (size_t f = 0; f < folders_.size(); ++f) {
+            std::string_view b(bytes_.at(folders_[f].at), folders_[f].len);
+            if (folders_[f].joined)
+                b.remove_suffix(1);
+            texts[f] = finish(bytesText(b));
+        }
+        rank = textRanks(texts);
+    }
+    KeyItem *items = sortScratch<KeyItem>(0, count);
+    KeyItem *spare = sortScratch<KeyItem>(1, count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t s = order_[from + i];
+        const uint64_t k = rank[show == CellKind::Type ? slots_[s].type : slots_[s].folder];
+        items[i] = {descending ? ~k : k, s};
+    }
+    radixSort(items, spare, count);
+    for (size_t i = 0; i < count; ++i)
+        order_[from + i] = items[i].slot;
+    return true;
+}
+
+bool ResultGridModel::sortPaths(bool descending, size_t from, size_t count)
+{
+    // A path is its folder's prefix ("/a/b/", ending in "/") followed by a
+    // name without "/". Sorting the few distinct prefixes once places every
+    // path between two of them: a file of folder P lies before or after the
+    // whole block of each subfolder of P as its name compares with that
+    // subfolder's name followed by "/", and the files that fall between the
+    // same two prefixes come deepest folder first. So a row's key is the rank
+    // of its place (prefix, slot among P's subfolders) followed by the first
+    // characters of its name, and only rows of one place with equal leading
+    // characters need their names compared further.
+    if (textRows_ != 0 || slashNames_ != 0)
+        return false;
+    const size_t nFolders = folders_.size();
+    std::vector<QString> prefixes(nFolders); // folded as the sort compares them
+    std::vector<char> usable(nFolders);
+    for (size_t f = 0; f < nFolders; ++f) {
+        const std::string_view b(bytes_.at(folders_[f].at), folders_[f].len);
+        QString t = folders_[f].plain ? QString::fromLatin1(b.data(), qsizetype(b.size())) : bytesText(b);
+        // A prefix that a shown path would not start with as it is (trimmed
+        // blanks, no "/" joining the name) is left to the general sort.
+        usable[f] = !t.isEmpty() && t.back() == QLatin1Char('/') && t.front() != QLatin1Char(' ');
+        prefixes[f] = foldedText(std::move(t));
+    }
+    std::vector<uint32_t> byText(nFolders);
+    for (uint32_t f = 0; f < nFolders; ++f)
+        byText[f] = f;
+    std::sort(byText.begin(), byText.end(),
+              [&](uint32_t a, uint32_t b) { return GridSortKeys::compareText(prefixes[a], prefixes[b]) < 0; });
+    // Groups: distinct folded prefixes in order.
+    std::vector<uint32_t> groupOf(nFolders);
+    std::vector<QStringView> group;
+    for (const uint32_t f : byText) {
+        if (group.empty() || group.back() != QStringView(prefixes[f]))
+            group.push_back(prefixes[f]);
+        groupOf[f] = uint32_t(group.size() - 1);
+    }
+    const size_t nGroups = group.size();
+    // The groups below a group (those it is a prefix of) follow it; last[g]
+    // is the last of them.
+    std::vector<uint32_t> last(nGroups), open;
+    for (uint32_t g = 0; g < nGroups; ++g) {
+        while (!open.empty() && !group[g].startsWith(group[open.back()])) {
+            last[open.back()] = g - 1;
+            open.pop_back();
+        }
+        open.push_back(g);
+    }
+    for (const uint32_t g : open)
+        last[g] = uint32_t(nGroups - 1);
+    // Each group's subfolder names ("b/"), each with the first group in it;
+    // a group's places are the slots before, between and after them.
+    struct Child {
+        QStringView name;
+        uint32_t first;
+    };
+    std::vector<Child> children;
+    std::vector<uint32_t> childAt(nGroups + 1), placeAt(nGroups + 1);
+    std::vector<uint64_t> placeKey; // where a place's files go: group position, deepest first
+    for (uint32_t g = 0; g < nGroups; ++g) {
+        childAt[g] = uint32_t(children.size());
+        placeAt[g] = uint32_t(placeKey.size());
+        const qsizetype len = group[g].size();
+        const uint64_t depth = uint64_t(0xffff - std::min<qsizetype>(len, 0xffff));
+        for (uint32_t h = g + 1; h <= last[g]; ++h) {
+            const qsizetype slash = group[h].indexOf(QLatin1Char('/'), len);
+            const QStringView name = group[h].mid(len, slash + 1 - len);
+            if (children.size() > childAt[g] && children.back().name == name)
+                continue;
+            placeKey.push_back(uint64_t(h) << 16 | depth);
+            children.push_back({name, h});
+        }
+        placeKey.push_back(uint64_t(last[g] + 1) << 16 | depth);
+    }
+    childAt[nGroups] = uint32_t(children.size());
+    placeAt[nGroups] = uint32_t(placeKey.size());
+    const std::vector<uint32_t> placeRank = [&] {
+        std::vector<uint32_t> byKey(placeKey.size()), rank(placeKey.size());
+        for (uint32_t p = 0; p < byKey.size(); ++p)
+            byKey[p] = p;
+        std::sort(byKey.begin(), byKey.end(), [&](uint32_t a, uint32_t b) { return placeKey[a] < placeKey[b]; });
+        for (uint32_t r = 0; r < byKey.size(); ++r)
+            rank[byKey[r]] = r;
+        return rank;
+    }();
+
+    const int rankBits = std::max(1, int(std::bit_width(placeKey.size())));
+    const int unitBits = wideNames_ == 0 ? 8 : 16;
+    const size_t lead = size_t((64 - rankBits) / unitBits); // name characters in the first key
+    TextItem *items = sortScratch<TextItem>(0, count);
+    TextItem *spare = sortScratch<TextItem>(1, count);
+    sortTexts_.clear();
+    const TextSource src;
+    for (size_t i = 0; i < count; ++i) {
+        // The rows are read in grid order, which after a sort is scattered
+        // over memory: ask for rows and names well before they are needed.
+        if (i + 2 * ReadAhead < count) {
+            const Slot *ahead = &slots_[order_[from + i + 2 * ReadAhead]];
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(reinterpret_cast<const char *>(ahead + 1) - 1);
+        }
+        if (i + ReadAhead < count)
+            __builtin_prefetch(bytes_.at(slots_[order_[from + i + ReadAhead]].nameAt));
+        const uint32_t s = order_[from + i];
+        const Slot &sl = slots_[s];
+        if (!usable[sl.folder] || size_t(folders_[sl.folder].len) + sl.nameLen > 0xffff)
+            return false;
+        // The name as the path shows it: trailing blanks are trimmed off.
+        TextItem &it = items[i];
+        if (sl.nameFlags & NamePlain) {
+            std::string_view b = nameBytes(sl);
+            while (!b.empty() && b.back() == ' ')
+                b.remove_suffix(1);
+            it = {0, b.data(), uint32_t(b.size()) | kNarrow, s};
+        } else {
+            const QString t = bytesText(nameBytes(sl));
+            qsizetype n = t.size();
+            while (n > 0 && t.at(n - 1) == QLatin1Char(' '))
+                --n;
+            it = {0, sortTexts_.at(sortTexts_.append(t.constData(), size_t(n))), uint32_t(n), s};
+        }
+        const uint32_t g = groupOf[sl.folder];
+        uint32_t lo = childAt[g], hi = childAt[g + 1];
+        while (lo < hi) {
+            const uint32_t mid = (lo + hi) / 2;
+            if (compareUnits(src, children[mid].name, it) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        uint64_t k = placeRank[placeAt[g] + (lo - childAt[g])];
+        const size_t len = src.lengthOf(it);
+        for (size_t c = 0; c < lead; ++c)
+            k = (k << unitBits) | (c < len ? fold(src.unitAt(it, c)) : 0);
+        it.key = descending ? ~k : k;
+    }
+    radixSort(items, spare, count);
+    sortRuns(src, items, 0, count, 0, lead, spare, descending);
+    for (size_t i = 0; i < count; ++i)
+        order_[from + i] = items[i].slot;
+    sortTexts_.clear();
+    return true;
+}
+
 void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int first, int last)
 {
     first = std::max(first, 1);
@@ -788,9 +1037,12 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
     // Keys are computed in grid order, so the stable sorts keep equal rows
     // in their present order.
     const CellKind show = layout_.columns[size_t(column)].show;
-    if (kind == SortKind::Text) {
-        std::vector<TextItem> &items = textItems_;
-        items.resize(count);
+    if (kind == SortKind::Text
+        && ((show == CellKind::Path && sortPaths(descending, from, count)) || sortByTable(show, descending, from, count))) {
+        // sorted by the folders' and types' ranks
+    } else if (kind == SortKind::Text) {
+        TextItem *items = sortScratch<TextItem>(0, count);
+        TextItem *spare = sortScratch<TextItem>(1, count);
         sortTexts_.clear();
         // Prefixes of printable ASCII, for the paths that join them.
         std::vector<std::string_view> prefixes;
@@ -810,14 +1062,14 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
                 v = storedCell(sl, column);
             } else if (show == CellKind::Type) {
                 v = types_[sl.type];
-            } else if (show == CellKind::Name && plainBytes(nameBytes(sl))) {
+            } else if (show == CellKind::Name && (sl.nameFlags & NamePlain)) {
                 items[i] = narrowItem(nameBytes(sl), s);
                 continue;
             } else if (show == CellKind::Folder && folders_[sl.folder].plain) {
                 items[i] = narrowItem(folderBytes(sl), s);
                 continue;
             } else if (show == CellKind::Path && !prefixes.empty() && prefixes[sl.folder].data()
-                       && sl.nameLen <= kMaxJoinedName && plainBytes(nameBytes(sl))
+                       && sl.nameLen <= kMaxJoinedName && (sl.nameFlags & NamePlain)
                        && (sl.nameLen == 0 || nameBytes(sl).back() != ' ')) {
                 items[i] = {0, bytes_.at(sl.nameAt), kNarrow | kJoined | (sl.folder << 8) | sl.nameLen, s};
                 continue;
@@ -827,13 +1079,13 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
             }
             items[i] = {0, v.data(), uint32_t(v.size()), s};
         }
-        const size_t at = src.commonPrefix(items.data(), items.data() + count, 0);
-        sortTextLevel(src, items, 0, count, at, descending, textSpare_);
+        const size_t at = src.commonPrefix(items, items + count, 0);
+        sortTextLevel(src, items, 0, count, at, descending, spare);
         for (size_t i = 0; i < count; ++i)
             order_[from + i] = items[i].slot;
     } else {
-        std::vector<KeyItem> &items = keyItems_;
-        items.resize(count);
+        KeyItem *items = sortScratch<KeyItem>(0, count);
+        KeyItem *spare = sortScratch<KeyItem>(1, count);
         if (kind == SortKind::Number) {
             const QChar point = QLocale().decimalPoint().at(0);
             // Keys are never negative, so the bits of the double order them.
@@ -876,7 +1128,7 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
                 items[i] = {descending ? ~uint64_t(day) : uint64_t(day), s};
             }
         }
-        radixSort(items, keySpare_);
+        radixSort(items, spare, count);
         for (size_t i = 0; i < count; ++i)
             order_[from + i] = items[i].slot;
     }

@@ -2,6 +2,7 @@
 #include "common/DosTime.h"
 #include "scan/ChunkPool.h"
 #include "scan/GridLayout.h"
+#include "scan/LargeArray.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -147,6 +148,11 @@ private:
         DosDateTime written = 0, accessed = 0, created = 0;
         uint16_t type = 0;
         uint8_t attributes = 0;
+        uint8_t nameFlags = 0; // NamePlain, NameSlash
+    };
+    enum : uint8_t {
+        NamePlain = 1, // printable ASCII only: shown as stored
+        NameSlash = 2  // holds a "/" (a name a finder made up; a walk never finds one)
     };
     struct Folder {
         uint64_t at = 0;     // the prefix in bytes_
@@ -160,6 +166,7 @@ private:
     };
     int slotOf(int row) const;
     uint32_t folderOf(std::string_view folder);
+    static uint8_t nameFlags(std::string_view name);
     void appendSlot(Slot &s);
     std::string_view prefix(const Slot &s) const;
     std::string_view nameBytes(const Slot &s) const;
@@ -175,6 +182,8 @@ private:
     std::vector<int64_t> lookUpSizes() const;
     void showStatus() const;
     void scheduleSync();
+    bool sortByTable(CellKind show, bool descending, size_t from, size_t count);
+    bool sortPaths(bool descending, size_t from, size_t count);
     void setChecked(int entry);
 
     GridLayout layout_;
@@ -186,9 +195,12 @@ private:
     std::unordered_map<std::string_view, uint32_t> folderIds_; // the folder as given -> its number
     std::string lastFolder_;
     uint32_t lastFolderId_ = ~0u;
-    std::vector<Slot> slots_;
-    std::vector<uint32_t> order_; // grid row - 1 -> slot
-    std::vector<Mark> marks_;     // per slot, from the first mark on
+    LargeArray<Slot> slots_;
+    LargeArray<uint32_t> order_; // grid row - 1 -> slot
+    LargeArray<Mark> marks_;     // per slot, from the first mark on
+    size_t textRows_ = 0;        // rows whose cells are texts (lines, set cells)
+    size_t wideNames_ = 0;       // names that are not printable ASCII only
+    size_t slashNames_ = 0;      // names holding a "/"
     std::vector<QString> types_{QString()};
     QHash<QString, uint32_t> typeIds_;
     int gridRows_ = 2;
@@ -216,7 +228,8 @@ public:
     };
 
 private:
-    std::vector<KeyItem> keyItems_, keySpare_;
-    std::vector<TextItem> textItems_, textSpare_;
+    template <typename Item>
+    Item *sortScratch(int which, size_t count);
+    LargeArray<uint64_t> scratch_[2];
     ChunkPool<QChar> sortTexts_; // texts made for one text sort
 };

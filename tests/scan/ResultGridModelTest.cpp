@@ -356,6 +356,68 @@ TEST(ResultGridModel, TypedRowsSortByEachKindLikeTheirTexts)
     }
 }
 
+namespace {
+// Sorts grid rows first..last by a text column and checks the new order
+// against a stable sort of the cell texts (rows told apart by their keys).
+void expectTextSortLikeCells(ResultGridModel &grid, int column, bool descending, int first, int last)
+{
+    std::vector<std::pair<QString, uint32_t>> want;
+    for (int r = first; r <= last; ++r)
+        want.emplace_back(grid.cell(r, column), grid.fileKey(r));
+    std::stable_sort(want.begin(), want.end(), [&](const auto &a, const auto &b) {
+        const int c = GridSortKeys::compareText(a.first, b.first);
+        return descending ? c > 0 : c < 0;
+    });
+    grid.sortRows(column, SortKind::Text, descending, first, last);
+    for (int r = first; r <= last; ++r)
+        ASSERT_EQ(grid.fileKey(r), want[size_t(r - first)].second)
+            << "column " << column << " descending " << descending << " row " << r << " "
+            << grid.cell(r, column).toStdString() << " / " << want[size_t(r - first)].first.toStdString();
+}
+}
+
+TEST(ResultGridModel, PathsFoldersNamesAndTypesSortLikeTheirTexts)
+{
+    // Only typed rows: paths sort by their folders' order and their names.
+    // Folders nest and start one another ("/a/b" and "/a/b c", "/a/b.d",
+    // "/a/b0"), so files of "/a" fall before, between and after the files
+    // below "/a/b" as their names compare with "b/"; folders differ only in
+    // case; names end in blanks, are empty, are capitals, are not ASCII.
+    // Once with ASCII names only and once with other names among them.
+    const char *folders[] = {"/a",    "/a/b", "/a/b/c", "/a/bc", "/a/b c", "/a/b.d", "/A/B",   "/a/",
+                             "/",     "/a/B/c", "/a/b0", "/x\xff", "/\xc3\xa4", "/a-b", "/a/b/c/d"};
+    const char *asciiParts[] = {"b", "B", "b.", "b0", "c", " ", "_", "~", "a", "bc", "b c"};
+    const char *otherParts[] = {"\xc3\xa9", "\x01", "\xff"};
+    GridLayout l;
+    l.columns = {{"Name", 1, 64, CellKind::Name},
+                 {"Folder", 2, 64, CellKind::Folder},
+                 {"Path", 3, 64, CellKind::Path},
+                 {"Type", 4, 64, CellKind::Type}};
+    for (bool ascii : {true, false}) {
+        std::mt19937 rng(ascii ? 5 : 6);
+        ResultGridModel grid(l);
+        grid.ClearGrid();
+        const uint32_t typeIds[] = {0, grid.typeId("Text document"), grid.typeId("TEXT document"),
+                                    grid.typeId("Zip"), grid.typeId("\xc3\xa9t\xc3\xa9")};
+        for (uint32_t i = 1; i <= 3000; ++i) {
+            std::string name;
+            for (int k = 0, n = int(rng() % 4); k < n; ++k)
+                name += (!ascii && rng() % 6 == 0) ? otherParts[rng() % 3] : asciiParts[rng() % 11];
+            GridFile f;
+            f.folder = folders[rng() % 15];
+            f.name = name;
+            f.type = typeIds[rng() % 5];
+            f.key = i;
+            grid.addFile(f);
+        }
+        for (int column = 0; column < 4; ++column) {
+            for (bool descending : {false, true, false})
+                expectTextSortLikeCells(grid, column, descending, 1, grid.rowsFilled());
+            expectTextSortLikeCells(grid, column, true, 7, grid.rowsFilled() - 9); // part of the grid
+        }
+    }
+}
+
 TEST(ResultGridModel, MarkAllOverManyFoldersCountsWhatMarkingOneByOneCounts)
 {
     // Enough rows for the look-ups to be shared out; files that exist, a
