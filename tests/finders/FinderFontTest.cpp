@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
+#include "finders/TfrmDirHog.h"
 #include "finders/TfrmDup.h"
 #include "finders/TfrmMods.h"
 #include "platform/Drives.h"
@@ -189,6 +190,10 @@ protected:
         {
             TfrmClean w;
             walkAndCheck(w, "quick clean " + px, {640, 406});
+        }
+        {
+            TfrmDirHog w;
+            walkAndCheck(w, "folder hogs " + px, {638, 414});
         }
         {
             // The date finder's grid scrolls sideways by design.
