@@ -3,8 +3,10 @@
 //  - delete mode on 100,000 files against `rm -r --one-file-system`;
 //  - zip mode (files deleted after zipping, each only after its entry is
 //    synced) on 10,000 small files against `zip -r -m -q`.
-//   bench_rmtree [ROOT [FILES [ZIPFILES]]]   (ROOT defaults to /tmp; its
-//   folder vantor-bench-rmtree is removed at the end)
+//   bench_rmtree [ROOT [FILES [ZIPFILES [peer-first]]]]   (ROOT defaults to
+//   /tmp; its folder vantor-bench-rmtree is removed at the end; "peer-first"
+//   runs each peer before our run, so the order of the runs can be told
+//   apart from the runs themselves)
 // The settings folder is pointed into that folder, so the tallies of the
 // runs never reach the user's own settings.
 #include "BenchSupport.h"
@@ -61,6 +63,7 @@ int main(int argc, char **argv)
     const std::string base = std::string(argc > 1 ? argv[1] : "/tmp") + "/vantor-bench-rmtree";
     const int files = argc > 2 ? std::atoi(argv[2]) : 100000;
     const int zipFiles = argc > 3 ? std::atoi(argv[3]) : 10000;
+    const bool peerFirst = argc > 4 && std::string(argv[4]) == "peer-first";
     std::error_code ec;
     std::filesystem::remove_all(base, ec);
     std::filesystem::create_directories(base + "/config");
@@ -75,9 +78,11 @@ int main(int argc, char **argv)
     makeTree(base + "/peer", files);
     ::sync();
     int64_t removed = 0;
+    const auto rmRun = [&] { return bench::timeCommand({"rm", "-r", "--one-file-system", base + "/peer"}); };
+    const double rmBefore = peerFirst ? rmRun() : 0;
     const double ours = ourRun(base + "/ours", FolderRemoval::Mode::Delete, removed);
     const std::string message = quiet.last.toStdString();
-    const double rm = bench::timeCommand({"rm", "-r", "--one-file-system", base + "/peer"});
+    const double rm = peerFirst ? rmBefore : rmRun();
     const bool gone = !std::filesystem::exists(base + "/ours") && !std::filesystem::exists(base + "/peer");
     std::printf("delete: ours %.3f s (%lld files removed%s), rm -r --one-file-system %.3f s, ratio %.2f\n", ours,
                 static_cast<long long>(removed), gone ? ", both trees gone" : ", A TREE IS LEFT", rm, ours / rm);
@@ -89,8 +94,10 @@ int main(int argc, char **argv)
     makeTree(base + "/zours", zipFiles);
     makeTree(base + "/zpeer", zipFiles);
     ::sync();
+    const auto zipRun = [&] { return bench::timeCommand({"zip", "-r", "-m", "-q", base + "/peer.zip", "zpeer"}, base); };
+    const double zipBefore = peerFirst ? zipRun() : 0;
     const double zours = ourRun(base + "/zours", FolderRemoval::Mode::Zip, removed);
-    const double zpeer = bench::timeCommand({"zip", "-r", "-m", "-q", base + "/peer.zip", "zpeer"}, base);
+    const double zpeer = peerFirst ? zipBefore : zipRun();
     std::printf("zip:    ours %.3f s (%lld files zipped and deleted), zip -r -m -q %.3f s, ratio %.2f\n", zours,
                 static_cast<long long>(removed), zpeer, zours / zpeer);
 
