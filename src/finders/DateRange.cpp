@@ -59,6 +59,11 @@ QString DateRange::line(const FoundFile &f)
                        dosDateText(f.written),
                        formatThousands(f.size),
                        f.folderText,
-                       fileTypeName(TempPatterns::extensionOf(name))}
+                       typeText(f)}
         .join(QLatin1Char('\t'));
+}
+
+QString DateRange::typeText(const FoundFile &f)
+{
+    return fileTypeName(TempPatterns::extensionOf(displayName(f.name)));
 }

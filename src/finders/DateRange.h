@@ -37,6 +37,8 @@ struct DateRange {
 
     // The grid line of a file: name, the three dates, size, folder, type.
     static QString line(const FoundFile &f);
+    // The type text of a file in the grid (its extension's type name).
+    static QString typeText(const FoundFile &f);
 
     // The date of a DOS stamp as one number that orders as the days do
     // (its upper 16 bits); 0 for no date.

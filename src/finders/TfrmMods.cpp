@@ -61,10 +61,15 @@ QDateEdit *dateField(QWidget *parent, const char *name)
 GridLayout TfrmMods::gridLayout()
 {
     GridLayout l;
-    l.columns = {{QStringLiteral("Filename"), 1, 110}, {QStringLiteral("Accessed"), 2, 68},
-                 {QStringLiteral("Created"), 3, 68},   {QStringLiteral("Modified"), 4, 68},
-                 {QStringLiteral("Size"), 5, 65},      {QStringLiteral("Folder"), 6, 189},
-                 {QStringLiteral("Type"), 7, 0}};
+    // Rows are handed over as typed files; the fields are those of
+    // DateRange::line.
+    l.columns = {{QStringLiteral("Filename"), 1, 110, CellKind::Name},
+                 {QStringLiteral("Accessed"), 2, 68, CellKind::Accessed},
+                 {QStringLiteral("Created"), 3, 68, CellKind::Created},
+                 {QStringLiteral("Modified"), 4, 68, CellKind::Modified},
+                 {QStringLiteral("Size"), 5, 65, CellKind::Size},
+                 {QStringLiteral("Folder"), 6, 189, CellKind::Folder},
+                 {QStringLiteral("Type"), 7, 0, CellKind::Type}};
     l.markColumn = 0;
     l.sizeColumn = 4;
     // The type column: the client width less the first five columns and 25
@@ -144,8 +149,10 @@ TfrmMods::TfrmMods(QWidget *parent) : TFinderFrame(frameSpec(), parent)
     w.pumpBetweenFolders = false;
     w.clearStatusAfterFiles = true;
     w.visitor = [this](const FoundFile &f) {
-        if (scanned_.inRange(f))
-            grid->addToGrid(DateRange::line(f), f.path);
+        if (scanned_.inRange(f)) {
+            ResultGridModel *m = grid->gridModel();
+            m->addFile(f, m->typeId(DateRange::typeText(f)));
+        }
         return true;
     };
     rgWhenClick();

@@ -1,5 +1,7 @@
 #include "app/TWinPlace.h"
 #include "app/TfrmMain.h"
+#include "common/Text.h"
+#include "finders/DateRange.h"
 #include "common/TModal.h"
 #include "finders/TfrmMods.h"
 #include "platform/Drives.h"
@@ -360,4 +362,41 @@ TEST_F(ModsTest, MainWindowOpensItBehindTheGuardAndItsPlacementIsKept)
     EXPECT_TRUE(dlg.boxes.empty());
     FoldersFile::write({});
     nonDeleteList().load();
+}
+
+TEST(TfrmMods, TypedRowsShowWhatTheLinesShowed)
+{
+    // The window hands each file in range to the grid as a typed row. Its
+    // cells, path and clipboard text must be those of the file's line: a
+    // name with a leading blank, a tab and a byte that is not UTF-8, 5 GB
+    // in size, in a folder with a control character; a file at a root.
+    FoundFile a;
+    a.name = " a\tb\xff.txt";
+    a.folder = "/data/x\x01y";
+    a.size = int64_t(5) << 30;
+    a.written = DosTime::fromUnix(1600000000);
+    a.accessed = DosTime::fromUnix(1700000000);
+    FoundFile b;
+    b.name = "r.TXT";
+    b.folder = "/";
+    b.size = 7;
+    b.created = DosTime::fromUnix(1500000000);
+    ResultGridModel typed(TfrmMods::gridLayout()), lines(TfrmMods::gridLayout());
+    typed.ClearGrid();
+    lines.ClearGrid();
+    for (FoundFile *f : {&a, &b}) {
+        f->path = joinPath(f->folder, f->name);
+        f->folderText = displayName(f->folder);
+        typed.addFile(*f, typed.typeId(DateRange::typeText(*f)));
+        lines.addToGrid(DateRange::line(*f), f->path);
+    }
+    for (int r = 1; r <= 2; ++r) {
+        for (int c = 0; c < typed.columnCount(); ++c)
+            EXPECT_EQ(typed.cell(r, c), lines.cell(r, c)) << "row " << r << " column " << c;
+        EXPECT_EQ(typed.path(r), lines.path(r));
+    }
+    EXPECT_EQ(typed.cell(1, 0), QString::fromUtf8(" a\u2409b\ufffd.txt").trimmed());
+    EXPECT_EQ(typed.cell(1, 4), "5,368,709,120");
+    EXPECT_EQ(typed.cell(2, 5), "/");
+    EXPECT_EQ(typed.clipboardText(), lines.clipboardText());
 }
