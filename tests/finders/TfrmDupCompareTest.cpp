@@ -150,7 +150,8 @@ TEST_F(PairWindow, NextAndPreviousFollowTheCriterionAndMoveTheGrid)
     open(true, [&](TfrmDup &w) {
         scanAndCompare(w, 0);
         ASSERT_EQ(w.grid->rowsFilled(), 5);
-        // Page Down and Page Up do what the buttons do.
+        // Page Down and Page Up do what the buttons do (in the active window).
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&pairs));
         QTest::keyClick(&pairs, Qt::Key_PageDown);
         EXPECT_EQ(pairs.currentRow(), 3);
         QTest::keyClick(&pairs, Qt::Key_PageDown);
