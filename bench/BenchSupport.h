@@ -3,7 +3,10 @@
 // Dialogs that answers every box without a window.
 #include "common/Dialogs.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
@@ -20,6 +23,28 @@ namespace bench {
 inline double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The best of runs timings of f, in milliseconds.
+inline double bestMs(int runs, const std::function<void()> &f)
+{
+    double b = 1e12;
+    for (int i = 0; i < runs; ++i) {
+        const double t0 = now();
+        f();
+        b = std::min(b, (now() - t0) * 1000);
+    }
+    return b;
+}
+
+// The best of three runs of a shell command (output to /dev/null), in
+// milliseconds.
+inline double shellMs(const std::string &cmd)
+{
+    return bestMs(3, [&] {
+        if (std::system((cmd + " > /dev/null").c_str()) != 0)
+            std::fprintf(stderr, "failed: %s\n", cmd.c_str());
+    });
 }
 
 // Runs a command (output to /dev/null) and returns its wall time in

@@ -5,10 +5,10 @@
 // in their last byte. The files are written under /tmp/vantor-bench-paircrc
 // and removed at the end. Each figure is the best of three runs.
 //   bench_paircrc [MiB]
+#include "BenchSupport.h"
 #include "finders/PairChecksum.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,26 +21,6 @@
 
 namespace {
 const std::string kRoot = "/tmp/vantor-bench-paircrc";
-
-double best(const std::function<void()> &f)
-{
-    double b = 1e12;
-    for (int i = 0; i < 3; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        b = std::min(b, double(t.nsecsElapsed()) / 1e6);
-    }
-    return b;
-}
-
-double shell(const std::string &cmd)
-{
-    return best([&] {
-        if (std::system((cmd + " > /dev/null").c_str()) != 0)
-            std::fprintf(stderr, "failed: %s\n", cmd.c_str());
-    });
-}
 
 void writeFile(const std::string &path, size_t mib, bool flipLast)
 {
@@ -73,15 +53,15 @@ int main(int argc, char **argv)
     std::system(("cat " + a + " " + b + " " + c + " > /dev/null").c_str());
 
     PairChecksum::Result r;
-    const double ours = best([&] { r = PairChecksum::compare(a, b); });
+    const double ours = bench::bestMs(3, [&] { r = PairChecksum::compare(a, b); });
     const bool identical = r.verdict == PairChecksum::Verdict::Identical;
-    const double cmp = shell("cmp " + a + " " + b);
+    const double cmp = bench::shellMs("cmp " + a + " " + b);
     const std::string py = "python3 -c 'import sys,zlib\nc=0\nwith open(sys.argv[1],\"rb\") as f:\n"
                            " for b in iter(lambda: f.read(1<<20), b\"\"): c=zlib.crc32(b,c)\nprint(\"%08X\"%c)' ";
-    const double crc = shell(py + a);
+    const double crc = bench::shellMs(py + a);
     PairChecksum::Result d;
-    const double differ = best([&] { d = PairChecksum::compare(a, c); });
-    const double cmpDiffer = best([&] { std::system(("cmp -s " + a + " " + c).c_str()); });
+    const double differ = bench::bestMs(3, [&] { d = PairChecksum::compare(a, c); });
+    const double cmpDiffer = bench::bestMs(3, [&] { std::system(("cmp -s " + a + " " + c).c_str()); });
 
     std::printf("two identical files of %zu MiB, warm cache, best of 3\n", mib);
     std::printf("  checksum and compare (ours)   %8.0f ms  %s, CRC %08X\n", ours,

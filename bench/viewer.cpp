@@ -9,6 +9,7 @@
 //   - a forward search for a text near its end against "grep -F -b -m1";
 //   - "Peek at strings" of the 100 MB binary against "strings -a -n 6".
 // Each figure is the best of three runs.
+#include "BenchSupport.h"
 #include "common/TModal.h"
 #include "inspect/TViewer.h"
 #include "inspect/TfrmView.h"
@@ -29,26 +30,6 @@
 
 namespace {
 const std::string kRoot = "/tmp/vantor-bench-viewer";
-
-double best(int runs, const std::function<void()> &f)
-{
-    double b = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        b = std::min(b, double(t.nsecsElapsed()) / 1e6);
-    }
-    return b;
-}
-
-double shell(const std::string &cmd)
-{
-    return best(3, [&] {
-        if (std::system((cmd + " > /dev/null").c_str()) != 0)
-            std::fprintf(stderr, "failed: %s\n", cmd.c_str());
-    });
-}
 
 long rssKb()
 {
@@ -117,7 +98,7 @@ int main(int argc, char **argv)
         w.grab();
         rssSmall = rssKb();
     }
-    double firstScreen = best(3, [&] {
+    double firstScreen = bench::bestMs(3, [&] {
         TfrmView w;
         w.setPath(kRoot + "/sparse.bin");
         w.show();
@@ -136,11 +117,11 @@ int main(int argc, char **argv)
         w.Viewer1->countLines();
         const double count = double(t.nsecsElapsed()) / 1e6;
         const uint64_t last = *w.Viewer1->lineCount() - 1;
-        const double toEnd = best(3, [&] {
+        const double toEnd = bench::bestMs(3, [&] {
             w.Viewer1->goToLine(last);
             w.grab();
         });
-        const double back = best(3, [&] {
+        const double back = bench::bestMs(3, [&] {
             w.Viewer1->goToLine(0);
             w.grab();
         });
@@ -151,37 +132,37 @@ int main(int argc, char **argv)
     // Counting lines.
     const std::string text = kRoot + "/text.txt";
     uint64_t lines = 0;
-    const double ours = best(3, [&] {
+    const double ours = bench::bestMs(3, [&] {
         TViewer v;
         v.openFile(text);
         v.countLines();
         lines = *v.lineCount();
     });
-    const double wc = shell("wc -l " + text);
+    const double wc = bench::shellMs("wc -l " + text);
     std::printf("count 1 GiB lines:  viewer %8.1f ms (%llu lines)  wc -l %8.1f ms  ratio %.2f (target <= 1.2)\n", ours,
                 static_cast<unsigned long long>(lines), wc, ours / wc);
 
     // Searching forward.
     uint64_t at = 0;
-    const double find = best(3, [&] {
+    const double find = bench::bestMs(3, [&] {
         TViewer v;
         v.openFile(text);
         v.find(QStringLiteral("rare needle"), false, true, false);
         at = v.selectionStartOffset();
     });
-    const double grep = shell("grep -F -b -m1 'rare needle' " + text);
+    const double grep = bench::shellMs("grep -F -b -m1 'rare needle' " + text);
     std::printf("search near the end: viewer %8.1f ms (at %llu)  grep %8.1f ms  ratio %.2f (target <= 1.5)\n", find,
                 static_cast<unsigned long long>(at), grep, find / grep);
 
     // Strings.
-    const double peek = best(3, [&] {
+    const double peek = bench::bestMs(3, [&] {
         TfrmView w;
         w.setPath(kRoot + "/binary.bin");
         w.show();
         TModal::push([](QDialog *d) { d->reject(); });
         w.btStringsClick();
     });
-    const double strings = shell("strings -a -n 6 " + kRoot + "/binary.bin");
+    const double strings = bench::shellMs("strings -a -n 6 " + kRoot + "/binary.bin");
     std::printf("strings of 100 MB:  viewer %8.1f ms  strings %8.1f ms  ratio %.2f (target <= 1.0)\n", peek, strings,
                 peek / strings);
 
