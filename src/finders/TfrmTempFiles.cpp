@@ -5,6 +5,7 @@
 #include "common/TModal.h"
 #include "finders/TempPatterns.h"
 #include "scan/TExtensionList.h"
+#include "scan/TFontScale.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -39,7 +40,6 @@ TfrmTempFiles::TfrmTempFiles(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Temporary file extensions"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(371, 394);
 
     lblTitle = new QLabel(QStringLiteral("Temporary File Extensions"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
@@ -76,6 +76,9 @@ TfrmTempFiles::TfrmTempFiles(QWidget *parent) : QDialog(parent)
     connect(btClear, &QPushButton::clicked, this, &TfrmTempFiles::btClearClick);
     connect(btDefaults, &QPushButton::clicked, this, &TfrmTempFiles::btDefaultsClick);
     connect(btClose, &QPushButton::clicked, this, &TfrmTempFiles::btCloseClick);
+
+    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
+    TFontScale::scaleFixedWindow(this, QSize(371, 394));
 
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());

@@ -4,6 +4,7 @@
 #include "finders/TfrmDirHog.h"
 #include "finders/TfrmDup.h"
 #include "finders/TfrmMods.h"
+#include "finders/TfrmTempFiles.h"
 #include "platform/Drives.h"
 #include "safety/TfrmUnZipIt.h"
 #include "safety/TfrmZipDirectory.h"
@@ -161,10 +162,15 @@ protected:
         }
         // The whole panel fits the default window.
         EXPECT_GE(w.width(), w.minimumWidth()) << where.toStdString();
-        if (const char *dir = getenv("VANTOR_SHOT_DIR")) {
-            w.grab().save(QString::fromLocal8Bit(dir) + "/" + QString(where).replace(' ', '-') + ".png");
-        }
+        saveShot(w, where);
         w.close();
+    }
+
+    // With VANTOR_SHOT_DIR=dir, each window checked is also saved as a picture.
+    static void saveShot(QWidget &w, const QString &where)
+    {
+        if (const char *dir = getenv("VANTOR_SHOT_DIR"))
+            w.grab().save(QString::fromLocal8Bit(dir) + "/" + QString(where).replace(' ', '-') + ".png");
     }
 
     template <class W> static void checkWindow(const QString &where)
@@ -173,6 +179,7 @@ protected:
         w.show();
         QApplication::processEvents();
         expectTextsFit(&w, where);
+        saveShot(w, where);
         w.close();
     }
 
@@ -205,6 +212,7 @@ protected:
         checkWindow<TfrmZipOptions>("zip options " + px);
         checkWindow<TfrmUnZipIt>("extraction " + px);
         checkWindow<TfrmZipDirectory>("destination " + px);
+        checkWindow<TfrmTempFiles>("pattern editor " + px);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "common/TModal.h"
 #include "finders/TempPatterns.h"
 #include "finders/TfrmTempFiles.h"
+#include "scan/TFontScale.h"
 #include "PatternTestSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SpontaneousShow.h"
@@ -36,7 +37,8 @@ TEST(TfrmTempFiles, LayoutTextsAndFixedSize)
 {
     TfrmTempFiles w;
     EXPECT_EQ(w.windowTitle(), "Temporary file extensions");
-    EXPECT_EQ(w.size(), QSize(371, 394));
+    // The pixel layout grows with the font, and the window stays fixed.
+    EXPECT_EQ(w.size(), TFontScale::scaled(QSize(371, 394), TFontScale::factor(&w)));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
     struct B { const char *name, *caption, *hint; };
     for (const B &b : {B{"btAdd", "&Add", "Add a file extension to this list"},
