@@ -38,26 +38,57 @@ void DirReader::adopt(int fd)
         ::close(fd);
         return;
     }
-    dir_ = ::fdopendir(fd);
-    if (!dir_) {
-        ::close(fd);
-        return;
-    }
     fd_ = fd;
     device_ = uint64_t(st.st_dev);
 }
 
 DirReader::~DirReader()
 {
-    if (dir_)
-        ::closedir(dir_); // closes fd_ too
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+namespace {
+// The first block holds an ordinary folder's listing in one read (about a
+// thousand entries); a folder that fills it gets ever larger blocks, so a
+// huge one takes few reads.
+constexpr size_t kFirstBlock = 32 * 1024;
+constexpr size_t kLargestBlock = 1024 * 1024;
+}
+
+// Reads the next block of raw entries; false at the end of the listing (or
+// on an error, which ends it too), when the block is released.
+bool DirReader::fill()
+{
+    if (ended_ || fd_ < 0)
+        return false;
+    if (!block_) {
+        blockSize_ = blockSize_ ? blockSize_ : kFirstBlock;
+        block_.reset(new char[blockSize_]);
+    } else if (filled_ + sizeof(struct dirent64) > blockSize_ && blockSize_ < kLargestBlock) {
+        // The last read stopped for want of room: the folder goes on.
+        blockSize_ *= 2;
+        block_.reset(new char[blockSize_]);
+    }
+    const ssize_t got = ::getdents64(fd_, block_.get(), blockSize_);
+    if (got <= 0) {
+        ended_ = true;
+        block_.reset();
+        filled_ = at_ = 0;
+        return false;
+    }
+    filled_ = size_t(got);
+    at_ = 0;
+    return true;
 }
 
 bool DirReader::next(const char *&name, size_t &length, Kind &kind)
 {
-    if (!dir_)
-        return false;
-    while (const dirent *e = ::readdir(dir_)) {
+    for (;;) {
+        if (at_ >= filled_ && !fill())
+            return false;
+        const auto *e = reinterpret_cast<const struct dirent64 *>(block_.get() + at_);
+        at_ += e->d_reclen;
         const char *n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
@@ -66,13 +97,6 @@ bool DirReader::next(const char *&name, size_t &length, Kind &kind)
         kind = kindOfType(e->d_type);
         return true;
     }
-    return false;
-}
-
-void DirReader::rewind()
-{
-    if (dir_)
-        ::rewinddir(dir_);
 }
 
 namespace {

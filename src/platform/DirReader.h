@@ -1,11 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <dirent.h>
 
 // Attribute bits of a directory entry. Hidden: the name begins with ".";
 // system: neither a regular file nor a folder (links, devices, sockets,
@@ -28,7 +27,11 @@ struct EntryStat {
 
 // One open folder, enumerated relative to its own descriptor: entries are
 // named by bytes, nothing is ever resolved through a symbolic link, and a
-// folder that cannot be opened enumerates nothing.
+// folder that cannot be opened enumerates nothing. The listing is read
+// straight from the kernel in large blocks (one call holds a whole ordinary
+// folder); the block is released once the listing has been read to its end,
+// so a reader kept open while a walk descends below it holds only its
+// descriptor.
 class DirReader {
 public:
     enum class Kind : uint8_t { Folder, File, Other, Unknown };
@@ -42,7 +45,7 @@ public:
     DirReader(const DirReader &) = delete;
     DirReader &operator=(const DirReader &) = delete;
 
-    bool isOpen() const { return dir_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     // The file system (st_dev) of the folder itself; 0 when not open.
     uint64_t device() const { return device_; }
@@ -50,8 +53,6 @@ public:
     // The next entry other than "." and ".."; false at the end. name (a
     // NUL-terminated byte string) stays valid until the next call.
     bool next(const char *&name, size_t &length, Kind &kind);
-    // Starts the enumeration again from the first entry.
-    void rewind();
     // The entry's size, attributes and stamps; false when it vanished.
     bool stat(const char *name, EntryStat &out) const;
     // The same for an entry named by a whole path (a final symbolic link is
@@ -71,7 +72,11 @@ public:
 
 private:
     void adopt(int fd);
-    DIR *dir_ = nullptr;
+    bool fill();
     int fd_ = -1;
     uint64_t device_ = 0;
+    bool ended_ = false;           // the listing was read to its end
+    std::unique_ptr<char[]> block_; // raw entries of the last read
+    size_t blockSize_ = 0;
+    size_t filled_ = 0, at_ = 0;   // bytes in block_, and the next entry's offset
 };

@@ -96,21 +96,32 @@ void Walker::walkFolder(DirReader &dir, int depth)
         setStatus(file_.folderText);
     }
 
-    const char *name;
-    size_t len;
-    DirReader::Kind kind;
-    bool first = true;
-    while (dir.next(name, len, kind)) {
-        if (!first && pumpBetweenFolders)
+    // The folder is listed once; its subfolders are walked from the list,
+    // then its files visited from it.
+    const size_t first = listed_.size(), firstByte = names_.size();
+    {
+        const char *name;
+        size_t len;
+        DirReader::Kind kind;
+        while (dir.next(name, len, kind)) {
+            listed_.push_back({names_.size(), len, uint8_t(kind)});
+            names_.insert(names_.end(), name, name + len + 1);
+        }
+    }
+    const size_t end = listed_.size();
+
+    for (size_t i = first; i < end; ++i) {
+        if (i != first && pumpBetweenFolders)
             pumpPoint();
-        first = false;
         if (scanAborted)
             break;
+        Listed &e = listed_[i];
+        const char *name = names_.data() + e.offset; // valid until the subfolder's walk lists more
         if (name[0] == '.' && !enterHidden)
             continue; // hidden folders are not entered unless asked for
-        if (kind == DirReader::Kind::Unknown)
-            kind = dir.kindOf(name);
-        if (kind != DirReader::Kind::Folder || depth >= kMaxDepth)
+        if (e.kind == uint8_t(DirReader::Kind::Unknown))
+            e.kind = uint8_t(dir.kindOf(name));
+        if (e.kind != uint8_t(DirReader::Kind::Folder) || depth >= kMaxDepth)
             continue; // links and special files are "system": never entered
         DirReader child(dir, name);
         if (!child.isOpen() || child.device() != device_)
@@ -118,16 +129,17 @@ void Walker::walkFolder(DirReader &dir, int depth)
         const size_t old = path_.size();
         if (path_.back() != '/')
             path_ += '/';
-        path_.append(name, len);
+        path_.append(name, e.length);
         walkFolder(child, depth + 1);
         path_.resize(old);
         depth_ = depth;
     }
-    dir.rewind();
-    scanFiles(dir);
+    scanFiles(dir, first);
+    listed_.resize(first);
+    names_.resize(firstByte);
 }
 
-void Walker::scanFiles(DirReader &dir)
+void Walker::scanFiles(DirReader &dir, size_t first)
 {
     if (scanAborted) {
         if (clearStatusAfterFiles)
@@ -143,18 +155,23 @@ void Walker::scanFiles(DirReader &dir)
     const bool wantSystem = returned & FileAttr::System;
     const bool wantFolders = returned & FileAttr::Folder;
 
-    const char *name;
-    size_t len;
-    DirReader::Kind kind;
+    // Every file's path is the folder's path, a "/" and its name.
+    std::string prefix = path_;
+    if (prefix.back() != '/')
+        prefix += '/';
     EntryStat st;
     int64_t visited = 0;
-    while (dir.next(name, len, kind)) {
+    for (size_t i = first; i < listed_.size(); ++i) {
         if (scanAborted)
             break;
+        Listed &e = listed_[i];
+        const char *name = names_.data() + e.offset;
+        const size_t len = e.length;
         if (name[0] == '.' && !wantHidden)
             continue;
-        if (kind == DirReader::Kind::Unknown)
-            kind = dir.kindOf(name);
+        if (e.kind == uint8_t(DirReader::Kind::Unknown))
+            e.kind = uint8_t(dir.kindOf(name));
+        const auto kind = DirReader::Kind(e.kind);
         if ((kind == DirReader::Kind::Folder && !wantFolders) || (kind == DirReader::Kind::Other && !wantSystem))
             continue;
         if (!all && !m.matches(std::string_view(name, len)))
@@ -169,9 +186,7 @@ void Walker::scanFiles(DirReader &dir)
         file_.written = stamp_(st.written);
         file_.accessed = stamp_(st.accessed);
         file_.created = st.hasCreated ? stamp_(st.created) : 0;
-        file_.path.assign(path_);
-        if (file_.path.back() != '/')
-            file_.path += '/';
+        file_.path.assign(prefix);
         file_.path.append(name, len);
         if (visitor && !visitor(file_))
             collectionFull();

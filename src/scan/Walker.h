@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class DirReader;
 
@@ -115,8 +116,16 @@ public:
     static QString fullText();
 
 private:
+    // One listed entry of a folder on the current path; its name lies in
+    // names_ at offset (NUL-terminated). kind is the listing's, or the
+    // looked-up kind once a look-up was needed.
+    struct Listed {
+        size_t offset;
+        size_t length;
+        uint8_t kind; // DirReader::Kind
+    };
     void walkFolder(DirReader &dir, int depth);
-    void scanFiles(DirReader &dir);
+    void scanFiles(DirReader &dir, size_t first);
     void setStatus(const QString &text);
     void pumpPoint() { pump_.pump(); }
     void beginFolder();
@@ -130,4 +139,9 @@ private:
     EventPump pump_;
     FoundFile file_;
     DosTime::Converter stamp_;
+    // The listings of the folders from the walk's root down to the one being
+    // walked: each folder is read once, its entries kept here while its
+    // subfolders are walked and its files visited, then dropped.
+    std::vector<Listed> listed_;
+    std::vector<char> names_;
 };

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -198,6 +199,46 @@ TEST(Walker, MaskMatchesWithoutRegardToCaseAndNamesStayIntact)
     q.w.mask = WildPattern("??lead.txt");
     q.w.scanAllDrives({entryOf('D')});
     EXPECT_EQ(q.paths.size(), 1u);
+}
+
+TEST(Walker, AFolderTooLargeForOneListingReadIsVisitedWholeBeforeItsParentsFiles)
+{
+    ScriptedDialogs dlg;
+    TempTree t("drive");
+    // Long names, so the big folder's listing takes several reads.
+    const std::string pad(120, 'p');
+    std::set<std::string> big;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "e" + std::to_string(i) + pad + (i % 2 ? ".txt" : ".dat");
+        t.file("big/" + name);
+        if (i % 2)
+            big.insert("big/" + name);
+    }
+    t.file("big/inner/deep.txt");
+    for (int i = 0; i < 5; ++i)
+        t.file("root" + std::to_string(i) + ".txt");
+    t.file("root.dat");
+    MappedDrives m({{'D', t.root()}});
+
+    Recorder r;
+    r.w.mask = WildPattern("*.txt");
+    r.w.folderDone = [&](const FoundFile &f) { r.paths.push_back("done " + f.path); };
+    r.w.scanAllDrives({entryOf('D')});
+    const auto rel = r.relative(t.root());
+    ASSERT_EQ(rel.size(), 1 + 1 + big.size() + 1 + 5 + 1);
+    EXPECT_EQ(rel[0], "big/inner/deep.txt");
+    EXPECT_EQ(rel[1], "done " + t.root() + "/big/inner");
+    // Every matching entry of the big folder once, then the folder's end.
+    const std::set<std::string> seen(rel.begin() + 2, rel.begin() + 2 + long(big.size()));
+    EXPECT_EQ(seen, big);
+    EXPECT_EQ(rel[2 + big.size()], "done " + t.root() + "/big");
+    // The root's own files come last, with their names intact.
+    std::vector<std::string> root(rel.end() - 6, rel.end() - 1);
+    std::sort(root.begin(), root.end());
+    EXPECT_EQ(root, (std::vector<std::string>{"root0.txt", "root1.txt", "root2.txt", "root3.txt", "root4.txt"}));
+    EXPECT_EQ(rel.back(), "done " + t.root());
+    for (const FoundFile &f : r.files)
+        EXPECT_EQ(f.path, f.folder + (f.folder.back() == '/' ? "" : "/") + f.name);
 }
 
 TEST(Walker, SizesAreSixtyFourBit)
