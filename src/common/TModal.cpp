@@ -1,5 +1,7 @@
 #include "common/TModal.h"
 
+#include "common/TDialogFrame.h"
+
 #include <QPointer>
 #include <QTimer>
 
@@ -11,6 +13,7 @@ std::deque<TModal::Handler> &TModal::queue()
 
 int TModal::exec(QDialog *dlg)
 {
+    TDialogFrame::hold(dlg);
     if (!queue().empty()) {
         Handler h = std::move(queue().front());
         queue().pop_front();

@@ -10,6 +10,7 @@ class TModal {
 public:
     using Handler = std::function<void(QDialog *)>;
     // Shows the window modally and returns its result (QDialog::Accepted/Rejected).
+    // A window that asks for a dialog frame is first held at its size (TDialogFrame).
     static int exec(QDialog *dlg);
     // Queues a handler for the next window opened through exec().
     static void push(Handler h);

@@ -106,6 +106,8 @@ TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)
     pnlName->setFrameShape(QFrame::Panel);
     pnlName->setFrameShadow(QFrame::Sunken);
     pnlName->setMinimumWidth(360);
+    // A long file name is cut at the panel's edge; it never widens the fixed window.
+    pnlName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bl->addWidget(Gauge1);
     bl->addWidget(pnlCount);
     bl->addWidget(pnlName, 1);

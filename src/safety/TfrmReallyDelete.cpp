@@ -2,6 +2,7 @@
 
 #include "app/TfrmStandBy.h"
 #include "common/Dialogs.h"
+#include "common/TDialogFrame.h"
 #include "common/EventPump.h"
 #include "common/Runs.h"
 #include "common/TModal.h"
@@ -107,6 +108,7 @@ TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmReallyDelete"));
     setWindowTitle(QStringLiteral("Clean up the following files"));
+    setWindowFlags(TDialogFrame::flags);
 
     lblDelete = new QLabel(QStringLiteral("The following files will be deleted:"), this);
     lblDelete->setObjectName(QStringLiteral("lblDelete"));

@@ -1,0 +1,153 @@
+#include "app/TfrmAbout.h"
+#include "common/TInteractiveDialogs.h"
+#include "common/TModal.h"
+#include "finders/TfrmCache.h"
+#include "finders/TfrmDupCompare.h"
+#include "finders/TfrmMods.h"
+#include "finders/TfrmTempFiles.h"
+#include "inspect/TfrmView.h"
+#include "safety/TfrmDelDirectory.h"
+#include "safety/TfrmNoDelete.h"
+#include "safety/TfrmPassword.h"
+#include "safety/TfrmReallyDelete.h"
+#include "safety/TfrmUnZipIt.h"
+#include "safety/TfrmZipDirectory.h"
+#include "safety/TfrmZipOptions.h"
+#include "scan/TfrmSelectExtension.h"
+#include "scan/TfrmWildCard.h"
+#include "stats/TfrmStatList.h"
+#include "stats/TfrmStatistics.h"
+#include "stats/TfrmWhichDrive.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+// What a window tells the window manager about its frame: the buttons it asks
+// for, its type, and whether its size can change.
+struct Frame {
+    Qt::WindowType type = Qt::Widget;
+    bool minimise = false, maximise = false, close = false, fixed = false, modal = false;
+    QSize size;
+    QWidget *transientFor = nullptr;
+};
+
+Frame frameOf(const QWidget *w)
+{
+    const Qt::WindowFlags f = w->windowFlags();
+    return {Qt::WindowType(int(f & Qt::WindowType_Mask)),
+            f.testFlag(Qt::WindowMinimizeButtonHint),
+            f.testFlag(Qt::WindowMaximizeButtonHint),
+            f.testFlag(Qt::WindowCloseButtonHint),
+            w->minimumSize() == w->maximumSize(),
+            w->isModal(),
+            w->size(),
+            w->parentWidget()};
+}
+
+// The frame of a window while it is shown as a modal tool window.
+template <class W, class... A> Frame modalFrame(A... args)
+{
+    ScriptedDialogs quiet;
+    Frame seen;
+    TModal::push([&](QDialog *d) {
+        seen = frameOf(d);
+        d->done(QDialog::Rejected);
+    });
+    W w(args...);
+    TModal::exec(&w);
+    EXPECT_EQ(TModal::pending(), 0u);
+    return seen;
+}
+
+void expectDialogFrame(const Frame &f, const char *name)
+{
+    EXPECT_EQ(f.type, Qt::Dialog) << name;
+    EXPECT_TRUE(f.close) << name;
+    EXPECT_FALSE(f.minimise) << name;
+    EXPECT_FALSE(f.maximise) << name;
+    EXPECT_TRUE(f.fixed) << name;
+    EXPECT_TRUE(f.modal) << name;
+}
+}
+
+TEST(DialogFrame, ToolDialogsAskForACloseBoxOnlyAndAFixedSize)
+{
+    expectDialogFrame(modalFrame<TfrmAbout>(), "about");
+    expectDialogFrame(modalFrame<TfrmCache>(), "caches");
+    expectDialogFrame(modalFrame<TfrmDupCompare>(), "pair comparison");
+    expectDialogFrame(modalFrame<TfrmTempFiles>(), "pattern editor");
+    expectDialogFrame(modalFrame<TfrmDelDirectory>(), "folder removal");
+    expectDialogFrame(modalFrame<TfrmNoDelete>(), "non-delete list");
+    expectDialogFrame(modalFrame<TfrmPassword>(), "password");
+    expectDialogFrame(modalFrame<TfrmReallyDelete>(), "deletion");
+    expectDialogFrame(modalFrame<TfrmUnZipIt>(), "extraction");
+    expectDialogFrame(modalFrame<TfrmZipDirectory>(), "destination");
+    expectDialogFrame(modalFrame<TfrmZipOptions>(), "zip options");
+    expectDialogFrame(modalFrame<TfrmSelectExtension>(), "extension picker");
+    expectDialogFrame(modalFrame<TfrmWildCard>(), "wildcard");
+    expectDialogFrame(modalFrame<TfrmStatList>(QStringLiteral("Delete")), "statistics list");
+    expectDialogFrame(modalFrame<TfrmStatistics>(), "statistics");
+    expectDialogFrame(modalFrame<TfrmWhichDrive>(), "drive wizard");
+}
+
+TEST(DialogFrame, AWindowLaidOutByALayoutIsHeldAtItsSizeAndNeverBelowItsContents)
+{
+    // The deletion window opens at its designed size, fixed there.
+    const Frame deletion = modalFrame<TfrmReallyDelete>();
+    EXPECT_EQ(deletion.size, QSize(640, 470));
+    // The folder-removal window, never sized by hand, gets what its layout asks for.
+    Frame removal;
+    {
+        ScriptedDialogs quiet;
+        TfrmDelDirectory w;
+        const QSize wants = w.sizeHint();
+        TModal::push([&](QDialog *d) {
+            removal = frameOf(d);
+            d->done(QDialog::Rejected);
+        });
+        TModal::exec(&w);
+        EXPECT_EQ(removal.size, wants);
+        // Shown again, it keeps that size.
+        TModal::push([&](QDialog *d) { d->done(QDialog::Rejected); });
+        TModal::exec(&w);
+        EXPECT_EQ(w.size(), wants);
+    }
+}
+
+TEST(DialogFrame, AMessageBoxIsAFixedModalDialogOverTheActiveWindowWithACloseBoxOnly)
+{
+    QWidget owner;
+    owner.show();
+    QApplication::setActiveWindow(&owner);
+    Frame seen;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        ASSERT_TRUE(qobject_cast<QMessageBox *>(box));
+        seen = frameOf(box);
+        static_cast<QMessageBox *>(box)->done(QMessageBox::Ok);
+    });
+    TInteractiveDialogs interactive;
+    interactive.message(Dialogs::Kind::Info, QStringLiteral("Nothing to do."), Dialogs::Buttons::Ok);
+    expectDialogFrame(seen, "message box");
+    EXPECT_EQ(seen.transientFor, &owner);
+}
+
+TEST(DialogFrame, ResizableWindowsStayResizable)
+{
+    // The viewer is shown modally but is a resizable window.
+    const Frame viewer = modalFrame<TfrmView>();
+    EXPECT_FALSE(viewer.fixed);
+    // A finder: a resizable window with a maximise box and no minimise box.
+    TfrmMods finder;
+    finder.show();
+    const Frame f = frameOf(&finder);
+    EXPECT_EQ(f.type, Qt::Window);
+    EXPECT_TRUE(f.maximise);
+    EXPECT_FALSE(f.minimise);
+    EXPECT_FALSE(f.fixed);
+    finder.close();
+}
