@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,9 +48,24 @@ inline double shellMs(const std::string &cmd)
     });
 }
 
+inline double cpuSeconds(const struct rusage &ru)
+{
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// The user and system time this process has used so far, in seconds.
+inline double ownCpuSeconds()
+{
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return cpuSeconds(ru);
+}
+
 // Runs a command (output to /dev/null) and returns its wall time in
-// seconds, -1 when it could not be started.
-inline double timeCommand(const std::vector<std::string> &args, const std::string &cwd = {})
+// seconds, -1 when it could not be started; cpuSecs, when given, gets the
+// user and system time the command used.
+inline double timeCommand(const std::vector<std::string> &args, const std::string &cwd = {},
+                          double *cpuSecs = nullptr)
 {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
@@ -68,7 +84,10 @@ inline double timeCommand(const std::vector<std::string> &args, const std::strin
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0)
         return -1;
-    waitpid(pid, &status, 0);
+    struct rusage ru {};
+    wait4(pid, &status, 0, &ru);
+    if (cpuSecs)
+        *cpuSecs = cpuSeconds(ru);
     return now() - t0;
 }
 

@@ -144,16 +144,19 @@ QString FolderRemoval::zippedText(int64_t files, bool completed)
 // read-only question gives the owner write permission (a regular file only,
 // reached without following a link); hidden and system are properties of
 // the name and the kind of entry here, so their Yes changes nothing. A No or
-// Cancel stops the walk with the file kept.
-bool FolderRemoval::askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode)
+// Cancel stops the walk with the file kept. asked is set when a question was
+// put (time passed, and the file may have changed meanwhile).
+bool FolderRemoval::askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode,
+                                  bool &asked)
 {
     const bool regular = S_ISREG(mode);
     const bool readOnly = (S_ISREG(mode) || S_ISDIR(mode)) && !(mode & S_IWUSR);
     const bool hidden = !name.empty() && name[0] == '.';
     const bool system = !regular;
-    const QString shown = displayName(path);
     auto ask = [&](const char *phrase) {
-        if (dialogs().askYesNoCancel(shown + QLatin1String(phrase) + kAttributeQuestion) == Dialogs::Answer::Yes)
+        asked = true;
+        if (dialogs().askYesNoCancel(displayName(path) + QLatin1String(phrase) + kAttributeQuestion)
+            == Dialogs::Answer::Yes)
             return true;
         aborted = true;
         return false;
@@ -221,19 +224,25 @@ FolderRemoval::Outcome FolderRemoval::run()
         return aborted;
     };
     walk.onEntry = [&](const TreeRemoval::Entry &e) {
-        if (removing && !askAttributes(e.path, e.name, e.folder, e.st.st_mode))
+        // Set when a question or window events came between the walk's look
+        // at the entry and its removal.
+        bool waited = false;
+        if (removing && !askAttributes(e.path, e.name, e.folder, e.st.st_mode, waited))
             return false;
         ++out.met;
         if (hooks.fileStarted)
             hooks.fileStarted(out.met, e.path);
-        if (hooks.pump)
-            hooks.pump();
+        if (hooks.pump && hooks.pump())
+            waited = true;
         switch (mode) {
         case Mode::Delete: {
+            // The size the walk just read, unless time passed since: then
+            // the size as it is now, just before the removal.
+            int64_t size = e.st.st_size;
             struct stat now;
+            if (waited && ::fstatat(e.folder, e.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0)
+                size = now.st_size;
             int error = 0;
-            const int64_t size = ::fstatat(e.folder, e.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 ? now.st_size
-                                                                                                     : e.st.st_size;
             if (TreeRemoval::deleteEntry(e, &error)) {
                 ++out.files;
                 out.bytes += size;

@@ -19,10 +19,13 @@ public:
     // What the window shows. Every member may be left empty.
     struct Hooks {
         // Each file before it is acted on: the running count of files met
-        // and the file's full path (the count and name panels).
+        // and the file's full path (the count and name panels). Called for
+        // every file: keep it cheap and show the panels at the pump.
         std::function<void(int64_t count, const std::string &path)> fileStarted;
-        // Lets pending window events run (before each entry, after each file).
-        std::function<void()> pump;
+        // Lets pending window events run (before each entry, after each
+        // file); true when it ran them. Called for every entry, so it should
+        // run events only now and then (EventPump).
+        std::function<bool()> pump;
         // Zip mode: each progress report of an add, in percent.
         std::function<void(int percent)> zipProgress;
     };
@@ -74,6 +77,6 @@ public:
     static QString zippedText(int64_t files, bool completed);
 
 private:
-    bool askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode);
+    bool askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode, bool &asked);
     std::string folder_;
 };

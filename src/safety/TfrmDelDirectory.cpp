@@ -12,6 +12,7 @@
 #include "safety/TfrmZipOptions.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -156,15 +157,28 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
                            : recycleMode ? FolderRemoval::Mode::Recycle : FolderRemoval::Mode::Delete;
     removal.deleteAfterZip = cbDelete->isChecked();
     removal.zipComment = zipComment;
-    EventPump pump;
+    // The count and name panels show the latest file each time the events
+    // run (every few milliseconds), not at every file: a fast removal would
+    // otherwise spend its time drawing names nobody can read.
+    int64_t count = 0, shownCount = 0;
+    std::string path;
+    EventPump pump(EventPump::defaultInterval(), {}, [&] {
+        if (count != shownCount) {
+            shownCount = count;
+            pnlCount->setText(formatThousands(count));
+            pnlName->setText(displayName(path));
+        }
+        QCoreApplication::processEvents();
+    });
     removal.hooks.pump = [&] {
-        pump.pump();
+        const bool ran = pump.pump();
         if (removalAborted)
             removal.aborted = true;
+        return ran;
     };
-    removal.hooks.fileStarted = [this](int64_t count, const std::string &path) {
-        pnlCount->setText(formatThousands(count));
-        pnlName->setText(displayName(path));
+    removal.hooks.fileStarted = [&](int64_t n, const std::string &p) {
+        count = n;
+        path = p;
     };
     removal.hooks.zipProgress = [this](int percent) {
         Gauge1->show();

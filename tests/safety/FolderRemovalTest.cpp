@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QTest>
 #include <cstdlib>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +72,35 @@ TEST_F(FolderRemovalTest, DeleteModeRemovesTheTreeReportsAndTalliesIt)
     EXPECT_EQ(dialogs.texts().size(), 1u);
     EXPECT_EQ(tally("Ndelete"), 3);
     EXPECT_FALSE(TempTree::exists(empty));
+}
+
+// A file that grows while a question is up or while the window's events run
+// is tallied at its size when it goes, not at the size the walk first read.
+TEST_F(FolderRemovalTest, AFileThatGrowsWhileTheRunWaitsIsTalliedAtItsSizeWhenRemoved)
+{
+    struct GrowingDialogs : ScriptedDialogs {
+        std::string file;
+        Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title) override
+        {
+            if (text.contains(" is hidden, "))
+                std::ofstream(file, std::ios::app) << std::string(90, 'g');
+            return ScriptedDialogs::message(kind, text, buttons, title);
+        }
+    } asking;
+    const std::string top = t.dir("D/top");
+    asking.file = t.sized("D/top/.h", 10);
+    const std::string busy = t.sized("D/top/busy", 20);
+    asking.answer(Answer::Yes);
+    FolderRemoval r(top);
+    r.hooks.fileStarted = [&](int64_t, const std::string &path) {
+        if (path == busy)
+            std::ofstream(busy, std::ios::app) << std::string(100, 'g');
+    };
+    r.hooks.pump = [] { return true; }; // events ran
+    const FolderRemoval::Outcome out = r.run();
+    EXPECT_TRUE(out.folderRemoved);
+    EXPECT_EQ(asking.texts().back(), "Deleted 2 files for a savings of 220 bytes.");
+    EXPECT_EQ(tally("SizeDelete"), 220);
 }
 
 TEST_F(FolderRemovalTest, ALinkInsideIsRemovedAsALinkAndALinkedFolderIsRefused)
