@@ -29,6 +29,8 @@ DirReader::DirReader(const DirReader &parent, const char *name)
         adopt(::openat(parent.fd_, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
+DirReader::DirReader(UniqueFd folder) { adopt(folder.release()); }
+
 void DirReader::adopt(int fd)
 {
     if (fd < 0)

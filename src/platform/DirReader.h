@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/UniqueFd.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +43,8 @@ public:
     explicit DirReader(const std::string &path);
     // Opens the folder name inside parent; fails for a symbolic link.
     DirReader(const DirReader &parent, const char *name);
+    // Takes over a folder the caller opened its own way (AnchoredPath).
+    explicit DirReader(UniqueFd folder);
     ~DirReader();
     DirReader(const DirReader &) = delete;
     DirReader &operator=(const DirReader &) = delete;

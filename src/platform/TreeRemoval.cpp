@@ -3,12 +3,9 @@
 #include "platform/DirReader.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 struct MountId {
@@ -34,84 +31,71 @@ bool mountIdOf(int fd, MountId &out)
 
 class Remover {
 public:
-    Remover(const TreeRemoval::Walk &walk, const MountId &tree, TreeRemoval::Result &result)
-        : walk_(walk), tree_(tree), result_(result)
+    // path: the tree's folder as the caller named it (the start of every
+    // path reported).
+    Remover(const TreeRemoval::Walk &walk, const MountId &tree, TreeRemoval::Result &result, std::string path)
+        : walk_(walk), tree_(tree), result_(result), path_(std::move(path))
     {
+        while (path_.size() > 1 && path_.back() == '/')
+            path_.pop_back();
     }
 
-    // Empties the open folder fd (path) and its sub-folders. False when the
-    // walk was stopped. The listing is read straight from the folder's own
-    // descriptor, a block of entries at a time (no second descriptor, no
-    // per-folder set-up): the walk's own cost per file is then one look at
-    // the entry and its removal.
-    bool empty(int fd, const std::string &path, size_t depth = 0)
+    // Empties the open folder dir (at path_) and its sub-folders. False
+    // when the walk was stopped. The listing comes from the folder's own
+    // descriptor in large blocks, and the entries' paths are built in one
+    // reused string, so the walk's own cost per file is one look at the
+    // entry and its removal.
+    bool empty(DirReader &dir)
     {
-        if (listings_.size() <= depth)
-            listings_.emplace_back(new char[kListing]);
-        char *const buf = listings_[depth].get();
-        bool going = true;
-        while (going) {
-            const ssize_t got = ::getdents64(fd, buf, kListing);
-            if (got <= 0) {
-                if (got < 0)
-                    skipped(path, errno);
-                break;
-            }
-            for (ssize_t at = 0; at < got;) {
-                const auto *d = reinterpret_cast<const struct dirent64 *>(buf + at);
-                at += d->d_reclen;
-                const char *n = d->d_name;
-                if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-                    continue;
-                if (walk_.stopRequested && walk_.stopRequested()) {
-                    going = false;
-                    break;
-                }
-                const std::string name = n;
-                struct stat st;
-                if (::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue; // vanished meanwhile
-                const std::string full = path == "/" ? "/" + name : path + "/" + name;
-                if (S_ISDIR(st.st_mode))
-                    going = folder(fd, name, full, depth + 1);
-                else
-                    going = entry(fd, name, full, st);
-                if (!going)
-                    break;
-            }
+        const char *n;
+        size_t length;
+        DirReader::Kind kind;
+        while (dir.next(n, length, kind)) {
+            if (walk_.stopRequested && walk_.stopRequested())
+                return false;
+            struct stat st;
+            if (::fstatat(dir.fd(), n, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // vanished meanwhile
+            const std::string name(n, length);
+            const size_t folderLength = path_.size();
+            if (path_.empty() || path_.back() != '/')
+                path_ += '/';
+            path_ += name;
+            const bool going = S_ISDIR(st.st_mode) ? folder(dir, name) : entry(dir.fd(), name, st);
+            path_.resize(folderLength);
+            if (!going)
+                return false;
         }
-        return going;
+        return true;
     }
 
 private:
-    bool entry(int fd, const std::string &name, const std::string &full, const struct stat &st)
+    bool entry(int fd, const std::string &name, const struct stat &st)
     {
-        const TreeRemoval::Entry e{fd, name, full, st};
+        const TreeRemoval::Entry e{fd, name, path_, st};
         if (walk_.onEntry)
             return walk_.onEntry(e);
         TreeRemoval::deleteEntry(e);
         return true;
     }
 
-    bool folder(int parent, const std::string &name, const std::string &full, size_t depth)
+    bool folder(const DirReader &parent, const std::string &name)
     {
-        UniqueFd sub(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!sub) {
-            skipped(full, errno);
-            return true;
+        bool going = true;
+        {
+            DirReader sub(parent, name.c_str()); // O_NOFOLLOW | O_DIRECTORY
+            MountId here;
+            if (!sub.isOpen() || !mountIdOf(sub.fd(), here)) {
+                skipped(path_, errno);
+                return true;
+            }
+            if (!(here == tree_)) {
+                skipped(path_, EXDEV);
+                return true;
+            }
+            going = empty(sub);
         }
-        MountId here;
-        if (!mountIdOf(sub.get(), here)) {
-            skipped(full, errno);
-            return true;
-        }
-        if (!(here == tree_)) {
-            skipped(full, EXDEV);
-            return true;
-        }
-        const bool going = empty(sub.get(), full, depth);
-        sub.reset();
-        if (walk_.removeFolders && ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0)
+        if (walk_.removeFolders && ::unlinkat(parent.fd(), name.c_str(), AT_REMOVEDIR) == 0)
             ++result_.foldersRemoved;
         return going;
     }
@@ -122,14 +106,12 @@ private:
             walk_.onSkipped(path, error);
     }
 
-    // Bytes of listing read at a time, as much as a directory stream reads.
-    static constexpr size_t kListing = 32 * 1024;
-
     const TreeRemoval::Walk &walk_;
     MountId tree_;
     TreeRemoval::Result &result_;
-    // One listing buffer per folder depth, kept for the next folder there.
-    std::vector<std::unique_ptr<char[]>> listings_;
+    // The full path of the folder being emptied, and of the entry while it
+    // is handled.
+    std::string path_;
 };
 }
 
@@ -157,12 +139,11 @@ TreeRemoval::Result TreeRemoval::removeTree(const std::string &path, const Walk 
     }
     result.opened = true;
     DirReader::raiseOpenLimit();
-    std::string shown = path;
-    while (shown.size() > 1 && shown.back() == '/')
-        shown.pop_back();
-    Remover remover(walk, tree, result);
-    result.completed = remover.empty(top.get(), shown);
-    top.reset();
+    Remover remover(walk, tree, result, path);
+    {
+        DirReader listing(std::move(top));
+        result.completed = remover.empty(listing);
+    }
     if (walk.removeFolders && ::unlinkat(parent.folder.get(), parent.name.c_str(), AT_REMOVEDIR) == 0) {
         result.rootRemoved = true;
         ++result.foldersRemoved;

@@ -19,7 +19,8 @@ namespace TreeRemoval {
 struct Entry {
     int folder;              // descriptor of the folder holding it
     const std::string &name; // its name there
-    const std::string &path; // its full path (the tree's path joined with the names)
+    const std::string &path; // its full path (the tree's path joined with the names);
+                             // valid while onEntry runs (copy it to keep it)
     const struct stat &st;   // what it is, read without following a link
 };
 
