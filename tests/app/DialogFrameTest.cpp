@@ -1,4 +1,5 @@
 #include "app/TfrmAbout.h"
+#include "common/TDialogFrame.h"
 #include "common/TInteractiveDialogs.h"
 #include "common/TModal.h"
 #include "finders/TfrmCache.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -116,6 +118,22 @@ TEST(DialogFrame, AWindowLaidOutByALayoutIsHeldAtItsSizeAndNeverBelowItsContents
         TModal::exec(&w);
         EXPECT_EQ(w.size(), wants);
     }
+    // A window sized smaller than its contents need is held at what they need.
+    QDialog small(nullptr, TDialogFrame::flags);
+    auto *lay = new QVBoxLayout(&small);
+    auto *content = new QWidget;
+    content->setMinimumSize(300, 200);
+    lay->addWidget(content);
+    small.resize(100, 100);
+    QSize held;
+    TModal::push([&](QDialog *d) {
+        held = d->size();
+        d->done(QDialog::Rejected);
+    });
+    TModal::exec(&small);
+    EXPECT_GE(held.width(), 300);
+    EXPECT_GE(held.height(), 200);
+    EXPECT_EQ(small.minimumSize(), small.maximumSize());
 }
 
 TEST(DialogFrame, AMessageBoxIsAFixedModalDialogOverTheActiveWindowWithACloseBoxOnly)
