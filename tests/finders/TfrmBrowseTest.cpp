@@ -1,5 +1,4 @@
 #include "app/AppState.h"
-#include "app/TNavigationTargets.h"
 #include "app/TWinPlace.h"
 #include "app/TfrmMain.h"
 #include "common/DosTime.h"
@@ -28,6 +27,7 @@
 #include "scan/TPatternBox.h"
 #include "scan/TResultGrid.h"
 #include "scan/TfrmWildCard.h"
+#include "support/InstalledTargets.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 
@@ -46,6 +46,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,7 @@ protected:
     ScriptedDialogs dlg;
     TempTree t{"drive"};
     std::string d = t.dir("D");
+    std::optional<InstalledTargets> targets;
 
     void SetUp() override
     {
@@ -65,10 +67,11 @@ protected:
         FileTypes::setTableForTests({{".txt", "Plain text document"}, {".bin", "Binary file"}});
         SortDirections::resetForTests();
         EventPump::setDefaultInterval(-1);
-        TNavigationTargets::install();
+        targets.emplace();
     }
     void TearDown() override
     {
+        targets.reset();
         TModal::clear();
         EventPump::setDefaultInterval(15);
         FileTypes::setTableForTests({});

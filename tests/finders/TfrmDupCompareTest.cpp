@@ -2,10 +2,10 @@
 #include "common/EventPump.h"
 #include "inspect/PeImage.h"
 #include "common/TShell.h"
-#include "app/TNavigationTargets.h"
 #include "finders/TfrmBrowse.h"
 #include "finders/TfrmDupCompare.h"
 #include "safety/NonDeleteList.h"
+#include "support/InstalledTargets.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -382,7 +382,7 @@ TEST_F(PairWindow, BrowseOpensTheFolderBrowserOnEachSidesFileWithAllFiles)
     const std::string a = t.file("D/a/m.txt", "12345");
     const std::string b = t.file("D/b/m.txt", "12345");
     t.file("D/b/other.bin", "x");
-    TNavigationTargets::install(); // the real folder browser
+    const InstalledTargets targets; // the real folder browser
     EventPump::setDefaultInterval(-1);
     open(true, [&](TfrmDup &w) {
         scanAndCompare(w, 0);

@@ -1,5 +1,4 @@
 #include "app/AppState.h"
-#include "app/TNavigationTargets.h"
 #include "common/TModal.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
@@ -12,6 +11,7 @@
 #include "scan/ResultGridModel.h"
 #include "scan/TDriveCheckList.h"
 #include "scan/TResultGrid.h"
+#include "support/InstalledTargets.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 
@@ -63,7 +63,7 @@ void checkRows(TResultGrid &grid, QPushButton *details, const std::set<std::stri
 TEST(NavigationTargets, ViewAndDetailsFromQuickCleanAndDuplicates)
 {
     ScriptedDialogs dlg;
-    TNavigationTargets::install();
+    const InstalledTargets targets;
     FileTypes::setTableForTests({{".tmp", "Temporary file"}});
     TempTree t("drive");
     Drives::setMapping({{'C', t.root()}});

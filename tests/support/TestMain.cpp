@@ -1,9 +1,21 @@
 // The main of every test program. It makes each test hermetic: offscreen
 // windows, the en_US locale, UTC, and HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
 // XDG_CACHE_HOME pointed at a fresh temporary folder for every test case.
+// After each test it undoes what the test left behind that would reach the
+// next test in the same program: registered navigation targets and queued
+// window handlers fail the test that left them; the long-lived windows are
+// destroyed, so the next test that asks for one gets it fresh.
 // Run as root, it first drops to an unprivileged user so that permission
 // checks (a denied folder, a read-only folder) behave as for a real user.
 #include "support/TestEnv.h"
+
+#include "app/TfrmStandBy.h"
+#include "common/Navigation.h"
+#include "common/TLongLived.h"
+#include "common/TModal.h"
+#include "finders/TfrmDupCompare.h"
+#include "inspect/TFindDlg.h"
+#include "stats/TfrmStatistics.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -53,6 +65,27 @@ class FreshHome : public testing::EmptyTestEventListener {
     {
         const std::string home = g_root + "/t" + std::to_string(++n);
         TestEnv::setHome(home);
+    }
+    // Runs before the result of the test is printed, so a failure added
+    // here shows under the test that left the state behind.
+    void OnTestEnd(const testing::TestInfo &) override
+    {
+        std::string targets;
+        for (size_t i = 0; i < size_t(Navigation::Target::Count); ++i) {
+            if (Navigation::setHandler(Navigation::Target(i), {}))
+                targets += " " + std::to_string(i);
+        }
+        if (!targets.empty())
+            ADD_FAILURE() << "navigation targets" << targets
+                          << " left registered (register them for a scope: InstalledTargets, Navigation::Registration)";
+        if (const size_t left = TModal::pending()) {
+            ADD_FAILURE() << left << " queued window handler(s) never ran";
+            TModal::clear();
+        }
+        TLongLived<TfrmStandBy>::destroy();
+        TLongLived<TfrmDupCompare>::destroy();
+        TLongLived<TFindDlg>::destroy();
+        TLongLived<TfrmStatistics>::destroy();
     }
 };
 }
