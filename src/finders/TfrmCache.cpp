@@ -2,6 +2,7 @@
 
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
 #include "finders/CacheFolders.h"
@@ -32,8 +33,7 @@ TfrmCache::TfrmCache(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmCache"));
     setWindowTitle(QStringLiteral("Internet Browser Cache Folders"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(452, 392);
 
     lblTitle = new TShadowLabel(QStringLiteral("Internet Browser Cache Folders"), QStringLiteral("Times New Roman"),

@@ -2,6 +2,7 @@
 
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "finders/TempPatterns.h"
 #include "scan/TExtensionList.h"
@@ -38,8 +39,7 @@ TfrmTempFiles::TfrmTempFiles(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmTempFiles"));
     setWindowTitle(QStringLiteral("Temporary file extensions"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
 
     lblTitle = new QLabel(QStringLiteral("Temporary File Extensions"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

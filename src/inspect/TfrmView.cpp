@@ -68,6 +68,8 @@ TfrmView::TfrmView(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmView"));
     setWindowTitle(QStringLiteral("View file"));
     setSizeGripEnabled(true);
+    // Resizable, and its placement remembers a maximised window: it has a maximise box.
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
     resize(640, 480);
 
     auto *top = new QVBoxLayout(this);

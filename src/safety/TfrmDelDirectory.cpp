@@ -3,6 +3,7 @@
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
 #include "common/Navigation.h"
+#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
 #include "common/Text.h"
@@ -57,7 +58,7 @@ TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmDelDirectory"));
     setWindowTitle(QStringLiteral("Clean directory, sub-directories and all files"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(TDialogFrame::flags);
     auto *lay = new QVBoxLayout(this);
 
     lblTop = new QLabel(kTopText, this);

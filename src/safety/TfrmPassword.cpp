@@ -1,5 +1,7 @@
 #include "safety/TfrmPassword.h"
 
+#include "common/TDialogFrame.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,8 +10,7 @@ TfrmPassword::TfrmPassword(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmPassword"));
     setWindowTitle(QStringLiteral("Enter Password"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(300, 124);
 
     auto field = [this](const char *name, int y) {

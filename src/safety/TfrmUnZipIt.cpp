@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
+#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"
 #include "common/Text.h"
@@ -69,8 +70,7 @@ TfrmUnZipIt::TfrmUnZipIt(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmUnZipIt"));
     setWindowTitle(QStringLiteral("Unzip Vantor Archive Zip Files"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(648, 440);
 
     Label1 = label(this, "Label1", QStringLiteral("Contents of the Vantor archive zip file:"), QRect(8, 8, 316, 18));

@@ -1,6 +1,7 @@
 #include "safety/TfrmZipDirectory.h"
 
 #include "common/Dialogs.h"
+#include "common/TDialogFrame.h"
 #include "common/TPathLabel.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
@@ -52,8 +53,7 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmZipDirectory"));
     setWindowTitle(QStringLiteral("Destination folder"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(560, 360);
 
     DriveComboBox1 = new TDriveBox(this);

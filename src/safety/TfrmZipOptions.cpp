@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/TDialogFrame.h"
 #include "common/TShadowLabel.h"
 #include "common/Text.h"
 #include "scan/TFontScale.h"
@@ -30,8 +31,7 @@ TfrmZipOptions::TfrmZipOptions(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmZipOptions"));
     setWindowTitle(QStringLiteral("Archive Zip File Options"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(452, 262);
 
     lblHeading = new TShadowLabel(QStringLiteral("Archive Zip File options"), QStringLiteral("Times New Roman"), 24,

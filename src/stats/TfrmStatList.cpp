@@ -2,6 +2,7 @@
 
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "scan/TExtensionList.h"
 #include "stats/StatTypeLists.h"
@@ -17,8 +18,7 @@ TfrmStatList::TfrmStatList(const QString &section, QWidget *parent) : QDialog(pa
 {
     setObjectName(QStringLiteral("TfrmStatList"));
     setWindowTitle(QStringLiteral("File types"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(371, 330);
 
     auto *title = new QLabel(QStringLiteral("File Types"), this);

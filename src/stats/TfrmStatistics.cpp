@@ -3,10 +3,11 @@
 #include "app/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/Runs.h"
-#include "common/TPrintImage.h"
 #include "common/TBackdrop.h"
+#include "common/TDialogFrame.h"
 #include "common/TLongLived.h"
 #include "common/TModal.h"
+#include "common/TPrintImage.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "platform/FileTypes.h"
@@ -343,8 +344,7 @@ TfrmStatistics::TfrmStatistics(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmStatistics"));
     setWindowTitle(QStringLiteral("File Statistics Not Yet Collected"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setModal(false);
     setFixedSize(kClientW, kClientH);
 

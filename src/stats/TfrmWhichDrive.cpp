@@ -1,5 +1,6 @@
 #include "stats/TfrmWhichDrive.h"
 
+#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
 #include "scan/TDriveCheckList.h"
@@ -53,7 +54,7 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TfrmWhichDrive"));
     setWindowTitle(QStringLiteral("Which drives and file types?"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(TDialogFrame::flags);
     setFixedSize(kPageW + 2, kPageH + 2);
     for (int i = 0; i < 3; ++i) {
         pages_[i] = new QWidget(this);

@@ -156,9 +156,11 @@ TEST(DialogFrame, AMessageBoxIsAFixedModalDialogOverTheActiveWindowWithACloseBox
 
 TEST(DialogFrame, ResizableWindowsStayResizable)
 {
-    // The viewer is shown modally but is a resizable window.
+    // The viewer is shown modally but is a resizable window that can be
+    // maximised (its placement remembers that).
     const Frame viewer = modalFrame<TfrmView>();
     EXPECT_FALSE(viewer.fixed);
+    EXPECT_TRUE(viewer.maximise);
     // A finder: a resizable window with a maximise box and no minimise box.
     TfrmMods finder;
     finder.show();
