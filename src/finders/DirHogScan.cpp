@@ -42,6 +42,8 @@ void DirHogScan::begin(Mode mode)
     lb2.clear();
     limitReached = false;
     totals_ = {};
+    lastDay_ = kNoDay;
+    lastDayText_.clear();
     walker_.mask = WildPattern(QStringLiteral("*.*"));
     walker_.returned = FileAttr::Hidden | FileAttr::System | (mode == Mode::AllFolders ? unsigned(FileAttr::Folder) : 0u);
     // Events run between a folder's files; the folder loop goes on without.
@@ -73,7 +75,14 @@ void DirHogScan::folderDone(const FoundFile &folder)
         walker_.scanAborted = true;
         return;
     }
-    lb2.push_back({line(t, capacity, depth == 0 ? folder.folderText : displayName(folder.path)), folder.path});
+    const uint32_t day = t.latestAccess >> 16; // a DOS stamp's date half
+    if (t.latestAccess != 0 && day != lastDay_) {
+        lastDay_ = day;
+        lastDayText_ = dosDateText(t.latestAccess);
+    }
+    lb2.push_back({line(t, capacity, t.latestAccess != 0 ? lastDayText_ : QString(),
+                        depth == 0 ? folder.folderText : displayName(folder.path)),
+                   folder.path});
 }
 
 std::vector<DirHogScan::Line> DirHogScan::finish()
@@ -96,9 +105,14 @@ QString DirHogScan::percentText(int64_t bytes, double capacity)
 
 QString DirHogScan::line(const Totals &t, double capacity, const QString &folderText)
 {
+    return line(t, capacity, dosDateText(t.latestAccess), folderText);
+}
+
+QString DirHogScan::line(const Totals &t, double capacity, const QString &dateText, const QString &folderText)
+{
     const QChar tab(QLatin1Char('\t'));
     return formatThousands(t.bytes) + tab + percentText(t.bytes, capacity) + tab + QString::number(t.files) + tab
-        + QString::number(t.folders) + tab + dosDateText(t.latestAccess) + tab + folderText;
+        + QString::number(t.folders) + tab + dateText + tab + folderText;
 }
 
 DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode)

@@ -68,7 +68,13 @@ public:
 
 private:
     void folderDone(const FoundFile &folder);
+    static QString line(const Totals &t, double capacity, const QString &dateText, const QString &folderText);
     Walker &walker_;
     Mode mode_ = Mode::AllFolders;
     Totals totals_;
+    // The date text of the last line's latest access (folders walked one
+    // after another mostly share a day), kept for one scan.
+    static constexpr uint32_t kNoDay = 0xffffffffu;
+    uint32_t lastDay_ = kNoDay;
+    QString lastDayText_;
 };

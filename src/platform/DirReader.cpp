@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -16,32 +17,76 @@ DirReader::Kind kindOfType(unsigned char t)
     default: return DirReader::Kind::Other;
     }
 }
+
+// Describes name in dirFd (or, with AT_EMPTY_PATH and "", dirFd itself);
+// baseName gives the hidden bit. device, when given, gets the file system.
+bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryStat &out,
+            uint64_t *device = nullptr)
+{
+    struct statx sx;
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+    if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
+        return false;
+    if (device)
+        *device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    const mode_t mode = sx.stx_mode;
+    out.folder = S_ISDIR(mode);
+    out.regular = S_ISREG(mode);
+    out.size = out.folder ? 0 : int64_t(sx.stx_size);
+    uint8_t a = 0;
+    if (baseName[0] == '.')
+        a |= FileAttr::Hidden;
+    if (!out.folder && !out.regular)
+        a |= FileAttr::System;
+    if (!(mode & S_IWUSR))
+        a |= FileAttr::ReadOnly;
+    if (out.regular)
+        a |= FileAttr::Archive;
+    if (out.folder)
+        a |= FileAttr::Folder;
+    out.attributes = a;
+    out.written = sx.stx_mtime.tv_sec;
+    out.accessed = sx.stx_atime.tv_sec;
+    out.hasCreated = (sx.stx_mask & STATX_BTIME) != 0;
+    out.created = out.hasCreated ? int64_t(sx.stx_btime.tv_sec) : 0;
+    return true;
+}
+
+// The last component of a path ("/" for the root).
+std::string baseNameOf(const std::string &path)
+{
+    std::string_view base(path);
+    while (base.size() > 1 && base.back() == '/')
+        base.remove_suffix(1);
+    const size_t slash = base.rfind('/');
+    return std::string(slash == std::string_view::npos || base.size() == 1 ? base : base.substr(slash + 1));
+}
 }
 
 DirReader::DirReader(const std::string &path)
 {
-    adopt(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    adopt(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), baseNameOf(path).c_str());
 }
 
 DirReader::DirReader(const DirReader &parent, const char *name)
 {
     if (parent.fd_ >= 0)
-        adopt(::openat(parent.fd_, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        adopt(::openat(parent.fd_, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), name);
 }
 
-DirReader::DirReader(UniqueFd folder) { adopt(folder.release()); }
+// The name is not known here: the folder's own entry gets no hidden bit.
+DirReader::DirReader(UniqueFd folder) { adopt(folder.release(), ""); }
 
-void DirReader::adopt(int fd)
+void DirReader::adopt(int fd, const char *baseName)
 {
     if (fd < 0)
         return;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (!statAt(fd, "", AT_EMPTY_PATH, baseName, own_, &device_) || !own_.folder) {
         ::close(fd);
+        device_ = 0;
         return;
     }
     fd_ = fd;
-    device_ = uint64_t(st.st_dev);
 }
 
 DirReader::~DirReader()
@@ -101,40 +146,9 @@ bool DirReader::next(const char *&name, size_t &length, Kind &kind)
     }
 }
 
-namespace {
-bool statAt(int dirFd, const char *name, const char *baseName, EntryStat &out)
-{
-    struct statx sx;
-    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
-    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
-        return false;
-    const mode_t mode = sx.stx_mode;
-    out.folder = S_ISDIR(mode);
-    out.regular = S_ISREG(mode);
-    out.size = out.folder ? 0 : int64_t(sx.stx_size);
-    uint8_t a = 0;
-    if (baseName[0] == '.')
-        a |= FileAttr::Hidden;
-    if (!out.folder && !out.regular)
-        a |= FileAttr::System;
-    if (!(mode & S_IWUSR))
-        a |= FileAttr::ReadOnly;
-    if (out.regular)
-        a |= FileAttr::Archive;
-    if (out.folder)
-        a |= FileAttr::Folder;
-    out.attributes = a;
-    out.written = sx.stx_mtime.tv_sec;
-    out.accessed = sx.stx_atime.tv_sec;
-    out.hasCreated = (sx.stx_mask & STATX_BTIME) != 0;
-    out.created = out.hasCreated ? int64_t(sx.stx_btime.tv_sec) : 0;
-    return true;
-}
-}
-
 bool DirReader::stat(const char *name, EntryStat &out) const
 {
-    return fd_ >= 0 && statAt(fd_, name, name, out);
+    return fd_ >= 0 && statAt(fd_, name, 0, name, out);
 }
 
 std::vector<std::string> DirReader::namesOfKind(const std::string &folder, Kind wanted,
@@ -160,12 +174,7 @@ bool DirReader::statPath(const std::string &path, EntryStat &out)
 {
     if (path.empty())
         return false;
-    std::string_view base(path);
-    while (base.size() > 1 && base.back() == '/')
-        base.remove_suffix(1);
-    const size_t slash = base.rfind('/');
-    const std::string baseName(slash == std::string_view::npos ? base : base.substr(slash + 1));
-    return statAt(AT_FDCWD, path.c_str(), baseName.c_str(), out);
+    return statAt(AT_FDCWD, path.c_str(), 0, baseNameOf(path).c_str(), out);
 }
 
 DirReader::Kind DirReader::kindOf(const char *name) const

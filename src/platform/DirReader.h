@@ -53,6 +53,10 @@ public:
     int fd() const { return fd_; }
     // The file system (st_dev) of the folder itself; 0 when not open.
     uint64_t device() const { return device_; }
+    // The folder's own entry, as its parent's stat() describes it, taken
+    // when it was opened (without the hidden bit when it was taken over as
+    // a descriptor).
+    const EntryStat &ownStat() const { return own_; }
 
     // The next entry other than "." and ".."; false at the end. name (a
     // NUL-terminated byte string) stays valid until the next call.
@@ -75,10 +79,11 @@ public:
     static void raiseOpenLimit();
 
 private:
-    void adopt(int fd);
+    void adopt(int fd, const char *baseName);
     bool fill();
     int fd_ = -1;
     uint64_t device_ = 0;
+    EntryStat own_;
     bool ended_ = false;           // the listing was read to its end
     std::unique_ptr<char[]> block_; // raw entries of the last read
     size_t blockSize_ = 0;

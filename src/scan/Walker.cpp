@@ -98,13 +98,13 @@ void Walker::walkFolder(DirReader &dir, int depth)
 
     // The folder is listed once; its subfolders are walked from the list,
     // then its files visited from it.
-    const size_t first = listed_.size(), firstByte = names_.size();
+    const size_t first = listed_.size(), firstByte = names_.size(), firstStat = stats_.size();
     {
         const char *name;
         size_t len;
         DirReader::Kind kind;
         while (dir.next(name, len, kind)) {
-            listed_.push_back({names_.size(), len, uint8_t(kind)});
+            listed_.push_back({names_.size(), uint32_t(len), -1, uint8_t(kind)});
             names_.insert(names_.end(), name, name + len + 1);
         }
     }
@@ -126,6 +126,10 @@ void Walker::walkFolder(DirReader &dir, int depth)
         DirReader child(dir, name);
         if (!child.isOpen() || child.device() != device_)
             continue; // vanished, denied, or another file system mounted here
+        if (returned & FileAttr::Folder) {
+            e.stat = int32_t(stats_.size());
+            stats_.push_back(child.ownStat());
+        }
         const size_t old = path_.size();
         if (path_.back() != '/')
             path_ += '/';
@@ -137,6 +141,7 @@ void Walker::walkFolder(DirReader &dir, int depth)
     scanFiles(dir, first);
     listed_.resize(first);
     names_.resize(firstByte);
+    stats_.resize(firstStat);
 }
 
 void Walker::scanFiles(DirReader &dir, size_t first)
@@ -176,16 +181,18 @@ void Walker::scanFiles(DirReader &dir, size_t first)
             continue;
         if (!all && !m.matches(std::string_view(name, len)))
             continue;
-        if (!dir.stat(name, st))
+        if (e.stat >= 0)
+            st = stats_[size_t(e.stat)];
+        else if (!dir.stat(name, st))
             continue; // deleted since it was listed
         if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
             continue;
         file_.name.assign(name, len);
         file_.size = st.size;
         file_.attributes = st.attributes;
-        file_.written = stamp_(st.written);
-        file_.accessed = stamp_(st.accessed);
-        file_.created = st.hasCreated ? stamp_(st.created) : 0;
+        file_.written = written_(st.written);
+        file_.accessed = accessed_(st.accessed);
+        file_.created = st.hasCreated ? created_(st.created) : 0;
         file_.path.assign(prefix);
         file_.path.append(name, len);
         if (visitor && !visitor(file_))

@@ -1,6 +1,7 @@
 #pragma once
 #include "common/DosTime.h"
 #include "common/EventPump.h"
+#include "platform/DirReader.h"
 #include "scan/FoundFile.h"
 #include "scan/WildMatch.h"
 
@@ -11,8 +12,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-class DirReader;
 
 // The drive and folder walker every finder configures. It walks each checked
 // drive depth-first: a folder's subfolders completely, then the folder's own
@@ -118,10 +117,13 @@ public:
 private:
     // One listed entry of a folder on the current path; its name lies in
     // names_ at offset (NUL-terminated). kind is the listing's, or the
-    // looked-up kind once a look-up was needed.
+    // looked-up kind once a look-up was needed. A subfolder that was walked
+    // while folders are returned keeps the entry taken when it was opened
+    // in stats_[stat], so its record needs no second look-up.
     struct Listed {
         size_t offset;
-        size_t length;
+        uint32_t length;
+        int32_t stat;
         uint8_t kind; // DirReader::Kind
     };
     void walkFolder(DirReader &dir, int depth);
@@ -138,10 +140,13 @@ private:
     bool fullShown_ = false;
     EventPump pump_;
     FoundFile file_;
-    DosTime::Converter stamp_;
+    // One converter per stamp: each keeps the local-time offset of the last
+    // quarter hour it met, and a folder's files tend to share theirs.
+    DosTime::Converter written_, accessed_, created_;
     // The listings of the folders from the walk's root down to the one being
     // walked: each folder is read once, its entries kept here while its
     // subfolders are walked and its files visited, then dropped.
     std::vector<Listed> listed_;
     std::vector<char> names_;
+    std::vector<EntryStat> stats_;
 };
