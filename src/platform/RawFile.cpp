@@ -21,6 +21,8 @@ void fault(const char *step, size_t bytes)
 
 void RawFile::setFaultHook(FaultHook hook) { g_hook = hook; }
 
+void RawFile::faultStep(const char *step) { fault(step, 0); }
+
 RawFile::~RawFile() { close(); }
 
 RawFile::RawFile(RawFile &&other) noexcept : fd_(other.fd_), error_(std::move(other.error_)) { other.fd_ = -1; }

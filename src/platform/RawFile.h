@@ -77,6 +77,9 @@ public:
     // to be written (0 for the others). A hook may end the process there.
     using FaultHook = void (*)(const char *step, size_t bytes);
     static void setFaultHook(FaultHook hook);
+    // Runs the hook for a step of another kind that crash tests stop at too
+    // (such as the deletion of a file once it is safe in an archive).
+    static void faultStep(const char *step);
 
 private:
     bool fail();

@@ -29,6 +29,12 @@ bool mountIdOf(int fd, MountId &out)
     return true;
 }
 
+// An emptied folder goes through the walk's removeFolder when it has one.
+bool removeFolder(const TreeRemoval::Walk &walk, int parent, const std::string &name, const std::string &full)
+{
+    return walk.removeFolder ? walk.removeFolder(parent, name, full) : TreeRemoval::removeEmptyFolder(parent, name);
+}
+
 class Remover {
 public:
     // path: the tree's folder as the caller named it (the start of every
@@ -69,6 +75,9 @@ public:
         return true;
     }
 
+    // The tree's folder as the walk reports it (no trailing slash).
+    const std::string &path() const { return path_; }
+
 private:
     bool entry(int fd, const std::string &name, const struct stat &st)
     {
@@ -95,7 +104,7 @@ private:
             }
             going = empty(sub);
         }
-        if (walk_.removeFolders && ::unlinkat(parent.fd(), name.c_str(), AT_REMOVEDIR) == 0)
+        if (walk_.removeFolders && removeFolder(walk_, parent.fd(), name, path_))
             ++result_.foldersRemoved;
         return going;
     }
@@ -144,11 +153,16 @@ TreeRemoval::Result TreeRemoval::removeTree(const std::string &path, const Walk 
         DirReader listing(std::move(top));
         result.completed = remover.empty(listing);
     }
-    if (walk.removeFolders && ::unlinkat(parent.folder.get(), parent.name.c_str(), AT_REMOVEDIR) == 0) {
+    if (walk.removeFolders && removeFolder(walk, parent.folder.get(), parent.name, remover.path())) {
         result.rootRemoved = true;
         ++result.foldersRemoved;
     }
     return result;
+}
+
+bool TreeRemoval::removeEmptyFolder(int parent, const std::string &name)
+{
+    return ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool TreeRemoval::deleteEntry(const Entry &entry, int *error)

@@ -36,6 +36,11 @@ struct Walk {
     // Remove the emptied folders, the tree's own folder last. Off: only
     // onEntry acts (zipping without deleting).
     bool removeFolders = true;
+    // Removes an emptied folder (name in the open folder parent, path its
+    // full path); true when it is gone. The default (empty) removes it at
+    // once with removeEmptyFolder. A caller whose onEntry holds back
+    // deletions can keep the folder and remove it once they are done.
+    std::function<bool(int parent, const std::string &name, const std::string &path)> removeFolder;
 };
 
 struct Result {
@@ -50,6 +55,9 @@ struct Result {
 // on the way, no other mount). A folder whose own last component is a
 // symbolic link is refused (ELOOP) and nothing is touched.
 Result removeTree(const std::string &path, const Walk &walk);
+
+// Removes the folder name in the open folder parent if it is empty.
+bool removeEmptyFolder(int parent, const std::string &name);
 
 // Unlinks the entry (a link as the link); errno in error on failure.
 bool deleteEntry(const Entry &entry, int *error = nullptr);

@@ -1,4 +1,5 @@
 #pragma once
+#include <fcntl.h>
 #include <unistd.h>
 
 // An owned file descriptor: closed when the object goes out of scope or is
@@ -17,6 +18,10 @@ public:
             reset(other.release());
         return *this;
     }
+
+    // A second descriptor of the same open file or folder (close-on-exec),
+    // for holding it after the first is closed.
+    static UniqueFd dup(int fd) { return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0)); }
 
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }

@@ -205,9 +205,29 @@ FolderRemoval::Outcome FolderRemoval::run()
         zipRun = std::make_unique<ZipRun>(QStringLiteral("FolderClean"), zipComment, zipTime);
         zipRun->hooks.itemProgress = hooks.zipProgress;
         zipRun->hooks.abortRequested = [this] { return aborted; };
+        zipRun->batch = zipBatch;
         if (!zipRun->openArchive(archive, drive ? drive->letter : 'C'))
             return out;
     }
+
+    // Zip mode deletes files in batches, once their entries are synced, so
+    // a folder emptied by the walk may still hold files of the batch: it is
+    // held, with a descriptor of its parent, and removed after the batch.
+    struct Held {
+        UniqueFd parent;
+        std::string name;
+        bool root;
+    };
+    std::vector<Held> held;
+    bool rootRemovedLater = false;
+    auto removeHeld = [&] {
+        for (const Held &h : held)
+            if (TreeRemoval::removeEmptyFolder(h.parent.get(), h.name) && h.root)
+                rootRemovedLater = true;
+        held.clear();
+    };
+    if (zipRun)
+        zipRun->hooks.batchDone = removeHeld;
 
     bool reported = false; // the first file that could not be removed is reported
     auto reportFailure = [&](const QString &text) {
@@ -218,6 +238,15 @@ FolderRemoval::Outcome FolderRemoval::run()
 
     TreeRemoval::Walk walk;
     walk.removeFolders = removing;
+    if (zip)
+        walk.removeFolder = [&](int parent, const std::string &name, const std::string &path) {
+            if (!zipRun->pending())
+                return TreeRemoval::removeEmptyFolder(parent, name);
+            held.push_back({UniqueFd::dup(parent), name, path == folder_});
+            if (held.size() >= 64)
+                zipRun->flush();
+            return false;
+        };
     walk.stopRequested = [this] {
         if (hooks.pump)
             hooks.pump();
@@ -266,27 +295,24 @@ FolderRemoval::Outcome FolderRemoval::run()
         case Mode::Zip: {
             if (!S_ISREG(e.st.st_mode))
                 return true; // only regular files go into an archive; the entry stays
-            int64_t size = 0;
-            const ZipRun::Outcome o = zipRun->zipAndDelete(archive, e.path, deleteAfterZip, &size);
-            if (o == ZipRun::Outcome::Aborted)
-                return false;
-            if (o == ZipRun::Outcome::ZippedAndDeleted || o == ZipRun::Outcome::ZippedNotDeleted) {
-                ++out.zipped;
-                out.zippedBytes += size;
-            }
-            if (o == ZipRun::Outcome::ZippedAndDeleted) {
-                ++out.files;
-                out.bytes += size;
-            }
-            return true;
+            return zipRun->zipAndDelete(archive, e.path, deleteAfterZip, e.folder) != ZipRun::Outcome::Aborted;
         }
         }
         return true;
     };
 
     const TreeRemoval::Result r = TreeRemoval::removeTree(folder_, walk);
-    if (zip)
-        archive.close();
+    if (zip) {
+        // The last batch goes too, after an abort as well: its entries are
+        // complete. What counts is what was synced and deleted.
+        zipRun->closeArchive(archive);
+        removeHeld();
+        const ZipRun::Totals &done = zipRun->totals();
+        out.zipped = done.zipped;
+        out.zippedBytes = done.zippedBytes;
+        out.files = done.files;
+        out.bytes = done.bytes;
+    }
     if (!r.opened) {
         if (r.error == ELOOP || r.error == ENOTDIR)
             dialogs().showError(displayName(folder_)
@@ -300,8 +326,8 @@ FolderRemoval::Outcome FolderRemoval::run()
         return out;
     }
     out.ran = true;
-    out.completed = r.completed && !aborted;
-    out.folderRemoved = r.rootRemoved;
+    out.completed = r.completed && !aborted && !(zipRun && zipRun->failed());
+    out.folderRemoved = r.rootRemoved || rootRemovedLater;
 
     if (zip) {
         if (out.met > 0)

@@ -1,4 +1,6 @@
 #pragma once
+#include "safety/ZipRun.h"
+
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
@@ -49,6 +51,8 @@ public:
     // Zip mode: the archive's comment and the time in its name.
     QString zipComment;
     QDateTime zipTime = QDateTime::currentDateTime();
+    // Zip mode: how many zipped files wait for one sync before they are deleted.
+    ZipRun::Batch zipBatch;
     Hooks hooks;
     // Set by a confirmed abort or a No to an attribute question; the walk
     // stops at its next entry.

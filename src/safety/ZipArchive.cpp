@@ -182,17 +182,6 @@ std::string centralRecord(const ZipEntry &e, uint64_t zip64Limit)
     return r;
 }
 
-struct Deflater {
-    z_stream s{};
-    bool ok = false;
-    Deflater() { ok = deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK; }
-    ~Deflater()
-    {
-        if (ok)
-            deflateEnd(&s);
-    }
-};
-
 struct Inflater {
     z_stream s{};
     bool ok = false;
@@ -784,6 +773,50 @@ void ZipArchive::restoreTail()
     }
 }
 
+void ZipArchive::sync()
+{
+    if (!isOpen() || !writable_)
+        throw ZipError("The archive is not open for writing");
+    if (!file_.sync())
+        throw ZipError("Cannot write to " + path_ + ": " + file_.error());
+}
+
+struct ZipDeflater {
+    z_stream s{};
+    bool ok = false;
+    ZipDeflater() { ok = deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK; }
+    ~ZipDeflater()
+    {
+        if (ok)
+            deflateEnd(&s);
+    }
+};
+
+ZipDeflater &ZipArchive::deflater(const std::string &path)
+{
+    // One compressor, reset for each add, serves the whole archive: setting
+    // up its buffers anew costs more than compressing a small file.
+    if (deflater_ && deflater_->ok && deflateReset(&deflater_->s) != Z_OK)
+        deflater_.reset();
+    if (!deflater_ || !deflater_->ok)
+        deflater_ = std::make_shared<ZipDeflater>();
+    if (!deflater_->ok)
+        throw ZipError("Out of memory zipping " + path);
+    return *deflater_;
+}
+
+void ZipArchive::rollback(const Mark &m)
+{
+    if (!isOpen() || !writable_ || m.entries >= entries_.size())
+        return;
+    for (size_t i = m.entries; i < entries_.size(); ++i)
+        names_.erase(entries_[i].name);
+    entries_.resize(m.entries);
+    cd_.resize(m.directoryBytes);
+    cdOffset_ = m.end;
+    restoreTail();
+}
+
 void ZipArchive::syncOrThrow()
 {
     if (sync_ && !file_.sync())
@@ -890,9 +923,7 @@ FileIdentity ZipArchive::addOpenFile(const RawFile &src, const std::string &path
             e.crc = uInt(crc32(0, reinterpret_cast<const Bytef *>(in.data()), uInt(in.size())));
             std::string out;
             if (!in.empty()) {
-                Deflater z;
-                if (!z.ok)
-                    throw ZipError("Out of memory zipping " + path);
+                ZipDeflater &z = deflater(path);
                 out.resize(deflateBound(&z.s, uLong(in.size())));
                 z.s.next_in = reinterpret_cast<Bytef *>(in.data());
                 z.s.avail_in = uInt(in.size());
@@ -919,9 +950,7 @@ FileIdentity ZipArchive::addOpenFile(const RawFile &src, const std::string &path
             const uint64_t data = e.localOffset + header.size();
             std::unique_ptr<Bytef[]> in(new Bytef[kChunk]);
             std::unique_ptr<Bytef[]> out(new Bytef[kChunk]);
-            Deflater z;
-            if (!z.ok)
-                throw ZipError("Out of memory zipping " + path);
+            ZipDeflater &z = deflater(path);
             uint64_t read = 0, written = 0;
             uint32_t crc = uInt(crc32(0, nullptr, 0));
             int percent = 0;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,8 @@ class ZipError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+struct ZipDeflater;
 
 // One item of an archive as its central directory describes it.
 struct ZipEntry {
@@ -44,7 +47,8 @@ struct ZipEntry {
 //
 // Every add writes the local header and data where the central directory
 // was and syncs the file before it returns, so an entry is on disk once its
-// add returns. The directory and end record follow the data: written after
+// add returns (a writer that batches its syncs turns that off and calls
+// sync()). The directory and end record follow the data: written after
 // every add by default, or at most once per directory interval and when the
 // archive is closed, so that an add costs the same however many entries the
 // archive holds. A failed add puts the previous directory back. An archive
@@ -138,8 +142,25 @@ public:
     static bool traditionalEncryption(const ZipEntry &e);
 
     // Whether each add and comment change is synced before it returns
-    // (default on; only benchmarks turn it off).
+    // (default on). A writer that syncs a series of adds at once with sync()
+    // turns it off; until that sync, the entries it added may be lost to a
+    // crash (the archive is then repaired to the entries before them).
     void setSyncEachAdd(bool on) { sync_ = on; }
+    // Syncs everything written so far to disk. Throws on failure; what was
+    // written since the last successful sync may then not be on disk.
+    void sync();
+    // The entries as they stand, to go back to with rollback().
+    struct Mark {
+        size_t entries = 0;
+        size_t directoryBytes = 0;
+        uint64_t end = 0;
+    };
+    Mark mark() const { return {entries_.size(), cd_.size(), cdOffset_}; }
+    // Drops the entries added since the mark (their data may not have
+    // reached the disk) and writes the directory where their data began.
+    // Errors are ignored: the next open repairs the archive from its local
+    // headers.
+    void rollback(const Mark &m);
     // Sizes and offsets from which zip64 records are written (default
     // 0xFFFFFFFF, where the 32-bit fields end; tests lower it).
     void setZip64Limit(uint64_t limit) { zip64Limit_ = std::min<uint64_t>(limit, 0xFFFFFFFFu); }
@@ -158,6 +179,7 @@ private:
     void decode(const ZipEntry &e, uint64_t dataOffset, uint64_t limit, const Sink &sink,
                 const std::string *password = nullptr) const;
     static unsigned char passwordCheck(const ZipEntry &e);
+    ZipDeflater &deflater(const std::string &path);
 
     RawFile file_;
     std::string path_;
@@ -174,4 +196,5 @@ private:
     bool dirty_ = false;      // entries were added after the directory on disk
     int directoryInterval_ = 0;
     std::chrono::steady_clock::time_point lastDirectory_{};
+    std::shared_ptr<ZipDeflater> deflater_; // kept from add to add
 };

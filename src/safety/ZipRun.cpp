@@ -76,7 +76,7 @@ bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
         Paths::makeFolders(AppState::zipFolder());
         archive.open(path);
         archive.setDirectoryInterval(directoryIntervalMs);
-        archive.setSyncEachAdd(syncEachAdd);
+        archive.setSyncEachAdd(false); // flush() syncs each batch at once
         archive.setComment(comment_);
         return true;
     } catch (const ZipError &e) {
@@ -103,23 +103,37 @@ std::vector<std::string> ZipRun::repairArchiveFolder()
     return repaired;
 }
 
-ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int64_t *size)
+ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int folder)
 {
     abortedAdd_ = false;
+    if (failed_)
+        return Outcome::Aborted;
     // The file is reached from its drive without following a link on the
-    // way and read through one descriptor; the removal below acts on the same
-    // folder descriptor.
-    const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+    // way (or in the folder the walk holds open) and read through one
+    // descriptor; its deletion acts on the same folder descriptor. Files of
+    // one folder in a row share it.
+    const size_t slash = path.rfind('/');
+    const std::string name = path.substr(slash + 1);
+    std::shared_ptr<UniqueFd> dir;
+    if (!pending_.empty() && pending_.back().path.size() == slash + 1 + pending_.back().name.size()
+        && pending_.back().path.compare(0, slash, path, 0, slash) == 0)
+        dir = pending_.back().folder;
+    else if (folder >= 0)
+        dir = std::make_shared<UniqueFd>(UniqueFd::dup(folder));
+    else
+        dir = std::make_shared<UniqueFd>(std::move(AnchoredPath::openParent(path).folder));
     RawFile src;
-    if (!parent || !src.openAt(parent.folder.get(), parent.name, RawFile::Mode::Read)) {
+    if (!*dir || !src.openAt(dir->get(), name, RawFile::Mode::Read)) {
         dialogs().showError(kCouldNotZip + displayName(path));
         return Outcome::NotZipped;
     }
-    FileIdentity read;
+    if (!marks_.count(&archive))
+        marks_[&archive] = archive.mark();
     archive.afterRead = [&] {
         if (hooks.afterRead)
             hooks.afterRead(path);
     };
+    FileIdentity read;
     try {
         read = archive.addOpenFile(src, path, zipStoredName(path, driveOf(path).root),
                                    [this](int percent) { return itemProgress(percent); });
@@ -131,28 +145,96 @@ ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &pat
         return Outcome::NotZipped;
     }
     archive.afterRead = nullptr;
-    if (size)
-        *size = int64_t(archive.entries().back().size);
-    if (hooks.afterSync)
-        hooks.afterSync(path);
-    if (!deleteAfter)
-        return Outcome::ZippedNotDeleted;
-    if (hooks.beforeUnlink)
-        hooks.beforeUnlink(path);
-    // Removed only while it is the file that was read, unchanged: a file
-    // written to or replaced since stays, and the archive keeps what was read.
-    FileIdentity open, named;
-    const bool unchanged = src.identity(open) && open.sameState(read)
-        && AnchoredPath::statAt(parent.folder.get(), parent.name, named) && named.sameState(read);
-    if (!unchanged) {
-        dialogs().showError(Deletion::kCouldNotDelete + displayName(path) + QStringLiteral("\n\n") + kChanged);
-        return Outcome::ZippedNotDeleted;
+    if (pending_.empty())
+        batchStart_ = std::chrono::steady_clock::now();
+    const int64_t size = int64_t(archive.entries().back().size);
+    pending_.push_back({&archive, path, std::move(dir), name, read, size, deleteAfter});
+    pendingBytes_ += size;
+    if (batchFull())
+        flush();
+    return Outcome::Added;
+}
+
+bool ZipRun::batchFull() const
+{
+    return pending_.size() >= batch.files || pendingBytes_ >= batch.bytes
+        || std::chrono::steady_clock::now() - batchStart_ >= std::chrono::milliseconds(batch.ms);
+}
+
+bool ZipRun::flush()
+{
+    std::vector<Pending> items;
+    items.swap(pending_);
+    std::map<ZipArchive *, ZipArchive::Mark> marks;
+    marks.swap(marks_);
+    pendingBytes_ = 0;
+    if (items.empty())
+        return !failed_;
+    // Every entry of the batch is on disk before any of its files goes.
+    for (auto &[archive, mark] : marks) {
+        try {
+            if (syncEachAdd)
+                archive->sync();
+        } catch (const ZipError &e) {
+            failed_ = true;
+            dialogs().showError(kCouldNotZip + displayName(items.front().path) + QStringLiteral("\n\n")
+                                + displayName(e.what()));
+            break;
+        }
     }
-    if (!AnchoredPath::unlinkAt(parent.folder.get(), parent.name)) {
-        dialogs().showError(Deletion::kCouldNotDelete + displayName(path));
-        return Outcome::ZippedNotDeleted;
+    if (failed_) {
+        // Nothing of the batch counts as zipped: its entries may not be on
+        // disk, so they leave the archives and the files stay.
+        for (auto &[archive, mark] : marks)
+            archive->rollback(mark);
+        return false;
     }
-    return Outcome::ZippedAndDeleted;
+    for (const Pending &p : items) {
+        ++totals_.zipped;
+        totals_.zippedBytes += p.size;
+        if (hooks.afterSync)
+            hooks.afterSync(p.path);
+    }
+    for (const Pending &p : items) {
+        if (!p.deleteAfter)
+            continue;
+        if (hooks.beforeUnlink)
+            hooks.beforeUnlink(p.path);
+        // Removed only while it is the file that was read, unchanged: a file
+        // written to or replaced since stays, and the archive keeps what was read.
+        FileIdentity named;
+        if (!AnchoredPath::statAt(p.folder->get(), p.name, named) || !named.sameState(p.read)) {
+            dialogs().showError(Deletion::kCouldNotDelete + displayName(p.path) + QStringLiteral("\n\n") + kChanged);
+            continue;
+        }
+        RawFile::faultStep("unlink");
+        if (!AnchoredPath::unlinkAt(p.folder->get(), p.name)) {
+            dialogs().showError(Deletion::kCouldNotDelete + displayName(p.path));
+            continue;
+        }
+        ++totals_.files;
+        totals_.bytes += p.size;
+        totals_.done.push_back(p.path);
+    }
+    if (hooks.batchDone)
+        hooks.batchDone();
+    return true;
+}
+
+void ZipRun::closeArchive(ZipArchive &archive)
+{
+    if (!archive.isOpen())
+        return;
+    // The directory goes in before the last sync, so that one sync covers
+    // both; a directory that cannot be written is rebuilt by the next open.
+    try {
+        archive.writeDirectory();
+        if (syncEachAdd && !marks_.count(&archive))
+            archive.sync();
+    } catch (const ZipError &) {
+    }
+    flush();
+    archive.close();
 }
 
 ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
@@ -186,20 +268,21 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
         }
         if (hooks.fileStarted)
             hooks.fileStarted(i, path);
-        int64_t size = 0;
-        const Outcome o = zipAndDelete(archive, path, true, &size);
-        if (o == Outcome::ZippedAndDeleted) {
-            ++r.files;
-            r.bytes += size;
-            r.done.push_back(path);
-        } else if (o == Outcome::Aborted) {
-            r.aborted = true;
+        const Outcome o = zipAndDelete(archive, path, true);
+        if (o == Outcome::Aborted) {
+            r.aborted = !failed_;
             break;
         }
     }
-    // Each archive gets its directory as it is closed.
+    // The last batch is synced and deleted, even after an abort: its files
+    // are complete in the archive. Each archive gets its directory as it is
+    // closed.
     for (auto &[l, a] : archives)
-        a.close();
+        closeArchive(a);
+    r.archiveFailed = r.archiveFailed || failed_;
+    r.files = totals_.files;
+    r.bytes = totals_.bytes;
+    r.done = totals_.done;
     return r;
 }
 

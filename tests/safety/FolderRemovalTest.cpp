@@ -224,6 +224,46 @@ TEST_F(FolderRemovalTest, ZipModeArchivesFromTheDriveRootAndDeletesOnlyWhenAsked
     EXPECT_EQ(TempTree::read(out + "/top/two/c"), std::string(1000, 'x'));
 }
 
+TEST_F(FolderRemovalTest, ZipModeInSmallBatchesRemovesEveryFolderAndAnAbortCountsOnlyWhatWent)
+{
+    // Nested folders and an empty one: each folder is emptied only once the
+    // batch holding its last files is synced and deleted.
+    const std::string top = threeFiles();
+    t.sized("D/top/one/deep/x", 50);
+    t.dir("D/top/three");
+    FolderRemoval zip(top);
+    zip.mode = FolderRemoval::Mode::Zip;
+    zip.zipBatch.files = 2;
+    zip.zipTime = QDateTime(QDate(2027, 3, 3), QTime(9, 5));
+    const FolderRemoval::Outcome all = zip.run();
+    EXPECT_TRUE(all.completed);
+    EXPECT_TRUE(all.folderRemoved);
+    EXPECT_FALSE(TempTree::exists(top));
+    EXPECT_EQ(all.files, 4);
+    EXPECT_EQ(all.bytes, 1350);
+    EXPECT_EQ(run("unzip -tq '" + archives + "/Drive-D-FolderClean03Mar270905.zip' >/dev/null 2>&1"), 0);
+
+    // Aborted at the third file: the batch of the first two still goes, the
+    // rest stays, and the message and tallies say exactly that.
+    const std::string again = threeFiles();
+    t.sized("D/top/two/d", 10);
+    FolderRemoval r(again);
+    r.mode = FolderRemoval::Mode::Zip;
+    r.zipBatch.files = 2;
+    r.zipTime = QDateTime(QDate(2027, 3, 4), QTime(9, 5));
+    r.hooks.fileStarted = [&](int64_t count, const std::string &) { r.aborted = count == 3; };
+    const FolderRemoval::Outcome part = r.run();
+    EXPECT_FALSE(part.completed);
+    EXPECT_EQ(part.zipped, 2);
+    int64_t left = 0;
+    for (const char *f : {"one/a", "one/b", "two/c", "two/d"})
+        left += TempTree::exists(again + "/" + f);
+    EXPECT_EQ(left, 2);
+    EXPECT_EQ(part.files, 2);
+    EXPECT_EQ(dialogs.texts().back(), "Zipped up 2 files (Note: Zip operation canceled ... not all files zipped)");
+    EXPECT_EQ(tally("NZip"), 4 + 2);
+}
+
 TEST_F(FolderRemovalTest, RefusesRootsHomeAndAnArchiveFolderInside)
 {
     EXPECT_FALSE(FolderRemoval::refusal(d).isEmpty());

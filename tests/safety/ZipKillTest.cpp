@@ -1,4 +1,5 @@
-// A zip-and-delete run killed at every step where it writes to disk: after
+// A zip-and-delete run killed at every step where it writes to disk or
+// deletes a zipped file: after
 // each kill, every original file is still in place or can be read back,
 // CRC-checked, from an archive that opens. Runs that write the archive's
 // directory after every add and runs that write it only on close are both
@@ -47,30 +48,6 @@ std::map<std::string, std::string> makeFiles(const TempTree &t)
     return files;
 }
 
-// What the child does: a whole run, dying at its step-th write, truncate or sync.
-// A negative directoryInterval removes the folders c/docs and c/media in zip
-// mode instead, each file zipped and then deleted as the walk meets it.
-[[noreturn]] void child(const std::vector<std::string> &paths, int step, int directoryInterval)
-{
-    g_stepsLeft = step;
-    RawFile::setFaultHook(killAtStep);
-    EventPump::setDefaultInterval(-1); // no window here: nothing to pump
-    if (directoryInterval < 0) {
-        const std::string c = paths.front().substr(0, paths.front().find("/c/") + 2);
-        for (const char *folder : {"/docs", "/media"}) {
-            FolderRemoval removal(c + folder);
-            removal.mode = FolderRemoval::Mode::Zip;
-            removal.zipTime = QDateTime(QDate(2027, 3, 1), QTime(9, 5));
-            removal.run();
-        }
-        _exit(0);
-    }
-    ZipRun run("TempClean", "kill test", QDateTime(QDate(2027, 3, 1), QTime(9, 5)));
-    run.directoryIntervalMs = directoryInterval;
-    ZipRun::finish(run.run(paths));
-    _exit(0);
-}
-
 int shell(const std::string &cmd, std::string &out)
 {
     out.clear();
@@ -82,6 +59,36 @@ int shell(const std::string &cmd, std::string &out)
     return pclose(p);
 }
 
+// What the child does: a whole run, dying at its step-th write, truncate,
+// sync or deletion of a zipped file. A negative directoryInterval removes the
+// folders c/docs and c/media in zip mode instead, each file zipped as the walk
+// meets it and deleted once its batch is synced. batchFiles 0 leaves the
+// batches at their default size (every file of the run in one).
+[[noreturn]] void child(const std::vector<std::string> &paths, int step, int directoryInterval, size_t batchFiles)
+{
+    g_stepsLeft = step;
+    RawFile::setFaultHook(killAtStep);
+    EventPump::setDefaultInterval(-1); // no window here: nothing to pump
+    if (directoryInterval < 0) {
+        const std::string c = paths.front().substr(0, paths.front().find("/c/") + 2);
+        for (const char *folder : {"/docs", "/media"}) {
+            FolderRemoval removal(c + folder);
+            removal.mode = FolderRemoval::Mode::Zip;
+            removal.zipTime = QDateTime(QDate(2027, 3, 1), QTime(9, 5));
+            if (batchFiles)
+                removal.zipBatch.files = batchFiles;
+            removal.run();
+        }
+        _exit(0);
+    }
+    ZipRun run("TempClean", "kill test", QDateTime(QDate(2027, 3, 1), QTime(9, 5)));
+    run.directoryIntervalMs = directoryInterval;
+    if (batchFiles)
+        run.batch.files = batchFiles;
+    ZipRun::finish(run.run(paths));
+    _exit(0);
+}
+
 // One killed run: the files, the archive folder, whether the child was killed.
 struct KilledRun {
     std::map<std::string, std::string> files;
@@ -89,7 +96,7 @@ struct KilledRun {
     bool killed = false;
 };
 
-KilledRun killRun(const TempTree &t, int step, int directoryInterval)
+KilledRun killRun(const TempTree &t, int step, int directoryInterval, size_t batchFiles = 0)
 {
     KilledRun k;
     k.archives = t.dir("archives");
@@ -101,7 +108,7 @@ KilledRun killRun(const TempTree &t, int step, int directoryInterval)
         paths.push_back(f.first);
     const pid_t pid = fork();
     if (pid == 0)
-        child(paths, step, directoryInterval);
+        child(paths, step, directoryInterval, batchFiles);
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, 0), pid);
     k.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
@@ -135,8 +142,14 @@ size_t expectNothingLost(const KilledRun &k, int step)
                 zipped[std::string(1, name[6]) + ":" + z.entries()[i].name] = data;
             }
             // Opening for writing repairs it for every other program too.
-            ZipArchive w;
-            EXPECT_NO_THROW(w.open(zipPath));
+            {
+                ZipArchive w;
+                EXPECT_NO_THROW(w.open(zipPath));
+            }
+            std::string out;
+            if (!z.entries().empty()) { // unzip calls an empty archive a warning
+                EXPECT_EQ(shell("unzip -tqq '" + zipPath + "'", out), 0) << out << " step " << step;
+            }
         }
         for (const auto &[path, data] : files) {
             if (TempTree::exists(path)) {
@@ -164,19 +177,28 @@ void cleanUp(const TempTree &t)
 }
 }
 
-class ZipKill : public ::testing::TestWithParam<int> {};
+// The directory interval (negative: folder removal) and the batch size (0:
+// the default, one batch for the whole run).
+struct KillCase {
+    int directoryInterval;
+    size_t batchFiles;
+    const char *name;
+};
+
+class ZipKill : public ::testing::TestWithParam<KillCase> {};
 
 TEST_P(ZipKill, NoFileIsLostWhereverTheRunIsKilled)
 {
+    const KillCase c = GetParam();
     int points = 0;
     for (int step = 0; step < 400; ++step) {
         TempTree t("kill" + std::to_string(step));
-        const KilledRun k = killRun(t, step, GetParam());
+        const KilledRun k = killRun(t, step, c.directoryInterval, c.batchFiles);
         const size_t zipped = expectNothingLost(k, step);
         cleanUp(t);
         if (!k.killed) {
             // folder removal leaves drive E:'s two files alone
-            EXPECT_EQ(zipped, GetParam() < 0 ? k.files.size() - 2 : k.files.size());
+            EXPECT_EQ(zipped, c.directoryInterval < 0 ? k.files.size() - 2 : k.files.size());
             break;
         }
         ++points;
@@ -185,9 +207,13 @@ TEST_P(ZipKill, NoFileIsLostWhereverTheRunIsKilled)
     std::printf("killed at %d points\n", points);
 }
 
-INSTANTIATE_TEST_SUITE_P(Directory, ZipKill, ::testing::Values(0, 2000, -1), [](const auto &info) {
-    return info.param < 0 ? "FolderRemoval" : info.param ? "OnClose" : "EveryAdd";
-});
+// Small batches put kills between one batch's deletions and the next
+// batch's adds, and folder removal holds emptied folders across them.
+INSTANTIATE_TEST_SUITE_P(Directory, ZipKill,
+                         ::testing::Values(KillCase{0, 0, "EveryAdd"}, KillCase{2000, 0, "OnClose"},
+                                           KillCase{-1, 0, "FolderRemoval"}, KillCase{2000, 3, "OnCloseBatchesOf3"},
+                                           KillCase{-1, 2, "FolderRemovalBatchesOf2"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ZipKillRepair, TheNextRunRepairsWhatAKilledRunLeftForEveryPeer)
 {

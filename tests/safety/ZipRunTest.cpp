@@ -2,6 +2,7 @@
 #include "app/IniFile.h"
 #include "common/EventPump.h"
 #include "platform/Drives.h"
+#include "platform/RawFile.h"
 #include "safety/ZipArchive.h"
 #include "safety/ZipRun.h"
 #include "support/ScriptedDialogs.h"
@@ -11,6 +12,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -354,4 +357,111 @@ TEST(ZipRun, AFileChangedWhileItIsZippedStaysOrIsArchivedExactly)
     ZipArchive z;
     z.openRead(zc);
     EXPECT_FALSE(z.find("big.bin"));
+}
+
+namespace {
+// What a run did, in order: "read X", "sync", "unlink X" (X the file's name).
+std::vector<std::string> g_events;
+void recordSync(const char *step, size_t)
+{
+    if (std::string(step) == "sync")
+        g_events.push_back("sync");
+}
+std::string nameOf(const std::string &path) { return path.substr(path.rfind('/') + 1); }
+}
+
+TEST(ZipRun, EachFileIsDeletedOnlyAfterASyncThatFollowedItsAdd)
+{
+    for (const int ms : {1000, 0}) {
+        RunSetup s;
+        std::vector<std::string> files;
+        for (int i = 0; i < 7; ++i)
+            files.push_back(s.t.file("c/f" + std::to_string(i), std::string(size_t(100 + i), 'a')));
+        ZipRun run(ms ? "Batched" : "Steady", "", kRunTime);
+        run.batch.files = 3;
+        run.batch.ms = ms; // 0: every add is its own batch, as in a slow run
+        run.hooks.afterRead = [](const std::string &p) { g_events.push_back("read " + nameOf(p)); };
+        run.hooks.beforeUnlink = [](const std::string &p) { g_events.push_back("unlink " + nameOf(p)); };
+        g_events.clear();
+        RawFile::setFaultHook(recordSync);
+        const ZipRun::Result r = runAll(run, files);
+        RawFile::setFaultHook(nullptr);
+        EXPECT_EQ(r.files, 7);
+        size_t syncs = 0, unlinks = 0;
+        for (size_t i = 0; i < g_events.size(); ++i) {
+            if (g_events[i] == "sync")
+                ++syncs;
+            if (g_events[i].rfind("unlink ", 0) != 0)
+                continue;
+            ++unlinks;
+            // Between the file's read and its deletion there is a sync.
+            const std::string read = "read " + g_events[i].substr(7);
+            const auto at = std::find(g_events.begin(), g_events.begin() + long(i), read);
+            ASSERT_NE(at, g_events.begin() + long(i)) << g_events[i];
+            EXPECT_NE(std::find(at, g_events.begin() + long(i), "sync"), g_events.begin() + long(i))
+                << g_events[i] << " with ms " << ms;
+        }
+        EXPECT_EQ(unlinks, 7u);
+        // Batches of three share their sync (and the directory's on close);
+        // without time to wait, each file is deleted before the next is read.
+        if (ms > 0) {
+            EXPECT_LE(syncs, 4u);
+        } else {
+            for (size_t i = 0; i + 1 < files.size(); ++i) {
+                const auto gone = std::find(g_events.begin(), g_events.end(), "unlink " + nameOf(files[i]));
+                const auto next = std::find(g_events.begin(), g_events.end(), "read " + nameOf(files[i + 1]));
+                EXPECT_LT(gone, next) << files[i];
+            }
+        }
+        for (const auto &f : files)
+            EXPECT_FALSE(TempTree::exists(f));
+    }
+}
+
+namespace {
+int g_syncsToPass = 0;
+void failSync(const char *step, size_t)
+{
+    if (std::string(step) == "sync" && g_syncsToPass-- == 0)
+        throw ZipError("Cannot write to the archive: No space left on device");
+}
+}
+
+TEST(ZipRun, ABatchWhoseSyncFailsKeepsItsFilesAndLeavesTheArchive)
+{
+    // The first sync fails, or the second (after a batch was deleted).
+    for (const int passing : {0, 1}) {
+        RunSetup s;
+        std::vector<std::string> files;
+        for (int i = 0; i < 6; ++i)
+            files.push_back(s.t.file("c/f" + std::to_string(i), "data " + std::to_string(i)));
+        const std::string tag = "Full" + std::to_string(passing);
+        ZipRun run(QString::fromStdString(tag), "", kRunTime);
+        run.batch.files = 3;
+        g_syncsToPass = passing;
+        // Counted from the first add on (the archive's creation syncs too).
+        run.hooks.afterRead = [](const std::string &) { RawFile::setFaultHook(failSync); };
+        const ZipRun::Result r = runAll(run, files);
+        RawFile::setFaultHook(nullptr);
+        const std::string where = "syncs passing " + std::to_string(passing);
+        // Only the batch that was synced went and counts.
+        EXPECT_TRUE(r.archiveFailed) << where;
+        EXPECT_EQ(r.files, 3 * passing) << where;
+        EXPECT_EQ(tally("NZip"), passing ? 3 : -1) << where;
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(TempTree::exists(files[size_t(i)]), i >= 3 * passing) << where << " f" << i;
+        ASSERT_EQ(s.dlg.boxes.size(), 1u) << where; // the failure, and no closing message
+        EXPECT_TRUE(s.dlg.boxes[0].text.startsWith(QString::fromStdString("Couldn't zip up file - " + files[size_t(3 * passing)])))
+            << s.dlg.boxes[0].text.toStdString();
+        EXPECT_TRUE(s.dlg.boxes[0].text.contains("No space left on device"));
+        // The archive lists only what was synced, and its peers agree.
+        const std::string zc = s.archive("Drive-C-" + tag + "01Mar270905.zip");
+        std::vector<std::string> expected;
+        for (int i = 0; i < 3 * passing; ++i)
+            expected.push_back("f" + std::to_string(i));
+        EXPECT_EQ(storedNames(zc), expected) << where;
+        if (passing) {
+            EXPECT_EQ(std::system(("unzip -tqq '" + zc + "' >/dev/null").c_str()), 0);
+        }
+    }
 }
