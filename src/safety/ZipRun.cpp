@@ -12,6 +12,8 @@
 #include "safety/Deletion.h"
 #include "safety/ZipNames.h"
 
+#include <algorithm>
+
 
 namespace {
 struct DriveOf {
@@ -157,7 +159,7 @@ ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &pat
 
 bool ZipRun::batchFull() const
 {
-    return pending_.size() >= batch.files || pendingBytes_ >= batch.bytes
+    return pending_.size() >= std::min(batch.files, batchFiles_) || pendingBytes_ >= batch.bytes
         || std::chrono::steady_clock::now() - batchStart_ >= std::chrono::milliseconds(batch.ms);
 }
 
@@ -170,6 +172,7 @@ bool ZipRun::flush()
     pendingBytes_ = 0;
     if (items.empty())
         return !failed_;
+    batchFiles_ = std::min(batch.files, 2 * batchFiles_);
     // Every entry of the batch is on disk before any of its files goes.
     for (auto &[archive, mark] : marks) {
         try {

@@ -48,7 +48,10 @@ public:
 
     // How many added files wait for one sync: a batch is synced and deleted
     // once it holds this many files or bytes, or once its first file has
-    // waited this long (checked after each add).
+    // waited this long (checked after each add). The run's first batch is a
+    // single file and each next one may hold twice as many files, up to
+    // files: the first file goes at once, and the files of a short run go as
+    // the run goes.
     struct Batch {
         size_t files = 128;
         int64_t bytes = 32 << 20;
@@ -159,6 +162,7 @@ private:
     std::vector<Pending> pending_;
     std::map<ZipArchive *, ZipArchive::Mark> marks_; // each archive of the batch as it was before it
     int64_t pendingBytes_ = 0;
+    size_t batchFiles_ = 1; // the current batch's file limit, doubled after each batch
     std::chrono::steady_clock::time_point batchStart_{};
     Totals totals_;
 };
