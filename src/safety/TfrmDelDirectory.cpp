@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -158,14 +159,19 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
                            : recycleMode ? FolderRemoval::Mode::Recycle : FolderRemoval::Mode::Delete;
     removal.deleteAfterZip = cbDelete->isChecked();
     removal.zipComment = zipComment;
-    // The count and name panels show the latest file each time the events
-    // run (every few milliseconds), not at every file: a fast removal would
-    // otherwise spend its time drawing names nobody can read.
+    // Events run every pump interval, so that Abort answers at once; the
+    // count and name panels show the latest file only every sixth interval
+    // (about ten times a second), not at every file: drawing names nobody
+    // can read would otherwise take a good part of a removal's own time.
     int64_t count = 0, shownCount = 0;
     std::string path;
+    QElapsedTimer sinceShown;
+    sinceShown.start();
+    const int showEveryMs = 6 * EventPump::defaultInterval();
     EventPump pump(EventPump::defaultInterval(), {}, [&] {
-        if (count != shownCount) {
+        if (count != shownCount && sinceShown.elapsed() >= showEveryMs) {
             shownCount = count;
+            sinceShown.start();
             pnlCount->setText(formatThousands(count));
             pnlName->setText(displayName(path));
         }

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sched.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -49,6 +50,29 @@ TEST_F(TreeRemovalTest, RemovesEverythingInListingOrderEachFolderEmptiedFirst)
     EXPECT_EQ(met.size(), 3u);
     EXPECT_FALSE(TempTree::exists(t.path("c/top")));
     EXPECT_TRUE(TempTree::exists(c));
+}
+
+// A folder whose listing takes several reads, emptied while it is listed:
+// every entry is met once and the folder goes.
+TEST_F(TreeRemovalTest, AFolderListedInSeveralReadsIsRemovedWhole)
+{
+    const std::string big = t.dir("c/top/big");
+    for (int i = 0; i < 4000; ++i)
+        ::close(::open((big + "/entry-with-a-longer-name-" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644));
+    std::set<std::string> met;
+    int calls = 0;
+    TreeRemoval::Walk walk;
+    walk.onEntry = [&](const TreeRemoval::Entry &e) {
+        ++calls;
+        met.insert(e.path);
+        return TreeRemoval::deleteEntry(e);
+    };
+    const TreeRemoval::Result r = TreeRemoval::removeTree(t.path("c/top"), walk);
+    EXPECT_TRUE(r.completed && r.rootRemoved);
+    EXPECT_EQ(calls, 4000);
+    EXPECT_EQ(met.size(), 4000u);
+    EXPECT_EQ(met.count(big + "/entry-with-a-longer-name-3999"), 1u);
+    EXPECT_FALSE(TempTree::exists(t.path("c/top")));
 }
 
 TEST_F(TreeRemovalTest, LinksInsideAreRemovedAsLinksAndTheirTargetsSurvive)
