@@ -47,19 +47,13 @@ ZipRun::ZipRun(QString tag, QString comment, QDateTime time)
 {
 }
 
-void ZipRun::pumpEvents(bool force)
-{
-    if (force && EventPump::defaultInterval() >= 0)
-        pump_.now();
-    else
-        pump_.pump();
-}
-
 bool ZipRun::itemProgress(int percent)
 {
     if (hooks.itemProgress)
         hooks.itemProgress(percent);
-    pumpEvents(percent >= 100);
+    // Events run at most every pump interval, also between files: running
+    // them after every small file would spend the run redrawing the window.
+    pump_.pump();
     const bool stop = hooks.abortRequested && hooks.abortRequested();
     if (stop && percent < 100)
         abortedAdd_ = true;

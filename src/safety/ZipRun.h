@@ -133,7 +133,7 @@ public:
     void closeArchive(ZipArchive &archive);
 
     // The archive's progress callback: shows the percentage, lets events run
-    // (at most every EventPump interval, and at the end of each add), and
+    // (at most every EventPump interval, within an add and between adds), and
     // answers with abortRequested.
     bool itemProgress(int percent);
 
@@ -149,7 +149,6 @@ private:
         bool deleteAfter;
     };
 
-    void pumpEvents(bool force);
     bool batchFull() const;
 
     QString tag_;
