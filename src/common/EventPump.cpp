@@ -1,5 +1,7 @@
 #include "common/EventPump.h"
 
+#include "platform/CoarseClock.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -12,7 +14,7 @@ EventPump::EventPump(int intervalMs, Clock clock, Action action)
     restart();
 }
 
-int64_t EventPump::elapsedMs() const { return clock_ ? clock_() - last_ : timer_.elapsed(); }
+int64_t EventPump::elapsedMs() const { return (clock_ ? clock_() : coarseMonotonicMs()) - last_; }
 
 bool EventPump::pump()
 {
@@ -31,13 +33,7 @@ void EventPump::now()
     restart();
 }
 
-void EventPump::restart()
-{
-    if (clock_)
-        last_ = clock_();
-    else
-        timer_.start();
-}
+void EventPump::restart() { last_ = clock_ ? clock_() : coarseMonotonicMs(); }
 
 int EventPump::defaultInterval() { return g_interval; }
 void EventPump::setDefaultInterval(int ms) { g_interval = ms; }

@@ -1,5 +1,4 @@
 #pragma once
-#include <QElapsedTimer>
 #include <cstdint>
 #include <functional>
 
@@ -9,7 +8,8 @@
 // run pumps through one of these.
 class EventPump {
 public:
-    // Milliseconds of a monotonic clock (tests inject one).
+    // Milliseconds of a monotonic clock (tests inject one; the default is
+    // the coarse monotonic clock, read at every pump point).
     using Clock = std::function<int64_t()>;
     // What one pump does; QCoreApplication::processEvents when empty.
     using Action = std::function<void()>;
@@ -34,6 +34,5 @@ private:
     int interval_;
     Clock clock_;
     Action action_;
-    QElapsedTimer timer_;
     int64_t last_ = 0;
 };

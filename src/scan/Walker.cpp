@@ -110,6 +110,7 @@ void Walker::walkFolder(DirReader &dir, int depth)
     }
     const size_t end = listed_.size();
 
+    bool walkedChild = false;
     for (size_t i = first; i < end; ++i) {
         if (i != first && pumpBetweenFolders)
             pumpPoint();
@@ -135,25 +136,30 @@ void Walker::walkFolder(DirReader &dir, int depth)
             path_ += '/';
         path_.append(name, e.length);
         walkFolder(child, depth + 1);
+        walkedChild = true;
         path_.resize(old);
         depth_ = depth;
     }
-    scanFiles(dir, first);
+    // A folder without walked subfolders still shows itself: its record and
+    // status are as its walk began.
+    scanFiles(dir, first, statusPerFolder && !walkedChild);
     listed_.resize(first);
     names_.resize(firstByte);
     stats_.resize(firstStat);
 }
 
-void Walker::scanFiles(DirReader &dir, size_t first)
+void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
 {
     if (scanAborted) {
         if (clearStatusAfterFiles)
             setStatus({});
         return;
     }
-    beginFolder();
-    if (statusPerFolder)
-        setStatus(file_.folderText);
+    if (!folderShown) {
+        beginFolder();
+        if (statusPerFolder)
+            setStatus(file_.folderText);
+    }
     const WildPattern m = mask;
     const bool all = m.matchesAll();
     const bool wantHidden = returned & FileAttr::Hidden;

@@ -127,7 +127,9 @@ private:
         uint8_t kind; // DirReader::Kind
     };
     void walkFolder(DirReader &dir, int depth);
-    void scanFiles(DirReader &dir, size_t first);
+    // folderShown: the folder's record and status were set at the start of
+    // its walk and nothing has changed them since.
+    void scanFiles(DirReader &dir, size_t first, bool folderShown);
     void setStatus(const QString &text);
     void pumpPoint() { pump_.pump(); }
     void beginFolder();
