@@ -1,12 +1,14 @@
 #include "finders/DirHogScan.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
+#include "support/MountSandbox.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 QT_BEGIN_NAMESPACE
@@ -143,4 +145,57 @@ TEST_F(DirHogScanTest, OneFoldersTotalsInEitherMode)
     EXPECT_EQ(main.files, 6);
     EXPECT_EQ(main.folders, 1);
     EXPECT_EQ(main.latestAccess > all.latestAccess, true);
+}
+
+// A file system mounted below a folder is another drive: it adds nothing to
+// the folder's totals and nothing on it gets a row, in either mode. One
+// mount lies inside a main folder, one is a main folder itself.
+TEST_F(DirHogScanTest, AFileSystemMountedBelowAFolderAddsNothingToIt)
+{
+    const std::string inner = t.dir("D/data/mnt");
+    const std::string outer = t.dir("D/ext");
+    const auto text = [](const std::map<std::string, QStringList> &rows) {
+        std::string s;
+        for (const auto &[path, fields] : rows)
+            s += path + ": " + fields.mid(0, 3).join(QLatin1Char(' ')).toStdString() + "\n";
+        return s;
+    };
+    const MountSandbox::Outcome o = MountSandbox::run({inner, outer}, [&] {
+        t.sized("D/data/mnt/big", 5000);
+        t.sized("D/data/mnt/sub/deep", 70);
+        t.sized("D/ext/huge", 9000);
+        t.sized("D/ext/folder/x", 30);
+        std::string failures;
+        const auto expect = [&](const char *what, const std::string &got, const std::string &want) {
+            if (got != want)
+                failures += std::string(what) + ":\n got:\n" + got + " want:\n" + want;
+        };
+        struct stat drive {}, mounted {};
+        if (::stat(d.c_str(), &drive) != 0 || ::stat(inner.c_str(), &mounted) != 0 || drive.st_dev == mounted.st_dev)
+            return std::string("the mount point is not another file system");
+        // Size, files and sub-folders of each row.
+        expect("main folders", text(run(DirHogScan::Mode::MainFolders)),
+               t.path("D/.cache") + ": 200 1 0\n" + t.path("D/Data") + ": 10 1 0\n" + t.path("D/data")
+                   + ": 407 6 1\n" + t.path("D/empty") + ": 0 0 0\n");
+        // In all-folders mode a mount point directly in a folder still counts
+        // among its sub-folders, as every folder entry does.
+        expect("all folders", text(run(DirHogScan::Mode::AllFolders)),
+               d + ": 9 2 5\n" + t.path("D/.cache") + ": 200 1 0\n" + t.path("D/Data") + ": 10 1 0\n"
+                   + t.path("D/data") + ": 307 4 2\n" + t.path("D/data/old") + ": 100 2 0\n" + t.path("D/empty")
+                   + ": 0 0 0\n");
+        const auto totals = [](const DirHogScan::Totals &x) {
+            return std::to_string(x.bytes) + " " + std::to_string(x.files) + " " + std::to_string(x.folders);
+        };
+        expect("one main folder", totals(DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::MainFolders)),
+               "407 6 1");
+        expect("one folder", totals(DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::AllFolders)),
+               "307 4 2");
+        return failures;
+    });
+    if (!o.mounted)
+        GTEST_SKIP() << MountSandbox::kCannotMount;
+    EXPECT_EQ(o.failure, "");
+    // The mounts ended with the sandbox: the mount points are empty folders here.
+    EXPECT_FALSE(TempTree::exists(inner + "/big"));
+    EXPECT_FALSE(TempTree::exists(outer + "/huge"));
 }

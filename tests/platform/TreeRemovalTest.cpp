@@ -1,5 +1,6 @@
 #include "platform/Drives.h"
 #include "platform/TreeRemoval.h"
+#include "support/MountSandbox.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -8,12 +9,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <sched.h>
 #include <set>
-#include <sys/mount.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -148,8 +145,7 @@ TEST_F(TreeRemovalTest, StopAndKeptFoldersLeaveTheRestInPlace)
 }
 
 // A file system mounted below the tree is another drive: it is not entered,
-// its mount point stays. Needs a private mount namespace (user namespaces);
-// the test skips itself where the system offers none.
+// its mount point stays.
 TEST_F(TreeRemovalTest, AnotherMountBelowIsNotEntered)
 {
     const auto currentFolder = [] {
@@ -161,19 +157,7 @@ TEST_F(TreeRemovalTest, AnotherMountBelowIsNotEntered)
     t.file("c/top/f", "x");
     const std::string mnt = t.dir("c/top/mnt");
     const std::string cwdBefore = currentFolder();
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const uid_t uid = ::getuid();
-        const gid_t gid = ::getgid();
-        ::prctl(PR_SET_DUMPABLE, 1); // a process that changed its user may not write its own maps otherwise
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-            ::_exit(77);
-        std::ofstream("/proc/self/setgroups") << "deny";
-        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
-        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
-        if (::mount("none", mnt.c_str(), "tmpfs", 0, nullptr) != 0)
-            ::_exit(77);
+    const MountSandbox::Outcome o = MountSandbox::run({mnt}, [&]() -> std::string {
         std::ofstream(mnt + "/inside") << "other drive";
         std::vector<std::string> skipped;
         TreeRemoval::Walk walk;
@@ -183,23 +167,22 @@ TEST_F(TreeRemovalTest, AnotherMountBelowIsNotEntered)
         };
         const TreeRemoval::Result r = TreeRemoval::removeTree(t.path("c/top"), walk);
         if (!r.completed || r.rootRemoved)
-            ::_exit(1);
+            return "the walk did not complete, or removed the folder holding the mount point";
         if (skipped.size() != 1 || skipped[0] != mnt)
-            ::_exit(2);
+            return "the mount point was not the one folder skipped as another drive";
         if (TempTree::read(mnt + "/inside") != "other drive")
-            ::_exit(3);
+            return "a file on the mounted file system was touched";
         if (TempTree::exists(t.path("c/top/f")))
-            ::_exit(6);
+            return "the tree's own file was kept";
         if (currentFolder() != cwdBefore)
-            ::_exit(4);
+            return "the current folder changed";
         // The mount point itself, asked for directly, is refused.
         const TreeRemoval::Result direct = TreeRemoval::removeTree(mnt, walk);
-        ::_exit(!direct.opened && direct.error == EXDEV ? 0 : 5);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "cannot mount a file system here (no user namespaces)";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        if (direct.opened || direct.error != EXDEV)
+            return "the mount point asked for directly was opened";
+        return {};
+    });
+    if (!o.mounted)
+        GTEST_SKIP() << MountSandbox::kCannotMount;
+    EXPECT_EQ(o.failure, "");
 }
