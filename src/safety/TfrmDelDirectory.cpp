@@ -4,6 +4,7 @@
 #include "common/EventPump.h"
 #include "common/Navigation.h"
 #include "common/TDialogFrame.h"
+#include "common/TGaugeFeed.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
 #include "common/Text.h"
@@ -187,9 +188,10 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
         count = n;
         path = p;
     };
-    removal.hooks.zipProgress = [this](int percent) {
+    TGaugeFeed gauge(Gauge1);
+    removal.hooks.zipProgress = [&](int percent) {
         Gauge1->show();
-        Gauge1->setValue(percent);
+        gauge.set(percent);
     };
     btDelete->setEnabled(false);
     btRecycle->setEnabled(false);

@@ -3,6 +3,7 @@
 #include "app/TfrmStandBy.h"
 #include "common/Dialogs.h"
 #include "common/TDialogFrame.h"
+#include "common/TGaugeFeed.h"
 #include "common/EventPump.h"
 #include "common/Runs.h"
 #include "common/TModal.h"
@@ -416,7 +417,8 @@ void TfrmReallyDelete::ZipItClick()
     const std::vector<std::string> files = deletionPanel();
     ZipRun run(archiveTag, options.zipComment);
     run.hooks.fileStarted = [this](size_t i, const std::string &p) { stepTo(i, p); };
-    run.hooks.itemProgress = [this](int percent) { Gauge1->setValue(percent); };
+    TGaugeFeed gauge(Gauge1);
+    run.hooks.itemProgress = [&](int percent) { gauge.set(percent); };
     run.hooks.abortRequested = [this] { return abortRequested; };
     ZipRun::Result result;
     Gauge1->setValue(0);
