@@ -5,6 +5,7 @@
 #include "common/Navigation.h"
 #include "common/TDialogFrame.h"
 #include "common/TGaugeFeed.h"
+#include "common/TPathLabel.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
 #include "common/Text.h"
@@ -106,11 +107,13 @@ TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)
     pnlCount->setMinimumWidth(70);
     pnlCount->setFrameShape(QFrame::Panel);
     pnlCount->setFrameShadow(QFrame::Sunken);
-    pnlName = new QLabel(QStringLiteral("Filename"), bottom);
+    pnlName = new TPathLabel(bottom);
+    pnlName->setPath(QStringLiteral("Filename"));
     pnlName->setFrameShape(QFrame::Panel);
     pnlName->setFrameShadow(QFrame::Sunken);
     pnlName->setMinimumWidth(360);
-    // A long file name is cut at the panel's edge; it never widens the fixed window.
+    // A long file name is shortened in the middle (whole in the tooltip); it
+    // never widens the fixed window.
     pnlName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bl->addWidget(Gauge1);
     bl->addWidget(pnlCount);
@@ -174,7 +177,7 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
             shownCount = count;
             sinceShown.start();
             pnlCount->setText(formatThousands(count));
-            pnlName->setText(displayName(path));
+            pnlName->setPath(displayName(path));
         }
         QCoreApplication::processEvents();
     });
@@ -201,7 +204,7 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
     folderRemoved = out.folderRemoved;
     Gauge1->hide();
     pnlCount->setText(QStringLiteral("Count"));
-    pnlName->setText(QStringLiteral("Filename"));
+    pnlName->setPath(QStringLiteral("Filename"));
     btDelete->setEnabled(true);
     btRecycle->setEnabled(true);
     btZip->setEnabled(true);

@@ -9,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class TPathLabel;
 class TShadowLabel;
 
 // "Clean directory, sub-directories and all files": removes one folder with
@@ -43,7 +44,8 @@ public:
     QPushButton *btDelete, *btRecycle, *btZip, *BitBtn3;
     QCheckBox *cbDelete;
     QProgressBar *Gauge1;
-    QLabel *pnlCount, *pnlName;
+    QLabel *pnlCount;
+    TPathLabel *pnlName;
 
     void FormShow();
     void btDeleteClick();
