@@ -19,16 +19,21 @@ DirReader::Kind kindOfType(unsigned char t)
 }
 
 // Describes name in dirFd (or, with AT_EMPTY_PATH and "", dirFd itself);
-// baseName gives the hidden bit. device, when given, gets the file system.
+// baseName gives the hidden bit. place, when given, gets the file system
+// and the mount.
 bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryStat &out,
-            uint64_t *device = nullptr)
+            MountPlace *place = nullptr)
 {
     struct statx sx;
-    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME
+        | (place ? unsigned(STATX_MNT_ID) : 0u);
     if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
         return false;
-    if (device)
-        *device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    if (place) {
+        place->device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+        place->hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+        place->mountId = place->hasMountId ? uint64_t(sx.stx_mnt_id) : 0;
+    }
     const mode_t mode = sx.stx_mode;
     out.folder = S_ISDIR(mode);
     out.regular = S_ISREG(mode);
@@ -81,9 +86,9 @@ void DirReader::adopt(int fd, const char *baseName)
 {
     if (fd < 0)
         return;
-    if (!statAt(fd, "", AT_EMPTY_PATH, baseName, own_, &device_) || !own_.folder) {
+    if (!statAt(fd, "", AT_EMPTY_PATH, baseName, own_, &place_) || !own_.folder) {
         ::close(fd);
-        device_ = 0;
+        place_ = {};
         return;
     }
     fd_ = fd;

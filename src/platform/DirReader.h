@@ -27,6 +27,19 @@ struct EntryStat {
     bool regular = false;
 };
 
+// Where a folder lies: its file system and the mount it was reached
+// through. Two binds of one file system share the device but not the mount.
+struct MountPlace {
+    uint64_t device = 0;
+    uint64_t mountId = 0;
+    bool hasMountId = false; // the kernel told the mount (STATX_MNT_ID)
+    // Same device, and the same mount wherever both mounts are known.
+    bool sameAs(const MountPlace &o) const
+    {
+        return device == o.device && (!hasMountId || !o.hasMountId || mountId == o.mountId);
+    }
+};
+
 // One open folder, enumerated relative to its own descriptor: entries are
 // named by bytes, nothing is ever resolved through a symbolic link, and a
 // folder that cannot be opened enumerates nothing. The listing is read
@@ -52,7 +65,12 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     // The file system (st_dev) of the folder itself; 0 when not open.
-    uint64_t device() const { return device_; }
+    uint64_t device() const { return place_.device; }
+    // The file system and mount of the folder itself. A walk that stays on
+    // one file system compares these: a bind mount of the same device below
+    // a folder is another mount all the same.
+    const MountPlace &place() const { return place_; }
+    bool sameMount(const DirReader &o) const { return place_.sameAs(o.place_); }
     // The folder's own entry, as its parent's stat() describes it, taken
     // when it was opened (without the hidden bit when it was taken over as
     // a descriptor).
@@ -82,7 +100,7 @@ private:
     void adopt(int fd, const char *baseName);
     bool fill();
     int fd_ = -1;
-    uint64_t device_ = 0;
+    MountPlace place_;
     EntryStat own_;
     bool ended_ = false;           // the listing was read to its end
     std::unique_ptr<char[]> block_; // raw entries of the last read

@@ -21,9 +21,9 @@ std::vector<std::string> SubFolders::list(const std::string &folder)
             kind = dir.kindOf(name);
         if (kind != DirReader::Kind::Folder)
             continue;
-        // Opening it without following links also tells its file system.
+        // Opening it without following links also tells its file system and mount.
         DirReader child(dir, name);
-        if (child.isOpen() && child.device() == dir.device())
+        if (child.isOpen() && child.sameMount(dir))
             out.emplace_back(name, length);
     }
     std::sort(out.begin(), out.end(), [](const std::string &a, const std::string &b) {

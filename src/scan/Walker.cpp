@@ -65,7 +65,7 @@ void Walker::scanFolder(const std::string &root)
     path_ = root;
     while (path_.size() > 1 && path_.back() == '/')
         path_.pop_back();
-    device_ = dir.device();
+    place_ = dir.place();
     const Runs::Token token(QStringLiteral("a drive scan"));
     pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
     depth_ = 0;
@@ -125,8 +125,8 @@ void Walker::walkFolder(DirReader &dir, int depth)
         if (e.kind != uint8_t(DirReader::Kind::Folder) || depth >= kMaxDepth)
             continue; // links and special files are "system": never entered
         DirReader child(dir, name);
-        if (!child.isOpen() || child.device() != device_)
-            continue; // vanished, denied, or another file system mounted here
+        if (!child.isOpen() || !child.place().sameAs(place_))
+            continue; // vanished, denied, or another mount here (a bind of this file system too)
         if (returned & FileAttr::Folder) {
             e.stat = int32_t(stats_.size());
             stats_.push_back(child.ownStat());

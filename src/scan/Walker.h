@@ -17,7 +17,8 @@
 // drive depth-first: a folder's subfolders completely, then the folder's own
 // files, so the files of a drive's root come last. Hidden folders are entered
 // only when enterHidden is set, symbolic links are never followed and the walk never
-// leaves the file system of the drive's root. It runs on the UI thread and
+// leaves the mount of the drive's root (another file system or a bind mount
+// of the same one below a folder is not entered). It runs on the UI thread and
 // lets pending events run at its pump points through an EventPump, and holds
 // a Runs::Token while it walks.
 class Walker {
@@ -85,7 +86,7 @@ public:
     // could not be opened, which is reported).
     bool scanDrive(const QString &entry);
     // scan_dir on any folder (it is treated as a root: its text ends in "/").
-    // The walk stays on that folder's file system.
+    // The walk stays on that folder's mount.
     void scanFolder(const std::string &root);
     bool running() const { return depth_ >= 0; }
     // Levels below the walk's root of the folder being walked (0: the root);
@@ -136,7 +137,7 @@ private:
 
     std::string path_;     // full path of the folder being walked (no trailing "/" but for "/")
     bool atRoot_ = false;
-    uint64_t device_ = 0;  // the file system being walked
+    MountPlace place_;     // the file system and mount being walked
     int depth_ = -1;
     int64_t kept_ = 0;
     bool fullShown_ = false;

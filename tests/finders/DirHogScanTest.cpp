@@ -199,3 +199,34 @@ TEST_F(DirHogScanTest, AFileSystemMountedBelowAFolderAddsNothingToIt)
     EXPECT_FALSE(TempTree::exists(inner + "/big"));
     EXPECT_FALSE(TempTree::exists(outer + "/huge"));
 }
+
+// A bind mount of the same file system below a folder is another mount all
+// the same: its files add nothing to the folder, in the rows or in the totals
+// a row is given again after a removal.
+TEST_F(DirHogScanTest, ABindMountOfTheSameFileSystemAddsNothingToTheFolder)
+{
+    const std::string mnt = t.dir("D/data/mnt");
+    t.sized("bound/one", 3);
+    t.sized("bound/two", 3);
+    const MountSandbox::Outcome o = MountSandbox::runWithBinds({{t.path("bound"), mnt}}, [&] {
+        std::string failures;
+        const auto fields = [](const QStringList &f) { return f.mid(0, 3).join(QLatin1Char(' ')).toStdString(); };
+        const auto totals = [](const DirHogScan::Totals &x) {
+            return std::to_string(x.bytes) + " " + std::to_string(x.files) + " " + std::to_string(x.folders);
+        };
+        const auto expect = [&](const char *what, const std::string &got, const std::string &want) {
+            if (got != want)
+                failures += std::string(what) + ": got " + got + ", want " + want + "\n";
+        };
+        expect("main folders", fields(run(DirHogScan::Mode::MainFolders).at(t.path("D/data"))), "407 6 1");
+        const auto all = run(DirHogScan::Mode::AllFolders);
+        expect("all folders", fields(all.at(t.path("D/data"))), "307 4 2");
+        expect("a row for the mount", std::to_string(all.count(mnt)), "0");
+        expect("one main folder", totals(DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::MainFolders)),
+               "407 6 1");
+        return failures;
+    });
+    if (!o.mounted)
+        GTEST_SKIP() << MountSandbox::kCannotMount;
+    EXPECT_EQ(o.failure, "");
+}

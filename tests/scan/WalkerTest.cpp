@@ -2,6 +2,8 @@
 
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
+#include "scan/SubFolders.h"
+#include "support/MountSandbox.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
@@ -317,6 +319,44 @@ TEST(Walker, AnotherFileSystemBelowTheRootIsNotEntered)
     for (const std::string &p : r.paths)
         EXPECT_NE(p.rfind("/dev/shm/", 0), 0u) << p;
     EXPECT_FALSE(r.paths.empty()); // /dev's own device nodes were seen
+}
+
+// A bind mount of the same file system below a folder has the folder's
+// device but is another mount: neither the walk nor a folder tree enters it.
+TEST(Walker, ABindMountOfTheSameFileSystemIsNotEntered)
+{
+    TempTree t("drive");
+    t.file("D/own.txt", "12345");
+    t.dir("D/mnt");
+    t.dir("D/sub");
+    t.file("elsewhere/a.txt", "ab");
+    t.file("elsewhere/deeper/b.txt", "cd");
+    const MountSandbox::Outcome o = MountSandbox::runWithBinds({{t.path("elsewhere"), t.path("D/mnt")}}, [&] {
+        struct stat here {}, bound {};
+        if (::stat(t.path("D").c_str(), &here) != 0 || ::stat(t.path("D/mnt/a.txt").c_str(), &bound) != 0
+            || here.st_dev != bound.st_dev)
+            return std::string("the bind mount is not in place on the same device");
+        ScriptedDialogs dlg;
+        Recorder r;
+        r.w.returned = FileAttr::Folder;
+        r.w.reset();
+        r.w.scanFolder(t.path("D"));
+        std::string failures;
+        auto rel = r.relative(t.path("D"));
+        std::sort(rel.begin(), rel.end());
+        if (rel != std::vector<std::string>{"mnt", "own.txt", "sub"}) {
+            failures += "walked:";
+            for (const std::string &p : rel)
+                failures += " " + p;
+            failures += "\n";
+        }
+        if (SubFolders::list(t.path("D")) != std::vector<std::string>{"sub"})
+            failures += "the folder tree lists the bind mount\n";
+        return failures;
+    });
+    if (!o.mounted)
+        GTEST_SKIP() << MountSandbox::kCannotMount;
+    EXPECT_EQ(o.failure, "");
 }
 
 TEST(Walker, EntriesVanishingDuringTheWalkAreSkipped)

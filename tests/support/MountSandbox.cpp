@@ -29,7 +29,7 @@ bool writeAll(int fd, const std::string &s)
 
 // In the child: its own namespaces, the mounts, the checks. Never returns.
 [[noreturn]] void child(int out, const std::vector<std::string> &mountPoints,
-                        const std::function<std::string()> &checks)
+                        const std::vector<MountSandbox::Bind> &binds, const std::function<std::string()> &checks)
 {
     const uid_t uid = ::getuid();
     const gid_t gid = ::getgid();
@@ -43,6 +43,10 @@ bool writeAll(int fd, const std::string &s)
         if (::mount("none", m.c_str(), "tmpfs", 0, nullptr) != 0)
             ::_exit(kNoMount);
     }
+    for (const MountSandbox::Bind &b : binds) {
+        if (::mount(b.from.c_str(), b.onto.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(kNoMount);
+    }
     std::string failure;
     try {
         failure = checks();
@@ -54,12 +58,12 @@ bool writeAll(int fd, const std::string &s)
     const bool sent = writeAll(out, failure);
     ::_exit(failure.empty() && sent ? 0 : 1);
 }
-}
 
-MountSandbox::Outcome MountSandbox::run(const std::vector<std::string> &mountPoints,
-                                        const std::function<std::string()> &checks)
+MountSandbox::Outcome runChild(const std::vector<std::string> &mountPoints,
+                               const std::vector<MountSandbox::Bind> &binds,
+                               const std::function<std::string()> &checks)
 {
-    Outcome o;
+    MountSandbox::Outcome o;
     int fds[2];
     if (::pipe(fds) != 0) {
         o.failure = "no pipe to the child";
@@ -70,7 +74,7 @@ MountSandbox::Outcome MountSandbox::run(const std::vector<std::string> &mountPoi
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        child(fds[1], mountPoints, checks);
+        child(fds[1], mountPoints, binds, checks);
     }
     ::close(fds[1]);
     std::string report;
@@ -100,4 +104,17 @@ MountSandbox::Outcome MountSandbox::run(const std::vector<std::string> &mountPoi
     else if (WEXITSTATUS(status) != 0)
         o.failure = report.empty() ? "the child could not report" : report;
     return o;
+}
+}
+
+MountSandbox::Outcome MountSandbox::run(const std::vector<std::string> &mountPoints,
+                                        const std::function<std::string()> &checks)
+{
+    return runChild(mountPoints, {}, checks);
+}
+
+MountSandbox::Outcome MountSandbox::runWithBinds(const std::vector<Bind> &binds,
+                                                 const std::function<std::string()> &checks)
+{
+    return runChild({}, binds, checks);
 }

@@ -6,8 +6,8 @@
 // Tests of a file system mounted below a folder (another drive there).
 //
 // run() forks a child with its own user and mount namespaces, mounts a fresh
-// tmpfs on each of mountPoints (folders that exist) and runs checks in the
-// child. The mounts exist only in the child's namespace: they end with the
+// tmpfs on each of mountPoints (folders that exist), or binds folders on
+// others (runWithBinds), and runs checks in the child. The mounts exist only in the child's namespace: they end with the
 // child whether the checks pass, fail or crash, and no other process ever
 // sees them. No privileges are needed where the system lets unprivileged
 // users make namespaces; where it does not, nothing is mounted and the test
@@ -24,6 +24,15 @@ struct Outcome {
 };
 
 Outcome run(const std::vector<std::string> &mountPoints, const std::function<std::string()> &checks);
+
+// A folder of the same file system mounted on another (a bind mount): the
+// device stays the same, the mount differs.
+struct Bind {
+    std::string from;
+    std::string onto;
+};
+// As run, with bind mounts instead of fresh file systems.
+Outcome runWithBinds(const std::vector<Bind> &binds, const std::function<std::string()> &checks);
 
 // The skip message for an outcome that was not mounted.
 inline constexpr const char kCannotMount[] = "cannot mount a file system here (no user namespaces)";
