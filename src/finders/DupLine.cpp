@@ -18,7 +18,7 @@ const std::array<std::array<Field, 7>, 3> kOrders = {{
 
 int orderOf(int criterion)
 {
-    if (criterion >= 3 && criterion <= 5)
+    if ((criterion >= 3 && criterion <= 5) || criterion == DupLine::SameContents)
         return 1;
     if (criterion == 6)
         return 2;
@@ -34,7 +34,8 @@ QStringList DupLine::criterionTexts()
             QStringLiteral("Size only"),
             QStringLiteral("Size and modify date/time"),
             QStringLiteral("Size and type"),
-            QStringLiteral("Type and modify date/time")};
+            QStringLiteral("Type and modify date/time"),
+            QStringLiteral("Same contents")};
 }
 
 const QString &DupLine::Fields::operator[](Field f) const
@@ -91,6 +92,9 @@ const std::vector<DupLine::Field> &DupLine::keyFields(int criterion)
         {Size, Type},
         {Type, Date, Time},
     }};
+    // Same contents: files are grouped by their bytes; the size leads.
+    if (criterion == SameContents)
+        return keys[SizeOnly];
     return keys[size_t(criterion >= 0 && criterion <= 6 ? criterion : 0)];
 }
 

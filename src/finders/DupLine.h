@@ -7,7 +7,7 @@
 // tab-separated fields of one found file; its layout depends on the mode and
 // the duplicate criterion:
 //   criteria 0, 1, 2: name, size, date, time, access, folder, type
-//   criteria 3, 4, 5: size, name, date, time, access, folder, type
+//   criteria 3, 4, 5, 7: size, name, date, time, access, folder, type
 //   criterion 6:      type, date, time, name, size, access, folder
 //   file hogs:        size, date, time, access, path, type
 namespace DupLine {
@@ -19,13 +19,14 @@ enum Criterion {
     SizeOnly = 3,
     SizeAndDate = 4,
     SizeAndType = 5,
-    TypeAndDate = 6
+    TypeAndDate = 6,
+    SameContents = 7 // files of one size with the same bytes (ContentSearch); lines as "Size only"
 };
 
 // What a field carries; also the duplicate grid's column order.
 enum Field { Name = 0, Size, Date, Time, Access, Folder, Type, FieldCount };
 
-// The seven entries of the criterion box, in index order.
+// The eight entries of the criterion box, in index order.
 QStringList criterionTexts();
 
 // The field texts of one found file.

@@ -76,7 +76,7 @@ void DupList::reset(bool dupMode, int criterion)
 {
     clear();
     dupMode_ = dupMode;
-    criterion_ = (criterion >= 0 && criterion <= 6) ? criterion : 0;
+    criterion_ = (criterion >= 0 && criterion <= DupLine::SameContents) ? criterion : 0;
 }
 
 void DupList::clear()
@@ -332,6 +332,24 @@ std::vector<uint32_t> DupList::reSort()
 
 void DupList::fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid)
 {
+    fillRows(ids, grid, [&](size_t i) { return i > 0 && !keysEqual(ids[i - 1], ids[i]); });
+}
+
+void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid)
+{
+    std::vector<uint32_t> ids;
+    std::vector<bool> starts;
+    for (const auto &g : groups)
+        for (size_t k = 0; k < g.size(); ++k) {
+            ids.push_back(g[k]);
+            starts.push_back(k == 0);
+        }
+    fillRows(ids, grid, [&](size_t i) { return i > 0 && starts[i]; });
+}
+
+void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
+                       const std::function<bool(size_t)> &newRun)
+{
     rank();
     std::vector<uint32_t> typeIds(types_.size());
     for (size_t t = 0; t < types_.size(); ++t)
@@ -340,7 +358,7 @@ void DupList::fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid)
     uint32_t run = 0;
     for (size_t i = 0; i < ids.size(); ++i) {
         const uint32_t id = ids[i];
-        if (dupMode_ && i > 0 && !keysEqual(ids[i - 1], id))
+        if (dupMode_ && newRun(i))
             ++run;
         const Entry &e = entry(id);
         GridFile f;

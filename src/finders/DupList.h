@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ public:
     // made): each file's folder and name, size, stamps and type; in
     // duplicate mode its key is the number of its run of equal keys.
     void fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid);
+    // The same for groups found otherwise (by contents): each group's files
+    // one after another, the key of a row the number of its group.
+    void fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid);
 
     // The line of a file, laid out for the mode and criterion (texts are
     // ranked once, at the first sort or line after the last add).
@@ -56,6 +60,10 @@ public:
     std::string path(uint32_t id) const;
     std::string_view name(uint32_t id) const;
     const std::string &folder(uint32_t id) const;
+    // The folders as kept (a folder met again later may be kept again) and
+    // the index of a file's folder among them.
+    const std::vector<std::string> &folders() const { return folders_; }
+    uint32_t folderIndex(uint32_t id) const { return entry(id).folder; }
     int64_t size(uint32_t id) const;
     DupLine::Fields fields(uint32_t id);
 
@@ -78,6 +86,7 @@ private:
     Entry &entry(uint32_t id) { return chunks_[id >> kChunkBits][id & ((1u << kChunkBits) - 1)]; }
     const Entry &entry(uint32_t id) const { return chunks_[id >> kChunkBits][id & ((1u << kChunkBits) - 1)]; }
     uint32_t typeOf(std::string_view name);
+    void fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid, const std::function<bool(size_t)> &newRun);
     void rank();
     int compareField(DupLine::Field f, uint32_t a, uint32_t b) const;
     bool keysEqual(uint32_t a, uint32_t b) const;

@@ -30,7 +30,7 @@ PairRow rowOf(const ResultGridModel &grid, int row);
 // list): names equal without regard to case (as the finder groups them),
 // every other field's text exactly; any other criterion matches always.
 bool rowsMatch(int criterion, const PairRow &a, const PairRow &b);
-// qPairMatches: rows r and r + 1 of the grid.
+// qPairMatches: rows r and r + 1 of the grid (by contents: rows of one group).
 bool pairMatches(const ResultGridModel &grid, int criterion, int row);
 
 // The grid row that holds the file at path (hint is tried first); 0 when

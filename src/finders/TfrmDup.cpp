@@ -2,6 +2,9 @@
 
 #include "app/AppState.h"
 #include "common/Dialogs.h"
+#include "common/Runs.h"
+#include "common/Text.h"
+#include "finders/ContentSearch.h"
 #include "finders/DupFinder.h"
 #include "finders/DupLine.h"
 #include "common/Navigation.h"
@@ -12,6 +15,8 @@
 #include "scan/TResultGrid.h"
 
 #include <QComboBox>
+#include <QEventLoop>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -152,6 +157,9 @@ bool TfrmDup::beforeWalk()
         gridCriterion_ = criterion_;
     }
     lbList.reset(dupMode_, criterion_);
+    inodes_.clear();
+    aborted_ = false;
+    unreadable_ = 0;
     choice_ = c;
     walker().mask = WildPattern(patternBox->pattern());
     return true;
@@ -163,15 +171,100 @@ bool TfrmDup::visit(const FoundFile &f)
         return true;
     if (!walker().keep())
         return false;
-    return lbList.add(f.folder, f.name, f.size, f.written, f.accessed);
+    if (!lbList.add(f.folder, f.name, f.size, f.written, f.accessed))
+        return false;
+    if (byContents())
+        inodes_.emplace_back(f.device, f.inode);
+    return true;
 }
 
 void TfrmDup::fillGrid()
 {
     // Grouping, or the reversed list, into the grid.
-    lbList.fillGrid(dupMode_ ? lbList.addDups() : lbList.reSort(), *grid->gridModel());
+    if (byContents())
+        fillByContents();
+    else
+        lbList.fillGrid(dupMode_ ? lbList.addDups() : lbList.reSort(), *grid->gridModel());
     lbList.clear();
+    inodes_ = {};
 }
+
+void TfrmDup::fillByContents()
+{
+    // An abort during the walk ends the search with nothing listed.
+    if (aborted_)
+        return;
+    // The files whose size another file shares, as "Size only" orders them;
+    // the groups are listed in that order.
+    const std::vector<uint32_t> order = lbList.sorted();
+    std::vector<ContentSearch::File> files;
+    files.reserve(order.size());
+    for (uint32_t id : order) {
+        const std::string_view name = lbList.name(id);
+        files.push_back({lbList.folderIndex(id), name.data(), uint32_t(name.size()), lbList.size(id),
+                         inodes_[id].first, inodes_[id].second});
+    }
+    inodes_ = {};
+    ContentSearch search(lbList.folders(), std::move(files));
+    QEventLoop loop;
+    search.onFinished = [&loop] { QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection); };
+    QTimer tick;
+    tick.setInterval(100);
+    connect(&tick, &QTimer::timeout, this, [&] { setStatus(ContentSearch::progressText(search.progress())); });
+    Runs::Token token(QStringLiteral("a duplicate search"));
+    search_ = &search;
+    searchLoop_ = &loop;
+    setWorking(true);
+    if (searchStarting)
+        searchStarting(search);
+    search.start();
+    setStatus(ContentSearch::progressText(search.progress()));
+    tick.start();
+    loop.exec();
+    search.wait();
+    tick.stop();
+    setWorking(false);
+    search_ = nullptr;
+    searchLoop_ = nullptr;
+    if (search.cancelled()) {
+        setStatus(QString());
+        return;
+    }
+    unreadable_ = search.unreadable();
+    std::vector<std::vector<uint32_t>> groups = search.groups();
+    for (auto &g : groups)
+        for (uint32_t &k : g)
+            k = order[k];
+    lbList.fillGroups(groups, *grid->gridModel());
+}
+
+void TfrmDup::abortWork()
+{
+    aborted_ = true;
+    if (search_) {
+        search_->cancel();
+        searchLoop_->quit();
+    }
+}
+
+QString TfrmDup::unreadableText() const
+{
+    if (unreadable_ <= 0)
+        return {};
+    return formatThousands(unreadable_)
+        + (unreadable_ == 1 ? QStringLiteral(" file could not be read") : QStringLiteral(" files could not be read"));
+}
+
+QString TfrmDup::foundStatus(int found) const
+{
+    const QString base = TFinderFrame::foundStatus(found);
+    const QString unread = unreadableText();
+    return unread.isEmpty() ? base : base + QStringLiteral(", ") + unread;
+}
+
+QString TfrmDup::noneFoundStatus() const { return unreadableText(); }
+
+bool TfrmDup::announceNoneFound() const { return !(byContents() && aborted_); }
 
 void TfrmDup::sortGrid()
 {

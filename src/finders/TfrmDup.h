@@ -3,7 +3,11 @@
 #include "finders/SizeChoice.h"
 #include "scan/TFinderFrame.h"
 
+#include <functional>
+
+class ContentSearch;
 class QComboBox;
+class QEventLoop;
 class QRadioButton;
 class QSpinBox;
 
@@ -29,6 +33,9 @@ public:
     // The report title of the grid's "Print".
     QString printTitle() const;
 
+    // Tests: called with a "Same contents" search just before it starts.
+    std::function<void(ContentSearch &)> searchStarting;
+
     // Controls, named as in the layout (the shared ones are the frame's).
     QRadioButton *rbLarger, *rbSmaller, *rbBetween;
     QSpinBox *num1, *num2;
@@ -43,14 +50,29 @@ protected:
     bool beforeWalk() override;
     void fillGrid() override;
     void sortGrid() override;
+    QString foundStatus(int found) const override;
+    QString noneFoundStatus() const override;
+    bool announceNoneFound() const override;
+    void abortWork() override;
 
 private:
     SizeChoice sizeChoice() const;
     bool visit(const FoundFile &f);
+    bool byContents() const { return dupMode_ && criterion_ == DupLine::SameContents; }
+    // "Same contents": the files of shared sizes compared by their bytes on
+    // worker threads while this window keeps handling events.
+    void fillByContents();
+    QString unreadableText() const;
 
     const bool dupMode_;
     int criterion_ = 0;
     int gridCriterion_ = 0; // the criterion the grid's columns are set for
     SizeChoice choice_;
     DupList lbList;
+    // Same contents: each kept file's device and inode (by its number in lbList).
+    std::vector<std::pair<uint64_t, uint64_t>> inodes_;
+    ContentSearch *search_ = nullptr; // while one runs
+    QEventLoop *searchLoop_ = nullptr;
+    bool aborted_ = false;
+    int64_t unreadable_ = 0;
 };

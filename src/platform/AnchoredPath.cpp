@@ -1,6 +1,7 @@
 #include "platform/AnchoredPath.h"
 #include "platform/Drives.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -13,7 +14,7 @@
 #include <vector>
 
 namespace {
-bool g_useOpenat2 = true;
+std::atomic<bool> g_useOpenat2{true};
 
 bool fail(int *error, int e)
 {
@@ -153,29 +154,11 @@ long openat2(int dirfd, const char *path, int flags)
     return ::syscall(SYS_openat2, dirfd, path, &how, sizeof how);
 }
 
-UniqueFd openBelowAnchor(const std::string &abs, int finalFlags, int *error)
+// Opens the components parts below the open anchor top: in one openat2
+// call where the kernel has it, else component by component. Touches no
+// shared state but the openat2 switch, so any thread may call it.
+UniqueFd openParts(UniqueFd top, const std::vector<std::string> &parts, int finalFlags, int *error)
 {
-    if (abs.empty()) {
-        fail(error, ENOENT);
-        return {};
-    }
-    const std::string anchor = AnchoredPath::anchorOf(abs);
-    std::vector<std::string> parts;
-    if (!splitComponents(abs.substr(anchor == "/" ? 1 : anchor.size()), parts)) {
-        fail(error, EXDEV);
-        return {};
-    }
-    if (parts.empty()) {
-        UniqueFd fd(::open(anchor.c_str(), finalFlags & ~O_NOFOLLOW));
-        if (!fd)
-            fail(error, errno);
-        return fd;
-    }
-    UniqueFd top(::open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!top) {
-        fail(error, errno);
-        return {};
-    }
     if (g_useOpenat2) {
         std::string rel;
         for (const std::string &p : parts)
@@ -197,6 +180,40 @@ UniqueFd openBelowAnchor(const std::string &abs, int finalFlags, int *error)
     return walkDown(std::move(top), parts, finalFlags, error);
 }
 
+// The components of abs below anchor; false when abs is not below it.
+bool partsBelow(const std::string &abs, const std::string &anchor, std::vector<std::string> &parts)
+{
+    if (!isWithin(abs, anchor))
+        return false;
+    return splitComponents(abs.substr(anchor == "/" ? 1 : anchor.size()), parts);
+}
+
+UniqueFd openBelowAnchor(const std::string &abs, int finalFlags, int *error)
+{
+    if (abs.empty()) {
+        fail(error, ENOENT);
+        return {};
+    }
+    const std::string anchor = AnchoredPath::anchorOf(abs);
+    std::vector<std::string> parts;
+    if (!partsBelow(abs, anchor, parts)) {
+        fail(error, EXDEV);
+        return {};
+    }
+    if (parts.empty()) {
+        UniqueFd fd(::open(anchor.c_str(), finalFlags & ~O_NOFOLLOW));
+        if (!fd)
+            fail(error, errno);
+        return fd;
+    }
+    UniqueFd top(::open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!top) {
+        fail(error, errno);
+        return {};
+    }
+    return openParts(std::move(top), parts, finalFlags, error);
+}
+
 // path's folder and last component; empty name for a path that has none.
 void splitLast(const std::string &abs, std::string &folder, std::string &name)
 {
@@ -213,6 +230,7 @@ FileIdentity FileIdentity::of(const struct stat &st)
     id.inode = uint64_t(st.st_ino);
     id.mode = uint32_t(st.st_mode);
     id.size = int64_t(st.st_size);
+    id.links = uint64_t(st.st_nlink);
     id.modified = st.st_mtim;
     id.changed = st.st_ctim;
     return id;
@@ -244,6 +262,34 @@ std::string AnchoredPath::anchorOf(const std::string &path)
         if (m.size() > best.size() && isWithin(abs, m))
             best = m;
     return best;
+}
+
+AnchoredPath::Anchor AnchoredPath::openAnchor(const std::string &path, int *error)
+{
+    Anchor a;
+    a.path = anchorOf(path);
+    a.folder = UniqueFd(::open(a.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!a.folder)
+        fail(error, errno);
+    return a;
+}
+
+UniqueFd AnchoredPath::openFolderBelow(const Anchor &anchor, const std::string &path, int *error)
+{
+    const int flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    std::vector<std::string> parts;
+    if (!anchor.folder || path.empty() || path[0] != '/' || !partsBelow(stripSlashes(path), anchor.path, parts)) {
+        fail(error, anchor.folder ? EXDEV : EBADF);
+        return {};
+    }
+    UniqueFd top = UniqueFd::dup(anchor.folder.get());
+    if (!top) {
+        fail(error, errno);
+        return {};
+    }
+    if (parts.empty())
+        return top;
+    return openParts(std::move(top), parts, flags, error);
 }
 
 UniqueFd AnchoredPath::openFolder(const std::string &path, bool readable, int *error)

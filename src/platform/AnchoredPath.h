@@ -14,6 +14,7 @@ struct FileIdentity {
     uint64_t inode = 0;
     uint32_t mode = 0;
     int64_t size = 0;
+    uint64_t links = 0; // names the file has (0: removed while open)
     timespec modified{};
     timespec changed{};
 
@@ -43,6 +44,20 @@ namespace AnchoredPath {
 // The folder at path. readable gives a descriptor that can be listed and
 // synced; otherwise an O_PATH descriptor, enough for the *at calls.
 UniqueFd openFolder(const std::string &path, bool readable = false, int *error = nullptr);
+
+// The anchor of a path, opened once on the thread that finds it (finding it
+// reads the mount list, which is not shared between threads), so that
+// folders below it can be opened from worker threads.
+struct Anchor {
+    std::string path;
+    UniqueFd folder; // O_PATH
+    explicit operator bool() const { return bool(folder); }
+};
+Anchor openAnchor(const std::string &path, int *error = nullptr);
+// The folder at path (absolute, below anchor), reached as openFolder reaches
+// it (O_PATH); safe to call from any thread. A path not below the anchor
+// fails with EXDEV.
+UniqueFd openFolderBelow(const Anchor &anchor, const std::string &path, int *error = nullptr);
 
 // The folder holding path's last component, and that component.
 struct Parent {

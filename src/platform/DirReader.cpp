@@ -25,7 +25,7 @@ bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryS
             MountPlace *place = nullptr)
 {
     struct statx sx;
-    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME
         | (place ? unsigned(STATX_MNT_ID) : 0u);
     if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
         return false;
@@ -38,6 +38,7 @@ bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryS
     out.folder = S_ISDIR(mode);
     out.regular = S_ISREG(mode);
     out.size = out.folder ? 0 : int64_t(sx.stx_size);
+    out.inode = sx.stx_ino;
     uint8_t a = 0;
     if (baseName[0] == '.')
         a |= FileAttr::Hidden;

@@ -18,6 +18,7 @@ enum : uint8_t { ReadOnly = 1, Hidden = 2, System = 4, VolumeLabel = 8, Folder =
 // What one entry holds, read without following a symbolic link.
 struct EntryStat {
     int64_t size = 0;      // bytes (0 for a folder)
+    uint64_t inode = 0;
     uint8_t attributes = 0;
     int64_t written = 0;   // seconds since the epoch
     int64_t accessed = 0;

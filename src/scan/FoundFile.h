@@ -15,6 +15,8 @@ struct FoundFile {
     DosDateTime written = 0; // local time; 0 when it cannot be converted
     DosDateTime accessed = 0;
     DosDateTime created = 0; // 0 where the file system keeps no birth time
+    uint64_t device = 0;     // the file system and the file on it: hard links share both
+    uint64_t inode = 0;
 
     std::string path;        // full path as found: act on the file by this
     std::string folder;      // the folder as text: a drive's root ends in "/", any other folder does not

@@ -298,8 +298,9 @@ void TFinderFrame::btScanClick()
                                        : Navigation::isAvailable(Navigation::Target::RemoveFolder));
     if (found == 0) {
         if (spec_.clearStatusWhenNoneFound)
-            setStatus(QString());
-        dialogs().showInfo(QStringLiteral("No files found."));
+            setStatus(noneFoundStatus());
+        if (announceNoneFound())
+            dialogs().showInfo(QStringLiteral("No files found."));
         return;
     }
     showResultButtons(true);
@@ -311,6 +312,7 @@ void TFinderFrame::btAbortClick()
     if (!scanning() || walker_.scanAborted)
         return;
     btAbort->hide();
+    abortWork();
     walker_.abortByUser(spec_.plainAbortBox);
 }
 

@@ -65,7 +65,8 @@ public:
 
     TResultGrid *resultGrid() const { return grid; }
     Walker &walker() { return walker_; }
-    bool scanning() const { return walker_.running(); }
+    // A walk, or the finder's work after it (setWorking), is running.
+    bool scanning() const { return walker_.running() || working_; }
     int foundCount() const;
     void setStatus(const QString &text);
 
@@ -115,6 +116,16 @@ protected:
     virtual QString browseMask() const;
     // The status after a walk that found files: the count and foundSuffix.
     virtual QString foundStatus(int found) const;
+    // With clearStatusWhenNoneFound: the status when nothing was found.
+    virtual QString noneFoundStatus() const { return {}; }
+    // Whether "No files found." is shown when nothing was found.
+    virtual bool announceNoneFound() const { return true; }
+    // Abort was pressed: called before the walker's abort box, during the
+    // walk or during the finder's own work after it.
+    virtual void abortWork() {}
+    // The finder's fillGrid runs work of its own that lets events through
+    // (Abort, Close and the close box then act as during a walk).
+    void setWorking(bool on) { working_ = on; }
 
     // A control that is disabled while a walk runs.
     void addWalkInput(QWidget *w) { walkInputs_.push_back(w); }
@@ -151,4 +162,5 @@ private:
     bool hintsOff_ = false;
     double scale_ = 0; // the font factor, set at the first show
     bool startInRow_ = true;
+    bool working_ = false;
 };

@@ -195,6 +195,8 @@ void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
             continue;
         file_.name.assign(name, len);
         file_.size = st.size;
+        file_.device = place_.device;
+        file_.inode = st.inode;
         file_.attributes = st.attributes;
         file_.written = written_(st.written);
         file_.accessed = accessed_(st.accessed);

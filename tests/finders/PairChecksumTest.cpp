@@ -15,15 +15,6 @@ uint32_t wholeCrc(const std::string &bytes)
 {
     return uint32_t(crc32(0, reinterpret_cast<const Bytef *>(bytes.data()), uInt(bytes.size())));
 }
-
-std::string randomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char &c : s)
-        c = char(gen());
-    return s;
-}
 }
 
 TEST(PairChecksum, KnownValuesAndTheirTexts)
@@ -63,7 +54,7 @@ TEST(PairChecksum, LongFilesAcrossBlocks)
 {
     TempTree t;
     const size_t n = 3 * PairChecksum::kBlock + 12345;
-    const std::string base = randomBytes(n, 7);
+    const std::string base = TempTree::randomBytes(n, 7);
     const std::string a = t.file("a", base);
     EXPECT_EQ(PairChecksum::fileChecksum(a).crc, wholeCrc(base));
     EXPECT_EQ(PairChecksum::fileChecksum(a).size, n);
@@ -123,7 +114,7 @@ TEST(PairChecksum, UnreadableFilesAreNotCompared)
 TEST(PairChecksum, StoppedRunComparesNothing)
 {
     TempTree t;
-    const std::string base = randomBytes(2 * PairChecksum::kBlock + 1, 3);
+    const std::string base = TempTree::randomBytes(2 * PairChecksum::kBlock + 1, 3);
     int calls = 0;
     const auto r = PairChecksum::compare(t.file("a", base), t.file("b", base), [&] { return ++calls < 2; });
     EXPECT_TRUE(r.stopped);

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <cstdio>
@@ -71,4 +72,13 @@ std::string TempTree::read(const std::string &path)
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::string TempTree::randomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char &c : s)
+        c = char(gen());
+    return s;
 }

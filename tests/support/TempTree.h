@@ -24,6 +24,8 @@ public:
     // target in its place: what a swap after a walk looks like.
     static void swapForLink(const std::string &folder, const std::string &target);
     static std::string read(const std::string &path);
+    // n bytes of a fixed pseudo-random sequence (the same for the same seed).
+    static std::string randomBytes(size_t n, unsigned seed);
 
 private:
     std::string root_;

@@ -1,0 +1,344 @@
+#include "finders/ContentSearch.h"
+
+#include "common/Text.h"
+#include "platform/AnchoredPath.h"
+#include "platform/ContentFile.h"
+
+#include <xxhash.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <numeric>
+
+struct ContentSearch::State {
+    XXH128_hash_t hash{0, 0}; // of what the last round read
+    int64_t modifiedNs = 0;   // the state taken when the file was first opened
+    int64_t changedNs = 0;
+    Outcome outcome = Outcome::Ok;
+    bool complete = false; // read whole: the hash stands for the contents
+};
+
+struct ContentSearch::Anchors {
+    std::vector<AnchoredPath::Anchor> list;
+};
+
+// What one worker keeps between files: the folder it has open (the files of
+// a round come folder by folder), the open file, a buffer and a hash state.
+struct ContentSearch::Worker {
+    uint32_t folder = UINT32_MAX;
+    UniqueFd folderFd;
+    int folderError = 0;
+    ContentFile file;
+    std::string name;
+    std::unique_ptr<char[]> buffer{new char[kChunk]};
+    XXH3_state_t *hash = XXH3_createState();
+    ~Worker() { XXH3_freeState(hash); }
+};
+
+namespace {
+int64_t nanos(const timespec &t) { return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+bool sameHash(const XXH128_hash_t &a, const XXH128_hash_t &b) { return a.low64 == b.low64 && a.high64 == b.high64; }
+bool hashLess(const XXH128_hash_t &a, const XXH128_hash_t &b)
+{
+    return a.high64 != b.high64 ? a.high64 < b.high64 : a.low64 < b.low64;
+}
+}
+
+ContentSearch::ContentSearch(std::vector<std::string> folders, std::vector<File> files)
+    : folders_(std::move(folders)), files_(std::move(files)), state_(files_.size()),
+      anchors_(std::make_unique<Anchors>())
+{
+}
+
+ContentSearch::~ContentSearch()
+{
+    cancel();
+    wait();
+}
+
+void ContentSearch::start(unsigned threads)
+{
+    // Anchors are found on this thread (finding one reads the mount list);
+    // the workers open each folder below its drive's anchor.
+    std::map<std::string, uint32_t> byPath;
+    folderAnchor_.assign(folders_.size(), UINT32_MAX);
+    std::vector<bool> used(folders_.size());
+    for (const File &f : files_)
+        if (f.folder < used.size())
+            used[f.folder] = true;
+    for (size_t i = 0; i < folders_.size(); ++i) {
+        if (!used[i])
+            continue;
+        const std::string anchor = AnchoredPath::anchorOf(folders_[i]);
+        auto it = byPath.find(anchor);
+        if (it == byPath.end()) {
+            it = byPath.emplace(anchor, uint32_t(anchors_->list.size())).first;
+            anchors_->list.push_back(AnchoredPath::openAnchor(anchor));
+        }
+        folderAnchor_[i] = it->second;
+    }
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    thread_ = std::thread([this, threads] { search(threads); });
+}
+
+void ContentSearch::cancel() { cancel_ = true; }
+
+void ContentSearch::wait()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void ContentSearch::run(unsigned threads)
+{
+    start(threads);
+    wait();
+}
+
+ContentSearch::Progress ContentSearch::progress() const
+{
+    return {filesDone_.load(), filesTotal_.load(), bytesDone_.load(), bytesTotal_.load()};
+}
+
+QString ContentSearch::progressText(const Progress &p)
+{
+    return QStringLiteral("Comparing contents: %1 of %2 files, %3 of %4 bytes")
+        .arg(formatThousands(int64_t(p.files)), formatThousands(int64_t(p.filesTotal)),
+             formatThousands(int64_t(p.bytes)), formatThousands(int64_t(p.bytesTotal)));
+}
+
+void ContentSearch::search(unsigned threads)
+{
+    // Files of one size, hard links of one file counted once: the first in
+    // the given order stands for the others.
+    std::vector<uint32_t> order(files_.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const File &x = files_[a], &y = files_[b];
+        if (x.size != y.size)
+            return x.size < y.size;
+        if (x.device != y.device)
+            return x.device < y.device;
+        if (x.inode != y.inode)
+            return x.inode < y.inode;
+        return a < b;
+    });
+    std::vector<std::vector<uint32_t>> open;
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i;
+        std::vector<uint32_t> group;
+        while (j < order.size() && files_[order[j]].size == files_[order[i]].size) {
+            const File &f = files_[order[j]];
+            if (group.empty() || files_[group.back()].device != f.device || files_[group.back()].inode != f.inode)
+                group.push_back(order[j]);
+            ++j;
+        }
+        if (group.size() >= 2 && files_[order[i]].size > 0) {
+            for (uint32_t k : group) {
+                filesTotal_ += 1;
+                bytesTotal_ += uint64_t(files_[k].size);
+            }
+            open.push_back(std::move(group));
+        }
+        i = j;
+    }
+    order = {};
+
+    for (int round = 1; round <= 3 && !cancel_ && !open.empty(); ++round) {
+        std::vector<uint32_t> todo;
+        for (const auto &g : open)
+            todo.insert(todo.end(), g.begin(), g.end());
+        // Folder by folder, as the walk found them.
+        std::sort(todo.begin(), todo.end(), [&](uint32_t a, uint32_t b) {
+            return files_[a].folder != files_[b].folder ? files_[a].folder < files_[b].folder : a < b;
+        });
+        runRound(round, todo, threads);
+        if (cancel_)
+            break;
+        regroup(open, round);
+    }
+    if (cancel_) {
+        groups_.clear();
+    } else {
+        for (auto &g : groups_)
+            std::sort(g.begin(), g.end());
+        std::sort(groups_.begin(), groups_.end(), [](const auto &a, const auto &b) { return a.front() < b.front(); });
+    }
+    finished_ = true;
+    if (onFinished)
+        onFinished();
+}
+
+void ContentSearch::runRound(int round, const std::vector<uint32_t> &todo, unsigned threads)
+{
+    std::atomic<size_t> next{0};
+    // The whole-file round hands out one file at a time, the others a few.
+    const size_t batch = round == 3 ? 1 : 16;
+    auto work = [&] {
+        Worker w;
+        for (;;) {
+            const size_t at = next.fetch_add(batch);
+            if (at >= todo.size() || cancel_)
+                break;
+            const size_t end = std::min(todo.size(), at + batch);
+            for (size_t k = at; k < end && !cancel_; ++k)
+                readOne(w, todo[k], round);
+        }
+    };
+    const unsigned n = unsigned(std::min<size_t>(threads, (todo.size() + batch - 1) / batch));
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < n; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &t : helpers)
+        t.join();
+}
+
+void ContentSearch::readOne(Worker &w, uint32_t i, int round)
+{
+    const File &f = files_[i];
+    State &s = state_[i];
+    uint64_t counted = 0; // bytes of this file counted in the progress (round 3)
+    const auto leaveOut = [&](Outcome o) {
+        s.outcome = o;
+        if (o == Outcome::Unreadable)
+            ++unreadable_;
+        w.file.close();
+    };
+    const auto finish = [&] {
+        if (round == 3) {
+            bytesDone_ += uint64_t(f.size) - counted;
+            ++filesDone_;
+        }
+    };
+    const auto failed = [&](int error) {
+        leaveOut(error == ENOENT ? Outcome::Vanished
+                 : (error == ELOOP || error == EINVAL || error == ENOTDIR || error == EXDEV) ? Outcome::Changed
+                                                                                              : Outcome::Unreadable);
+        finish();
+    };
+
+    if (w.folder != f.folder) {
+        w.folder = f.folder;
+        w.folderError = 0;
+        const uint32_t a = folderAnchor_[f.folder];
+        w.folderFd = a < anchors_->list.size()
+            ? AnchoredPath::openFolderBelow(anchors_->list[a], folders_[f.folder], &w.folderError)
+            : UniqueFd();
+        if (!w.folderFd && w.folderError == 0)
+            w.folderError = EACCES;
+    }
+    if (!w.folderFd)
+        return failed(w.folderError);
+    w.name.assign(f.name, f.nameLen);
+    int error = 0;
+    if (!w.file.open(w.folderFd.get(), w.name.c_str(), error))
+        return failed(error);
+    FileIdentity before;
+    if (!w.file.identity(before))
+        return failed(errno);
+    if (round == 1) {
+        // The file the walk found, as it was then.
+        if (before.device != f.device || before.inode != f.inode || before.size != f.size)
+            return leaveOut(Outcome::Changed), finish();
+        s.modifiedNs = nanos(before.modified);
+        s.changedNs = nanos(before.changed);
+    } else if (before.size != f.size || nanos(before.modified) != s.modifiedNs
+               || nanos(before.changed) != s.changedNs || before.device != f.device || before.inode != f.inode) {
+        return leaveOut(Outcome::Changed), finish();
+    }
+
+    const uint64_t size = uint64_t(f.size);
+    char *buf = w.buffer.get();
+    if (round < 3) {
+        // One block: the first (a small file whole), or the last.
+        const bool whole = round == 1 && size <= kWholeAtOnce;
+        const size_t n = whole ? size_t(size) : kBlock;
+        const uint64_t at = round == 1 ? 0 : size - kBlock;
+        const int64_t got = w.file.read(at, buf, n, ContentFile::Pattern::Block, error);
+        if (got < 0)
+            return failed(error);
+        if (uint64_t(got) != n)
+            return leaveOut(Outcome::Changed), finish();
+        s.hash = XXH3_128bits(buf, n);
+        s.complete = whole;
+    } else {
+        XXH3_128bits_reset(w.hash);
+        uint64_t at = 0;
+        while (at < size) {
+            if (cancel_)
+                return w.file.close();
+            const size_t n = size_t(std::min<uint64_t>(kChunk, size - at));
+            const int64_t got = w.file.read(at, buf, n, ContentFile::Pattern::Whole, error);
+            if (got < 0)
+                return failed(error);
+            if (got == 0)
+                break;
+            XXH3_128bits_update(w.hash, buf, size_t(got));
+            at += uint64_t(got);
+            counted += uint64_t(got);
+            bytesDone_ += uint64_t(got);
+        }
+        if (at != size)
+            return leaveOut(Outcome::Changed), finish();
+        s.hash = XXH3_128bits_digest(w.hash);
+        s.complete = true;
+    }
+    if (afterRead)
+        afterRead(i, round);
+    // Still the same file in the same state, and nothing beyond its size.
+    FileIdentity after;
+    if (!w.file.identity(after) || after.links == 0)
+        return leaveOut(Outcome::Vanished), finish();
+    if (!after.sameState(before))
+        return leaveOut(Outcome::Changed), finish();
+    w.file.close();
+    finish();
+}
+
+void ContentSearch::settle(uint32_t i)
+{
+    ++filesDone_;
+    bytesDone_ += uint64_t(files_[i].size);
+}
+
+void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open, int round)
+{
+    // Files of rounds 1 and 2 are counted in the progress here when they
+    // are settled; round 3 counts its files as it reads them.
+    const auto settled = [&](uint32_t i) {
+        if (round < 3)
+            settle(i);
+    };
+    std::vector<std::vector<uint32_t>> next;
+    for (auto &g : open) {
+        std::vector<uint32_t> ok;
+        for (uint32_t i : g) {
+            if (state_[i].outcome == Outcome::Ok)
+                ok.push_back(i);
+            else
+                settled(i);
+        }
+        std::sort(ok.begin(), ok.end(), [&](uint32_t a, uint32_t b) {
+            return sameHash(state_[a].hash, state_[b].hash) ? a < b : hashLess(state_[a].hash, state_[b].hash);
+        });
+        for (size_t k = 0; k < ok.size();) {
+            size_t j = k + 1;
+            while (j < ok.size() && sameHash(state_[ok[j]].hash, state_[ok[k]].hash))
+                ++j;
+            std::vector<uint32_t> run(ok.begin() + std::ptrdiff_t(k), ok.begin() + std::ptrdiff_t(j));
+            // Files of one size are read alike: all whole or none.
+            const bool complete = state_[run.front()].complete;
+            if (run.size() < 2 || complete)
+                for (uint32_t i : run)
+                    settled(i);
+            if (run.size() >= 2)
+                (complete ? groups_ : next).push_back(std::move(run));
+            k = j;
+        }
+    }
+    open = std::move(next);
+}

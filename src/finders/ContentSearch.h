@@ -1,0 +1,107 @@
+#pragma once
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The "Same contents" search: which of the files a walk found hold the same
+// bytes. Files of equal size (above 0) are narrowed in three rounds, each a
+// hash (XXH3, 128 bits) of what the round reads: the first block (a small
+// file whole), then the last block, then the whole file; files whose hashes
+// agree in every round are duplicates. Hard links (one device and inode)
+// are one file: the first of them in the given order stands for all.
+//
+// The reading runs on worker threads, one per processor, each file opened
+// below its drive's anchor (AnchoredPath) without following links and read
+// through ContentFile, so the user's page cache keeps what it held. A file
+// whose identity or state (device, inode, size, modification and change
+// times) differs from the walk's, or changes between its rounds or while it
+// is read, is left out; so is one that cannot be read (counted).
+class ContentSearch {
+public:
+    struct File {
+        uint32_t folder = 0;        // index into the folders
+        const char *name = nullptr; // bytes, nameLen long; must stay valid during the search
+        uint32_t nameLen = 0;
+        int64_t size = 0;
+        uint64_t device = 0, inode = 0; // as the walk saw them
+    };
+    struct Progress {
+        uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
+    };
+
+    // The files in the order their groups are to be listed (a group's files
+    // in this order, groups in the order of their first files).
+    ContentSearch(std::vector<std::string> folders, std::vector<File> files);
+    ~ContentSearch();
+    ContentSearch(const ContentSearch &) = delete;
+    ContentSearch &operator=(const ContentSearch &) = delete;
+
+    // Starts the search on its own threads (threads 0: one per processor).
+    // The drives' anchors are opened here, on the caller's thread.
+    void start(unsigned threads = 0);
+    // Stops every worker at its next block; the result is then empty.
+    void cancel();
+    bool finished() const { return finished_; }
+    // Waits for the search's threads (after finished() or cancel()).
+    void wait();
+    // start() and wait().
+    void run(unsigned threads = 0);
+
+    // Called once on the search's thread when it has finished (also after
+    // cancel()); set before start().
+    std::function<void()> onFinished;
+    // Tests: called on a worker after a file's bytes were read in a round
+    // (1, 2 or 3), before its state is looked at again.
+    std::function<void(size_t file, int round)> afterRead;
+
+    Progress progress() const;
+    // "Comparing contents: N of M files, X of Y bytes".
+    static QString progressText(const Progress &p);
+
+    // After the search: the groups, each the indices of its files ascending,
+    // groups in the order of their first files; empty when cancelled.
+    const std::vector<std::vector<uint32_t>> &groups() const { return groups_; }
+    // Files that could not be opened or read (not those that vanished).
+    int64_t unreadable() const { return unreadable_; }
+    bool cancelled() const { return cancel_; }
+
+    // The first block's and the last block's length; files up to
+    // kWholeAtOnce bytes are read whole in the first round.
+    static constexpr size_t kBlock = 4096;
+    static constexpr size_t kWholeAtOnce = 16384;
+    static constexpr size_t kChunk = size_t(256) << 10;
+
+private:
+    struct State;
+    struct Worker;
+    enum class Outcome : uint8_t { Ok, Vanished, Changed, Unreadable };
+
+    void search(unsigned threads);
+    void runRound(int round, const std::vector<uint32_t> &todo, unsigned threads);
+    void readOne(Worker &w, uint32_t i, int round);
+    void settle(uint32_t i);
+    // Splits every group by the round's hashes; files left alone or left
+    // out are settled. Complete files (read whole) go to the final groups.
+    void regroup(std::vector<std::vector<uint32_t>> &open, int round);
+
+    std::vector<std::string> folders_;
+    std::vector<File> files_;
+    std::vector<State> state_;
+    std::vector<uint32_t> folderAnchor_;
+    struct Anchors;
+    std::unique_ptr<Anchors> anchors_;
+
+    std::thread thread_;
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<uint64_t> filesDone_{0}, bytesDone_{0};
+    std::atomic<int64_t> unreadable_{0};
+    std::atomic<uint64_t> filesTotal_{0}, bytesTotal_{0};
+    std::vector<std::vector<uint32_t>> groups_;
+};

@@ -1,0 +1,96 @@
+#include "DupWindowFixture.h"
+#include "finders/ContentSearch.h"
+
+#include <QTimer>
+
+#include <atomic>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+class DupContents : public DupWindow {};
+}
+
+TEST_F(DupContents, SameContentsListsEqualBytesInSizeOrderEachFileOnce)
+{
+    t.file("D/x/a.txt", "hello world");
+    t.file("D/y/a-copy.bin", "hello world");
+    t.file("D/z/near.txt", "hello worle");
+    ASSERT_EQ(::link(t.path("D/x/a.txt").c_str(), t.path("D/link.txt").c_str()), 0);
+    t.file("D/e1.txt");
+    t.file("D/e2.txt");
+    const std::string big(20000, 'b');
+    t.file("D/w/big1.bin", big);
+    t.file("D/big2.bin", big);
+    const bool denials = !TestEnv::privileged();
+    if (denials) {
+        ASSERT_EQ(::chmod(t.file("D/q/locked.bin", big).c_str(), 0), 0);
+    }
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        ASSERT_EQ(w.cbDup->count(), 8);
+        w.cbDup->setCurrentIndex(7);
+        EXPECT_EQ(w.cbDup->currentText(), "Same contents");
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.criterion(), 7);
+        // "11" before "20,000" as "Size only" orders them; the linked name
+        // and the one-byte miss are not listed.
+        EXPECT_EQ(column(w, 0), QStringList({"a-copy.bin", "a.txt", "big1.bin", "big2.bin"}));
+        const ResultGridModel &m = *w.grid->gridModel();
+        EXPECT_EQ(m.fileKey(1), m.fileKey(2));
+        EXPECT_NE(m.fileKey(2), m.fileKey(3));
+        EXPECT_EQ(m.fileKey(3), m.fileKey(4));
+        EXPECT_EQ(w.pnlSel->text(), denials ? "4 duplicates found, 1 file could not be read" : "4 duplicates found");
+        EXPECT_TRUE(w.btMark->isVisible() && w.btCompare->isVisible());
+    });
+    EXPECT_TRUE(dialogs.boxes.empty());
+    if (denials)
+        ::chmod(t.path("D/q/locked.bin").c_str(), 0644);
+}
+
+TEST_F(DupContents, AbortWhileComparingLeavesTheGridEmptyAndTheWindowUsable)
+{
+    const std::string same(30000, 's');
+    for (int i = 0; i < 30; ++i)
+        t.file("D/f" + std::to_string(i) + ".bin", same);
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        w.cbDup->setCurrentIndex(7);
+        // The workers hold at their first file until Abort.
+        std::atomic<bool> midway{false};
+        w.searchStarting = [&](ContentSearch &s) {
+            s.afterRead = [&s, &midway](size_t, int) {
+                midway = true;
+                while (!s.cancelled())
+                    std::this_thread::yield();
+            };
+        };
+        QString during;
+        bool closeRefused = false;
+        QTimer poll;
+        poll.setInterval(0);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!midway || !w.btAbort->isVisible())
+                return;
+            during = w.pnlSel->text();
+            closeRefused = !w.btScan->isEnabled() && !w.btClose->isEnabled();
+            QTest::mouseClick(w.btAbort, Qt::LeftButton);
+        });
+        poll.start();
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        poll.stop();
+        EXPECT_TRUE(during.startsWith("Comparing contents: ")) << during.toStdString();
+        EXPECT_TRUE(closeRefused);
+        EXPECT_EQ(w.grid->rowsFilled(), 0);
+        EXPECT_TRUE(w.pnlSel->text().isEmpty());
+        EXPECT_TRUE(w.btScan->isEnabled() && w.btClose->isEnabled() && w.cbDup->isEnabled());
+        EXPECT_FALSE(w.btAbort->isVisible() || w.btMark->isVisible());
+        EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"LIST INCOMPLETE ... ABORTED BY USER"}));
+        // The next search runs to its end.
+        w.searchStarting = {};
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.grid->rowsFilled(), 30);
+        EXPECT_EQ(w.pnlSel->text(), "30 duplicates found");
+    });
+}
