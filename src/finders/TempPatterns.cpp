@@ -22,23 +22,29 @@ qsizetype extensionStart(const Text &name)
 }
 }
 
+// The built-in lists hold only endings that name throwaway files on Linux as
+// well. Two endings of the Windows lists are left out because here they name
+// a user's data: *.fts is a FITS image (scientific imaging), and *.chk is the
+// checkpoint of a computation (no disk checker here leaves .chk fragments;
+// fsck puts what it recovers into lost+found). Both can still be added by
+// hand.
 const QStringList &TempPatterns::editorFallback()
 {
-    static const QStringList list{"*.tmp", "*.fts", "*.bak", "*.$$$"};
+    static const QStringList list{"*.tmp", "*.bak", "*.$$$"};
     return list;
 }
 
 const QStringList &TempPatterns::cleanFallback()
 {
-    static const QStringList list{"*.tmp", "*.fts", "*.bak", "*.$$$", "*.~mp", "*.old",
-                                  "*.~*",  "*.gid", "*.ftg", "*.da0", "*.chk", "*.db$"};
+    static const QStringList list{"*.tmp", "*.bak", "*.$$$", "*.~mp", "*.old",
+                                  "*.~*",  "*.gid", "*.ftg", "*.da0", "*.db$"};
     return list;
 }
 
 const QStringList &TempPatterns::defaults()
 {
-    static const QStringList list{"*.tmp", "*.temp", "*.fts", "*.bak", "*.old", "*.$$$", "*.~mp",
-                                  "*.old", "*.~*",   "*.gid", "*.ftg", "*.da0", "*.chk", "*.db$"};
+    static const QStringList list{"*.tmp", "*.temp", "*.bak", "*.old", "*.$$$", "*.~mp",
+                                  "*.old", "*.~*",   "*.gid", "*.ftg", "*.da0", "*.db$"};
     return list;
 }
 

@@ -12,10 +12,10 @@
 class TempPatterns {
 public:
     // Patterns a reader shows when no list was ever stored ("Number" missing):
-    // the editor's four and quick clean's twelve.
+    // the editor's three and quick clean's ten.
     static const QStringList &editorFallback();
     static const QStringList &cleanFallback();
-    // The fourteen patterns that "Defaults" adds (one of them twice).
+    // The twelve patterns that "Defaults" adds (one of them twice).
     static const QStringList &defaults();
 
     // The extension of a name: from its last "." to the end, dot included,

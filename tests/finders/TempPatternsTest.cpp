@@ -52,15 +52,14 @@ TEST(TempPatterns, FallbacksAndStoredLists)
     FixedFileTypes types;
     // Nothing stored: each reader has its own fall-back, nothing is written.
     EXPECT_EQ(patternsOf(TempPatterns::readFromDisk(TempPatterns::editorFallback())),
-              QStringList({"*.$$$", "*.bak", "*.fts", "*.tmp"}));
-    EXPECT_EQ(TempPatterns::readFromDisk(TempPatterns::cleanFallback()).size(), 12);
+              QStringList({"*.$$$", "*.bak", "*.tmp"}));
+    EXPECT_EQ(TempPatterns::readFromDisk(TempPatterns::cleanFallback()).size(), 10);
     EXPECT_EQ(IniFile().readInt("TempFiles", "Number", -1), -1);
 
     const QStringList rows = TempPatterns::readFromDisk(TempPatterns::editorFallback());
     EXPECT_EQ(rows[1], "*.bak\tBackup file");
-    EXPECT_EQ(rows[2], "*.fts\tFTS File");
     TempPatterns::writeToDisk(rows);
-    EXPECT_EQ(IniFile().readInt("TempFiles", "Number", -1), 4);
+    EXPECT_EQ(IniFile().readInt("TempFiles", "Number", -1), 3);
     EXPECT_EQ(IniFile().readString("TempFiles", "File1", ""), "*.$$$");
     EXPECT_EQ(TempPatterns::readFromDisk(TempPatterns::cleanFallback()), rows);
 
@@ -85,18 +84,35 @@ TEST(TempPatterns, ShorterListLeavesOldKeysThatReadingIgnores)
     EXPECT_EQ(patternsOf(TempPatterns::readFromDisk({})), QStringList({"*.c", "*.TMP", "*.xyz"}));
 }
 
-TEST(TempPatterns, DefaultsGiveThirteenRowsOnceAndDuplicatesIgnoreCase)
+TEST(TempPatterns, NoBuiltInListTakesAUsersDataFiles)
+{
+    // FITS images and computation checkpoints are data on Linux: no built-in
+    // list matches them, but a pattern added by hand still does.
+    for (const QStringList *list :
+         {&TempPatterns::cleanFallback(), &TempPatterns::editorFallback(), &TempPatterns::defaults()}) {
+        QStringList rows;
+        for (const QString &p : *list)
+            rows << TempPatterns::rowFor(p);
+        const TempMatcher m(rows);
+        for (const char *data : {"m31.fts", "NGC224.FTS", "water.chk"})
+            EXPECT_FALSE(m.isTemporary(std::string_view(data))) << data;
+        EXPECT_TRUE(m.isTemporary(std::string_view("x.tmp")));
+    }
+    EXPECT_TRUE(TempMatcher({"*.fts\tFITS document"}).isTemporary(std::string_view("m31.fts")));
+}
+
+TEST(TempPatterns, DefaultsGiveElevenRowsOnceAndDuplicatesIgnoreCase)
 {
     FixedFileTypes types;
     QStringList rows;
     int added = 0;
     for (const QString &p : TempPatterns::defaults())
         added += TempPatterns::addUnique(rows, TempPatterns::rowFor(p)) >= 0;
-    EXPECT_EQ(TempPatterns::defaults().size(), 14);
-    EXPECT_EQ(added, 13);
+    EXPECT_EQ(TempPatterns::defaults().size(), 12);
+    EXPECT_EQ(added, 11);
     for (const QString &p : TempPatterns::defaults())
         EXPECT_EQ(TempPatterns::addUnique(rows, TempPatterns::rowFor(p)), -1);
-    EXPECT_EQ(rows.size(), 13);
+    EXPECT_EQ(rows.size(), 11);
     EXPECT_EQ(TempPatterns::addUnique(rows, "*.TMP\tTEMPORARY FILE"), -1);
     QStringList sorted = rows;
     TempPatterns::sort(sorted);

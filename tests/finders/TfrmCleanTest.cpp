@@ -84,21 +84,23 @@ TEST_F(CleanTest, BuiltInPatternsFindTemporaryNamesIncludingHiddenFiles)
     tree.file("docs/x.~tmp", "x");
     tree.file("docs/notes.txt", "n");
     tree.file("a/b/c/.tmp", "hidden file");
-    tree.file("a/b/c/deep.chk", "c");
+    tree.file("a/b/c/deep.old", "c");
+    tree.file("a/b/c/m31.fts", "a FITS image: data, not a temporary file");
+    tree.file("a/b/c/run.chk", "a computation's checkpoint");
     tree.file(".cache/in.tmp", "inside a hidden folder");
     ASSERT_EQ(symlink("REPORT.TMP", tree.path("link.tmp").c_str()), 0); // system: not returned
 
     TfrmClean w;
     w.show();
     EXPECT_EQ(w.windowTitle(), "Find and delete temporary files");
-    EXPECT_EQ(w.PickList1->count(), 12);
-    EXPECT_EQ(selectedPatterns(w), 12);
+    EXPECT_EQ(w.PickList1->count(), 10);
+    EXPECT_EQ(selectedPatterns(w), 10);
     for (QPushButton *b : {w.btOptions, w.btBrowse, w.btDetails, w.btAbort, w.btMark, w.btDelete})
         EXPECT_FALSE(b->isVisible()) << b->objectName().toStdString();
 
     showAndScan(w);
     EXPECT_EQ(listedNames(w),
-              (std::set<std::string>{"REPORT.TMP", "old.Bak", "~WRL0003.TMP", ".tmp", "deep.chk"}));
+              (std::set<std::string>{"REPORT.TMP", "old.Bak", "~WRL0003.TMP", ".tmp", "deep.old"}));
     EXPECT_EQ(w.pnlSel->text(), "5 tempfiles found");
     EXPECT_TRUE(dlg.boxes.empty());
     for (QPushButton *b : {w.btOptions, w.btBrowse, w.btDetails, w.btMark, w.btDelete})
@@ -265,7 +267,7 @@ TEST_F(CleanTest, EditorReloadsTheListWithNothingSelected)
 {
     TfrmClean w;
     w.show();
-    EXPECT_EQ(w.PickList1->count(), 12);
+    EXPECT_EQ(w.PickList1->count(), 10);
     TModal::push([](QDialog *d) { static_cast<TfrmTempFiles *>(d)->btCloseClick(); });
     w.btEdit->click();
     EXPECT_EQ(patternsOf([&] {
@@ -274,20 +276,20 @@ TEST_F(CleanTest, EditorReloadsTheListWithNothingSelected)
                       rows << w.PickList1->item(i)->text();
                   return rows;
               }()),
-              QStringList({"*.$$$", "*.bak", "*.fts", "*.tmp"}));
+              QStringList({"*.$$$", "*.bak", "*.tmp"}));
     EXPECT_EQ(selectedPatterns(w), 0);
-    EXPECT_EQ(IniFile().readInt("TempFiles", "Number", -1), 4);
+    EXPECT_EQ(IniFile().readInt("TempFiles", "Number", -1), 3);
     w.btScan->click();
     EXPECT_EQ(dlg.count("Select at least one file extension"), 1);
     w.PickMenu->findChild<QAction *>("SelectAll2")->trigger();
-    EXPECT_EQ(selectedPatterns(w), 4);
+    EXPECT_EQ(selectedPatterns(w), 3);
     w.PickMenu->findChild<QAction *>("DeselectAll2")->trigger();
     EXPECT_EQ(selectedPatterns(w), 0);
 
     TfrmClean again;
     again.show();
-    EXPECT_EQ(again.PickList1->count(), 4);
-    EXPECT_EQ(selectedPatterns(again), 4);
+    EXPECT_EQ(again.PickList1->count(), 3);
+    EXPECT_EQ(selectedPatterns(again), 3);
 }
 
 TEST_F(CleanTest, TitleClipboardHeaderClicksAndClosingDuringAScan)

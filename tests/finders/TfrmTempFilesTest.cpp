@@ -57,7 +57,7 @@ TEST(TfrmTempFiles, LayoutTextsAndFixedSize)
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
 }
 
-TEST(TfrmTempFiles, FreshOpenAndCloseStoresTheFourFallbackPatterns)
+TEST(TfrmTempFiles, FreshOpenAndCloseStoresTheThreeFallbackPatterns)
 {
     FixedFileTypes types;
     ScriptedDialogs dlg;
@@ -68,9 +68,9 @@ TEST(TfrmTempFiles, FreshOpenAndCloseStoresTheFourFallbackPatterns)
     });
     TfrmTempFiles w;
     TModal::exec(&w);
-    EXPECT_EQ(patternsOf(seen), QStringList({"*.$$$", "*.bak", "*.fts", "*.tmp"}));
+    EXPECT_EQ(patternsOf(seen), QStringList({"*.$$$", "*.bak", "*.tmp"}));
     EXPECT_EQ(seen[1], "*.bak\tBackup file");
-    EXPECT_EQ(stored(), QStringList({"*.$$$", "*.bak", "*.fts", "*.tmp"}));
+    EXPECT_EQ(stored(), QStringList({"*.$$$", "*.bak", "*.tmp"}));
     EXPECT_TRUE(dlg.boxes.empty());
 }
 
@@ -82,12 +82,12 @@ TEST(TfrmTempFiles, DeleteAsksOnlyForSeveralRows)
         select(d, {"*.bak"});
         click(d, "btDelete"); // one row: no question
         EXPECT_TRUE(dlg.boxes.empty());
-        select(d, {"*.fts", "*.tmp"});
+        select(d, {"*.$$$", "*.tmp"});
         dlg.answer(Dialogs::Answer::No);
         click(d, "btDelete");
         dlg.answer(Dialogs::Answer::Cancel);
         click(d, "btDelete");
-        EXPECT_EQ(static_cast<TfrmTempFiles *>(d)->rows().size(), 3);
+        EXPECT_EQ(static_cast<TfrmTempFiles *>(d)->rows().size(), 2);
         dlg.answer(Dialogs::Answer::Yes);
         click(d, "btDelete");
         d->findChild<QListWidget *>("PickList1")->clearSelection();
@@ -99,10 +99,10 @@ TEST(TfrmTempFiles, DeleteAsksOnlyForSeveralRows)
     ASSERT_EQ(dlg.boxes.size(), 3u);
     EXPECT_EQ(dlg.boxes[0].text, "Really delete 2 extensions?");
     EXPECT_EQ(dlg.boxes[0].buttons, Dialogs::Buttons::YesNoCancel);
-    EXPECT_EQ(stored(), QStringList({"*.$$$"}));
+    EXPECT_EQ(stored(), QStringList());
 }
 
-TEST(TfrmTempFiles, ClearAllAsksAndDefaultsAddThirteenOnce)
+TEST(TfrmTempFiles, ClearAllAsksAndDefaultsAddElevenOnce)
 {
     FixedFileTypes types;
     ScriptedDialogs dlg;
@@ -111,7 +111,7 @@ TEST(TfrmTempFiles, ClearAllAsksAndDefaultsAddThirteenOnce)
         auto *w = static_cast<TfrmTempFiles *>(d);
         dlg.answer(Dialogs::Answer::No);
         click(d, "btClear");
-        EXPECT_EQ(w->rows().size(), 4);
+        EXPECT_EQ(w->rows().size(), 3);
         dlg.answer(Dialogs::Answer::Yes);
         click(d, "btClear");
         EXPECT_TRUE(w->rows().isEmpty());
@@ -125,12 +125,12 @@ TEST(TfrmTempFiles, ClearAllAsksAndDefaultsAddThirteenOnce)
     TModal::exec(&w);
     EXPECT_EQ(dlg.count("Really clear out all extensions?"), 2);
     EXPECT_EQ(dlg.boxes[0].buttons, Dialogs::Buttons::YesNoCancel);
-    EXPECT_EQ(afterDefaults.size(), 13);
+    EXPECT_EQ(afterDefaults.size(), 11);
     EXPECT_EQ(afterAgain, afterDefaults);
     QStringList sorted = afterDefaults;
     TempPatterns::sort(sorted);
     EXPECT_EQ(afterDefaults, sorted);
-    EXPECT_EQ(stored().size(), 13);
+    EXPECT_EQ(stored().size(), 11);
     EXPECT_EQ(stored(), patternsOf(afterDefaults));
 }
 
@@ -190,7 +190,7 @@ TEST(TfrmTempFiles, AddTakesATypedPatternOrSeveralLinesWithoutDuplicates)
     TfrmTempFiles w;
     TModal::exec(&w);
     EXPECT_EQ(TModal::pending(), 0u);
-    EXPECT_EQ(rows, QStringList({"*.$$$\t$$$ File", "*.bak\tBackup file", "*.fts\tFTS File", "*.log\tLOG File",
+    EXPECT_EQ(rows, QStringList({"*.$$$\t$$$ File", "*.bak\tBackup file", "*.log\tLOG File",
                                  "*.tmp\tTemporary file", "*.zip\tZip archive"}));
     EXPECT_EQ(stored(), patternsOf(rows));
 }
