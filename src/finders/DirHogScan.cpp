@@ -118,20 +118,52 @@ QString DirHogScan::line(const Totals &t, double capacity, const QString &dateTe
 DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode)
 {
     Walker w;
-    DirHogScan scan(w);
-    scan.begin(mode);
     w.statusPerFolder = false;
-    w.pumpBetweenFiles = false;
+    return folderTotals(folder, mode, w);
+}
+
+DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode, Walker &w)
+{
+    // The walker keeps serving its scan afterwards: every setting changed
+    // here goes back when the walk ends.
+    struct Saved {
+        Walker &w;
+        Walker::Visitor visitor = w.visitor;
+        std::function<void(const FoundFile &)> folderDone = w.folderDone;
+        WildPattern mask = w.mask;
+        unsigned returned = w.returned;
+        bool enterHidden = w.enterHidden, pumpAtFolderStart = w.pumpAtFolderStart,
+             pumpBetweenFiles = w.pumpBetweenFiles;
+        int maxDepth = w.maxDepth;
+        ~Saved()
+        {
+            w.visitor = std::move(visitor);
+            w.folderDone = std::move(folderDone);
+            w.mask = std::move(mask);
+            w.returned = returned;
+            w.enterHidden = enterHidden;
+            w.pumpAtFolderStart = pumpAtFolderStart;
+            w.pumpBetweenFiles = pumpBetweenFiles;
+            w.maxDepth = maxDepth;
+        }
+    } saved{w};
+
     Totals t;
+    w.mask = WildPattern(QStringLiteral("*.*"));
+    w.returned = FileAttr::Hidden | FileAttr::System | (mode == Mode::AllFolders ? unsigned(FileAttr::Folder) : 0u);
+    w.enterHidden = true;
+    w.pumpAtFolderStart = true;
+    w.pumpBetweenFiles = true;
+    w.maxDepth = mode == Mode::AllFolders ? 0 : Walker::kMaxDepth;
     w.visitor = [&](const FoundFile &f) {
-        if (mode == Mode::MainFolders || w.depth() == 0)
-            t.add(f);
+        t.add(f);
         return true;
     };
     w.folderDone = [&](const FoundFile &) {
         if (mode == Mode::MainFolders && w.depth() > 0)
             ++t.folders;
     };
+    w.reset();
     w.scanFolder(folder);
     return t;
 }

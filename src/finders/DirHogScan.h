@@ -57,6 +57,11 @@ public:
     // The totals of one folder as its row in mode shows them (a row after a
     // removal that left the folder behind). The walk uses its own walker.
     static Totals folderTotals(const std::string &folder, Mode mode);
+    // The same walked by w, with w's pump, clock, status and abort flag (a
+    // window's walker, so that the window stays alive and Abort stops it);
+    // w's configuration is put back afterwards. All folders: only the
+    // folder's own entries are read. An abort leaves w.scanAborted set.
+    static Totals folderTotals(const std::string &folder, Mode mode, Walker &w);
 
     // The grid of the window: six columns, sort entries, no marking.
     static GridLayout gridLayout();

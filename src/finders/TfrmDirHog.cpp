@@ -5,6 +5,7 @@
 #include "common/Navigation.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
+#include "platform/PathInfo.h"
 #include "safety/FolderRemoval.h"
 #include "scan/SortDirections.h"
 #include "scan/TResultGrid.h"
@@ -125,7 +126,6 @@ void TfrmDirHog::sortGrid()
         setStatus(foundStatus(0));
 }
 
-QString TfrmDirHog::foundStatus(int found) const { return QStringLiteral("Folders : ") + QString::number(found); }
 
 QString TfrmDirHog::clipboardText() const
 {
@@ -140,14 +140,16 @@ QString TfrmDirHog::printTitle() const { return checkedDrivesTitle(QStringLitera
 void TfrmDirHog::btDeleteClick()
 {
     const int row = grid->selectedRow();
-    // A click on the header last (a sort) leaves no row chosen.
-    if (scanning() || grid->lastClickRow() == 0 || row < 1 || row > foundCount())
+    // Only a row the user chose: a click on the header (a sort) or below
+    // the last row leaves none.
+    const int clicked = grid->lastClickRow();
+    if (scanning() || (clicked != TResultGrid::kNoClick && clicked < 1) || row < 1 || row > foundCount())
         return;
     ResultGridModel *m = grid->gridModel();
     const QString size = m->cell(row, 0);
     if (size.isEmpty())
         return;
-    if (size == kDeleted || size == kRecycled) {
+    if (isRemoved(row)) {
         dialogs().showError(QStringLiteral("Folder already deleted/recycled"));
         return;
     }
@@ -164,20 +166,80 @@ void TfrmDirHog::btDeleteClick()
     case FolderRemoval::Refused::None:
         break;
     }
+    // Removed since the scan, by this window or another program: the
+    // removal window would only fail on it.
+    if (!PathInfo::isFolder(folder)) {
+        dialogs().showError(QStringLiteral("This folder no longer exists: ") + m->cell(row, 5));
+        return;
+    }
     Navigation::FolderRemovalOutcome outcome;
     Navigation::removeFolder(this, folder, &outcome);
-    if (outcome.removed)
-        m->setCell(row, 0, outcome.recycled ? kRecycled : kDeleted);
-    else if (outcome.ran)
-        updateRow(row);
+    if (outcome.removed || outcome.ran)
+        afterRemoval(folder, outcome.recycled ? kRecycled : kDeleted);
+}
+
+bool TfrmDirHog::isRemoved(int row) const
+{
+    const QString size = grid->gridModel()->cell(row, 0);
+    return size == kDeleted || size == kRecycled;
+}
+
+void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
+{
+    // Every row at or below the folder shows what became of its own folder:
+    // gone, or what is left of it. In all-folders mode the row of the
+    // folder's parent loses a sub-folder when the folder went.
+    ResultGridModel *m = grid->gridModel();
+    const std::string below = folder.back() == '/' ? folder : folder + '/';
+    const std::string parent = folder.substr(0, folder.find_last_of('/') + 1);
+    std::vector<int> left;
+    for (int r = 1; r <= foundCount(); ++r) {
+        if (isRemoved(r))
+            continue;
+        const std::string &path = m->path(r);
+        if (path == folder || path.starts_with(below)) {
+            if (PathInfo::isFolder(path))
+                left.push_back(r);
+            else
+                m->setCell(r, 0, mark);
+        } else if (mode() == DirHogScan::Mode::AllFolders && !PathInfo::isFolder(folder)
+                   && (path == parent || path + '/' == parent)) {
+            left.push_back(r);
+        }
+    }
+    walkAgain([&] {
+        for (int r : left) {
+            if (walker().scanAborted)
+                break;
+            updateRow(r);
+        }
+    });
+    setStatus(foundStatus(foundCount()));
+}
+
+QString TfrmDirHog::foundStatus(int found) const
+{
+    // The folders listed that still exist.
+    int removed = 0;
+    for (int r = 1; r <= found; ++r)
+        removed += isRemoved(r);
+    return QStringLiteral("Folders : ") + QString::number(found - removed);
 }
 
 void TfrmDirHog::updateRow(int row)
 {
-    // Part of the folder went: the row shows what is left of it.
+    // Part of the folder went: the row shows what is left of it. An aborted
+    // walk leaves totals that are not known.
     ResultGridModel *m = grid->gridModel();
     const std::string folder = m->path(row);
-    const DirHogScan::Totals t = DirHogScan::folderTotals(folder, scan_.mode());
+    const DirHogScan::Totals t = DirHogScan::folderTotals(folder, scan_.mode(), walker());
+    if (walker().scanAborted) {
+        const QString unknown = QStringLiteral("???");
+        for (int c : {0, 1, 2, 3})
+            m->setCell(row, c, unknown);
+        m->setCell(row, 4, QString());
+        return;
+    }
     double capacity = 0, freeBytes = 0;
     if (const auto drive = Drives::driveOfPath(folder); !drive || !Drives::driveSpace(drive->root, freeBytes, capacity))
         capacity = 0;

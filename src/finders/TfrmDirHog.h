@@ -43,6 +43,9 @@ protected:
     QString foundStatus(int found) const override;
 
 private:
+    // A removal of folder ran: the rows at or below it marked or re-totalled.
+    void afterRemoval(const std::string &folder, const QString &mark);
+    bool isRemoved(int row) const;
     void updateRow(int row);
     DirHogScan scan_;
     DirHogScan::Mode nextMode_ = DirHogScan::Mode::MainFolders;

@@ -291,11 +291,8 @@ void TFinderFrame::btScanClick()
     grid->trimRows();
     sortGrid();
     setWalking(false);
+    showMarkAndClean();
     const int found = foundCount();
-    btMark->setVisible(found > 0 && spec_.marking);
-    btDelete->setVisible(found > 0);
-    btDelete->setEnabled(spec_.marking ? grid->markedCount() > 0
-                                       : Navigation::isAvailable(Navigation::Target::RemoveFolder));
     if (found == 0) {
         if (spec_.clearStatusWhenNoneFound)
             setStatus(noneFoundStatus());
@@ -305,6 +302,26 @@ void TFinderFrame::btScanClick()
     }
     showResultButtons(true);
     setStatus(foundStatus(found));
+}
+
+void TFinderFrame::showMarkAndClean()
+{
+    const int found = foundCount();
+    btMark->setVisible(found > 0 && spec_.marking);
+    btDelete->setVisible(found > 0);
+    btDelete->setEnabled(spec_.marking ? grid->markedCount() > 0
+                                       : Navigation::isAvailable(Navigation::Target::RemoveFolder));
+}
+
+void TFinderFrame::walkAgain(const std::function<void()> &walk)
+{
+    if (scanning())
+        return;
+    setWalking(true);
+    walk();
+    setWalking(false);
+    showMarkAndClean();
+    showResultButtons(foundCount() > 0);
 }
 
 void TFinderFrame::btAbortClick()

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QPoint>
 #include <QSize>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -141,6 +142,11 @@ protected:
     void setStartHint(const QString &hint);
     // A new grid layout (a mode of the finder): columns, menu, grid cleared.
     void configureGrid(GridLayout layout);
+    // A walk of the finder's own on walker() while results are shown (folder
+    // hogs re-total a row): the window is in its walking state while walk
+    // runs (Abort shown, inputs disabled, busy cursor; Close, Escape and the
+    // close box abort), and shows its result buttons again afterwards.
+    void walkAgain(const std::function<void()> &walk);
 
     void showEvent(QShowEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -153,6 +159,8 @@ private:
     void layoutButtons();
     void setWalking(bool on);
     void showResultButtons(bool on);
+    // After a walk: "&Mark" and "Clean?" as the rows found allow.
+    void showMarkAndClean();
 
     FinderFrameSpec spec_;
     Walker walker_;

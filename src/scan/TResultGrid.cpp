@@ -160,6 +160,7 @@ void TResultGrid::updateSortChecks(int entry)
 
 void TResultGrid::ClearGrid()
 {
+    lastClickRow_ = kNoClick;
     model_->ClearGrid();
     setSelectedRow(1);
     setFocus();
@@ -384,6 +385,15 @@ QSize TResultGrid::minimumWindowSize(const QWidget *topPanel)
         width = std::min(width, s->geometry().width() - 10);
     const int height = 2 * (topPanel->y() + topPanel->height());
     return QSize(width, height);
+}
+
+void TResultGrid::keyPressEvent(QKeyEvent *e)
+{
+    // A row chosen with the keys counts as chosen, whatever was clicked before.
+    const int before = selectedRow();
+    QTableView::keyPressEvent(e);
+    if (selectedRow() != before)
+        lastClickRow_ = kNoClick;
 }
 
 void TResultGrid::keyReleaseEvent(QKeyEvent *e)

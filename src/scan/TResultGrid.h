@@ -42,7 +42,9 @@ public:
     // The selected row's path as found.
     std::string selectedPath() const;
     // Grid row of the last press and release at one point (0: the header,
-    // -1: none or outside the rows).
+    // -1: outside the rows, kNoClick: none since the grid was cleared, or a
+    // key moved the current row since).
+    static constexpr int kNoClick = -2;
     int lastClickRow() const { return lastClickRow_; }
 
     void deleteOneFile(int row) { model_->deleteOneFile(row); }
@@ -105,6 +107,7 @@ signals:
     void cleanEnabled(bool enabled);
 
 protected:
+    void keyPressEvent(QKeyEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -128,5 +131,5 @@ private:
     int panelHeight_ = 0;
     QPoint pressAt_;
     QObject *pressedOn_ = nullptr;
-    int lastClickRow_ = -1;
+    int lastClickRow_ = kNoClick;
 };

@@ -6,6 +6,7 @@
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
 
+#include <algorithm>
 
 QString Walker::abortText()
 {
@@ -122,7 +123,7 @@ void Walker::walkFolder(DirReader &dir, int depth)
             continue; // hidden folders are not entered unless asked for
         if (e.kind == uint8_t(DirReader::Kind::Unknown))
             e.kind = uint8_t(dir.kindOf(name));
-        if (e.kind != uint8_t(DirReader::Kind::Folder) || depth >= kMaxDepth)
+        if (e.kind != uint8_t(DirReader::Kind::Folder) || depth >= std::min(maxDepth, kMaxDepth))
             continue; // links and special files are "system": never entered
         DirReader child(dir, name);
         if (!child.isOpen() || !child.place().sameAs(place_))

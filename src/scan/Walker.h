@@ -49,6 +49,9 @@ public:
     // Dot-folders are entered too (the statistics count every byte of a
     // drive; the finders that list files for removal leave them alone).
     bool enterHidden = false;
+    // Folders this many levels below the walk's root are listed but not
+    // entered (0: the root's own entries only).
+    int maxDepth = kMaxDepth;
     Visitor visitor;
     // Where the status text goes (the folder being walked); none when empty.
     std::function<void(const QString &)> status;

@@ -79,6 +79,22 @@ protected:
         });
     }
 
+    // Main folders listed: "Clean?" on the row of data removes one of its
+    // files and leaves the folder. Every file is read-only: Yes to the first
+    // question, No to the second, whatever the listing order.
+    void removeOneFileOfData(TfrmDirHog &w)
+    {
+        for (const char *f : {"data/a", "data/b", "data/c", "data/old/x", "data/old/y"})
+            ::chmod(tree.path(f).c_str(), 0444);
+        ASSERT_EQ(rowOf(w, "data"), 1);
+        w.grid->setSelectedRow(1);
+        dlg.answer(Dialogs::Answer::Yes);
+        dlg.answer(Dialogs::Answer::No); // the walk stops there
+        pressInRemovalWindow(&TfrmDelDirectory::btDelete);
+        w.btDelete->click();
+        ASSERT_TRUE(TempTree::exists(tree.path("data")));
+    }
+
     ScriptedDialogs dlg;
     TempTree tree;
     Navigation::Registration reg;
@@ -227,20 +243,10 @@ TEST_F(DirHogTest, RootsTheHomeFolderAndAHeaderClickAreRefused)
 
 TEST_F(DirHogTest, APartRemovalShowsWhatIsLeftOfTheFolder)
 {
-    // Every file read-only: Yes to the first question, No to the second,
-    // so exactly one file goes, whatever the listing order.
-    for (const char *f : {"data/a", "data/b", "data/c", "data/old/x", "data/old/y"})
-        ::chmod(tree.path(f).c_str(), 0444);
     TfrmDirHog w;
     w.show();
     w.btTop->click();
-    ASSERT_EQ(rowOf(w, "data"), 1);
-    w.grid->setSelectedRow(1);
-    dlg.answer(Dialogs::Answer::Yes);
-    dlg.answer(Dialogs::Answer::No); // the walk stops there
-    pressInRemovalWindow(&TfrmDelDirectory::btDelete);
-    w.btDelete->click();
-    ASSERT_TRUE(TempTree::exists(tree.path("data")));
+    removeOneFileOfData(w);
     int64_t left = 0, files = 0;
     for (const char *f : {"data/a", "data/b", "data/c", "data/old/x", "data/old/y"})
         if (TempTree::exists(tree.path(f))) {
@@ -298,4 +304,89 @@ TEST_F(DirHogTest, MainWindowOpensItBehindTheGuard)
     main.btDirHogsClick();
     EXPECT_EQ(title, "Folder Hogs");
     EXPECT_TRUE(main.findChild<QPushButton *>("btDirHogs")->isEnabled());
+}
+
+TEST_F(DirHogTest, AfterCleanEveryRowBelowTheFolderAndTheCountsAreTrue)
+{
+    tree.sized("data/old/deep/q", 20);
+    TfrmDirHog w;
+    w.show();
+    w.btAll->click();
+    const int data = rowOf(w, "data"), old = rowOf(w, "data/old"), deep = rowOf(w, "data/old/deep");
+    ASSERT_GT(deep, 0);
+    const int listed = w.foundCount();
+    EXPECT_EQ(w.findChild<QLabel *>("pnlScan")->text(), "Folders : " + QString::number(listed));
+    EXPECT_EQ(cell(w, data, 3), "1");
+    w.grid->setSelectedRow(old);
+    pressInRemovalWindow(&TfrmDelDirectory::btDelete);
+    w.btDelete->click();
+    ASSERT_FALSE(TempTree::exists(tree.path("data/old")));
+    EXPECT_EQ(cell(w, old, 0), "DELETED");
+    EXPECT_EQ(cell(w, deep, 0), "DELETED");
+    EXPECT_EQ(cell(w, data, 3), "0"); // its only sub-folder went
+    EXPECT_EQ(cell(w, data, 0), "300");
+    EXPECT_EQ(w.findChild<QLabel *>("pnlScan")->text(), "Folders : " + QString::number(listed - 2));
+    if (const char *shots = getenv("VANTOR_SHOTS"))
+        w.grab().save(QString::fromLocal8Bit(shots) + "/dirhog-after-clean.png");
+
+    // A dead row is refused before any window opens, whoever removed its folder.
+    TModal::push([](QDialog *) { ADD_FAILURE() << "nothing may open"; });
+    w.grid->setSelectedRow(deep);
+    w.btDelete->click();
+    EXPECT_EQ(dlg.last()->text, "Folder already deleted/recycled");
+    ASSERT_EQ(std::system(("rm -r '" + tree.path("Data") + "'").c_str()), 0);
+    w.grid->setSelectedRow(rowOf(w, "Data"));
+    w.btDelete->click();
+    EXPECT_EQ(dlg.last()->text, "This folder no longer exists: " + shown("Data"));
+    EXPECT_EQ(dlg.last()->kind, Dialogs::Kind::Error);
+    EXPECT_EQ(TModal::pending(), 1u);
+}
+
+TEST_F(DirHogTest, ReTotallingAfterAPartRemovalStaysLiveAndCanBeAborted)
+{
+    TfrmDirHog w;
+    w.show();
+    w.btTop->click();
+    int64_t now = 0;
+    w.walker().clockMs = [&now]() { return now += 100; };
+    bool busy = false, abortShown = false, closeOff = false;
+    w.walker().pump = [&]() {
+        busy = w.grid->viewport()->cursor().shape() == Qt::WaitCursor;
+        abortShown = w.btAbort->isVisible();
+        closeOff = !w.btClose->isEnabled() && !w.btTop->isEnabled();
+        w.close(); // the close box aborts the walk
+    };
+    removeOneFileOfData(w);
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(abortShown);
+    EXPECT_TRUE(closeOff);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(dlg.count("LIST INCOMPLETE ... ABORTED BY USER"), 1);
+    EXPECT_EQ(cell(w, 1, 0), "???"); // totals not known after an abort
+    EXPECT_EQ(w.grid->viewport()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_FALSE(w.btAbort->isVisible());
+    EXPECT_TRUE(w.btDelete->isVisible());
+    EXPECT_TRUE(w.btClose->isEnabled());
+}
+
+TEST_F(DirHogTest, CleanAfterAClickBelowTheLastRowDoesNothing)
+{
+    TfrmDirHog w;
+    w.resize(638, 600);
+    w.show();
+    w.btTop->click();
+    ASSERT_EQ(w.foundCount(), 3);
+    w.grid->setSelectedRow(2);
+    QWidget *vp = w.grid->viewport();
+    ASSERT_LT(w.grid->visualRect(w.grid->model()->index(w.foundCount() - 1, 0)).bottom(), vp->height() - 10);
+    TModal::push([](QDialog *d) { d->reject(); });
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(20, vp->height() - 5));
+    w.btDelete->click();
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(20, vp->height() - 5));
+    EXPECT_EQ(TModal::pending(), 1u);
+    EXPECT_TRUE(dlg.boxes.empty());
+    // A row chosen with the keys afterwards is acted on.
+    QTest::keyClick(w.grid, Qt::Key_Down);
+    w.btDelete->click();
+    EXPECT_EQ(TModal::pending(), 0u);
 }
