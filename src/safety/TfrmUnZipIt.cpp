@@ -12,6 +12,7 @@
 #include "safety/TfrmPassword.h"
 #include "safety/TfrmZipDirectory.h"
 #include "safety/ZipExtract.h"
+#include "safety/ZipOutline.h"
 #include "safety/ZipRun.h"
 #include "scan/TDriveBox.h"
 #include "scan/TFolderTree.h"
@@ -20,7 +21,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -234,41 +234,17 @@ void TfrmUnZipIt::OutlineLoad()
     Outline->setPalette(QPalette());
     const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
     const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
-    QHash<QByteArray, QTreeWidgetItem *> folders;
-    // The item of a stored folder, made (with those above it) when missing.
-    std::function<QTreeWidgetItem *(const QByteArray &)> folderItem = [&](const QByteArray &path) -> QTreeWidgetItem * {
-        if (path.isEmpty())
-            return nullptr;
-        if (QTreeWidgetItem *known = folders.value(path))
-            return known;
-        const int slash = path.lastIndexOf('/');
-        QTreeWidgetItem *parent = folderItem(slash < 0 ? QByteArray() : path.left(slash));
-        const std::string name = path.mid(slash + 1).toStdString();
-        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Outline);
-        item->setText(0, displayName(name));
-        item->setIcon(0, folderIcon);
-        folders.insert(path, item);
-        return item;
-    };
-    for (const ZipEntry &e : zip_.entries()) {
-        QByteArray name = QByteArray::fromStdString(e.name);
-        while (name.startsWith('/'))
-            name.remove(0, 1);
-        while (name.endsWith('/'))
-            name.chop(1);
-        while (name.contains("//"))
-            name.replace("//", "/");
-        if (name.isEmpty())
-            continue;
-        if (e.isFolder()) {
-            folderItem(name);
-            continue;
-        }
-        const int slash = name.lastIndexOf('/');
-        QTreeWidgetItem *parent = folderItem(slash < 0 ? QByteArray() : name.left(slash));
-        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Outline);
-        item->setText(0, displayName(name.mid(slash + 1).toStdString()));
-        item->setIcon(0, fileIcon);
+    std::vector<std::string> names;
+    names.reserve(zip_.entries().size());
+    for (const ZipEntry &e : zip_.entries())
+        names.push_back(e.name);
+    // Bounded depth: the tree view lays out expanded items recursively.
+    std::vector<QTreeWidgetItem *> items;
+    for (const ZipOutline::Node &n : ZipOutline::build(names)) {
+        auto *item = n.parent >= 0 ? new QTreeWidgetItem(items[size_t(n.parent)]) : new QTreeWidgetItem(Outline);
+        item->setText(0, displayName(n.text));
+        item->setIcon(0, n.folder ? folderIcon : fileIcon);
+        items.push_back(item);
     }
     Outline->expandAll();
 }

@@ -217,6 +217,45 @@ TEST_F(UnZipIt, ViewingShowsItemsCountAndCommentAndKeepsTheOpenArchiveOverABadOn
     });
 }
 
+TEST_F(UnZipIt, TheOutlineOfADeepNameStaysShallow)
+{
+    // One file 30,000 levels deep with folder entries along its chain, and an
+    // empty folder 40 levels deep: each deep chain ends in one joined item.
+    const std::string path = archives + "/Drive-D-Deep01Mar270905.zip";
+    const char *script = "import sys, zipfile\n"
+                         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                         "    z.writestr('a/' * 29999 + 'f.txt', 'deep')\n"
+                         "    for k in range(1, 41): z.writestr('a/' * k, '')\n"
+                         "    z.writestr('b/' * 40, '')\n"
+                         "    z.writestr('top.txt', 'x')\n";
+    TestEnv::commandOutput("python3 -c \"" + std::string(script) + "\" '" + path + "'");
+    inWindow([&](TfrmUnZipIt &w) {
+        select(w, "Drive-D-Deep01Mar270905.zip");
+        w.FileListBox1DblClick();
+        ASSERT_EQ(w.archive().entries().size(), 43u);
+        auto *outline = w.findChild<QTreeWidget *>("Outline");
+        w.grab(); // lays the expanded tree out
+        ASSERT_EQ(outline->topLevelItemCount(), 3);
+        const auto deepest = [](QTreeWidgetItem *item) {
+            int depth = 1;
+            while (item->childCount() > 0) {
+                item = item->child(0);
+                ++depth;
+            }
+            return std::make_pair(depth, item->text(0));
+        };
+        const auto [aDepth, aLeaf] = deepest(outline->topLevelItem(0));
+        EXPECT_EQ(aDepth, 32);
+        EXPECT_EQ(aLeaf.size(), 2 * (29999 - 31) + 5);
+        EXPECT_TRUE(aLeaf.startsWith("a/a/") && aLeaf.endsWith("a/f.txt"));
+        const auto [bDepth, bLeaf] = deepest(outline->topLevelItem(1));
+        EXPECT_EQ(bDepth, 32);
+        EXPECT_EQ(bLeaf, "b/b/b/b/b/b/b/b/b");
+        EXPECT_EQ(outline->topLevelItem(2)->text(0), "top.txt");
+    });
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
 TEST_F(UnZipIt, AFolderWithoutArchivesSaysSoOnceAfterTheTimer)
 {
     inWindow([&](TfrmUnZipIt &w) {
