@@ -10,6 +10,23 @@ bool PagedFile::open(const std::string &path)
         return false;
     path_ = path;
     size_ = file_.size();
+    if (size_ == 0) {
+        // Read to the end: a size of 0 does not mean empty here.
+        for (;;) {
+            const size_t want = std::min(kPageSize, kMaxUnsized - whole_.size());
+            if (want == 0)
+                break;
+            const size_t at = whole_.size();
+            whole_.resize(at + want);
+            const int64_t got = file_.readAt(at, whole_.data() + at, want);
+            whole_.resize(at + size_t(std::max<int64_t>(got, 0)));
+            if (got <= 0)
+                break;
+        }
+        whole_.shrink_to_fit();
+        inMemory_ = !whole_.empty();
+        size_ = whole_.size();
+    }
     return true;
 }
 
@@ -20,6 +37,9 @@ void PagedFile::close()
     pages_.shrink_to_fit();
     scanBuf_.clear();
     scanBuf_.shrink_to_fit();
+    whole_.clear();
+    whole_.shrink_to_fit();
+    inMemory_ = false;
     size_ = 0;
     path_.clear();
 }
@@ -29,6 +49,10 @@ size_t PagedFile::readInto(uint64_t offset, uint8_t *buf, size_t n) const
     if (offset >= size_)
         return 0;
     n = size_t(std::min<uint64_t>(n, size_ - offset));
+    if (inMemory_) {
+        std::memcpy(buf, whole_.data() + offset, n);
+        return n;
+    }
     size_t got = 0;
     while (got < n) {
         const int64_t r = file_.readAt(offset + got, buf + got, n - got);
@@ -96,7 +120,7 @@ bool PagedFile::scan(uint64_t from, uint64_t to, const Piece &f, bool skipHoles)
     to = std::min(to, size_);
     if (scanBuf_.size() < kScanChunk)
         scanBuf_.resize(kScanChunk);
-    uint64_t dataEnd = skipHoles ? 0 : UINT64_MAX; // [pos, dataEnd) is known to hold data
+    uint64_t dataEnd = skipHoles && !inMemory_ ? 0 : UINT64_MAX; // [pos, dataEnd) is known to hold data
     for (uint64_t pos = from; pos < to;) {
         if (pos >= dataEnd) {
             const uint64_t data = file_.dataAfter(pos);

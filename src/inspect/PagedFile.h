@@ -10,9 +10,13 @@
 // recently used pages are kept, so the memory it needs does not depend on
 // the file's size. Only regular files open (a FIFO, socket or device is
 // refused without being opened). The size is taken when the file is opened.
+// A file that reports a size of 0 (those of /proc, some of /sys) may still
+// hold bytes: it is read to its end once (at most kMaxUnsized bytes) and
+// served from memory.
 class PagedFile {
 public:
     static constexpr size_t kPageSize = 64 * 1024;
+    static constexpr size_t kMaxUnsized = 64 * 1024 * 1024;
     static constexpr size_t kPagesKept = 32;
     static constexpr size_t kScanChunk = 256 * 1024;
 
@@ -47,6 +51,8 @@ private:
     const Page &page(uint64_t index);
 
     RawFile file_;
+    std::string whole_; // the bytes of a file that reported no size
+    bool inMemory_ = false;
     std::string path_;
     uint64_t size_ = 0;
     uint64_t clock_ = 0;

@@ -1,6 +1,7 @@
 #include "inspect/TViewer.h"
 
 #include "common/EventPump.h"
+#include "common/Runs.h"
 #include "inspect/FileSearch.h"
 #include "inspect/ViewText.h"
 
@@ -34,9 +35,16 @@ TViewer::~TViewer() = default;
 
 bool TViewer::openFile(const std::string &path)
 {
-    closeFile();
-    if (!file_.open(path))
+    // A count or search in progress works on the open file and its index:
+    // they stay until it has ended.
+    if (busy_)
         return false;
+    // The file shown stays when the new one cannot be opened.
+    PagedFile next;
+    if (!next.open(path))
+        return false;
+    closeFile();
+    file_ = std::move(next);
     index_ = std::make_unique<LineIndex>(file_);
     hexDigits_ = ViewText::hexDigits(file_.size());
     ensureCounted(uint64_t(visibleRows()) + 1);
@@ -48,6 +56,8 @@ bool TViewer::openFile(const std::string &path)
 
 void TViewer::closeFile()
 {
+    if (busy_)
+        return;
     index_.reset();
     file_.close();
     top_ = caret_ = anchor_ = 0;
@@ -241,10 +251,11 @@ bool TViewer::copy()
     return true;
 }
 
-bool TViewer::runLong(const std::function<bool(const std::function<bool()> &)> &body)
+bool TViewer::runLong(const QString &what, const std::function<bool(const std::function<bool()> &)> &body)
 {
     if (busy_)
         return false;
+    const Runs::Token token(what);
     busy_ = true;
     abort_ = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -264,7 +275,8 @@ bool TViewer::countLines()
         return true;
     if (hex_ || index_->complete())
         return true;
-    const bool ok = runLong([&](const std::function<bool()> &keepGoing) { return index_->countAll(keepGoing); });
+    const bool ok = runLong(QStringLiteral("a line count"),
+                            [&](const std::function<bool()> &keepGoing) { return index_->countAll(keepGoing); });
     updateScrollBars();
     emit statusChanged();
     return ok;
@@ -291,7 +303,7 @@ bool TViewer::find(const QString &text, bool backward, bool matchCase, bool glob
     else
         from = backward ? selectionStartOffset() : caret_;
     FileSearch::Result r;
-    runLong([&](const std::function<bool()> &keepGoing) {
+    runLong(QStringLiteral("a search"), [&](const std::function<bool()> &keepGoing) {
         r = FileSearch::find(file_, needle.toStdString(), from, !backward, matchCase, keepGoing);
         return !r.stopped;
     });
@@ -301,7 +313,7 @@ bool TViewer::find(const QString &text, bool backward, bool matchCase, bool glob
     caret_ = *r.offset + uint64_t(needle.size());
     wantColumn_ = -1;
     // Placing the match counts the lines up to it.
-    runLong([&](const std::function<bool()> &keepGoing) {
+    runLong(QStringLiteral("a line count"), [&](const std::function<bool()> &keepGoing) {
         return hex_ || index_->countTo(anchor_, keepGoing);
     });
     ensureCaretVisible(true);

@@ -22,9 +22,10 @@ public:
     explicit TViewer(QWidget *parent = nullptr);
     ~TViewer() override;
 
-    // Opens path; false (and nothing shown) when it is not a regular file or
-    // cannot be read.
+    // Opens path; false when it is not a regular file or cannot be read (the
+    // file shown before stays), or while a count or search runs.
     bool openFile(const std::string &path);
+    // Closes the file shown; nothing while a count or search runs.
     void closeFile();
     bool isOpen() const { return file_.isOpen(); }
     const std::string &path() const { return file_.path(); }
@@ -119,7 +120,7 @@ private:
     uint64_t lastRow();
     void setTop(uint64_t row);
     uint64_t pointToOffset(const QPoint &p);
-    bool runLong(const std::function<bool(const std::function<bool()> &)> &body);
+    bool runLong(const QString &what, const std::function<bool(const std::function<bool()> &)> &body);
 
     PagedFile file_;
     std::unique_ptr<LineIndex> index_;

@@ -3,12 +3,14 @@
 #include "app/TWinPlace.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
+#include "common/Runs.h"
 #include "common/TModal.h"
 #include "common/TPrintLines.h"
 #include "common/Text.h"
 #include "inspect/PagedFile.h"
 #include "inspect/StringsScanner.h"
 #include "inspect/TFindDlg.h"
+#include "inspect/LineIndex.h"
 #include "inspect/TViewer.h"
 #include "inspect/ViewText.h"
 
@@ -31,6 +33,8 @@
 #include <QVBoxLayout>
 
 namespace {
+const QString stringsCaption = QStringLiteral("Pee&k at strings");
+
 // The printer of every viewer, so a printer setup holds for later prints.
 QPrinter &viewerPrinter()
 {
@@ -146,7 +150,7 @@ TfrmView::TfrmView(QWidget *parent) : QDialog(parent)
     button(btFont, "btFont", QStringLiteral("Fo&nt"));
     button(btPrint, "btPrint", QStringLiteral("P&rint setup"));
     button(BitBtn1, "BitBtn1", QStringLiteral("&Print"));
-    button(btStrings, "btStrings", QStringLiteral("Pee&k at strings"));
+    button(btStrings, "btStrings", stringsCaption);
     btStrings->setToolTip(QStringLiteral("Peek inside file for ASCII strings"));
     button(btClose, "btClose", QStringLiteral("Close"));
     for (QPushButton *b : {btFont, btPrint, BitBtn1, btStrings, btClose})
@@ -230,8 +234,21 @@ void TfrmView::FormShow()
     Viewer1->setFocus();
 }
 
+bool TfrmView::busy() const { return Viewer1->busy() || scanning_; }
+
+bool TfrmView::refusedWhileBusy()
+{
+    if (!busy())
+        return false;
+    dialogs().showInfo(Runs::busyText());
+    return true;
+}
+
 bool TfrmView::openFile(const std::string &path)
 {
+    // A count, search or strings scan in progress keeps the file it reads.
+    if (refusedWhileBusy())
+        return false;
     if (!Viewer1->openFile(path)) {
         dialogs().showError(QStringLiteral("Could not open file ") + displayName(path));
         recomputeItems();
@@ -245,14 +262,17 @@ bool TfrmView::openFile(const std::string &path)
 
 void TfrmView::Open1Click()
 {
-    const auto chosen = dialogs().chooseOpenFile(QStringLiteral("Open"), QStringLiteral("All Files (*.*)"));
+    if (refusedWhileBusy())
+        return;
+    // "*": names without a dot (README, Makefile) are files too.
+    const auto chosen = dialogs().chooseOpenFile(QStringLiteral("Open"), QStringLiteral("All Files (*)"));
     if (chosen)
         openFile(*chosen);
 }
 
 void TfrmView::dragEnterEvent(QDragEnterEvent *e)
 {
-    if (e->mimeData()->hasUrls() && e->mimeData()->urls().first().isLocalFile())
+    if (!busy() && e->mimeData()->hasUrls() && e->mimeData()->urls().first().isLocalFile())
         e->acceptProposedAction();
 }
 
@@ -279,21 +299,26 @@ void TfrmView::FilesDropped(const QList<QUrl> &urls)
 void TfrmView::Exit1Click() { reject(); }
 void TfrmView::btCloseClick() { reject(); }
 
+bool TfrmView::abortRuns()
+{
+    if (!busy())
+        return false;
+    Viewer1->abortRun();
+    stringsAborted_ = scanning_;
+    return true;
+}
+
 void TfrmView::reject()
 {
-    // A count or search in progress is stopped first; the window closes
-    // when asked again.
-    if (Viewer1->busy()) {
-        Viewer1->abortRun();
-        return;
-    }
-    QDialog::reject();
+    // A count, search or strings scan in progress is stopped first; the
+    // window closes when asked again.
+    if (!abortRuns())
+        QDialog::reject();
 }
 
 void TfrmView::closeEvent(QCloseEvent *e)
 {
-    if (Viewer1->busy()) {
-        Viewer1->abortRun();
+    if (abortRuns()) {
         e->ignore();
         return;
     }
@@ -309,6 +334,7 @@ void TfrmView::recomputeItems()
 
 void TfrmView::File1Click()
 {
+    Open1->setEnabled(!busy());
     Print1->setEnabled(Viewer1->hasLines());
     BitBtn1->setEnabled(Viewer1->hasLines());
 }
@@ -327,17 +353,41 @@ void TfrmView::Search1Click()
     GotoLine1->setEnabled(lines);
 }
 
+void TfrmView::fitStatusWidths()
+{
+    // Each section as wide as the widest value this file can give: lines
+    // and the top line are at most one more than the bytes, a text row's
+    // column at most kWidth bytes each expanded to a tab's width.
+    const QFontMetrics fm = Header1[0]->fontMetrics();
+    const auto fit = [&](QLabel *label, int atLeast, const QString &widest) {
+        const int frame = 2 * label->frameWidth() + fm.horizontalAdvance(QLatin1Char('x'));
+        label->setFixedWidth(std::max(atLeast, fm.horizontalAdvance(widest) + frame));
+    };
+    const auto nines = [](QString digits) {
+        for (QChar &c : digits)
+            if (c.isDigit())
+                c = QLatin1Char('9');
+        return digits;
+    };
+    const int64_t lines = int64_t(std::min<uint64_t>(Viewer1->fileSize(), INT64_MAX - 1)) + 1;
+    const int64_t columns = Viewer1->hexMode() ? 100 : int64_t(LineIndex::kWidth) * std::max(1, Viewer1->tabSize()) + 1;
+    fit(Header1[0], 90, nines(QString::number(lines) + QLatin1Char(':') + QString::number(columns)));
+    fit(Header1[1], 130, QStringLiteral("Total: ") + nines(formatThousands(lines)));
+    fit(Header1[2], 100, QStringLiteral("Top: ") + nines(QString::number(lines)));
+}
+
 void TfrmView::Viewer1ShowStatus()
 {
+    fitStatusWidths();
     const bool open = Viewer1->isOpen();
     Header1[0]->setText(QStringLiteral("%1:%2")
                             .arg(open ? Viewer1->caretLine() + 1 : 1)
                             .arg(open ? Viewer1->caretColumn() + 1 : 1)
                             .leftJustified(8, QLatin1Char(' ')));
     const auto count = Viewer1->lineCount();
-    Header1[1]->setText(QStringLiteral("Total: ") + (count ? QString::number(*count) : QStringLiteral("?")));
+    Header1[1]->setText(QStringLiteral("Total: ") + (count ? formatThousands(int64_t(*count)) : QStringLiteral("?")));
     Header1[2]->setText(QStringLiteral("Top: ") + QString::number(Viewer1->topLine() + 1).leftJustified(5, QLatin1Char(' ')));
-    Header1[3]->setText(QStringLiteral("Bytes: ") + QString::number(Viewer1->fileSize()));
+    Header1[3]->setText(QStringLiteral("Bytes: ") + formatThousands(int64_t(Viewer1->fileSize())));
     Clipboard1Click();
 }
 
@@ -472,6 +522,13 @@ void TfrmView::Print1Click()
 
 void TfrmView::btStringsClick()
 {
+    // During the scan the button is its Abort.
+    if (scanning_) {
+        stringsAborted_ = true;
+        return;
+    }
+    if (refusedWhileBusy())
+        return;
     // The strings of the file shown now (the one given, or one opened since).
     const std::string source = Viewer1->isOpen() ? Viewer1->path() : path_;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -489,6 +546,11 @@ void TfrmView::btStringsClick()
     } else {
         StringsScanner scanner;
         std::string text;
+        const Runs::Token token(QStringLiteral("a strings scan"));
+        scanning_ = true;
+        stringsAborted_ = false;
+        btStrings->setText(QStringLiteral("&Abort"));
+        File1Click();
         EventPump pump;
         bool writeOk = true;
         in.scan(0, in.size(), [&](const uint8_t *data, size_t n, uint64_t) {
@@ -500,8 +562,15 @@ void TfrmView::btStringsClick()
                 text.clear();
             }
             pump.pump();
-            return writeOk;
+            return writeOk && !stringsAborted_;
         }, true);
+        scanning_ = false;
+        btStrings->setText(stringsCaption);
+        File1Click();
+        if (stringsAborted_) {
+            QApplication::restoreOverrideCursor();
+            return;
+        }
         if (writeOk && !text.empty())
             writeOk = out.write(text.data(), qint64(text.size())) == qint64(text.size());
         if (!writeOk || !out.flush()) {

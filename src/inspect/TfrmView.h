@@ -80,8 +80,17 @@ private:
     void FormShow();
     void searchDone(bool found, const QString &text);
     void recomputeItems();
+    // A count, search or strings scan runs (events are pumped in it).
+    bool busy() const;
+    // While busy: says so and returns true.
+    bool refusedWhileBusy();
+    // Asks the runs going on to stop; false when none runs.
+    bool abortRuns();
+    void fitStatusWidths();
 
     std::string path_;
     TWinPlace *place_;
     bool shown_ = false;
+    bool scanning_ = false;       // Peek at strings is reading the file
+    bool stringsAborted_ = false; // ... and was asked to stop
 };

@@ -173,6 +173,22 @@ TEST(PagedFile, OnlyRegularFilesOpen)
     EXPECT_FALSE(f.open(t.path("fifolink")));
 }
 
+TEST(PagedFile, AFileThatReportsNoSizeIsReadToItsEnd)
+{
+    // /proc files report a size of 0 and still hold text.
+    PagedFile f;
+    ASSERT_TRUE(f.open("/proc/self/status"));
+    ASSERT_GT(f.size(), 5u);
+    EXPECT_EQ(f.read(0, 5), "Name:");
+    std::string scanned;
+    EXPECT_TRUE(f.scan(0, f.size(), [&](const uint8_t *data, size_t n, uint64_t) {
+        scanned.append(reinterpret_cast<const char *>(data), n);
+        return data != nullptr;
+    }, true));
+    EXPECT_EQ(scanned, f.read(0, size_t(f.size())));
+    EXPECT_EQ(scanned.back(), '\n');
+}
+
 TEST(FileSearch, ForwardBackwardAndCaseAgainstPlainSearch)
 {
     std::mt19937 rng(3);

@@ -1,3 +1,4 @@
+#include "common/EventPump.h"
 #include "common/TModal.h"
 #include "inspect/TFindDlg.h"
 #include "inspect/TViewer.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -76,7 +78,7 @@ TEST(TfrmView, BigSparseFileOpensUncountedCountsAndFindsTheMarkerAtItsEnd)
     EXPECT_EQ(s.w.windowTitle(), "View File : " + QString::fromStdString(path));
     EXPECT_EQ(s.header(1), "Total: ?");
     EXPECT_EQ(s.header(2), "Top: 1    ");
-    EXPECT_EQ(s.header(3), "Bytes: 4294967296");
+    EXPECT_EQ(s.header(3), "Bytes: 4,294,967,296");
     EXPECT_EQ(s.header(0), "1:1     ");
 
     ASSERT_TRUE(s.v().countLines());
@@ -84,7 +86,7 @@ TEST(TfrmView, BigSparseFileOpensUncountedCountsAndFindsTheMarkerAtItsEnd)
     ASSERT_TRUE(total);
     // Rows of 4096 bytes through the zeros, then the marker's own line.
     EXPECT_EQ(*total, (size - 17 + 4095) / 4096 + 1);
-    EXPECT_EQ(s.header(1), "Total: " + QString::number(*total));
+    EXPECT_EQ(s.header(1), "Total: 1,048,577");
     s.v().goToLine(*total - 1);
     EXPECT_EQ(s.v().caretLine(), *total - 1);
     EXPECT_EQ(s.v().lineText(*total - 1), "END MARKER here");
@@ -98,7 +100,23 @@ TEST(TfrmView, BigSparseFileOpensUncountedCountsAndFindsTheMarkerAtItsEnd)
     EXPECT_EQ(s.v().selectionStartOffset(), size - 16);
     EXPECT_EQ(s.v().caretLine(), *total - 1);
     EXPECT_EQ(s.v().caretColumn(), 10);
-    EXPECT_EQ(s.header(0), QString::number(*total) + ":11");
+    EXPECT_EQ(s.header(0), "1048577:11");
+}
+
+TEST(TfrmView, StatusSectionsShowTheirWholeValues)
+{
+    TempTree t;
+    Shown s(t.file("tall.txt", std::string(1310719, '\n') + std::string(600, '\t') + "\n"));
+    ASSERT_TRUE(s.v().countLines());
+    s.v().goToLine(1310719);
+    QTest::keyClick(&s.v(), Qt::Key_End);
+    EXPECT_EQ(s.header(0), "1310720:4801");
+    EXPECT_EQ(s.header(1), "Total: 1,310,720");
+    EXPECT_EQ(s.header(3), "Bytes: 1,311,320");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_GE(s.w.Header1[i]->width(), s.w.Header1[i]->sizeHint().width()) << s.header(i).toStdString();
+    if (const char *dir = getenv("VANTOR_SHOTS"))
+        QApplication::processEvents(), s.w.grab().save(QString::fromLocal8Bit(dir) + "/viewer-status.png");
 }
 
 TEST(TfrmView, HexModeShowsTheBytesAtAnOffset)
@@ -286,6 +304,13 @@ TEST(TfrmView, FifosAreRefusedAndDropsOpenTheWholePath)
     s.w.Open1Click();
     ASSERT_EQ(d.boxes.size(), 1u);
     EXPECT_EQ(d.boxes[0].text, "Could not open file " + QString::fromStdString(fifo));
+    // The file shown before stays, with its caption.
+    EXPECT_EQ(s.v().lineText(0), "start");
+    EXPECT_EQ(s.w.windowTitle(), "View File : " + QString::fromStdString(t.path("start.txt")));
+    EXPECT_EQ(s.header(3), "Bytes: 6");
+    // The open dialog lists names without a dot too.
+    const QString pattern = d.fileFilter.section('(', 1).section(')', 0, 0);
+    EXPECT_TRUE(QDir::match(pattern, "README")) << d.fileFilter.toStdString();
 
     // A dropped file with a name longer than 80 characters, and one not UTF-8.
     const std::string longName = t.file(std::string(90, 'n') + "/" + std::string(60, 'm') + ".txt", "dropped\n");
@@ -299,7 +324,58 @@ TEST(TfrmView, FifosAreRefusedAndDropsOpenTheWholePath)
     s.w.FilesDropped({QUrl::fromLocalFile(QString::fromStdString(fifo))});
     EXPECT_EQ(d.boxes.size(), 2u);
     EXPECT_EQ(d.boxes[1].text, "Could not open file " + QString::fromStdString(fifo));
-    EXPECT_FALSE(s.v().isOpen());
+    EXPECT_EQ(s.v().path(), odd);
+    EXPECT_EQ(s.v().lineText(0), "odd name");
+}
+
+TEST(TfrmView, NothingIsOpenedDuringARunAndPeekAtStringsStops)
+{
+    ScriptedDialogs d;
+    TempTree t;
+    struct EveryPiece {
+        EveryPiece() { EventPump::setDefaultInterval(0); } // events run at every pump point
+        ~EveryPiece() { EventPump::setDefaultInterval(15); }
+    } everyPiece;
+    std::string text;
+    for (int i = 0; i < 400000; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    const std::string first = t.file("first.txt", text);
+    const std::string other = t.file("other.txt", "other\n");
+    Shown s(first);
+
+    // A drop and File > Open while the lines are counted: the count's file stays.
+    QTimer::singleShot(0, &s.w, [&] {
+        s.w.FilesDropped({QUrl::fromLocalFile(QString::fromStdString(other))});
+        emit s.w.File1->aboutToShow();
+        EXPECT_FALSE(s.w.Open1->isEnabled());
+        d.files.push_back(other);
+        s.w.Open1Click();
+    });
+    ASSERT_TRUE(s.v().countLines());
+    EXPECT_EQ(s.v().path(), first);
+    EXPECT_EQ(s.v().lineCount(), 400000u);
+    ASSERT_EQ(d.boxes.size(), 2u);
+    for (const auto &box : d.boxes)
+        EXPECT_EQ(box.text, "Please wait: a line count is still running. Let it finish or abort it, then try again.");
+    EXPECT_TRUE(d.pickers.empty());
+    emit s.w.File1->aboutToShow();
+    EXPECT_TRUE(s.w.Open1->isEnabled());
+
+    // Peek at strings: its button is Abort while it reads, and Close stops
+    // it too; either way no strings viewer comes up, and the window stays.
+    TModal::push([](QDialog *dlg) { dlg->reject(); }); // must stay unused
+    for (QPushButton *stop : {s.w.btStrings, s.w.btClose}) {
+        QTimer::singleShot(0, &s.w, [&, stop] {
+            EXPECT_EQ(s.w.btStrings->text(), "&Abort");
+            stop->click();
+        });
+        s.w.btStringsClick();
+        EXPECT_EQ(TModal::pending(), 1u);
+        EXPECT_TRUE(s.w.isVisible());
+        EXPECT_EQ(s.w.btStrings->text(), "Pee&k at strings");
+    }
+    TModal::clear();
+    EXPECT_EQ(d.boxes.size(), 2u);
 }
 
 TEST(TfrmView, FontAndPrinterSetupGoThroughTheDialogs)

@@ -53,9 +53,11 @@ std::optional<std::string> ScriptedDialogs::chooseFolder(const QString &title, c
     return take(folders);
 }
 
-std::optional<std::string> ScriptedDialogs::chooseOpenFile(const QString &title, const QString &, const std::string &)
+std::optional<std::string> ScriptedDialogs::chooseOpenFile(const QString &title, const QString &filter,
+                                                           const std::string &)
 {
     pickers.push_back("file:" + title);
+    fileFilter = filter;
     return take(files);
 }
 

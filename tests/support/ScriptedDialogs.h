@@ -48,6 +48,7 @@ public:
     std::deque<std::optional<std::string>> folders, files;
     std::deque<std::optional<QString>> inputs;
     std::vector<QString> pickers;
+    QString fileFilter; // the filter of the last file picker
     QString printPdf;
     bool printSelection = false;
     bool selectionOffered = false;
