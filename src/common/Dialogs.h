@@ -12,8 +12,8 @@ class QPrinter;
 class Dialogs {
 public:
     enum class Kind { Error, Warning, Info, Question, Plain };
-    enum class Buttons { Ok, YesNo, OkCancel, YesNoCancel };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Buttons { Ok, YesNo, OkCancel, YesNoCancel, YesAllNoCancel };
+    enum class Answer { Ok, Cancel, Yes, No, YesToAll };
 
     virtual ~Dialogs();
 
@@ -41,6 +41,12 @@ public:
     Answer askYesNoCancel(const QString &text, const QString &title = {})
     {
         return message(Kind::Question, text, Buttons::YesNoCancel, title);
+    }
+    // Yes, "Yes to all", No and Cancel; No is the default button, so that
+    // Enter never confirms a removal.
+    Answer askYesAllNoCancel(const QString &text, const QString &title = {})
+    {
+        return message(Kind::Question, text, Buttons::YesAllNoCancel, title);
     }
 
     // A folder picker titled title, starting at start; nothing when cancelled.

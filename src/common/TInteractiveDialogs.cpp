@@ -28,11 +28,17 @@ Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, But
     case Buttons::YesNo: bs = QMessageBox::Yes | QMessageBox::No; break;
     case Buttons::OkCancel: bs = QMessageBox::Ok | QMessageBox::Cancel; break;
     case Buttons::YesNoCancel: bs = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case Buttons::YesAllNoCancel:
+        bs = QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel;
+        break;
     }
     QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, text, bs,
                     QApplication::activeWindow());
+    if (buttons == Buttons::YesAllNoCancel)
+        box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::YesToAll: return Answer::YesToAll;
     case QMessageBox::No: return Answer::No;
     case QMessageBox::Cancel: return Answer::Cancel;
     default: return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Cancel;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 bool PathInfo::isFolder(const std::string &path)
 {
@@ -29,6 +30,64 @@ std::string PathInfo::resolved(const std::string &path)
     std::string out(r);
     std::free(r);
     return out;
+}
+
+std::string PathInfo::resolvedAsCreated(const std::string &path)
+{
+    std::string existing = path;
+    while (existing.size() > 1 && existing.back() == '/')
+        existing.pop_back();
+    std::vector<std::string> missing; // the components below it, last first
+    for (;;) {
+        const std::string real = resolved(existing.empty() ? std::string(".") : existing);
+        if (!real.empty()) {
+            std::string out = real;
+            for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+                if (*it == "." || it->empty())
+                    continue;
+                if (*it == "..") {
+                    const size_t slash = out.find_last_of('/');
+                    out.resize(slash == 0 ? 1 : slash);
+                    continue;
+                }
+                if (out.back() != '/')
+                    out += '/';
+                out += *it;
+            }
+            return out;
+        }
+        const size_t slash = existing.find_last_of('/');
+        if (existing == "/" || (slash == std::string::npos && existing.empty()))
+            return {};
+        if (slash == std::string::npos) {
+            missing.push_back(existing);
+            existing.clear();
+        } else {
+            missing.push_back(existing.substr(slash + 1));
+            existing.resize(slash == 0 ? 1 : slash);
+        }
+    }
+}
+
+PathInfo::NotAFolder PathInfo::firstNonFolder(const std::string &path)
+{
+    size_t at = 0;
+    while (at < path.size()) {
+        const size_t slash = path.find('/', at + 1);
+        const size_t end = slash == std::string::npos ? path.size() : slash;
+        const std::string prefix = path.substr(0, end);
+        at = end;
+        if (prefix.empty() || prefix.back() == '/')
+            continue;
+        struct stat st;
+        if (::lstat(prefix.c_str(), &st) != 0)
+            return {};
+        if (S_ISLNK(st.st_mode))
+            return {prefix, true};
+        if (!S_ISDIR(st.st_mode))
+            return {prefix, false};
+    }
+    return {};
 }
 
 bool PathInfo::removeFile(const std::string &path)

@@ -10,6 +10,17 @@ bool exists(const std::string &path);
 // The path with every symbolic link, "." and ".." resolved; empty when it
 // cannot be resolved (it does not exist, or a folder on the way is denied).
 std::string resolved(const std::string &path);
+// The path that resolved() will give once the folders it names are made: the
+// nearest existing folder above it resolved, with the missing components
+// appended. Empty when nothing of it resolves.
+std::string resolvedAsCreated(const std::string &path);
+// The first component of path (as a path itself) that is a symbolic link or
+// not a folder; empty when each one is a real folder or one is missing.
+struct NotAFolder {
+    std::string component;
+    bool link = false;
+};
+NotAFolder firstNonFolder(const std::string &path);
 // Removes a file, reached as AnchoredPath reaches it (no symbolic link
 // followed on the way). True when it is gone afterwards (also when it never
 // existed).

@@ -165,11 +165,19 @@ std::string Trash::trashFolderFor(const std::string &path)
     return placeFor(abs, dev_t(id.device)).folder;
 }
 
-Trash::Result Trash::moveToTrash(const std::string &path)
+int &Trash::Names::next(const std::string &trashFolder, const std::string &name)
 {
-    Result r;
+    int &n = next_[trashFolder + '/' + name];
+    if (n < 1)
+        n = 1;
+    return n;
+}
+
+Trash::Result Trash::moveToTrash(const std::string &path, Names *names)
+{
     const std::string abs = absolute(path);
     if (abs.empty() || abs == "/") {
+        Result r;
         r.error = EINVAL;
         return r;
     }
@@ -177,11 +185,23 @@ Trash::Result Trash::moveToTrash(const std::string &path)
     // way, and moved relative to its folder's descriptor.
     const AnchoredPath::Parent from = AnchoredPath::openParent(abs);
     if (!from) {
+        Result r;
         r.error = from.error;
         return r;
     }
+    return moveToTrashAt(from.folder.get(), from.name, abs, names);
+}
+
+Trash::Result Trash::moveToTrashAt(int folder, const std::string &fromName, const std::string &path, Names *names)
+{
+    Result r;
+    const std::string abs = absolute(path);
+    if (abs.empty() || abs == "/") {
+        r.error = EINVAL;
+        return r;
+    }
     FileIdentity id;
-    if (!AnchoredPath::statAt(from.folder.get(), from.name, id, &r.error))
+    if (!AnchoredPath::statAt(folder, fromName, id, &r.error))
         return r;
     const Place place = placeFor(abs, dev_t(id.device));
     if (place.folder.empty()) {
@@ -207,7 +227,9 @@ Trash::Result Trash::moveToTrash(const std::string &path)
     const std::string info = "[Trash Info]\nPath=" + escapePath(original) + "\nDeletionDate=" + deletionDate() + "\n";
 
     const std::string base = baseName(abs);
-    for (int n = 1; n < 100000; ++n) {
+    int first = 1;
+    int &next = names ? names->next(place.folder, base) : first;
+    for (int &n = next, tries = 0; tries < 100000; ++n, ++tries) {
         const std::string name = n == 1 ? base : base + "." + std::to_string(n);
         const std::string infoPath = place.folder + "/info/" + name + ".trashinfo";
         const std::string target = place.folder + "/files/" + name;
@@ -231,10 +253,11 @@ Trash::Result Trash::moveToTrash(const std::string &path)
             ::unlink(infoPath.c_str());
             return r;
         }
-        if (!AnchoredPath::renameAt(from.folder.get(), from.name, files.get(), name, true, &r.error)) {
+        if (!AnchoredPath::renameAt(folder, fromName, files.get(), name, true, &r.error)) {
             ::unlink(infoPath.c_str());
             return r;
         }
+        ++n; // taken now
         r.ok = true;
         r.size = id.size;
         r.trashedAs = target;

@@ -13,7 +13,8 @@ struct stat;
 // device or mount id differs from the tree's is left alone), and never
 // changes the process's current folder. Entries are met in the order the
 // folder listing gives them; each sub-folder is emptied and removed before
-// the walk goes on.
+// the walk goes on. The walk is a loop, not a recursion, and holds a bounded
+// number of folders open, so any depth the file system allows is removed.
 namespace TreeRemoval {
 // One entry that is not a folder: a file, a symbolic link, a device...
 struct Entry {
@@ -30,9 +31,12 @@ struct Walk {
     std::function<bool(const Entry &)> onEntry;
     // Tested before each entry; true stops the walk.
     std::function<bool()> stopRequested;
-    // A folder left alone: on another mount (EXDEV), or it could not be
-    // opened or listed (its errno).
+    // A folder left alone with all it holds: on another mount (EXDEV), kept
+    // by keepFolder (0), not the folder it was when the walk came back to it
+    // (ESTALE), or it could not be opened (its errno).
     std::function<void(const std::string &path, int error)> onSkipped;
+    // A folder the walk must not enter, by its st_dev and inode.
+    std::function<bool(uint64_t device, uint64_t inode)> keepFolder;
     // Remove the emptied folders, the tree's own folder last. Off: only
     // onEntry acts (zipping without deleting).
     bool removeFolders = true;
@@ -49,12 +53,18 @@ struct Result {
     bool completed = false;   // the walk ran to its end without being stopped
     bool rootRemoved = false; // the tree's folder itself is gone
     int64_t foldersRemoved = 0;
+    int64_t foldersLeft = 0;    // emptied as far as the walk went, but not removed
+    int64_t foldersSkipped = 0; // not entered (each one reported through onSkipped)
 };
 
 // Removes the folder at path (reached as AnchoredPath reaches it: no link
 // on the way, no other mount). A folder whose own last component is a
 // symbolic link is refused (ELOOP) and nothing is touched.
 Result removeTree(const std::string &path, const Walk &walk);
+
+// 0 when removeTree could open the folder at path; else the error it would
+// give (ELOOP/ENOTDIR: a link on the way, EXDEV: a mount point).
+int check(const std::string &path);
 
 // Removes the folder name in the open folder parent if it is empty.
 bool removeEmptyFolder(int parent, const std::string &name);

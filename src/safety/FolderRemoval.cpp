@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "platform/AnchoredPath.h"
 #include "platform/Drives.h"
+#include "platform/PathInfo.h"
 #include "platform/Paths.h"
 #include "platform/Trash.h"
 #include "platform/TreeRemoval.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <QStringList>
 #include <sys/stat.h>
 
 const QString FolderRemoval::kAttributeQuestion =
@@ -140,67 +142,122 @@ QString FolderRemoval::zippedText(int64_t files, bool completed)
     return t;
 }
 
-// The read-only, hidden and system questions, in that order. A Yes to the
-// read-only question gives the owner write permission (a regular file only,
-// reached without following a link); hidden and system are properties of
-// the name and the kind of entry here, so their Yes changes nothing. A No or
-// Cancel stops the walk with the file kept. asked is set when a question was
-// put (time passed, and the file may have changed meanwhile).
-bool FolderRemoval::askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode,
-                                  bool &asked)
+// The read-only, hidden and system questions, in that order, each with Yes,
+// "Yes to all" (no more questions of that kind for the rest of the run), No
+// and Cancel. A Yes changes nothing on the file: neither an unlink nor a
+// rename into the trash needs the owner's write permission, and a file sent
+// to the trash or into an archive keeps its mode there. Hidden and system are
+// properties of the name and the kind of entry. A No or Cancel stops the walk
+// with the file kept. asked is set when a question was put (time passed, and
+// the file may have changed meanwhile).
+bool FolderRemoval::askAttributes(const std::string &path, const std::string &name, unsigned mode, bool &asked)
 {
     const bool regular = S_ISREG(mode);
     const bool readOnly = (S_ISREG(mode) || S_ISDIR(mode)) && !(mode & S_IWUSR);
     const bool hidden = !name.empty() && name[0] == '.';
     const bool system = !regular;
-    auto ask = [&](const char *phrase) {
-        asked = true;
-        if (dialogs().askYesNoCancel(displayName(path) + QLatin1String(phrase) + kAttributeQuestion)
-            == Dialogs::Answer::Yes)
+    auto ask = [&](const char *phrase, bool &all) {
+        if (all)
             return true;
-        aborted = true;
-        return false;
+        asked = true;
+        switch (dialogs().askYesAllNoCancel(displayName(path) + QLatin1String(phrase) + kAttributeQuestion)) {
+        case Dialogs::Answer::YesToAll: all = true; return true;
+        case Dialogs::Answer::Yes: return true;
+        default: aborted = true; return false;
+        }
     };
-    if (readOnly) {
-        if (!ask(" is read-only, "))
-            return false;
-        if (regular) {
-            UniqueFd fd = AnchoredPath::openAt(folderFd, name, O_RDONLY | O_NONBLOCK);
-            struct stat st;
-            if (fd && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode))
-                ::fchmod(fd.get(), (st.st_mode & 07777) | S_IWUSR);
+    return (!readOnly || ask(" is read-only, ", allReadOnly_)) && (!hidden || ask(" is hidden, ", allHidden_))
+        && (!system || ask(" is a system file, ", allSystem_));
+}
+
+namespace {
+QString counted(int64_t n, const char *one, const char *many)
+{
+    return formatThousands(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+}
+
+QString kindText(unsigned mode)
+{
+    if (S_ISLNK(mode))
+        return QStringLiteral("symbolic link");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("FIFO");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("device");
+    return QStringLiteral("not a regular file");
+}
+}
+
+// Why the folder cannot be removed in this mode, shown as an error; true
+// when it is refused. Nothing has been asked or touched yet.
+bool FolderRemoval::refused() const
+{
+    const QString refused = refusal(folder_);
+    if (!refused.isEmpty()) {
+        dialogs().showError(refused);
+        return true;
+    }
+    if (const int error = TreeRemoval::check(folder_)) {
+        showUnreachable(error);
+        return true;
+    }
+    if (mode == Mode::Zip) {
+        // An archive written into the folder being removed would be zipped
+        // into itself and deleted with the folder. The archive folder may
+        // not exist yet: it is judged where it would be made, through any
+        // link on its way.
+        const std::string zipFolder = AppState::zipFolder();
+        if (isWithin(PathInfo::resolvedAsCreated(zipFolder), realPath(folder_))
+            || isWithin(trimmed(zipFolder), folder_)) {
+            dialogs().showError(QStringLiteral("The zip file folder ") + displayName(zipFolder)
+                                + QStringLiteral(" is inside the folder to remove.  Choose another zip file folder."));
+            return true;
         }
     }
-    if (hidden && !ask(" is hidden, "))
-        return false;
-    if (system && !ask(" is a system file, "))
-        return false;
-    return true;
+    if (mode == Mode::Recycle) {
+        const std::string trash = Trash::trashFolderFor(folder_);
+        if (!trash.empty() && isWithin(realPath(folder_), realPath(trash))) {
+            dialogs().showError(displayName(folder_) + QStringLiteral(" is in the trash folder ") + displayName(trash)
+                                + QStringLiteral(".  Its files cannot be sent to the trash again."));
+            return true;
+        }
+    }
+    return false;
+}
+
+void FolderRemoval::showUnreachable(int error) const
+{
+    if (error == ELOOP || error == ENOTDIR) {
+        const PathInfo::NotAFolder n = PathInfo::firstNonFolder(folder_);
+        const std::string &shown = n.component.empty() ? folder_ : n.component;
+        dialogs().showError(displayName(shown)
+                            + (n.link || n.component.empty() ? QStringLiteral(" is a symbolic link, not a folder.")
+                                                             : QStringLiteral(" is not a folder."))
+                            + QStringLiteral("  Nothing was removed."));
+    } else if (error == EXDEV) {
+        dialogs().showError(displayName(folder_)
+                            + QStringLiteral(" is the root of another file system.  Nothing was removed."));
+    } else {
+        dialogs().showError(displayName(folder_) + QStringLiteral("\n\n")
+                            + QString::fromLocal8Bit(std::strerror(error)));
+    }
 }
 
 FolderRemoval::Outcome FolderRemoval::run()
 {
     Outcome out;
-    const QString refused = refusal(folder_);
-    if (!refused.isEmpty()) {
-        dialogs().showError(refused);
+    if (refused() || !confirmProtected())
         return out;
-    }
     const Runs::Token token(QStringLiteral("a folder removal"));
     const bool zip = mode == Mode::Zip;
     const bool removing = !zip || deleteAfterZip;
+    allReadOnly_ = allHidden_ = allSystem_ = false;
 
     ZipArchive archive;
     std::unique_ptr<ZipRun> zipRun;
     if (zip) {
-        // An archive written into the folder being removed would be zipped
-        // into itself and deleted with the folder.
-        const std::string archives = realPath(AppState::zipFolder());
-        if (isWithin(archives, realPath(folder_)) || isWithin(trimmed(AppState::zipFolder()), folder_)) {
-            dialogs().showError(QStringLiteral("The zip file folder ") + displayName(AppState::zipFolder())
-                                + QStringLiteral(" is inside the folder to remove.  Choose another zip file folder."));
-            return out;
-        }
         const auto drive = Drives::driveOfPath(folder_);
         zipRun = std::make_unique<ZipRun>(QStringLiteral("FolderClean"), zipComment, zipTime);
         zipRun->hooks.itemProgress = hooks.zipProgress;
@@ -209,6 +266,26 @@ FolderRemoval::Outcome FolderRemoval::run()
         if (!zipRun->openArchive(archive, drive ? drive->letter : 'C'))
             return out;
     }
+
+    // What was left in place, for the closing message.
+    int64_t filesFailed = 0, foldersLeft = 0, foldersUnopened = 0, foldersElsewhere = 0;
+    std::vector<std::string> notZipped; // zip mode: entries that are not regular files (their paths)
+    std::vector<unsigned> notZippedModes;
+    int64_t notZippedCount = 0;
+    constexpr size_t kNotZippedShown = 10;
+
+    // Recycle mode never walks into the trash the files are moved to: it
+    // would meet again what it has just moved, and what was trashed before
+    // would be trashed a second time with its information lost.
+    std::string trash;
+    FileIdentity trashId;
+    bool trashSkipped = false;
+    if (mode == Mode::Recycle) {
+        trash = Trash::trashFolderFor(folder_);
+        if (trash.empty() || !AnchoredPath::stat(trash, trashId))
+            trash.clear();
+    }
+    Trash::Names trashNames;
 
     // Zip mode deletes files in batches, once their entries are synced, so
     // a folder emptied by the walk may still hold files of the batch: it is
@@ -221,9 +298,12 @@ FolderRemoval::Outcome FolderRemoval::run()
     std::vector<Held> held;
     bool rootRemovedLater = false;
     auto removeHeld = [&] {
-        for (const Held &h : held)
-            if (TreeRemoval::removeEmptyFolder(h.parent.get(), h.name) && h.root)
-                rootRemovedLater = true;
+        for (const Held &h : held) {
+            if (TreeRemoval::removeEmptyFolder(h.parent.get(), h.name))
+                rootRemovedLater = rootRemovedLater || h.root;
+            else
+                ++foldersLeft;
+        }
         held.clear();
     };
     if (zipRun)
@@ -240,23 +320,49 @@ FolderRemoval::Outcome FolderRemoval::run()
     walk.removeFolders = removing;
     if (zip)
         walk.removeFolder = [&](int parent, const std::string &name, const std::string &path) {
-            if (!zipRun->pending())
-                return TreeRemoval::removeEmptyFolder(parent, name);
+            if (!zipRun->pending()) {
+                if (TreeRemoval::removeEmptyFolder(parent, name))
+                    return true;
+                ++foldersLeft;
+                return false;
+            }
             held.push_back({UniqueFd::dup(parent), name, path == folder_});
             if (held.size() >= 64)
                 zipRun->flush();
             return false;
         };
+    if (!trash.empty())
+        walk.keepFolder = [&](uint64_t device, uint64_t inode) {
+            return device == trashId.device && inode == trashId.inode;
+        };
+    walk.onSkipped = [&](const std::string &, int error) {
+        if (error == 0)
+            trashSkipped = true;
+        else if (error == EXDEV)
+            ++foldersElsewhere;
+        else if (error != ENOENT)
+            ++foldersUnopened;
+    };
     walk.stopRequested = [this] {
         if (hooks.pump)
             hooks.pump();
         return aborted;
     };
     walk.onEntry = [&](const TreeRemoval::Entry &e) {
+        if (zip && !S_ISREG(e.st.st_mode)) {
+            // Only regular files go into an archive; the entry stays, and
+            // the closing message names it.
+            if (notZipped.size() < kNotZippedShown) {
+                notZipped.push_back(e.path);
+                notZippedModes.push_back(e.st.st_mode);
+            }
+            ++notZippedCount;
+            return true;
+        }
         // Set when a question or window events came between the walk's look
         // at the entry and its removal.
         bool waited = false;
-        if (removing && !askAttributes(e.path, e.name, e.folder, e.st.st_mode, waited))
+        if (removing && !askAttributes(e.path, e.name, e.st.st_mode, waited))
             return false;
         ++out.met;
         if (hooks.fileStarted)
@@ -276,13 +382,14 @@ FolderRemoval::Outcome FolderRemoval::run()
                 ++out.files;
                 out.bytes += size;
             } else {
+                ++filesFailed;
                 reportFailure(Deletion::kCouldNotDelete + displayName(e.path) + QStringLiteral("\n\n")
                               + QString::fromLocal8Bit(std::strerror(error)));
             }
             return true;
         }
         case Mode::Recycle: {
-            const Trash::Result r = Trash::moveToTrash(e.path);
+            const Trash::Result r = Trash::moveToTrashAt(e.folder, e.name, e.path, &trashNames);
             if (!r.ok) {
                 // A trash that refuses one file refuses the next: stop with the rest kept.
                 dialogs().showError(Deletion::kRecycleFailed);
@@ -292,11 +399,8 @@ FolderRemoval::Outcome FolderRemoval::run()
             out.bytes += r.size;
             return true;
         }
-        case Mode::Zip: {
-            if (!S_ISREG(e.st.st_mode))
-                return true; // only regular files go into an archive; the entry stays
+        case Mode::Zip:
             return zipRun->zipAndDelete(archive, e.path, deleteAfterZip, e.folder) != ZipRun::Outcome::Aborted;
-        }
         }
         return true;
     };
@@ -314,29 +418,54 @@ FolderRemoval::Outcome FolderRemoval::run()
         out.bytes = done.bytes;
     }
     if (!r.opened) {
-        if (r.error == ELOOP || r.error == ENOTDIR)
-            dialogs().showError(displayName(folder_)
-                                + QStringLiteral(" is a symbolic link, not a folder.  Nothing was removed."));
-        else if (r.error == EXDEV)
-            dialogs().showError(displayName(folder_)
-                                + QStringLiteral(" is the root of another file system.  Nothing was removed."));
-        else
-            dialogs().showError(displayName(folder_) + QStringLiteral("\n\n")
-                                + QString::fromLocal8Bit(std::strerror(r.error)));
+        showUnreachable(r.error);
         return out;
     }
     out.ran = true;
     out.completed = r.completed && !aborted && !(zipRun && zipRun->failed());
     out.folderRemoved = r.rootRemoved || rootRemovedLater;
 
+    // What stayed, and why. Folders that still hold what a stopped walk
+    // left are covered by the note that not everything went.
+    QStringList left;
+    if (filesFailed > 0)
+        left << counted(filesFailed, "file that could not be deleted", "files that could not be deleted");
+    if (!out.completed || !removing)
+        foldersLeft = 0;
+    else if (!zip)
+        foldersLeft = r.foldersLeft; // zip mode counts its own, held ones included
+    if (foldersLeft > 0)
+        left << counted(foldersLeft, "folder that could not be removed", "folders that could not be removed");
+    if (foldersUnopened > 0)
+        left << counted(foldersUnopened, "folder that could not be opened", "folders that could not be opened");
+    if (foldersElsewhere > 0)
+        left << counted(foldersElsewhere, "folder on another file system", "folders on another file system");
+    if (trashSkipped)
+        left << QStringLiteral("the trash folder ") + displayName(trash) + QStringLiteral(", which the files were sent to");
+    QString notes;
+    if (notZippedCount > 0) {
+        notes += QStringLiteral("\n\n") + counted(notZippedCount, "entry was", "entries were")
+            + (removing ? QStringLiteral(" neither zipped nor removed") : QStringLiteral(" not zipped"))
+            + QStringLiteral(": an archive holds only regular files.");
+        for (size_t i = 0; i < notZipped.size(); ++i)
+            notes += QLatin1Char('\n') + displayName(notZipped[i]) + QStringLiteral(" (") + kindText(notZippedModes[i])
+                + QLatin1Char(')');
+        if (notZippedCount > int64_t(notZipped.size()))
+            notes += QStringLiteral("\nand ") + formatThousands(notZippedCount - int64_t(notZipped.size()))
+                + QStringLiteral(" more");
+    }
+    if (!left.isEmpty())
+        notes += QStringLiteral("\n\nNot removed: ") + left.join(QStringLiteral("; ")) + QLatin1Char('.');
+    const bool tell = out.met > 0 || !notes.isEmpty();
+
     if (zip) {
-        if (out.met > 0)
-            dialogs().showInfo(zippedText(out.zipped, out.completed));
+        if (tell)
+            dialogs().showInfo(zippedText(out.zipped, out.completed) + notes);
         if (out.files > 0)
             Deletion::recordZipTally(out.files, out.bytes);
     } else {
-        if (out.met > 0)
-            dialogs().showInfo(deletedText(out.files, out.bytes, out.completed));
+        if (tell)
+            dialogs().showInfo(deletedText(out.files, out.bytes, out.completed) + notes);
         if (out.files > 0) {
             if (mode == Mode::Recycle)
                 Deletion::recordDeletionTally(0, 0, out.files, out.bytes);

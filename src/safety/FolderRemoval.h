@@ -71,9 +71,13 @@ public:
     // the user declined (nothing is done then).
     bool confirmProtected() const;
 
-    // Removes the folder in the chosen mode, asks the attribute questions,
-    // shows the closing message and adds to the tallies. Holds a run token
-    // while it works.
+    // Removes the folder in the chosen mode: refuses it first (refusal(), a
+    // link or mount point, in zip mode an archive folder inside it, in
+    // recycle mode a folder in the trash), then asks the non-delete warning,
+    // asks the attribute questions, shows the closing message (which names
+    // what was left in place and why) and adds to the tallies. Holds a run
+    // token while it works. Recycle mode never enters the trash folder the
+    // files go to.
     Outcome run();
 
     static const QString kAttributeQuestion; // after the path and the phrase
@@ -81,6 +85,10 @@ public:
     static QString zippedText(int64_t files, bool completed);
 
 private:
-    bool askAttributes(const std::string &path, const std::string &name, int folderFd, unsigned mode, bool &asked);
+    bool refused() const;
+    void showUnreachable(int error) const;
+    bool askAttributes(const std::string &path, const std::string &name, unsigned mode, bool &asked);
     std::string folder_;
+    // "Yes to all" given to the read-only, hidden or system question.
+    bool allReadOnly_ = false, allHidden_ = false, allSystem_ = false;
 };

@@ -120,6 +120,14 @@ TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)
     bl->addWidget(pnlName, 1);
     lay->addWidget(bottom);
 
+    // Enter never starts a removal: Cancel is the default button, and the
+    // removal buttons do not take the default over when they get the focus
+    // (after a click, or when a message box closes), so Enter reaches Cancel
+    // from anywhere in the window. The window opens with the focus on Cancel.
+    for (QPushButton *b : {btDelete, btRecycle, btZip})
+        b->setAutoDefault(false);
+    BitBtn3->setDefault(true);
+
     connect(btDelete, &QPushButton::clicked, this, &TfrmDelDirectory::btDeleteClick);
     connect(btRecycle, &QPushButton::clicked, this, &TfrmDelDirectory::btRecycleClick);
     connect(btZip, &QPushButton::clicked, this, &TfrmDelDirectory::btZipClick);
@@ -144,6 +152,7 @@ void TfrmDelDirectory::showEvent(QShowEvent *event)
 void TfrmDelDirectory::FormShow()
 {
     recycleMode = removalRunning = removalAborted = false;
+    BitBtn3->setFocus();
     const int reason = FolderRemoval(folder_).protectedReason();
     if (reason != 0) {
         lblTop->setText(QStringLiteral("This folder should not be deleted since it is ") + nonDeleteReasonText(reason));
@@ -157,8 +166,6 @@ void TfrmDelDirectory::FormShow()
 bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
 {
     FolderRemoval removal(folder_);
-    if (!removal.confirmProtected())
-        return false;
     removal.mode = zipMode ? FolderRemoval::Mode::Zip
                            : recycleMode ? FolderRemoval::Mode::Recycle : FolderRemoval::Mode::Delete;
     removal.deleteAfterZip = cbDelete->isChecked();

@@ -209,7 +209,12 @@ TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
 
     btClose = button("btClose", QStringLiteral("Close"),
                      QStringLiteral("Cancel and close.  May cancel an operation in progress."), this);
-    btClose->setAutoDefault(false);
+    // Enter never starts a removal: Close is the default button, and the
+    // three action buttons do not take the default over when they get the
+    // focus (after a click, or when a message box closes).
+    btClose->setDefault(true);
+    for (QPushButton *b : {btZip, btDelete, btRecycle})
+        b->setAutoDefault(false);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

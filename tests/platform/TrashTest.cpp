@@ -147,3 +147,28 @@ TEST(Removal, DeletesTheEntryFoundNeverALinkTarget)
     EXPECT_EQ(err, ENOENT);
     EXPECT_EQ(Removal::entrySize(t.path("missing")), -1);
 }
+
+// A run remembers the next number per name: thousands of files of one name
+// do not probe the taken numbers again, and a number another program takes
+// meanwhile is skipped.
+TEST(Trash, ARunRemembersTheNextFreeNumberPerName)
+{
+    TempTree t("many");
+    Trash::Names names;
+    std::vector<std::string> as;
+    for (int i = 0; i < 3; ++i)
+        as.push_back(Trash::moveToTrash(t.file("d" + std::to_string(i) + "/index.js", "x"), &names).trashedAs);
+    const std::string files = Paths::dataHome() + "/Trash/files/";
+    EXPECT_EQ(as, (std::vector<std::string>{files + "index.js", files + "index.js.2", files + "index.js.3"}));
+    EXPECT_EQ(names.next(Paths::dataHome() + "/Trash", "index.js"), 4);
+
+    // The first name freed up again is not probed; the next number, taken by
+    // another program, is skipped.
+    ASSERT_EQ(std::remove((files + "index.js").c_str()), 0);
+    ASSERT_EQ(std::remove((Paths::dataHome() + "/Trash/info/index.js.trashinfo").c_str()), 0);
+    t.file("taken/x", "");
+    std::rename(t.path("taken/x").c_str(), (files + "index.js.4").c_str());
+    EXPECT_EQ(Trash::moveToTrash(t.file("d9/index.js", "y"), &names).trashedAs, files + "index.js.5");
+    // Without a run's memory the probing starts at the first number.
+    EXPECT_EQ(Trash::moveToTrash(t.file("d10/index.js", "z")).trashedAs, files + "index.js");
+}

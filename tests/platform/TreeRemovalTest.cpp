@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -185,4 +187,50 @@ TEST_F(TreeRemovalTest, AnotherMountBelowIsNotEntered)
     if (!o.mounted)
         GTEST_SKIP() << MountSandbox::kCannotMount;
     EXPECT_EQ(o.failure, "");
+}
+
+// A chain 20,000 folders deep, with files and side folders along the way, is
+// removed whole in a process allowed only 64 open descriptors: the walk
+// neither recurses nor holds one descriptor per level.
+TEST_F(TreeRemovalTest, ATwentyThousandLevelTreeGoesWithFewDescriptors)
+{
+    const std::string top = t.dir("c/top");
+    constexpr int kDepth = 20000;
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int planted = 0;
+    for (int level = 0; level < kDepth && fd >= 0; ++level) {
+        if (level % 1000 == 500) {
+            // a file before and after the way down, and a side folder
+            ::close(::openat(fd, "f", O_CREAT | O_WRONLY, 0644));
+            ::mkdirat(fd, "side", 0755);
+            ::close(::openat(fd, "side/g", O_CREAT | O_WRONLY, 0644));
+            ::close(::openat(fd, "z", O_CREAT | O_WRONLY, 0644));
+            planted += 3;
+        }
+        ::mkdirat(fd, "d", 0755);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const struct rlimit low {64, 64};
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        int64_t entries = 0;
+        TreeRemoval::Walk walk;
+        walk.onEntry = [&](const TreeRemoval::Entry &e) { return ++entries, TreeRemoval::deleteEntry(e); };
+        const TreeRemoval::Result r = TreeRemoval::removeTree(top, walk);
+        const bool whole = r.completed && r.rootRemoved && r.foldersSkipped == 0 && r.foldersLeft == 0
+            && r.foldersRemoved == kDepth + 1 + kDepth / 1000 && entries == planted;
+        ::_exit(whole ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_FALSE(TempTree::exists(top));
 }

@@ -3,8 +3,12 @@
 #include "common/EventPump.h"
 #include "common/Navigation.h"
 #include "common/TModal.h"
+#include "platform/DirReader.h"
 #include "platform/Drives.h"
+#include "platform/Paths.h"
+#include "platform/Trash.h"
 #include "safety/FolderRemoval.h"
+#include "safety/NonDeleteList.h"
 #include "safety/TfrmDelDirectory.h"
 #include "safety/ZipArchive.h"
 #include "support/ScriptedDialogs.h"
@@ -18,8 +22,12 @@
 #include <QTimer>
 #include <QTest>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <set>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -158,21 +166,30 @@ TEST_F(FolderRemovalTest, AttributeQuestionsComeInOrderAndNoStopsTheWalkWithTheR
                                                      "Deleted 1 files for a savings of 5 bytes."}));
 }
 
-TEST_F(FolderRemovalTest, AFileThatCannotBeDeletedIsReportedAndNotCounted)
+// Every failure is counted and named in the closing message; only the first
+// file that could not be deleted gets a box of its own.
+TEST_F(FolderRemovalTest, WhatCannotBeRemovedIsReportedAndNotCounted)
 {
     if (TestEnv::privileged())
         GTEST_SKIP() << "permissions do not apply to root";
     t.sized("D/top/ok", 7);
     t.sized("D/top/locked/stuck", 50);
+    t.sized("D/top/locked/stuck2", 50);
+    t.sized("D/top/closed/inside", 5);
     ::chmod(t.path("D/top/locked").c_str(), 0555);
+    ::chmod(t.path("D/top/closed").c_str(), 0);
     const FolderRemoval::Outcome out = FolderRemoval(t.path("D/top")).run();
     ::chmod(t.path("D/top/locked").c_str(), 0755);
+    ::chmod(t.path("D/top/closed").c_str(), 0755);
     EXPECT_TRUE(out.completed);
     EXPECT_FALSE(out.folderRemoved);
     ASSERT_EQ(dialogs.texts().size(), 2u);
     EXPECT_TRUE(dialogs.texts()[0].startsWith("Couldn't delete file - " + QString::fromStdString(t.path("D/top/locked/stuck"))));
-    EXPECT_EQ(dialogs.texts()[1], "Deleted 1 files for a savings of 7 bytes.");
+    EXPECT_EQ(dialogs.texts()[1].toStdString(),
+              "Deleted 1 files for a savings of 7 bytes.\n\nNot removed: 2 files that could not be deleted; 2 folders "
+              "that could not be removed; 1 folder that could not be opened.");
     EXPECT_TRUE(TempTree::exists(t.path("D/top/locked/stuck")));
+    EXPECT_TRUE(TempTree::exists(t.path("D/top/closed/inside")));
     EXPECT_EQ(tally("SizeDelete"), 7);
 }
 
@@ -373,4 +390,169 @@ TEST_F(FolderRemovalTest, TheWindowsAbortAsksAndKeepsTheRestWhileReportingWhatWe
     EXPECT_EQ(left, 3 - tally("Ndelete"));
     EXPECT_EQ(texts[2], FolderRemoval::deletedText(tally("Ndelete"), tally("SizeDelete"), false));
     EXPECT_GE(left, 1);
+}
+
+// "Yes to all" answers a kind of question for the rest of the run; the
+// other kinds are still asked, once each.
+TEST_F(FolderRemovalTest, YesToAllAnswersEachKindOfQuestionForTheRestOfTheRun)
+{
+    const std::string top = t.dir("D/top");
+    for (const char *n : {"r1", "r2", "r3", ".h1", "sub/.h2"})
+        t.sized("D/top/" + std::string(n), 10);
+    for (const char *n : {"r1", "r2", "r3"})
+        ::chmod(t.path("D/top/" + std::string(n)).c_str(), 0444);
+    ASSERT_EQ(::symlink("r1", (top + "/l1").c_str()), 0);
+    ASSERT_EQ(::symlink("r2", (top + "/sub/l2").c_str()), 0);
+    for (int i = 0; i < 3; ++i)
+        dialogs.answer(Answer::YesToAll);
+    const FolderRemoval::Outcome out = FolderRemoval(top).run();
+    EXPECT_TRUE(out.folderRemoved);
+    EXPECT_EQ(out.files, 7);
+    ASSERT_EQ(dialogs.boxes.size(), 4u);
+    std::set<QString> phrases;
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(dialogs.boxes[i].buttons, Dialogs::Buttons::YesAllNoCancel);
+        for (const char *p : {" is read-only, ", " is hidden, ", " is a system file, "})
+            if (dialogs.boxes[i].text.endsWith(p + kQuestion))
+                phrases.insert(p);
+    }
+    EXPECT_EQ(phrases.size(), 3u);
+}
+
+// A read-only file keeps its mode in the trash: a Yes to the read-only
+// question changes nothing on the file.
+TEST_F(FolderRemovalTest, RecycleModeKeepsAReadOnlyFileReadOnly)
+{
+    const std::string top = t.dir("D/top");
+    t.sized("D/top/ro", 10);
+    ::chmod((top + "/ro").c_str(), 0444);
+    dialogs.answer(Answer::Yes);
+    FolderRemoval r(top);
+    r.mode = FolderRemoval::Mode::Recycle;
+    EXPECT_TRUE(r.run().folderRemoved);
+    struct stat st;
+    ASSERT_EQ(::lstat((Paths::dataHome() + "/Trash/files/ro").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// Recycling a folder that holds the trash moves its other files and leaves
+// the trash alone: nothing trashed before is trashed again, and the closing
+// message counts only what went and says why the folder stays.
+TEST_F(FolderRemovalTest, RecyclingAFolderThatHoldsTheTrashLeavesTheTrashAlone)
+{
+    const std::string share = t.dir("D/share");
+    ::setenv("XDG_DATA_HOME", share.c_str(), 1);
+    const std::string old = t.file("D/elsewhere/old", "earlier");
+    ASSERT_TRUE(Trash::moveToTrash(old).ok);
+    const std::string trash = share + "/Trash";
+    t.sized("D/share/app/x", 40);
+    t.sized("D/share/y", 2);
+    FolderRemoval r(share);
+    r.mode = FolderRemoval::Mode::Recycle;
+    const FolderRemoval::Outcome out = r.run();
+    EXPECT_EQ(out.files, 2);
+    EXPECT_FALSE(out.folderRemoved);
+    EXPECT_EQ(dialogs.texts().back().toStdString(),
+              "Deleted 2 files for a savings of 42 bytes.\n\nNot removed: 1 folder that could not be removed; the trash "
+              "folder " + trash + ", which the files were sent to.");
+    std::set<std::string> infos;
+    for (const std::string &n : DirReader::namesOfKind(trash + "/info", DirReader::Kind::File))
+        infos.insert(n);
+    EXPECT_EQ(infos, (std::set<std::string>{"old.trashinfo", "x.trashinfo", "y.trashinfo"}));
+    EXPECT_EQ(TempTree::read(trash + "/files/old"), "earlier");
+    EXPECT_FALSE(TempTree::exists(share + "/app"));
+    EXPECT_EQ(tally("NWaste"), 2);
+
+    // A folder inside the trash is refused in recycle mode, before anything is asked.
+    dialogs.boxes.clear();
+    FolderRemoval inside(trash + "/files");
+    inside.mode = FolderRemoval::Mode::Recycle;
+    EXPECT_FALSE(inside.run().ran);
+    ASSERT_EQ(dialogs.texts().size(), 1u);
+    EXPECT_TRUE(dialogs.texts()[0].contains("is in the trash folder"));
+    EXPECT_EQ(TempTree::read(trash + "/files/old"), "earlier");
+}
+
+// Zip mode keeps what an archive cannot hold and names it in the closing
+// message, without asking about it.
+TEST_F(FolderRemovalTest, ZipModeNamesTheEntriesItNeitherZipsNorRemoves)
+{
+    const std::string top = threeFiles();
+    ASSERT_EQ(::symlink("one/a", (top + "/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((top + "/two/fifo").c_str(), 0644), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = top + "/s";
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, sockPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ::close(sock);
+    FolderRemoval zip(top);
+    zip.mode = FolderRemoval::Mode::Zip;
+    zip.zipTime = QDateTime(QDate(2027, 3, 5), QTime(9, 5));
+    const FolderRemoval::Outcome out = zip.run();
+    EXPECT_EQ(out.zipped, 3);
+    EXPECT_FALSE(out.folderRemoved);
+    ASSERT_EQ(dialogs.texts().size(), 1u); // no system-file question
+    const QString text = dialogs.texts()[0];
+    EXPECT_TRUE(text.startsWith("Zipped up 3 files\n\n3 entries were neither zipped nor removed: an archive holds only "
+                                "regular files.\n"))
+        << text.toStdString();
+    for (const std::string &line : {top + "/link (symbolic link)", top + "/two/fifo (FIFO)", sockPath + " (socket)"})
+        EXPECT_TRUE(text.contains(QString::fromStdString("\n" + line))) << line;
+    EXPECT_TRUE(TempTree::exists(top + "/two/fifo"));
+    EXPECT_FALSE(TempTree::exists(top + "/one"));
+}
+
+// The zip file folder is judged where it would be made: through a link into
+// the folder to remove, it is refused although it does not exist yet; and
+// a refusal comes before the non-delete warning.
+TEST_F(FolderRemovalTest, RefusalsComeFirstAndSeeThroughLinks)
+{
+    const std::string top = threeFiles();
+    ASSERT_EQ(::symlink(top.c_str(), t.path("D/ln").c_str()), 0);
+    AppState::defaultZipPath = QString::fromStdString(t.path("D/ln/archives/new"));
+    nonDeleteList().setLists({}, {top + "/two"}, {});
+    FolderRemoval zip(top);
+    zip.mode = FolderRemoval::Mode::Zip;
+    EXPECT_FALSE(zip.run().ran);
+    nonDeleteList().setLists({}, {}, {});
+    ASSERT_EQ(dialogs.texts().size(), 1u);
+    EXPECT_TRUE(dialogs.texts()[0].contains("is inside the folder to remove")) << dialogs.texts()[0].toStdString();
+    EXPECT_FALSE(TempTree::exists(top + "/archives"));
+    EXPECT_TRUE(TempTree::exists(top + "/one/a"));
+
+    // A folder reached through a link higher up names that link.
+    dialogs.boxes.clear();
+    EXPECT_FALSE(FolderRemoval(t.path("D/ln/one")).run().ran);
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{QString::fromStdString(
+                                   t.path("D/ln") + " is a symbolic link, not a folder.  Nothing was removed.")}));
+    EXPECT_TRUE(TempTree::exists(top + "/one/a"));
+}
+
+// Enter never starts a removal: Cancel is the default button, also while a
+// removal button has the focus (as after a click and a message box).
+TEST_F(FolderRemovalTest, EnterInTheWindowCancelsWhateverHasTheFocus)
+{
+    const std::string top = threeFiles();
+    for (int focus = 0; focus < 4; ++focus) {
+        TfrmDelDirectory w;
+        w.setFolder(top);
+        QPushButton *const buttons[] = {w.btDelete, w.btRecycle, w.btZip, nullptr};
+        int result = -1;
+        TModal::push([&](QDialog *d) {
+            QWidget *target = buttons[focus] ? static_cast<QWidget *>(buttons[focus]) : d->focusWidget();
+            if (buttons[focus])
+                buttons[focus]->setFocus();
+            QTest::keyClick(target ? target : d, Qt::Key_Return);
+            if (d->isVisible())
+                d->done(42);
+        });
+        result = TModal::exec(&w);
+        EXPECT_EQ(result, QDialog::Rejected) << focus;
+        EXPECT_TRUE(w.BitBtn3->isDefault());
+    }
+    EXPECT_TRUE(TempTree::exists(top + "/one/a"));
+    EXPECT_TRUE(dialogs.boxes.empty());
 }

@@ -380,3 +380,24 @@ TEST_F(ReallyDelete, NothingActsBeforeTheOpeningSortEnds)
     EXPECT_EQ(TempTree::read(k), "keep");
     EXPECT_EQ(w.nonDeletePanel(), std::vector<std::string>{k});
 }
+
+// Enter never starts an action: Close is the default button, also while an
+// action button has the focus (as after a click and a message box).
+TEST_F(ReallyDelete, EnterClosesTheWindowWhateverHasTheFocus)
+{
+    const std::string a = t.file("D/a.txt", "aaa");
+    for (int focus = 0; focus < 3; ++focus) {
+        TfrmReallyDelete w;
+        w.setFiles({a});
+        w.show();
+        QPushButton *const actions[] = {w.btZip, w.btDelete, w.btRecycle};
+        QPushButton *const button = actions[focus];
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        EXPECT_FALSE(w.isVisible()) << focus;
+        EXPECT_EQ(w.result(), QDialog::Rejected);
+        EXPECT_TRUE(w.btClose->isDefault());
+    }
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(TempTree::read(a), "aaa");
+}
