@@ -138,3 +138,86 @@ public:
 };
 
 } // namespace bench
+
+namespace bench {
+
+// One side of a side-by-side timing: a name and a run that returns its
+// wall time in seconds.
+struct Contender {
+    std::string name;
+    std::function<double()> run;
+};
+
+// Empties the page cache and the folder and inode caches (after a sync);
+// false where the system does not allow it.
+inline bool dropCaches()
+{
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, "3\n", 2) == 2;
+    ::close(fd);
+    return ok;
+}
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Times contenders side by side on one root: one untimed run of each (the
+// cache warms), rounds warm rounds in which the order is reversed every
+// other round (so no side always meets the cache and the machine's other
+// load as the same neighbour left them), then one cold round with the caches
+// dropped before each run, where allowed. Prints every round; returns the
+// warm medians, by contender.
+inline std::vector<double> sideBySide(const char *label, const std::vector<Contender> &cs, int rounds)
+{
+    for (const Contender &c : cs)
+        c.run();
+    std::vector<std::vector<double>> times(cs.size());
+    const auto round = [&](const char *kind, int r, bool reversed, bool cold) {
+        std::vector<double> t(cs.size());
+        for (size_t k = 0; k < cs.size(); ++k) {
+            const size_t i = reversed ? cs.size() - 1 - k : k;
+            if (cold)
+                dropCaches();
+            t[i] = cs[i].run();
+        }
+        std::printf("%-5s %s round %d:", label, kind, r);
+        for (size_t i = 0; i < cs.size(); ++i)
+            std::printf("%s %s %.3f s", i ? "," : "", cs[i].name.c_str(), t[i]);
+        std::printf("\n");
+        std::fflush(stdout);
+        return t;
+    };
+    for (int r = 0; r < rounds; ++r) {
+        const std::vector<double> t = round("warm", r + 1, r % 2 == 1, false);
+        for (size_t i = 0; i < cs.size(); ++i)
+            times[i].push_back(t[i]);
+    }
+    if (dropCaches())
+        round("cold", 1, false, true);
+    else
+        std::printf("%-5s cold round: skipped, the caches cannot be dropped here\n", label);
+    std::vector<double> medians;
+    std::printf("%-5s warm medians:", label);
+    for (size_t i = 0; i < cs.size(); ++i) {
+        medians.push_back(median(times[i]));
+        std::printf("%s %s %.3f s", i ? "," : "", cs[i].name.c_str(), medians.back());
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+    return medians;
+}
+
+// The peers of a disk-usage scan: du, and gdu (a parallel one) where installed.
+inline std::vector<Contender> diskUsagePeers(const std::string &root)
+{
+    return {{"du -x -b -S", [root] { return timeCommand({"du", "-x", "-b", "-S", root}); }},
+            {"gdu", [root] { return timeCommand({"gdu", "--non-interactive", "--no-progress", root}); }}};
+}
+
+} // namespace bench

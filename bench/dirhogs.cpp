@@ -1,86 +1,60 @@
-// Folder hogs against du(1), warm cache, on a generated tree (with
-// dot-folders) and on /usr.
+// Folder hogs against du(1) and gdu, on a generated tree (with dot-folders)
+// and on /usr.
 //   bench_dirhogs [tree-folder]   (default /tmp/vantor-bench-dirhogs; removed at the end)
-// Each round runs the window's "&All Folders" (walk, lines, grid, ranking)
-// on a drive mapped to the root and `du -x -b -S ROOT`; then "&Main
-// folders" and `du -x -b --max-depth=1 ROOT` (du first in every other
-// round). The last line is the largest of the median ratios.
+// Side by side in each round: the window's "&All Folders" (walk, lines,
+// grid, ranking) walked in parallel (one thread per core) and with one
+// worker, "&Main folders" in parallel, `du -x -b -S ROOT` and
+// `gdu --non-interactive --no-progress ROOT`. Three warm rounds (order
+// alternating) and a cold one (caches dropped before each run, where
+// allowed). The last line is the median warm ratio of the parallel "&All
+// Folders" to du on the generated tree.
 #include "BenchSupport.h"
 #include "common/Dialogs.h"
 #include "finders/TfrmDirHog.h"
 #include "platform/Drives.h"
-#include "scan/TResultGrid.h"
+#include "scan/ParallelWalk.h"
 
 #include <QApplication>
 #include <QPushButton>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 constexpr int kFolders = 20000, kPerFolder = 25; // 500,000 files
-constexpr int kRounds = 5;
+constexpr int kRounds = 3;
 
-double timeWindow(TfrmDirHog &w, bool all, int &rows)
+double timeWindow(TfrmDirHog &w, bool all, int workers)
 {
+    ParallelWalk::setDefaultWorkers(workers);
     const double t0 = bench::now();
     (all ? w.btAll : w.btTop)->click();
     const double secs = bench::now() - t0;
-    rows = w.foundCount();
+    ParallelWalk::setDefaultWorkers(-1);
     return secs;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// The median ratios (all folders, main folders) of one root.
-std::pair<double, double> rounds(const std::string &root, const char *label)
+std::vector<double> rounds(const std::string &root, const char *label)
 {
     Drives::setMapping({{'C', root}});
     TfrmDirHog w;
     w.show();
-    int rows = 0;
-    const std::vector<std::string> duAll = {"du", "-x", "-b", "-S", root};
-    const std::vector<std::string> duMain = {"du", "-x", "-b", "--max-depth=1", root};
-    timeWindow(w, true, rows); // warm the cache
-    bench::timeCommand(duAll);
-    std::vector<double> all, main;
-    for (int i = 0; i < kRounds; ++i) {
-        // Every other round du goes first, so neither side always meets the
-        // cache (and the other engineers' load) as the other left it.
-        const bool duFirst = i % 2 == 1;
-        double a = 0, da = 0, m = 0, dm = 0;
-        if (duFirst)
-            da = bench::timeCommand(duAll);
-        a = timeWindow(w, true, rows);
-        if (!duFirst)
-            da = bench::timeCommand(duAll);
-        std::printf("%-5s round %d: all folders %.3f s (%d rows), du -S %.3f s, ratio %.2f\n", label, i + 1, a, rows,
-                    da, a / da);
-        if (duFirst)
-            dm = bench::timeCommand(duMain);
-        m = timeWindow(w, false, rows);
-        if (!duFirst)
-            dm = bench::timeCommand(duMain);
-        std::printf("%-5s round %d: main folders %.3f s (%d rows), du --max-depth=1 %.3f s, ratio %.2f\n", label,
-                    i + 1, m, rows, dm, m / dm);
-        std::fflush(stdout);
-        all.push_back(a / da);
-        main.push_back(m / dm);
-    }
+    const int cores = ParallelWalk::defaultWorkers();
+    std::vector<bench::Contender> cs = {
+        {"all folders (parallel, " + std::to_string(cores) + ")", [&w, cores] { return timeWindow(w, true, cores); }},
+        {"all folders (one worker)", [&w] { return timeWindow(w, true, 1); }},
+        {"main folders (parallel)", [&w, cores] { return timeWindow(w, false, cores); }}};
+    for (bench::Contender &c : bench::diskUsagePeers(root))
+        cs.push_back(std::move(c));
+    const std::vector<double> m = bench::sideBySide(label, cs, kRounds);
+    std::printf("%-5s ratios (warm medians): parallel/du %.2f, parallel/gdu %.2f, one worker/du %.2f, main "
+                "folders/du %.2f\n",
+                label, m[0] / m[3], m[0] / m[4], m[1] / m[3], m[2] / m[3]);
     Drives::setMapping({});
-    return {median(all), median(main)};
+    return m;
 }
 }
 
@@ -93,12 +67,11 @@ int main(int argc, char **argv)
     setDialogs(&quiet);
     const std::string tree = argc > 1 ? argv[1] : "/tmp/vantor-bench-dirhogs";
     bench::makeSparseTree(tree, kFolders, kPerFolder, 4242, {".dat"});
-    const auto [treeAll, treeMain] = rounds(tree, "tree");
-    const auto [usrAll, usrMain] = rounds("/usr", "/usr");
+    const std::vector<double> t = rounds(tree, "tree");
+    rounds("/usr", "/usr");
     std::error_code ec;
     std::filesystem::remove_all(tree, ec);
-    std::printf("median ratios: tree all %.2f, tree main %.2f, /usr all %.2f, /usr main %.2f\n", treeAll, treeMain,
-                usrAll, usrMain);
-    std::printf("ratio dirhogs/du: %.2f\n", std::max({treeAll, treeMain, usrAll, usrMain}));
+    std::printf("ratio parallel/gdu: %.2f\n", t[0] / t[4]);
+    std::printf("ratio parallel/du: %.2f\n", t[0] / t[3]);
     return 0;
 }

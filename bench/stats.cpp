@@ -1,39 +1,28 @@
-// A statistics collection against find(1), warm cache, on a generated tree
+// The statistics collection against du(1) and gdu, on a generated tree
 // (with dot-folders) and on /usr.
 //   bench_stats [tree-folder]   (default /tmp/vantor-bench-stats; removed at the end)
-// Each round tallies a root as the statistics window does (every file, every
-// tally, overhang on) and then runs
-//   find ROOT -xdev -printf '%s %A@ %C@ %T@ %m %f\n' > /dev/null
-// The last line is the median ratio over every paired round.
+// Side by side in each round: the collection walked in parallel (one thread
+// per core), the same with one worker, the walker's own walk on the calling
+// thread, `du -x -b -S ROOT` and `gdu --non-interactive --no-progress ROOT`.
+// Three warm rounds (order alternating) and a cold one (caches dropped
+// before each run, where allowed). The last line is the median warm ratio of
+// the parallel collection to du on the generated tree.
 #include "BenchSupport.h"
+#include "scan/ParallelWalk.h"
 #include "stats/StatScan.h"
 
 #include <QCoreApplication>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 constexpr int kFolders = 20000, kPerFolder = 25; // 500,000 files
 constexpr int kRounds = 3;
 const char *const kExtensions[] = {".txt", ".dat", ".jpeg", ".c", ".h", "", ".tar.gz", ".Doc"};
-
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 long rssPeakKb()
 {
@@ -42,55 +31,32 @@ long rssPeakKb()
     return ru.ru_maxrss;
 }
 
-double timeFind(const std::string &root)
-{
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    const std::string fmt = "%s %A@ %C@ %T@ %m %f\\n";
-    const char *argv[] = {"find", root.c_str(), "-xdev", "-printf", fmt.c_str(), nullptr};
-    const double t0 = now();
-    pid_t pid;
-    int status = 0;
-    if (posix_spawnp(&pid, "find", &fa, nullptr, const_cast<char **>(argv), environ) != 0)
-        return -1;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&fa);
-    return now() - t0;
-}
-
-double timeStats(const std::string &root, int64_t &files, int &types)
+double timeStats(const std::string &root, int workers)
 {
     StatScan s;
+    s.workers = workers;
     s.tallies.countOverhang = true;
     s.status = [](const QString &) {};
-    const double t0 = now();
+    const double t0 = bench::now();
     s.scanFolder(root);
-    const double secs = now() - t0;
-    files = s.tallies.filesCounted;
-    types = s.tallies.typeCount();
-    return secs;
+    return bench::now() - t0;
 }
 
 std::vector<double> rounds(const std::string &root, const char *label)
 {
-    int64_t files = 0;
-    int types = 0;
-    timeStats(root, files, types); // warm the cache
-    timeFind(root);
+    const int cores = ParallelWalk::defaultWorkers();
+    std::vector<bench::Contender> cs = {
+        {"ours (parallel, " + std::to_string(cores) + ")", [root, cores] { return timeStats(root, cores); }},
+        {"ours (one worker)", [root] { return timeStats(root, 1); }},
+        {"ours (walker)", [root] { return timeStats(root, 0); }}};
+    for (bench::Contender &c : bench::diskUsagePeers(root))
+        cs.push_back(std::move(c));
     const long before = rssPeakKb();
-    std::vector<double> ratios;
-    for (int i = 0; i < kRounds; ++i) {
-        const double s = timeStats(root, files, types);
-        const double f = timeFind(root);
-        ratios.push_back(s / f);
-        std::printf("%-5s round %d: stats %.3f s (%lld files, %d types), find %.3f s, ratio %.2f\n", label, i + 1, s,
-                    static_cast<long long>(files), types, f, s / f);
-        std::fflush(stdout);
-    }
-    std::printf("%-5s peak memory grew by %ld KB over %d collections\n", label, rssPeakKb() - before, kRounds);
-    return ratios;
+    const std::vector<double> m = bench::sideBySide(label, cs, kRounds);
+    std::printf("%-5s ratios (warm medians): parallel/du %.2f, parallel/gdu %.2f, one worker/du %.2f; peak memory "
+                "grew by %ld KB\n",
+                label, m[0] / m[3], m[0] / m[4], m[1] / m[3], rssPeakKb() - before);
+    return m;
 }
 }
 
@@ -100,12 +66,11 @@ int main(int argc, char **argv)
     const std::string tree = argc > 1 ? argv[1] : "/tmp/vantor-bench-stats";
     bench::makeSparseTree(tree, kFolders, kPerFolder, 777, {std::begin(kExtensions), std::end(kExtensions)});
     std::printf("peak memory at start %ld KB\n", rssPeakKb());
-    std::vector<double> all = rounds(tree, "tree");
-    const std::vector<double> usr = rounds("/usr", "/usr");
-    all.insert(all.end(), usr.begin(), usr.end());
+    const std::vector<double> t = rounds(tree, "tree");
+    rounds("/usr", "/usr");
     std::error_code ec;
     std::filesystem::remove_all(tree, ec);
-    std::sort(all.begin(), all.end());
-    std::printf("ratio stats/find: %.2f\n", all[all.size() / 2]);
+    std::printf("ratio parallel/gdu: %.2f\n", t[0] / t[4]);
+    std::printf("ratio parallel/du: %.2f\n", t[0] / t[3]);
     return 0;
 }

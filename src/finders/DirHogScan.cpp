@@ -20,6 +20,61 @@ void DirHogScan::Totals::add(const FoundFile &f)
     latestAccess = std::max(latestAccess, f.accessed);
 }
 
+// One thread's part of a parallel folder hogs walk. A worker handles one
+// folder at a time (its files, then its folderDone), as the walker's own walk
+// does, so the folder's own totals need no lock.
+struct DirHogScan::Worker : WalkWorker {
+    struct Row {
+        Totals totals;
+        std::string path;
+        std::string rootFolder; // a drive's root: its folder text ends in "/"
+    };
+    Worker(Mode m, std::atomic<int64_t> &lines, const int64_t &room) : mode(m), lines(lines), room(room) {}
+
+    bool visit(const FoundFile &f, const WalkPlace &at) override
+    {
+        if (mode == Mode::AllFolders)
+            own.add(f);
+        else if (at.depth > 0)
+            topTotals(at.top).add(f);
+        return true;
+    }
+    bool folderDone(const FoundFile &folder, const WalkPlace &at) override
+    {
+        if (mode == Mode::MainFolders) {
+            if (at.depth >= 2)
+                ++topTotals(at.top).folders;
+            else if (at.depth == 1)
+                mains.emplace_back(at.top, folder.path);
+            return true;
+        }
+        const Totals t = own;
+        own = {};
+        if (at.depth == 0 && t.files == 0 && t.folders == 0)
+            return true; // a drive's root holding nothing at all makes no line
+        if (lines.fetch_add(1) >= room)
+            return false; // the line list is full
+        rows.push_back({t, folder.path, at.depth == 0 ? folder.folder : std::string()});
+        return true;
+    }
+    Totals &topTotals(int top)
+    {
+        if (size_t(top) >= tops.size())
+            tops.resize(size_t(top) + 1);
+        return tops[size_t(top)];
+    }
+
+    const Mode mode;
+    std::atomic<int64_t> &lines;
+    const int64_t &room;
+    Totals own;                                  // all folders: the folder being walked
+    std::vector<Row> rows;                       // all folders: the lines' totals
+    std::vector<Totals> tops;                    // main folders: by the main folder's number
+    std::vector<std::pair<int, std::string>> mains; // main folders walked: number, path
+};
+
+DirHogScan::~DirHogScan() = default;
+
 DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
 {
     walker_.enterHidden = true;
@@ -34,9 +89,10 @@ DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
         return true;
     };
     walker_.folderDone = [this](const FoundFile &folder) { folderDone(folder); };
+    walker_.rootDone = [this] { collect(); };
 }
 
-void DirHogScan::begin(Mode mode)
+void DirHogScan::begin(Mode mode, int workers)
 {
     mode_ = mode;
     lb2.clear();
@@ -50,6 +106,68 @@ void DirHogScan::begin(Mode mode)
     walker_.pumpBetweenFolders = false;
     walker_.pumpBetweenFiles = true;
     walker_.clearStatusAfterFiles = false;
+    walker_.workers.clear();
+    workers_.clear();
+    lines_ = 0;
+    room_ = walker_.capacity - walker_.keptCount();
+    for (int i = 0; i < workers; ++i) {
+        workers_.push_back(std::make_unique<Worker>(mode, lines_, room_));
+        walker_.workers.push_back(workers_.back().get());
+    }
+}
+
+void DirHogScan::collect()
+{
+    if (workers_.empty())
+        return;
+    const bool full = lines_.load() > room_;
+    if (mode_ == Mode::MainFolders) {
+        std::vector<Totals> tops;
+        std::vector<std::pair<int, std::string>> mains;
+        for (const auto &w : workers_) {
+            if (tops.size() < w->tops.size())
+                tops.resize(w->tops.size());
+            for (size_t i = 0; i < w->tops.size(); ++i) {
+                Totals &t = tops[i];
+                const Totals &o = w->tops[i];
+                t.bytes += o.bytes;
+                t.files += o.files;
+                t.folders += o.folders;
+                t.latestAccess = std::max(t.latestAccess, o.latestAccess);
+            }
+            mains.insert(mains.end(), w->mains.begin(), w->mains.end());
+        }
+        std::sort(mains.begin(), mains.end());
+        for (const auto &[top, path] : mains)
+            if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, path, displayName(path)))
+                break;
+    } else {
+        bool room = true;
+        for (const auto &w : workers_)
+            for (const Worker::Row &r : w->rows)
+                if (room)
+                    room = addLine(r.totals, r.path, displayName(r.rootFolder.empty() ? r.path : r.rootFolder));
+    }
+    if (full)
+        limitHit();
+    // The next drive starts afresh.
+    for (auto &w : workers_) {
+        w->own = {};
+        w->rows.clear();
+        w->tops.clear();
+        w->mains.clear();
+    }
+    lines_ = 0;
+    room_ = walker_.capacity - walker_.keptCount();
+}
+
+void DirHogScan::limitHit()
+{
+    if (!limitReached) {
+        limitReached = true;
+        dialogs().showWarning(limitText());
+    }
+    walker_.scanAborted = true;
 }
 
 void DirHogScan::folderDone(const FoundFile &folder)
@@ -67,22 +185,22 @@ void DirHogScan::folderDone(const FoundFile &folder)
     }
     const Totals t = totals_;
     totals_ = {};
+    addLine(t, folder.path, depth == 0 ? folder.folderText : displayName(folder.path));
+}
+
+bool DirHogScan::addLine(const Totals &t, const std::string &path, const QString &folderText)
+{
     if (!walker_.keep()) {
-        if (!limitReached) {
-            limitReached = true;
-            dialogs().showWarning(limitText());
-        }
-        walker_.scanAborted = true;
-        return;
+        limitHit();
+        return false;
     }
     const uint32_t day = t.latestAccess >> 16; // a DOS stamp's date half
     if (t.latestAccess != 0 && day != lastDay_) {
         lastDay_ = day;
         lastDayText_ = dosDateText(t.latestAccess);
     }
-    lb2.push_back({line(t, capacity, t.latestAccess != 0 ? lastDayText_ : QString(),
-                        depth == 0 ? folder.folderText : displayName(folder.path)),
-                   folder.path});
+    lb2.push_back({line(t, capacity, t.latestAccess != 0 ? lastDayText_ : QString(), folderText), path});
+    return true;
 }
 
 std::vector<DirHogScan::Line> DirHogScan::finish()
@@ -91,7 +209,10 @@ std::vector<DirHogScan::Line> DirHogScan::finish()
     lb2.clear();
     std::sort(out.begin(), out.end(), [](const Line &a, const Line &b) {
         const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
-        return c != 0 ? c > 0 : a.text > b.text;
+        if (c != 0)
+            return c > 0;
+        // Lines alike in text (folders whose names show alike) keep one order.
+        return a.text != b.text ? a.text > b.text : a.path > b.path;
     });
     return out;
 }

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,11 @@
 // its own size), and dot-folders are walked. A mount point below a folder is
 // another drive and adds nothing to it. Lines show the folder as found, in
 // its own case; each keeps its path for acting on the folder.
+//
+// The walk may be parallel (the lines do not depend on the order in which
+// folders are met): each worker keeps the lines of the folders it walked
+// (all folders) or its share of each main folder's totals (main folders),
+// and the lines are made from them after each drive.
 class DirHogScan {
 public:
     enum class Mode { MainFolders, AllFolders };
@@ -42,8 +49,10 @@ public:
     // Points the walker's visitor, folder and drive hooks at this scan.
     explicit DirHogScan(Walker &walker);
 
-    // Sets the walker up for a mode and forgets the last scan's lines.
-    void begin(Mode mode);
+    // Sets the walker up for a mode and forgets the last scan's lines; with
+    // workers, the walk runs on that many threads.
+    void begin(Mode mode, int workers = 0);
+    ~DirHogScan();
     Mode mode() const { return mode_; }
     // The lines in the order the grid receives them: descending text order
     // (letters compared without regard to case), so a later stable sort by
@@ -72,7 +81,16 @@ public:
     bool limitReached = false; // the line list was full
 
 private:
+    struct Worker;
     void folderDone(const FoundFile &folder);
+    // One line for the grid; false when the line list is full (the walk ends).
+    bool addLine(const Totals &t, const std::string &path, const QString &folderText);
+    void limitHit();
+    // After each drive of a parallel walk: the workers' lines.
+    void collect();
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::atomic<int64_t> lines_{0}; // lines the workers made on this drive
+    int64_t room_ = 0;              // lines the limit leaves for this drive
     static QString line(const Totals &t, double capacity, const QString &dateText, const QString &folderText);
     Walker &walker_;
     Mode mode_ = Mode::AllFolders;

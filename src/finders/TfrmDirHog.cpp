@@ -98,7 +98,7 @@ void TfrmDirHog::btAllClick()
 
 bool TfrmDirHog::beforeWalk()
 {
-    scan_.begin(nextMode_);
+    scan_.begin(nextMode_, ParallelWalk::defaultWorkers());
     lb.clear();
     return true;
 }

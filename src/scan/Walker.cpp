@@ -59,19 +59,51 @@ void Walker::scanFolder(const std::string &root)
 {
     if (running())
         return;
-    DirReader dir(root);
-    if (!dir.isOpen())
+    auto dir = std::make_shared<DirReader>(root);
+    if (!dir->isOpen())
         return;
     DirReader::raiseOpenLimit();
     path_ = root;
     while (path_.size() > 1 && path_.back() == '/')
         path_.pop_back();
-    place_ = dir.place();
-    const Runs::Token token(QStringLiteral("a drive scan"));
-    pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
-    depth_ = 0;
-    walkFolder(dir, 0);
-    depth_ = -1;
+    place_ = dir->place();
+    {
+        const Runs::Token token(QStringLiteral("a drive scan"));
+        pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
+        depth_ = 0;
+        if (workers.empty())
+            walkFolder(*dir, 0);
+        else
+            walkInParallel(std::move(dir));
+        depth_ = -1;
+    }
+    if (rootDone)
+        rootDone();
+}
+
+void Walker::walkInParallel(std::shared_ptr<DirReader> root)
+{
+    ParallelWalk walk({mask, returned, enterHidden, kMaxDepth}, workers);
+    walk.start(std::move(root), path_);
+    // This thread only waits: it wakes to let events run and to show the
+    // walk's progress, at most every 50 ms unless the pump asks for more.
+    const int interval = pumpIntervalMs.value_or(EventPump::defaultInterval());
+    const int wait = interval >= 0 && interval < 50 ? std::max(interval, 1) : 50;
+    std::string folder;
+    while (!scanAborted && !walk.waitFor(wait)) {
+        pumpPoint();
+        if (status && walk.latestFolder(folder)) {
+            if (folder == path_ && folder.back() != '/')
+                folder += '/'; // the root is shown as a root
+            setStatus(displayName(folder));
+        }
+    }
+    if (scanAborted)
+        walk.stop();
+    else
+        walk.join();
+    if (clearStatusAfterFiles)
+        setStatus({});
 }
 
 void Walker::beginFolder()

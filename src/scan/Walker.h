@@ -3,12 +3,14 @@
 #include "common/EventPump.h"
 #include "platform/DirReader.h"
 #include "scan/FoundFile.h"
+#include "scan/ParallelWalk.h"
 #include "scan/WildMatch.h"
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +81,22 @@ public:
     // their line here), with a record whose name, path, folder and
     // folderText are the folder's.
     std::function<void(const FoundFile &folder)> folderDone;
+    // Called after each root's walk (also an aborted one), when running()
+    // is false again: a finder that walks in parallel merges its workers'
+    // results here.
+    std::function<void()> rootDone;
+
+    // --- The parallel walk -----------------------------------------------------
+    // For scans whose results do not depend on the order in which entries are
+    // met. When workers are set, scanFolder walks the root on one thread per
+    // worker (ParallelWalk) instead of on this thread, with the same rules
+    // (mask, read once per walk; returned; enterHidden; links, mounts, depth).
+    // visitor, folderDone, keep() and the pump points are not used then: each
+    // worker keeps its own results. This thread waits, lets events run every
+    // pump interval, passes the folder a worker began last to status (at
+    // most once per interval, whatever statusPerFolder says), and stops
+    // every worker at once when scanAborted is set.
+    std::vector<WalkWorker *> workers;
 
     // --- Running ------------------------------------------------------------
     // ScanAllDrives: every entry given (the checked entries of a drive list,
@@ -131,6 +149,7 @@ private:
         uint8_t kind; // DirReader::Kind
     };
     void walkFolder(DirReader &dir, int depth);
+    void walkInParallel(std::shared_ptr<DirReader> root);
     // folderShown: the folder's record and status were set at the start of
     // its walk and nothing has changed them since.
     void scanFiles(DirReader &dir, size_t first, bool folderShown);

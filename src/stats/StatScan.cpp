@@ -2,6 +2,19 @@
 
 #include "platform/DirReader.h"
 
+// One thread's tallies.
+struct StatScan::Worker : WalkWorker {
+    explicit Worker(StatTallies t) : tallies(std::move(t)) {}
+    bool visit(const FoundFile &f, const WalkPlace &) override
+    {
+        tallies.crunchNumbers(f);
+        return true;
+    }
+    StatTallies tallies;
+};
+
+StatScan::~StatScan() = default;
+
 StatScan::StatScan()
 {
     walker.returned = FileAttr::Hidden | FileAttr::System;
@@ -14,6 +27,32 @@ StatScan::StatScan()
         visit(f);
         return true;
     };
+    // The parallel walk reports the folder a worker began last.
+    walker.status = [this](const QString &folder) {
+        if (status)
+            status(QStringLiteral("Processing drive ") + entry_ + QStringLiteral(" ... standby : ") + folder);
+    };
+}
+
+void StatScan::beginWalk(const QString &entry)
+{
+    entry_ = entry;
+    lastFolder_.clear();
+    walker.reset();
+    workers_.clear();
+    walker.workers.clear();
+    for (int i = 0; i < workers; ++i) {
+        workers_.push_back(std::make_unique<Worker>(tallies.emptyCopy()));
+        walker.workers.push_back(workers_.back().get());
+    }
+}
+
+void StatScan::endWalk()
+{
+    for (const auto &w : workers_)
+        tallies.add(w->tallies);
+    walker.workers.clear();
+    workers_.clear();
 }
 
 void StatScan::visit(const FoundFile &f)
@@ -29,16 +68,15 @@ void StatScan::visit(const FoundFile &f)
 
 bool StatScan::scanDrive(const QString &entry)
 {
-    entry_ = entry;
-    lastFolder_.clear();
-    walker.reset();
-    return walker.scanDrive(entry);
+    beginWalk(entry);
+    const bool walked = walker.scanDrive(entry);
+    endWalk();
+    return walked;
 }
 
 void StatScan::scanFolder(const std::string &root, const QString &entry)
 {
-    entry_ = entry;
-    lastFolder_.clear();
-    walker.reset();
+    beginWalk(entry);
     walker.scanFolder(root);
+    endWalk();
 }

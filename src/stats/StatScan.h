@@ -4,15 +4,24 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 // The statistics walk of one drive: the shared walker set up to visit every
-// file (hidden and system ones too, dot-folders entered), with no status per
-// folder and events let run between files only, handing each file to the
-// tallies. The status line names the folder being tallied.
+// file (hidden and system ones too, dot-folders entered), handing each file
+// to the tallies. The status line names the folder being tallied. The walk
+// is parallel: each worker counts into its own copy of the tallies (the same
+// filter and today), added to tallies when the drive is done; the tallies do
+// not depend on the order in which files are met. With no workers the
+// walker walks on this thread, with events let run between files.
 class StatScan {
 public:
     StatScan();
+    ~StatScan();
+
+    // Threads of the walk (0: the walker's own walk on this thread).
+    int workers = ParallelWalk::defaultWorkers();
 
     StatTallies tallies;
     Walker walker;
@@ -28,7 +37,11 @@ public:
     void abort() { walker.scanAborted = true; }
 
 private:
+    struct Worker;
+    void beginWalk(const QString &entry);
+    void endWalk();
     void visit(const FoundFile &f);
+    std::vector<std::unique_ptr<Worker>> workers_;
     QString entry_;
     std::string lastFolder_;
 };

@@ -55,6 +55,45 @@ void StatTallies::setToday(const QDate &today)
     today_ = today;
 }
 
+StatTallies StatTallies::emptyCopy() const
+{
+    StatTallies c(*this);
+    c.clear();
+    if (!c.today_.isValid())
+        c.today_ = QDate::currentDate();
+    return c;
+}
+
+namespace {
+template <typename A>
+void addArray(A &to, const A &from)
+{
+    for (size_t i = 0; i < to.size(); ++i)
+        to[i] += from[i];
+}
+}
+
+void StatTallies::add(const StatTallies &o)
+{
+    filesProcessed += o.filesProcessed;
+    filesCounted += o.filesCounted;
+    addArray(sizeCount, o.sizeCount);
+    addArray(sizeBytes, o.sizeBytes);
+    for (size_t k = 0; k < 3; ++k) {
+        addArray(ageCount[k], o.ageCount[k]);
+        addArray(ageBytes[k], o.ageBytes[k]);
+        addArray(timeSlots[k], o.timeSlots[k]);
+    }
+    addArray(attrCount, o.attrCount);
+    addArray(attrBytes, o.attrBytes);
+    addArray(overhang, o.overhang);
+    for (const auto &[key, row] : o.types_) {
+        Row &r = types_[key];
+        r.count += row.count;
+        r.bytes += row.bytes;
+    }
+}
+
 bool StatTallies::isThisSelected(std::string_view name) const
 {
     if (allTypes)

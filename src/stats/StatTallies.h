@@ -68,6 +68,13 @@ public:
     // The day "today" that ages are measured from (the current date unless set).
     void setToday(const QDate &today);
 
+    // For a parallel collection: a tally with this one's type filter,
+    // overhang switch and today (the current date unless one was set), and
+    // nothing counted, for one worker to count into.
+    StatTallies emptyCopy() const;
+    // Adds the counts of another tally (a worker's) to these.
+    void add(const StatTallies &o);
+
     // insertType: adds one file of value bytes to the row of an extension
     // (or, with seed, makes sure the row exists without counting a file).
     // Extensions longer than five characters, dot included, get no row.

@@ -1,6 +1,7 @@
 #include "finders/DirHogScan.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
+#include "support/MixedTree.h"
 #include "support/MountSandbox.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
@@ -229,4 +230,34 @@ TEST_F(DirHogScanTest, ABindMountOfTheSameFileSystemAddsNothingToTheFolder)
     if (!o.mounted)
         GTEST_SKIP() << MountSandbox::kCannotMount;
     EXPECT_EQ(o.failure, "");
+}
+
+// The parallel walk gives the same lines, text and path, in the same order
+// as the walker's own walk, in both modes and whatever the number of workers.
+TEST(DirHogScanParallel, LinesEqualTheWalkersForAnyNumberOfWorkers)
+{
+    ScriptedDialogs dialogs;
+    TempTree t("hogs");
+    const std::string root = makeMixedTree(t, "D", 35);
+    Drives::setMapping({{'D', root}});
+    for (const auto mode : {DirHogScan::Mode::MainFolders, DirHogScan::Mode::AllFolders}) {
+        const auto lines = [&](int workers) {
+            Walker w;
+            w.pumpIntervalMs = -1;
+            DirHogScan scan(w);
+            scan.begin(mode, workers);
+            w.scanAllDrives({QStringLiteral("D:")});
+            EXPECT_FALSE(w.scanAborted);
+            std::vector<std::string> out;
+            for (const DirHogScan::Line &l : scan.finish())
+                out.push_back(l.text.toStdString() + " | " + l.path);
+            return out;
+        };
+        const std::vector<std::string> expected = lines(0);
+        ASSERT_GT(expected.size(), mode == DirHogScan::Mode::MainFolders ? 5u : 20u);
+        for (const int n : {1, 2, 8})
+            EXPECT_EQ(lines(n), expected) << n << " workers";
+    }
+    Drives::setMapping({});
+    EXPECT_TRUE(dialogs.boxes.empty());
 }

@@ -1,0 +1,247 @@
+#include "scan/ParallelWalk.h"
+
+#include "platform/IoPriority.h"
+
+#include <chrono>
+
+namespace {
+std::atomic<int> g_live{0};
+std::atomic<int> g_defaultWorkers{-1};
+}
+
+int ParallelWalk::defaultWorkers()
+{
+    if (const int n = g_defaultWorkers.load(); n >= 0)
+        return n;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? int(cores) : 1;
+}
+
+void ParallelWalk::setDefaultWorkers(int n) { g_defaultWorkers.store(n >= 0 ? n : -1); }
+
+int ParallelWalk::liveWorkers() { return g_live.load(); }
+
+ParallelWalk::ParallelWalk(Rules rules, std::vector<WalkWorker *> workers)
+    : rules_(std::move(rules)), workers_(std::move(workers))
+{
+}
+
+ParallelWalk::~ParallelWalk() { stop(); }
+
+void ParallelWalk::start(std::shared_ptr<DirReader> root, const std::string &rootPath)
+{
+    place_ = root->place();
+    Task t;
+    t.open = std::move(root);
+    t.path = rootPath;
+    tasks_.push_back(std::move(t));
+    outstanding_ = 1;
+    threads_.reserve(workers_.size());
+    for (WalkWorker *w : workers_) {
+        w->stop_ = &stop_;
+        g_live.fetch_add(1);
+        threads_.emplace_back([this, w] {
+            run(w);
+            g_live.fetch_sub(1);
+        });
+    }
+}
+
+bool ParallelWalk::waitFor(int ms)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return done_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return outstanding_ == 0 || stopping(); });
+}
+
+void ParallelWalk::stop()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_.store(true);
+    }
+    work_.notify_all();
+    done_.notify_all();
+    join();
+}
+
+void ParallelWalk::join()
+{
+    for (std::thread &t : threads_)
+        if (t.joinable())
+            t.join();
+    threads_.clear();
+    tasks_.clear(); // what a stop left: the folders they hold are closed
+}
+
+bool ParallelWalk::latestFolder(std::string &out)
+{
+    const std::lock_guard<std::mutex> lock(latestMutex_);
+    if (!latestChanged_)
+        return false;
+    latestChanged_ = false;
+    out = latest_;
+    return true;
+}
+
+void ParallelWalk::run(WalkWorker *worker)
+{
+    IoPriority::lowerThisThread();
+    Local l;
+    l.mask = rules_.mask;
+    Task t;
+    while (take(t)) {
+        if (!walkFolder(t, *worker, l) && !stopping()) {
+            // The worker refused: every thread stops.
+            stoppedByWorker_.store(true);
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_.store(true);
+        }
+        t = Task{}; // the parent folder is let go
+        bool ended;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ended = --outstanding_ == 0 || stopping();
+        }
+        if (ended) {
+            work_.notify_all();
+            done_.notify_all();
+        }
+    }
+}
+
+bool ParallelWalk::take(Task &t)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    work_.wait(lock, [this] { return stopping() || !tasks_.empty() || outstanding_ == 0; });
+    if (stopping() || tasks_.empty())
+        return false;
+    t = std::move(tasks_.back());
+    tasks_.pop_back();
+    return true;
+}
+
+void ParallelWalk::push(std::vector<Task> &children)
+{
+    const size_t n = children.size();
+    if (n == 0)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping())
+            return;
+        // Last pushed is taken first: the folder's first subfolder goes first.
+        for (size_t i = n; i-- > 0;)
+            tasks_.push_back(std::move(children[i]));
+        outstanding_ += int64_t(n);
+    }
+    children.clear();
+    if (n == 1)
+        work_.notify_one();
+    else
+        work_.notify_all();
+}
+
+bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
+{
+    std::shared_ptr<DirReader> dir = std::move(t.open);
+    if (!dir) {
+        dir = std::make_shared<DirReader>(*t.parent, t.path.c_str() + t.nameAt);
+        t.parent.reset();
+        if (!dir->isOpen() || !dir->place().sameAs(place_))
+            return true; // vanished, denied, or another mount here
+    }
+    {
+        const std::lock_guard<std::mutex> lock(latestMutex_);
+        latest_ = t.path;
+        latestChanged_ = true;
+    }
+    const WalkPlace at{t.depth, t.top};
+
+    // The folder is listed once; its subfolders become tasks, then its own
+    // entries are looked at.
+    l.listed.clear();
+    l.names.clear();
+    {
+        const char *name;
+        size_t len;
+        DirReader::Kind kind;
+        while (dir->next(name, len, kind)) {
+            if (stopping())
+                return true;
+            l.listed.push_back({l.names.size(), uint32_t(len), uint8_t(kind)});
+            l.names.insert(l.names.end(), name, name + len + 1);
+        }
+    }
+    const bool slash = t.path.back() == '/';
+    l.children.clear();
+    for (Listed &e : l.listed) {
+        const char *name = l.names.data() + e.offset;
+        if (name[0] == '.' && !rules_.enterHidden)
+            continue;
+        if (e.kind == uint8_t(DirReader::Kind::Unknown))
+            e.kind = uint8_t(dir->kindOf(name));
+        if (e.kind != uint8_t(DirReader::Kind::Folder) || t.depth >= rules_.maxDepth)
+            continue; // links and special files are never entered
+        Task c;
+        c.parent = dir;
+        c.path.reserve(t.path.size() + 1 + e.length);
+        c.path = t.path;
+        if (!slash)
+            c.path += '/';
+        c.nameAt = c.path.size();
+        c.path.append(name, e.length);
+        c.depth = t.depth + 1;
+        c.top = t.depth == 0 ? nextTop_++ : t.top;
+        l.children.push_back(std::move(c));
+    }
+    push(l.children);
+
+    FoundFile &f = l.file;
+    f.folder = t.path;
+    if (t.depth == 0 && !slash)
+        f.folder += '/';
+    f.folderText.clear();
+    const bool all = l.mask.matchesAll();
+    const bool wantHidden = rules_.returned & FileAttr::Hidden;
+    const bool wantSystem = rules_.returned & FileAttr::System;
+    const bool wantFolders = rules_.returned & FileAttr::Folder;
+    EntryStat st;
+    for (Listed &e : l.listed) {
+        if (stopping())
+            return true;
+        const char *name = l.names.data() + e.offset;
+        const size_t len = e.length;
+        if (name[0] == '.' && !wantHidden)
+            continue;
+        if (e.kind == uint8_t(DirReader::Kind::Unknown))
+            e.kind = uint8_t(dir->kindOf(name));
+        const auto kind = DirReader::Kind(e.kind);
+        if ((kind == DirReader::Kind::Folder && !wantFolders) || (kind == DirReader::Kind::Other && !wantSystem))
+            continue;
+        if (!all && !l.mask.matches(std::string_view(name, len)))
+            continue;
+        if (!dir->stat(name, st))
+            continue; // deleted since it was listed
+        if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
+            continue;
+        f.name.assign(name, len);
+        f.size = st.size;
+        f.attributes = st.attributes;
+        f.written = l.written(st.written);
+        f.accessed = l.accessed(st.accessed);
+        f.created = st.hasCreated ? l.created(st.created) : 0;
+        f.path.assign(t.path);
+        if (!slash)
+            f.path += '/';
+        f.path.append(name, len);
+        if (!worker.visit(f, at))
+            return false;
+    }
+    f.path = t.path;
+    const size_t lastSlash = t.path.find_last_of('/');
+    f.name = lastSlash == std::string::npos ? t.path : t.path.substr(lastSlash + 1);
+    f.size = 0;
+    f.attributes = FileAttr::Folder;
+    f.written = f.accessed = f.created = 0;
+    return worker.folderDone(f, at);
+}

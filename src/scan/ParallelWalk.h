@@ -1,0 +1,139 @@
+#pragma once
+#include "platform/DirReader.h"
+#include "scan/FoundFile.h"
+#include "scan/WildMatch.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Where a folder of a parallel walk lies.
+struct WalkPlace {
+    int depth = 0; // levels below the walk's root (0: the root)
+    int top = -1;  // which subfolder of the root the folder lies in (a number given in listing order), -1: the root
+};
+
+// What one worker of a parallel walk does with the entries it meets. Each
+// worker thread has its own, so it keeps its own tallies and needs no lock.
+// A worker handles one folder at a time: the folder's entries, then
+// folderDone; the folders themselves come in no particular order.
+class WalkWorker {
+public:
+    virtual ~WalkWorker() = default;
+    // An entry the walk returns, as the walker's visitor would get it but
+    // with folderText left empty. false ends the whole walk (a collection is full).
+    virtual bool visit(const FoundFile &f, const WalkPlace &at) = 0;
+    // After a folder's own entries, with a record whose name, path and
+    // folder are the folder's (folderText empty). Not called for a folder
+    // whose entries were cut short by a stop.
+    virtual bool folderDone(const FoundFile &, const WalkPlace &) { return true; }
+    // True once the walk is stopping (an abort): a worker that takes long
+    // over one entry may give up early.
+    bool stopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+
+private:
+    friend class ParallelWalk;
+    const std::atomic<bool> *stop_ = nullptr;
+};
+
+// The walk of one root by a pool of threads, for scans whose results do not
+// depend on the order in which entries are met. The rules are the walker's:
+// no link is followed, no folder on another mount is entered, dot-folders
+// only when asked for, at most maxDepth levels, and a folder that cannot be
+// opened is skipped. Each folder is listed once by the thread that takes it;
+// its subfolders become tasks for any thread, each holding the open parent
+// folder (not a path) so that it is opened relative to it without following
+// links. Tasks are taken last-in first-out, so the walk goes deep first and
+// the folders held open stay few. A thread's listing and look-ups read at a
+// lower I/O priority.
+class ParallelWalk {
+public:
+    struct Rules {
+        WildPattern mask;
+        unsigned returned = 0;
+        bool enterHidden = false;
+        int maxDepth = 0;
+    };
+
+    // One thread per worker, started by start().
+    ParallelWalk(Rules rules, std::vector<WalkWorker *> workers);
+    ~ParallelWalk();
+    ParallelWalk(const ParallelWalk &) = delete;
+    ParallelWalk &operator=(const ParallelWalk &) = delete;
+
+    // Starts the walk of root, an open folder whose path is rootPath (no
+    // trailing "/" but for "/"). Returns at once.
+    void start(std::shared_ptr<DirReader> root, const std::string &rootPath);
+    // Waits at most ms for the walk's end; true when every folder was done
+    // (or the walk stopped).
+    bool waitFor(int ms);
+    // Asks every thread to stop before its next entry, and waits for them.
+    void stop();
+    // Waits for every thread to end.
+    void join();
+    // A worker's visit or folderDone returned false.
+    bool stoppedByWorker() const { return stoppedByWorker_.load(); }
+    // The folder a thread began last, when it changed since the last call.
+    bool latestFolder(std::string &out);
+
+    // The threads the parallel scans use: the machine's cores (one where
+    // that is unknown), or what setDefaultWorkers chose (0: those scans use
+    // the walker's own walk on the calling thread).
+    static int defaultWorkers();
+    // A negative count goes back to the number of cores. Benchmarks compare
+    // counts; tests that pace a walk by its events choose 0.
+    static void setDefaultWorkers(int n);
+    // Threads of parallel walks still running in the process.
+    static int liveWorkers();
+
+private:
+    struct Task {
+        std::shared_ptr<DirReader> parent; // null for the root
+        std::shared_ptr<DirReader> open;   // the root only
+        std::string path;
+        size_t nameAt = 0; // where the folder's name begins in path
+        int depth = 0;
+        int top = -1;
+    };
+    struct Listed {
+        size_t offset;
+        uint32_t length;
+        uint8_t kind;
+    };
+    // One thread's reused state.
+    struct Local {
+        std::vector<Listed> listed;
+        std::vector<char> names;
+        std::vector<Task> children;
+        FoundFile file;
+        DosTime::Converter written, accessed, created;
+        WildPattern mask;
+    };
+    void run(WalkWorker *worker);
+    bool take(Task &t);
+    // Queues a folder's subfolders (children is emptied).
+    void push(std::vector<Task> &children);
+    // false when the worker refused (the walk ends); a stop returns true.
+    bool walkFolder(Task &t, WalkWorker &worker, Local &l);
+    bool stopping() const { return stop_.load(std::memory_order_relaxed); }
+
+    Rules rules_;
+    std::vector<WalkWorker *> workers_;
+    std::vector<std::thread> threads_;
+    MountPlace place_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    std::vector<Task> tasks_;
+    int64_t outstanding_ = 0; // tasks queued or being done
+    int nextTop_ = 0;         // only the root's thread numbers the top folders
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> stoppedByWorker_{false};
+    std::mutex latestMutex_;
+    std::string latest_;
+    bool latestChanged_ = false;
+};
