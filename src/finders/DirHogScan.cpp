@@ -81,6 +81,9 @@ DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
     walker_.driveStarted = [this](const std::string &root) {
         double freeBytes = 0, total = 0;
         capacity = Drives::driveSpace(root, freeBytes, total) ? total : 0;
+        // The lines the earlier drives of this scan left room for.
+        lines_ = 0;
+        room_ = walker_.capacity - walker_.keptCount();
     };
     walker_.visitor = [this](const FoundFile &f) {
         // Main folders: the files lying in the root belong to no row.
@@ -109,7 +112,7 @@ void DirHogScan::begin(Mode mode, int workers)
     walker_.workers.clear();
     workers_.clear();
     lines_ = 0;
-    room_ = walker_.capacity - walker_.keptCount();
+    room_ = walker_.capacity;
     for (int i = 0; i < workers; ++i) {
         workers_.push_back(std::make_unique<Worker>(mode, lines_, room_));
         walker_.workers.push_back(workers_.back().get());

@@ -120,19 +120,29 @@ TEST_F(DirHogScanTest, LinesComeInDescendingTextOrderAndPercentOfTheCapacity)
 
 TEST_F(DirHogScanTest, AFullLineListWarnsOnceAndEndsTheWalkWithWhatWasCollected)
 {
-    walker.capacity = 2;
-    scan.begin(DirHogScan::Mode::AllFolders);
-    walker.scanAllDrives({QStringLiteral("D:")});
-    EXPECT_TRUE(scan.limitReached);
-    EXPECT_TRUE(walker.scanAborted);
-    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"Resource limit reached ... cannot process any more files."}));
-    EXPECT_EQ(scan.finish().size(), 2u);
-    // The next scan starts afresh.
-    walker.capacity = Walker::kDefaultCapacity;
-    scan.begin(DirHogScan::Mode::MainFolders);
-    walker.scanAllDrives({QStringLiteral("D:")});
-    EXPECT_FALSE(scan.limitReached);
-    EXPECT_EQ(scan.finish().size(), 4u);
+    // The walker's own walk, then a parallel one.
+    for (const int workers : {0, 2}) {
+        dialogs.boxes.clear();
+        walker.capacity = 2;
+        scan.begin(DirHogScan::Mode::AllFolders, workers);
+        walker.scanAllDrives({QStringLiteral("D:")});
+        EXPECT_TRUE(scan.limitReached);
+        EXPECT_TRUE(walker.scanAborted);
+        EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"Resource limit reached ... cannot process any more files."}));
+        EXPECT_EQ(scan.finish().size(), 2u);
+        // The next scan starts afresh: the lines the last one kept leave it
+        // its whole room (six lines in all).
+        walker.capacity = 6;
+        scan.begin(DirHogScan::Mode::AllFolders, workers);
+        walker.scanAllDrives({QStringLiteral("D:")});
+        EXPECT_FALSE(scan.limitReached) << workers << " workers";
+        EXPECT_EQ(scan.finish().size(), 6u);
+        walker.capacity = Walker::kDefaultCapacity;
+        scan.begin(DirHogScan::Mode::MainFolders, workers);
+        walker.scanAllDrives({QStringLiteral("D:")});
+        EXPECT_FALSE(scan.limitReached);
+        EXPECT_EQ(scan.finish().size(), 4u);
+    }
 }
 
 TEST_F(DirHogScanTest, OneFoldersTotalsInEitherMode)
