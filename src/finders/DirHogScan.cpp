@@ -22,14 +22,13 @@ void DirHogScan::Totals::add(const FoundFile &f)
 
 // One thread's part of a parallel folder hogs walk. A worker handles one
 // folder at a time (its files, then its folderDone), as the walker's own walk
-// does, so the folder's own totals need no lock.
+// does, so the folder's own totals need no lock. In all-folders mode it also
+// makes the folders' lines (the drive's capacity is set before the walk).
 struct DirHogScan::Worker : WalkWorker {
-    struct Row {
-        Totals totals;
-        std::string path;
-        std::string rootFolder; // a drive's root: its folder text ends in "/"
-    };
-    Worker(Mode m, std::atomic<int64_t> &lines, const int64_t &room) : mode(m), lines(lines), room(room) {}
+    Worker(const DirHogScan &scan, Mode m, std::atomic<int64_t> &lines, const int64_t &room)
+        : scan(scan), mode(m), lines(lines), room(room)
+    {
+    }
 
     bool visit(const FoundFile &f, const WalkPlace &at) override
     {
@@ -54,7 +53,7 @@ struct DirHogScan::Worker : WalkWorker {
             return true; // a drive's root holding nothing at all makes no line
         if (lines.fetch_add(1) >= room)
             return false; // the line list is full
-        rows.push_back({t, folder.path, at.depth == 0 ? folder.folder : std::string()});
+        made.push_back({scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days), folder.path});
         return true;
     }
     Totals &topTotals(int top)
@@ -64,11 +63,13 @@ struct DirHogScan::Worker : WalkWorker {
         return tops[size_t(top)];
     }
 
+    const DirHogScan &scan;
     const Mode mode;
     std::atomic<int64_t> &lines;
     const int64_t &room;
     Totals own;                                  // all folders: the folder being walked
-    std::vector<Row> rows;                       // all folders: the lines' totals
+    std::vector<Line> made;                      // all folders: the lines
+    DayText days;
     std::vector<Totals> tops;                    // main folders: by the main folder's number
     std::vector<std::pair<int, std::string>> mains; // main folders walked: number, path
 };
@@ -101,8 +102,7 @@ void DirHogScan::begin(Mode mode, int workers)
     lb2.clear();
     limitReached = false;
     totals_ = {};
-    lastDay_ = kNoDay;
-    lastDayText_.clear();
+    days_ = {};
     walker_.mask = WildPattern(QStringLiteral("*.*"));
     walker_.returned = FileAttr::Hidden | FileAttr::System | (mode == Mode::AllFolders ? unsigned(FileAttr::Folder) : 0u);
     // Events run between a folder's files; the folder loop goes on without.
@@ -114,7 +114,7 @@ void DirHogScan::begin(Mode mode, int workers)
     lines_ = 0;
     room_ = walker_.capacity;
     for (int i = 0; i < workers; ++i) {
-        workers_.push_back(std::make_unique<Worker>(mode, lines_, room_));
+        workers_.push_back(std::make_unique<Worker>(*this, mode, lines_, room_));
         walker_.workers.push_back(workers_.back().get());
     }
 }
@@ -145,18 +145,22 @@ void DirHogScan::collect()
             if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, path, displayName(path)))
                 break;
     } else {
-        bool room = true;
-        for (const auto &w : workers_)
-            for (const Worker::Row &r : w->rows)
-                if (room)
-                    room = addLine(r.totals, r.path, displayName(r.rootFolder.empty() ? r.path : r.rootFolder));
+        for (const auto &w : workers_) {
+            for (Line &l : w->made) {
+                if (!walker_.keep()) {
+                    limitHit();
+                    break;
+                }
+                lb2.push_back(std::move(l));
+            }
+        }
     }
     if (full)
         limitHit();
     // The next drive starts afresh.
     for (auto &w : workers_) {
         w->own = {};
-        w->rows.clear();
+        w->made.clear();
         w->tops.clear();
         w->mains.clear();
     }
@@ -197,13 +201,24 @@ bool DirHogScan::addLine(const Totals &t, const std::string &path, const QString
         limitHit();
         return false;
     }
-    const uint32_t day = t.latestAccess >> 16; // a DOS stamp's date half
-    if (t.latestAccess != 0 && day != lastDay_) {
-        lastDay_ = day;
-        lastDayText_ = dosDateText(t.latestAccess);
-    }
-    lb2.push_back({line(t, capacity, t.latestAccess != 0 ? lastDayText_ : QString(), folderText), path});
+    lb2.push_back({lineText(t, folderText, days_), path});
     return true;
+}
+
+QString DirHogScan::DayText::of(uint32_t stamp)
+{
+    if (stamp == 0)
+        return {};
+    if (const uint32_t d = stamp >> 16; d != day) { // a DOS stamp's date half
+        day = d;
+        text = dosDateText(stamp);
+    }
+    return text;
+}
+
+QString DirHogScan::lineText(const Totals &t, const QString &folderText, DayText &days) const
+{
+    return line(t, capacity, days.of(t.latestAccess), folderText);
 }
 
 std::vector<DirHogScan::Line> DirHogScan::finish()
@@ -259,8 +274,12 @@ DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode
         bool enterHidden = w.enterHidden, pumpAtFolderStart = w.pumpAtFolderStart,
              pumpBetweenFiles = w.pumpBetweenFiles;
         int maxDepth = w.maxDepth;
+        std::vector<WalkWorker *> workers = w.workers;
+        std::function<void()> rootDone = w.rootDone;
         ~Saved()
         {
+            w.workers = std::move(workers);
+            w.rootDone = std::move(rootDone);
             w.visitor = std::move(visitor);
             w.folderDone = std::move(folderDone);
             w.mask = std::move(mask);
@@ -273,6 +292,9 @@ DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode
     } saved{w};
 
     Totals t;
+    // One folder's totals come from the walker's own walk.
+    w.workers.clear();
+    w.rootDone = nullptr;
     w.mask = WildPattern(QStringLiteral("*.*"));
     w.returned = FileAttr::Hidden | FileAttr::System | (mode == Mode::AllFolders ? unsigned(FileAttr::Folder) : 0u);
     w.enterHidden = true;

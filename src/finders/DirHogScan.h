@@ -97,7 +97,13 @@ private:
     Totals totals_;
     // The date text of the last line's latest access (folders walked one
     // after another mostly share a day), kept for one scan.
-    static constexpr uint32_t kNoDay = 0xffffffffu;
-    uint32_t lastDay_ = kNoDay;
-    QString lastDayText_;
+    struct DayText {
+        uint32_t day = 0xffffffffu;
+        QString text;
+        // The date text of a DOS stamp (empty for 0).
+        QString of(uint32_t stamp);
+    };
+    DayText days_;
+    // A line's text; days keeps the last date text (each worker has its own).
+    QString lineText(const Totals &t, const QString &folderText, DayText &days) const;
 };

@@ -83,7 +83,7 @@ void Walker::scanFolder(const std::string &root)
 
 void Walker::walkInParallel(std::shared_ptr<DirReader> root)
 {
-    ParallelWalk walk({mask, returned, enterHidden, kMaxDepth}, workers);
+    ParallelWalk walk({mask, returned, enterHidden, std::min(maxDepth, kMaxDepth)}, workers);
     walk.start(std::move(root), path_);
     // This thread only waits: it wakes to let events run and to show the
     // walk's progress, at most every 50 ms unless the pump asks for more.
