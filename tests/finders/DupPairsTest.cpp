@@ -1,4 +1,5 @@
 #include "finders/DupFinder.h"
+#include "finders/DupLine.h"
 #include "finders/DupPairs.h"
 #include "scan/ResultGridModel.h"
 #include "support/TempTree.h"
@@ -130,4 +131,24 @@ TEST(DupPairs, NewerAndProfileHighlight)
     const QStringList absent = {"Extended profile absent"};
     EXPECT_FALSE(DupPairs::profileLineDiffers(a, absent, 1));
     EXPECT_FALSE(DupPairs::profileLineDiffers(absent, a, 0));
+}
+
+TEST(DupPairs, SameContentsPairsRowsOfOneGroupOnly)
+{
+    // Two groups of one size: only the rows of one group are a pair.
+    ResultGridModel grid(DupFinder::gridLayout(true, DupLine::SameContents));
+    grid.ClearGrid();
+    GridFile f;
+    f.folder = "/d";
+    f.size = 5;
+    const std::pair<const char *, uint32_t> rows[] = {{"a", 0}, {"b", 0}, {"c", 1}, {"d", 1}};
+    for (const auto &[name, key] : rows) {
+        f.name = name;
+        f.key = key;
+        grid.addFile(f);
+    }
+    grid.trimRows();
+    EXPECT_TRUE(DupPairs::pairMatches(grid, DupLine::SameContents, 1));
+    EXPECT_FALSE(DupPairs::pairMatches(grid, DupLine::SameContents, 2));
+    EXPECT_TRUE(DupPairs::pairMatches(grid, DupLine::SameContents, 3));
 }
