@@ -97,7 +97,7 @@ struct Tree {
 
 Tree generate(const std::string &root, long files)
 {
-    const std::string marker = root + "/.generated-" + std::to_string(files);
+    const std::string marker = root + "/.generated-v2-" + std::to_string(files);
     Tree t;
     if (std::ifstream in{marker}; in >> t.files >> t.inGroups >> t.bytes)
         return t;
@@ -134,7 +134,7 @@ Tree generate(const std::string &root, long files)
         const unsigned kind = unsigned(rng() % 100);
         if (kind < 1) { // empty
             write({});
-        } else if (kind < 86 || made + 8 > files) { // a file of its own
+        } else if (kind < 90 || made + 8 > files) { // a file of its own
             fill(buf, pickSize(rng), seed++);
             write(buf);
         } else { // a group of 2 to 4 copies, sometimes a near miss beside it
@@ -201,7 +201,7 @@ public:
     {
         w_->resize(900, 600);
         w_->searchStarting = [&](ContentSearch &) {
-            QTimer::singleShot(60, w_.get(), [this, dir] { w_->grab().save(dir + "/progress.png"); });
+            QTimer::singleShot(150, w_.get(), [this, dir] { w_->grab().save(dir + "/progress.png"); });
         };
         run();
         w_->searchStarting = {};

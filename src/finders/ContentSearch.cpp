@@ -46,8 +46,8 @@ bool hashLess(const XXH128_hash_t &a, const XXH128_hash_t &b)
 }
 }
 
-ContentSearch::ContentSearch(std::vector<std::string> folders, std::vector<File> files)
-    : folders_(std::move(folders)), files_(std::move(files)), state_(files_.size()),
+ContentSearch::ContentSearch(std::vector<std::string> folders, std::vector<uint64_t> devices, std::vector<File> files)
+    : folders_(std::move(folders)), devices_(std::move(devices)), files_(std::move(files)), state_(files_.size()),
       anchors_(std::make_unique<Anchors>())
 {
 }
@@ -65,6 +65,7 @@ void ContentSearch::start(unsigned threads)
     std::map<std::string, uint32_t> byPath;
     folderAnchor_.assign(folders_.size(), UINT32_MAX);
     std::vector<bool> used(folders_.size());
+    devices_.resize(folders_.size());
     for (const File &f : files_)
         if (f.folder < used.size())
             used[f.folder] = true;
@@ -120,8 +121,8 @@ void ContentSearch::search(unsigned threads)
         const File &x = files_[a], &y = files_[b];
         if (x.size != y.size)
             return x.size < y.size;
-        if (x.device != y.device)
-            return x.device < y.device;
+        if (device(a) != device(b))
+            return device(a) < device(b);
         if (x.inode != y.inode)
             return x.inode < y.inode;
         return a < b;
@@ -132,7 +133,7 @@ void ContentSearch::search(unsigned threads)
         std::vector<uint32_t> group;
         while (j < order.size() && files_[order[j]].size == files_[order[i]].size) {
             const File &f = files_[order[j]];
-            if (group.empty() || files_[group.back()].device != f.device || files_[group.back()].inode != f.inode)
+            if (group.empty() || device(group.back()) != device(order[j]) || files_[group.back()].inode != f.inode)
                 group.push_back(order[j]);
             ++j;
         }
@@ -242,12 +243,12 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         return failed(errno);
     if (round == 1) {
         // The file the walk found, as it was then.
-        if (before.device != f.device || before.inode != f.inode || before.size != f.size)
+        if (before.device != device(i) || before.inode != f.inode || before.size != f.size)
             return leaveOut(Outcome::Changed), finish();
         s.modifiedNs = nanos(before.modified);
         s.changedNs = nanos(before.changed);
     } else if (before.size != f.size || nanos(before.modified) != s.modifiedNs
-               || nanos(before.changed) != s.changedNs || before.device != f.device || before.inode != f.inode) {
+               || nanos(before.changed) != s.changedNs || before.device != device(i) || before.inode != f.inode) {
         return leaveOut(Outcome::Changed), finish();
     }
 

@@ -26,18 +26,19 @@ class ContentSearch {
 public:
     struct File {
         uint32_t folder = 0;        // index into the folders
-        const char *name = nullptr; // bytes, nameLen long; must stay valid during the search
         uint32_t nameLen = 0;
+        const char *name = nullptr; // bytes, nameLen long; must stay valid during the search
         int64_t size = 0;
-        uint64_t device = 0, inode = 0; // as the walk saw them
+        uint64_t inode = 0; // as the walk saw it (the device is its folder's)
     };
     struct Progress {
         uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
     };
 
-    // The files in the order their groups are to be listed (a group's files
-    // in this order, groups in the order of their first files).
-    ContentSearch(std::vector<std::string> folders, std::vector<File> files);
+    // The folders and the device each is on; the files in the order their
+    // groups are to be listed (a group's files in this order, groups in the
+    // order of their first files).
+    ContentSearch(std::vector<std::string> folders, std::vector<uint64_t> devices, std::vector<File> files);
     ~ContentSearch();
     ContentSearch(const ContentSearch &) = delete;
     ContentSearch &operator=(const ContentSearch &) = delete;
@@ -67,6 +68,7 @@ public:
     // After the search: the groups, each the indices of its files ascending,
     // groups in the order of their first files; empty when cancelled.
     const std::vector<std::vector<uint32_t>> &groups() const { return groups_; }
+    std::vector<std::vector<uint32_t>> takeGroups() { return std::move(groups_); }
     // Files that could not be opened or read (not those that vanished).
     int64_t unreadable() const { return unreadable_; }
     bool cancelled() const { return cancel_; }
@@ -90,7 +92,10 @@ private:
     // out are settled. Complete files (read whole) go to the final groups.
     void regroup(std::vector<std::vector<uint32_t>> &open, int round);
 
+    uint64_t device(uint32_t file) const { return devices_[files_[file].folder]; }
+
     std::vector<std::string> folders_;
+    std::vector<uint64_t> devices_;
     std::vector<File> files_;
     std::vector<State> state_;
     std::vector<uint32_t> folderAnchor_;

@@ -158,6 +158,7 @@ bool TfrmDup::beforeWalk()
     }
     lbList.reset(dupMode_, criterion_);
     inodes_.clear();
+    devices_.clear();
     aborted_ = false;
     unreadable_ = 0;
     choice_ = c;
@@ -173,8 +174,11 @@ bool TfrmDup::visit(const FoundFile &f)
         return false;
     if (!lbList.add(f.folder, f.name, f.size, f.written, f.accessed))
         return false;
-    if (byContents())
-        inodes_.emplace_back(f.device, f.inode);
+    if (byContents()) {
+        inodes_.push_back(f.inode);
+        if (devices_.size() < lbList.folders().size())
+            devices_.push_back(f.device);
+    }
     return true;
 }
 
@@ -187,6 +191,7 @@ void TfrmDup::fillGrid()
         lbList.fillGrid(dupMode_ ? lbList.addDups() : lbList.reSort(), *grid->gridModel());
     lbList.clear();
     inodes_ = {};
+    devices_ = {};
 }
 
 void TfrmDup::fillByContents()
@@ -201,37 +206,41 @@ void TfrmDup::fillByContents()
     files.reserve(order.size());
     for (uint32_t id : order) {
         const std::string_view name = lbList.name(id);
-        files.push_back({lbList.folderIndex(id), name.data(), uint32_t(name.size()), lbList.size(id),
-                         inodes_[id].first, inodes_[id].second});
+        files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id]});
     }
     inodes_ = {};
-    ContentSearch search(lbList.folders(), std::move(files));
-    QEventLoop loop;
-    search.onFinished = [&loop] { QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection); };
-    QTimer tick;
-    tick.setInterval(100);
-    connect(&tick, &QTimer::timeout, this, [&] { setStatus(ContentSearch::progressText(search.progress())); });
-    Runs::Token token(QStringLiteral("a duplicate search"));
-    search_ = &search;
-    searchLoop_ = &loop;
-    setWorking(true);
-    if (searchStarting)
-        searchStarting(search);
-    search.start();
-    setStatus(ContentSearch::progressText(search.progress()));
-    tick.start();
-    loop.exec();
-    search.wait();
-    tick.stop();
-    setWorking(false);
-    search_ = nullptr;
-    searchLoop_ = nullptr;
-    if (search.cancelled()) {
-        setStatus(QString());
-        return;
+    std::vector<std::vector<uint32_t>> groups;
+    {
+        ContentSearch search(lbList.folders(), std::move(devices_), std::move(files));
+        QEventLoop loop;
+        search.onFinished = [&loop] {
+            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        };
+        QTimer tick;
+        tick.setInterval(100);
+        connect(&tick, &QTimer::timeout, this, [&] { setStatus(ContentSearch::progressText(search.progress())); });
+        Runs::Token token(QStringLiteral("a duplicate search"));
+        search_ = &search;
+        searchLoop_ = &loop;
+        setWorking(true);
+        if (searchStarting)
+            searchStarting(search);
+        search.start();
+        setStatus(ContentSearch::progressText(search.progress()));
+        tick.start();
+        loop.exec();
+        search.wait();
+        tick.stop();
+        setWorking(false);
+        search_ = nullptr;
+        searchLoop_ = nullptr;
+        if (search.cancelled()) {
+            setStatus(QString());
+            return;
+        }
+        unreadable_ = search.unreadable();
+        groups = search.takeGroups();
     }
-    unreadable_ = search.unreadable();
-    std::vector<std::vector<uint32_t>> groups = search.groups();
     for (auto &g : groups)
         for (uint32_t &k : g)
             k = order[k];

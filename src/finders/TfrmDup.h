@@ -3,6 +3,7 @@
 #include "finders/SizeChoice.h"
 #include "scan/TFinderFrame.h"
 
+#include <deque>
 #include <functional>
 
 class ContentSearch;
@@ -69,8 +70,10 @@ private:
     int gridCriterion_ = 0; // the criterion the grid's columns are set for
     SizeChoice choice_;
     DupList lbList;
-    // Same contents: each kept file's device and inode (by its number in lbList).
-    std::vector<std::pair<uint64_t, uint64_t>> inodes_;
+    // Same contents: each kept file's inode (by its number in lbList) and
+    // the device of each of lbList's folders.
+    std::deque<uint64_t> inodes_;
+    std::vector<uint64_t> devices_;
     ContentSearch *search_ = nullptr; // while one runs
     QEventLoop *searchLoop_ = nullptr;
     bool aborted_ = false;

@@ -31,6 +31,7 @@ uint64_t inodeOf(const std::string &path)
 // name, size, device, inode), in path order.
 struct Found {
     std::vector<std::string> folders;
+    std::vector<uint64_t> devices;
     std::deque<std::string> names;
     std::vector<ContentSearch::File> files;
     std::vector<std::string> paths;
@@ -49,11 +50,13 @@ struct Found {
                 continue;
             const std::string folder = p.substr(0, p.rfind('/'));
             auto it = folderOf.emplace(folder, uint32_t(folders.size())).first;
-            if (it->second == folders.size())
+            if (it->second == folders.size()) {
                 folders.push_back(folder);
+                devices.push_back(uint64_t(st.st_dev));
+            }
             names.push_back(p.substr(p.rfind('/') + 1));
-            files.push_back({it->second, names.back().data(), uint32_t(names.back().size()), int64_t(st.st_size),
-                             uint64_t(st.st_dev), uint64_t(st.st_ino)});
+            files.push_back({it->second, uint32_t(names.back().size()), names.back().data(), int64_t(st.st_size),
+                             uint64_t(st.st_ino)});
             paths.push_back(p);
         }
     }
@@ -125,7 +128,7 @@ TEST(ContentSearch, GroupsMatchTheBytesWhereverTheyDiffer)
     TempTree t("contents");
     nearMisses(t);
     Found f(t.root());
-    ContentSearch s(f.folders, f.files);
+    ContentSearch s(f.folders, f.devices, f.files);
     s.run(2);
     const InodeGroups found = groupsOf(s, f);
     EXPECT_EQ(found, referenceGroups(f));
@@ -169,7 +172,7 @@ TEST(ContentSearch, AFileThatChangesOrVanishesWhileReadIsLeftOut)
             t.file(dir + n, base);
     }
     Found f(t.root());
-    ContentSearch s(f.folders, f.files);
+    ContentSearch s(f.folders, f.devices, f.files);
     std::atomic<int> hits{0};
     s.afterRead = [&](size_t i, int round) {
         const std::string &p = f.paths[i];
@@ -213,7 +216,7 @@ TEST(ContentSearch, AnUnreadableFileIsLeftOutAndCounted)
     const std::string denied = t.file("c", base);
     ASSERT_EQ(::chmod(denied.c_str(), 0), 0);
     Found f(t.root());
-    ContentSearch s(f.folders, f.files);
+    ContentSearch s(f.folders, f.devices, f.files);
     s.run();
     ASSERT_EQ(s.groups().size(), 1u);
     EXPECT_EQ(s.groups()[0].size(), 2u);
@@ -228,7 +231,7 @@ TEST(ContentSearch, CancelEndsWithNoGroups)
     for (int i = 0; i < 40; ++i)
         t.file("f" + std::to_string(i), base);
     Found f(t.root());
-    ContentSearch s(f.folders, f.files);
+    ContentSearch s(f.folders, f.devices, f.files);
     s.afterRead = [&](size_t, int) { s.cancel(); };
     bool told = false;
     s.onFinished = [&] { told = true; };
@@ -263,7 +266,7 @@ TEST(ContentSearch, GroupsAreThoseOfAnIndependentFinder)
     t.file("d3/empty2");
 
     Found f(t.root());
-    ContentSearch s(f.folders, f.files);
+    ContentSearch s(f.folders, f.devices, f.files);
     s.run();
     InodeGroups peer;
     std::istringstream out(TestEnv::commandOutput("jdupes -r -q '" + t.root() + "'"));
