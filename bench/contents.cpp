@@ -287,10 +287,6 @@ int main(int argc, char **argv)
     std::printf("tree: %ld files, %ld of them in groups of equal contents, %.2f GB\n", tree.files, tree.inGroups,
                 double(tree.bytes) / 1e9);
 
-    std::vector<Peer> peers = {{"jdupes", {"jdupes", "-r", "-q", root}},
-                               {"rmlint", {"rmlint", "-T", "duplicates", "-o", "fdupes:/dev/null", root}}};
-    if (const std::string fc = fclonesPath(); !fc.empty())
-        peers.push_back({"fclones", {fc, "group", root}});
     const std::string scratch = root + "-cwd";
     makeDir(scratch);
 
@@ -304,6 +300,10 @@ int main(int argc, char **argv)
         return 0;
     }
     const long idleKb = statusKb("VmRSS");
+    std::vector<Peer> peers = {{"jdupes", {"jdupes", "-r", "-q", root}},
+                               {"rmlint", {"rmlint", "-T", "duplicates", "-o", "fdupes:/dev/null", root}}};
+    if (const std::string fc = fclonesPath(); !fc.empty())
+        peers.push_back({"fclones", {fc, "group", root}});
 
     warm(root);
     search.run(); // the program's own code and libraries in memory

@@ -17,6 +17,7 @@ struct ContentSearch::State {
     int64_t changedNs = 0;
     Outcome outcome = Outcome::Ok;
     bool complete = false; // read whole: the hash stands for the contents
+    uint16_t counted = 0;  // bytes of it counted in the progress by rounds 1 and 2
 };
 
 struct ContentSearch::Anchors {
@@ -159,7 +160,7 @@ void ContentSearch::search(unsigned threads)
         runRound(round, todo, threads);
         if (cancel_)
             break;
-        regroup(open, round);
+        regroup(open);
     }
     if (cancel_) {
         groups_.clear();
@@ -202,18 +203,28 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
 {
     const File &f = files_[i];
     State &s = state_[i];
-    uint64_t counted = 0; // bytes of this file counted in the progress (round 3)
+    // Progress: a file's bytes are counted as they are read; when the file
+    // needs no further reading (left out, or read whole) the rest of its
+    // size and the file itself are counted too.
+    uint64_t counted = s.counted;
+    const auto countTo = [&](uint64_t to) {
+        if (to > counted) {
+            bytesDone_ += to - counted;
+            counted = to;
+        }
+    };
+    const auto finish = [&] {
+        if (s.outcome != Outcome::Ok || s.complete) {
+            countTo(uint64_t(f.size));
+            ++filesDone_;
+        }
+        s.counted = uint16_t(std::min<uint64_t>(counted, UINT16_MAX));
+    };
     const auto leaveOut = [&](Outcome o) {
         s.outcome = o;
         if (o == Outcome::Unreadable)
             ++unreadable_;
         w.file.close();
-    };
-    const auto finish = [&] {
-        if (round == 3) {
-            bytesDone_ += uint64_t(f.size) - counted;
-            ++filesDone_;
-        }
     };
     const auto failed = [&](int error) {
         leaveOut(error == ENOENT ? Outcome::Vanished
@@ -262,6 +273,7 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         const int64_t got = w.file.read(at, buf, n, ContentFile::Pattern::Block, error);
         if (got < 0)
             return failed(error);
+        countTo(counted + uint64_t(got));
         if (uint64_t(got) != n)
             return leaveOut(Outcome::Changed), finish();
         s.hash = XXH3_128bits(buf, n);
@@ -280,8 +292,7 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
                 break;
             XXH3_128bits_update(w.hash, buf, size_t(got));
             at += uint64_t(got);
-            counted += uint64_t(got);
-            bytesDone_ += uint64_t(got);
+            countTo(at);
         }
         if (at != size)
             return leaveOut(Outcome::Changed), finish();
@@ -303,26 +314,19 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
 void ContentSearch::settle(uint32_t i)
 {
     ++filesDone_;
-    bytesDone_ += uint64_t(files_[i].size);
+    bytesDone_ += uint64_t(files_[i].size) - state_[i].counted;
 }
 
-void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open, int round)
+void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open)
 {
-    // Files of rounds 1 and 2 are counted in the progress here when they
-    // are settled; round 3 counts its files as it reads them.
-    const auto settled = [&](uint32_t i) {
-        if (round < 3)
-            settle(i);
-    };
     std::vector<std::vector<uint32_t>> next;
     for (auto &g : open) {
+        // Files left out were counted in the progress when they were; the
+        // others are split by the round's hash.
         std::vector<uint32_t> ok;
-        for (uint32_t i : g) {
+        for (uint32_t i : g)
             if (state_[i].outcome == Outcome::Ok)
                 ok.push_back(i);
-            else
-                settled(i);
-        }
         std::sort(ok.begin(), ok.end(), [&](uint32_t a, uint32_t b) {
             return sameHash(state_[a].hash, state_[b].hash) ? a < b : hashLess(state_[a].hash, state_[b].hash);
         });
@@ -331,13 +335,14 @@ void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open, int round)
             while (j < ok.size() && sameHash(state_[ok[j]].hash, state_[ok[k]].hash))
                 ++j;
             std::vector<uint32_t> run(ok.begin() + std::ptrdiff_t(k), ok.begin() + std::ptrdiff_t(j));
-            // Files of one size are read alike: all whole or none.
+            // Files of one size are read alike: all whole or none. A file
+            // read whole was counted as it was read; one left alone now
+            // needs no more reading.
             const bool complete = state_[run.front()].complete;
-            if (run.size() < 2 || complete)
-                for (uint32_t i : run)
-                    settled(i);
             if (run.size() >= 2)
                 (complete ? groups_ : next).push_back(std::move(run));
+            else if (!complete)
+                settle(run.front());
             k = j;
         }
     }

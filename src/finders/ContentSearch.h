@@ -87,10 +87,11 @@ private:
     void search(unsigned threads);
     void runRound(int round, const std::vector<uint32_t> &todo, unsigned threads);
     void readOne(Worker &w, uint32_t i, int round);
+    // Counts a file that needs no more reading in the progress.
     void settle(uint32_t i);
-    // Splits every group by the round's hashes; files left alone or left
-    // out are settled. Complete files (read whole) go to the final groups.
-    void regroup(std::vector<std::vector<uint32_t>> &open, int round);
+    // Splits every group by the round's hashes; a file left alone is
+    // settled. Groups of complete files (read whole) are final.
+    void regroup(std::vector<std::vector<uint32_t>> &open);
 
     uint64_t device(uint32_t file) const { return devices_[files_[file].folder]; }
 

@@ -203,6 +203,10 @@ TEST(ContentSearch, AFileThatChangesOrVanishesWhileReadIsLeftOut)
     EXPECT_EQ(names, (std::set<std::set<std::string>>{{"s1000/keep1", "s1000/keep2"},
                                                       {"s300000/keep1", "s300000/keep2"}}));
     EXPECT_EQ(s.unreadable(), 0);
+    // Files left out are counted in the progress, and their bytes, once.
+    const ContentSearch::Progress p = s.progress();
+    EXPECT_EQ(p.files, p.filesTotal);
+    EXPECT_EQ(p.bytes, p.bytesTotal);
 }
 
 TEST(ContentSearch, AnUnreadableFileIsLeftOutAndCounted)
