@@ -1,5 +1,6 @@
 #include "app/TWinPlace.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -15,6 +16,13 @@ namespace {
 QSettings store()
 {
     return QSettings(QString::fromStdString(Paths::settingsFile("registry.ini")), QSettings::IniFormat);
+}
+
+// False when the store is something other than a regular file of a sane
+// size: it is then neither read (a FIFO would block) nor replaced.
+bool storeUsable()
+{
+    return AtomicFile::refusalOf(Paths::settingsFile("registry.ini")).empty();
 }
 }
 
@@ -38,6 +46,8 @@ QString TWinPlace::storeKey() const
 
 QString TWinPlace::read() const
 {
+    if (!storeUsable())
+        return {};
     return store().value(storeKey()).toString();
 }
 
@@ -89,6 +99,8 @@ void TWinPlace::save()
                 show = 2;
     }
     const Fields f{0, show, -1, -1, -1, -1, r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    if (!storeUsable())
+        return;
     QSettings s = store();
     s.setValue(storeKey(), format(f, Delimiter));
     s.sync();

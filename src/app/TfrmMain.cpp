@@ -10,7 +10,10 @@
 #include "common/TBackdrop.h"
 #include "common/TModal.h"
 #include "common/TShadowLabel.h"
+#include "common/Text.h"
 #include "finders/TfrmBrowse.h"
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
 #include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDirHog.h"
@@ -160,6 +163,22 @@ void TfrmMain::FormShow()
                                                     QStringLiteral("C:\\"));
     GetSearchPath();
     THintStyle::install();
+    warnRefusedSettings();
+}
+
+void TfrmMain::warnRefusedSettings()
+{
+    if (settingsChecked_)
+        return;
+    settingsChecked_ = true;
+    for (const char *name : {"vantor.ini", "drives.ini", "registry.ini"}) {
+        const std::string file = Paths::settingsFile(name);
+        const std::string why = AtomicFile::refusalOf(file);
+        if (!why.empty())
+            dialogs().showWarning(QStringLiteral("Unable to read ") + displayName(file) + QStringLiteral(": ")
+                                  + QString::fromStdString(why)
+                                  + QStringLiteral(". It is left as it is, and Vantor goes on without it."));
+    }
 }
 
 void TfrmMain::applyBackground(int colourDepth)

@@ -61,6 +61,9 @@ protected:
 
 private:
     void FormShow();
+    // Once: a settings file that is refused unread (a FIFO, a device, a huge
+    // file) is named in a warning; it is left as it is.
+    void warnRefusedSettings();
     // Shows a tool modally and destroys it when it closes (also on an error).
     int runTool(QDialog *tool);
     QPushButton *toolButton(const QString &name, const QString &caption, const QString &hint, int column, int row,
@@ -75,4 +78,5 @@ private:
     QLabel *EsLabel2, *EsLabel3;
     QPointer<THelpViewer> help_;
     bool gradient_ = false;
+    bool settingsChecked_ = false;
 };

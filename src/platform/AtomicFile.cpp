@@ -106,12 +106,43 @@ bool AtomicFile::write(const std::string &linkOrFile, const std::string &content
     return true;
 }
 
+namespace {
+// Why a file of this status is not read as settings or a list; empty when it is.
+std::string refusalOfStat(const struct stat &st)
+{
+    if (!S_ISREG(st.st_mode))
+        return "it is not a regular file";
+    if (uint64_t(st.st_size) > AtomicFile::kMaxReadSize)
+        return "it is larger than " + std::to_string(AtomicFile::kMaxReadSize >> 20) + " MB";
+    return {};
+}
+}
+
+std::string AtomicFile::refusalOf(const std::string &path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return refusalOfStat(st);
+}
+
 AtomicFile::ReadResult AtomicFile::load(const std::string &path, std::string &content)
 {
     content.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Looked at before it is opened: opening a device can have effects of its own.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    if (!refusalOfStat(st).empty())
+        return ReadResult::Failed;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    // The same checks on what was opened: the name may have changed between.
+    if (::fstat(fd, &st) != 0 || !refusalOfStat(st).empty()) {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -124,6 +155,11 @@ AtomicFile::ReadResult AtomicFile::load(const std::string &path, std::string &co
         }
         if (n == 0)
             break;
+        if (content.size() + size_t(n) > kMaxReadSize) { // it grew while read
+            ::close(fd);
+            content.clear();
+            return ReadResult::Failed;
+        }
         content.append(buf, size_t(n));
     }
     ::close(fd);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,18 @@ namespace AtomicFile {
 bool write(const std::string &path, const std::string &content);
 
 enum class ReadResult { Read, Missing, Failed };
+// The largest file read as settings or a list.
+constexpr uint64_t kMaxReadSize = 64ull * 1024 * 1024;
 // Reads a whole file: Missing when it does not exist, Failed when it exists
-// but cannot be opened or read to its end (content is then empty).
+// but cannot be opened or read to its end (content is then empty). Only a
+// regular file of at most kMaxReadSize bytes is read: anything else (a
+// FIFO, a device, /dev/zero behind a link) is Failed without a read, and it
+// is opened non-blocking, so a FIFO never holds the program up.
 ReadResult load(const std::string &path, std::string &content);
+// Why load refuses an existing path without trying to read it: "it is not
+// a regular file" or "it is larger than 64 MB"; empty when it does not (a
+// missing file, a regular file of a sane size, one that cannot be looked at).
+std::string refusalOf(const std::string &path);
 // Reads a whole file. False when it cannot be opened or read.
 bool read(const std::string &path, std::string &content);
 // Reads a text file as lines: split at LF, a CR before it dropped, the last

@@ -1,12 +1,12 @@
 #include "platform/Drives.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
 #include <QStorageInfo>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -132,14 +132,12 @@ bool realFileSystem(const MountEntry &m)
     return true;
 }
 
+// Empty when it cannot be read; never blocks on a FIFO in place of drives.ini.
 std::string readFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    std::string text;
+    AtomicFile::read(path, text);
+    return text;
 }
 
 QString applyCase(const QString &s, bool upper)

@@ -41,7 +41,9 @@ bool FoldersFile::read(std::vector<std::string> &folders, const std::string &fil
 
 QString FoldersFile::unreadableText(const std::string &file)
 {
-    return QStringLiteral("Unable to read ") + displayName(file);
+    const std::string why = AtomicFile::refusalOf(file);
+    return QStringLiteral("Unable to read ") + displayName(file)
+        + (why.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(why));
 }
 
 bool FoldersFile::write(std::vector<std::string> folders, const std::string &file)

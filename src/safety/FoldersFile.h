@@ -18,7 +18,8 @@ State load(std::vector<std::string> &folders, const std::string &file = path());
 // The same; true only when the file was read.
 bool read(std::vector<std::string> &folders, const std::string &file = path());
 // "Unable to read <file>": the message for a list file that exists but
-// cannot be read.
+// cannot be read, with the reason when it is refused unread (": it is not a
+// regular file", ": it is larger than 64 MB").
 QString unreadableText(const std::string &file = path());
 // Sorts the folders and replaces the file atomically, or removes it when the
 // list is empty, under the file's lock. False when that failed or when the

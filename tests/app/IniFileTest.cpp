@@ -1,12 +1,15 @@
 #include "app/IniFile.h"
 #include "common/DosTime.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "safety/FoldersFile.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -205,6 +208,50 @@ TEST(IniFile, UnreadableFileIsNeverReplaced)
     TempTree t("dir");
     IniFile folder(t.dir("vantor.ini"));
     EXPECT_THROW(folder.writeInt("S", "k", 1), IniWriteError);
+}
+
+TEST(IniFile, OnlySaneRegularFilesAreReadAndTheOthersAreKept)
+{
+    // A FIFO (read at once, never blocking), a link to /dev/zero (no
+    // endless read) and a file above the size limit: reads give the
+    // defaults, writes raise, and each is left as it was.
+    TempTree t("odd");
+    const std::string fifo = t.path("fifo.ini"), zero = t.path("zero.ini"), huge = t.path("huge.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    {
+        const int fd = ::open(huge.c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "[ZipFile]\nPath=/srv\n", 20), 20);
+        ASSERT_EQ(::ftruncate(fd, off_t(AtomicFile::kMaxReadSize + 1)), 0);
+        ::close(fd);
+    }
+    for (const std::string &path : {fifo, zero, huge}) {
+        IniFile ini(path);
+        EXPECT_EQ(ini.readString("ZipFile", "Path", "C:\\"), "C:\\") << path;
+        EXPECT_THROW(ini.writeString("ZipFile", "Path", "/x"), IniWriteError) << path;
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(::lstat(zero.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(huge.c_str(), &st), 0);
+    EXPECT_EQ(uint64_t(st.st_size), AtomicFile::kMaxReadSize + 1);
+    EXPECT_EQ(AtomicFile::refusalOf(fifo), "it is not a regular file");
+    EXPECT_EQ(AtomicFile::refusalOf(huge), "it is larger than 64 MB");
+
+    // folders.txt the same: unreadable, said why, and never replaced.
+    const std::string list = FoldersFile::path();
+    ASSERT_TRUE(Paths::makeFolders(Paths::settingsFolder()));
+    ASSERT_EQ(::mkfifo(list.c_str(), 0600), 0);
+    std::vector<std::string> folders;
+    EXPECT_EQ(FoldersFile::load(folders), FoldersFile::State::Unreadable);
+    EXPECT_EQ(FoldersFile::unreadableText(), "Unable to read " + QString::fromStdString(list) + ": it is not a regular file");
+    EXPECT_FALSE(FoldersFile::write({"/srv/"}));
+    EXPECT_FALSE(FoldersFile::write({}));
+    ASSERT_EQ(::lstat(list.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(IniFile, ConcurrentWritersLoseNoUpdate)

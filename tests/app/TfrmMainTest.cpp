@@ -5,6 +5,8 @@
 #include "app/TfrmMain.h"
 #include "common/TModal.h"
 #include "common/TShell.h"
+#include "platform/Drives.h"
+#include "platform/Paths.h"
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
@@ -290,4 +292,34 @@ TEST(TfrmMain, GuardRefusesEveryFinderWhileTheListCannotBeRead)
     w.show();
     EXPECT_FALSE(nonDeleteList().listUnreadable());
     EXPECT_TRUE(w.checkExceptionList());
+}
+
+TEST(TfrmMain, StartGoesOnPastSettingsFilesThatAreFifosAndSaysSoOnce)
+{
+    ScriptedDialogs d;
+    ASSERT_TRUE(Paths::makeFolders(Paths::settingsFolder()));
+    const char *names[] = {"vantor.ini", "drives.ini", "registry.ini"};
+    for (const char *name : names)
+        ASSERT_EQ(::mkfifo(Paths::settingsFile(name).c_str(), 0600), 0);
+    Drives::setMapping({});
+    EXPECT_FALSE(Drives::list().empty()); // from the mounts alone
+    {
+        TfrmMain w;
+        w.show();
+        w.hide();
+        w.show();
+        w.hide();
+    }
+    ASSERT_EQ(d.boxes.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(d.boxes[i].kind, Dialogs::Kind::Warning);
+        EXPECT_EQ(d.boxes[i].text, "Unable to read " + QString::fromStdString(Paths::settingsFile(names[i]))
+                                       + ": it is not a regular file. It is left as it is, and Vantor goes on without it.");
+    }
+    for (const char *name : names) {
+        struct stat st;
+        ASSERT_EQ(::lstat(Paths::settingsFile(name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
+        ::unlink(Paths::settingsFile(name).c_str());
+    }
 }
