@@ -9,7 +9,11 @@
 
 uint32_t DateRange::dayNumber(const QDate &d)
 {
-    return dayNumber(DosTime::pack(QDateTime(d, QTime(0, 0))));
+    // Packed from the day's own year, month and day as a stamp's upper bits
+    // are: a local midnight that summer time skips leaves the day its number.
+    if (!d.isValid() || d.year() < 1980 || d.year() > 2107)
+        return 0;
+    return (uint32_t(d.year() - 1980) << 9) | (uint32_t(d.month()) << 5) | uint32_t(d.day());
 }
 
 DosDateTime DateRange::stampOf(const FoundFile &f) const

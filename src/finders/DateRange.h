@@ -41,7 +41,8 @@ struct DateRange {
     static QString typeText(const FoundFile &f);
 
     // The date of a DOS stamp as one number that orders as the days do
-    // (its upper 16 bits); 0 for no date.
+    // (its upper 16 bits); 0 for no date. A calendar date gets the same
+    // number from its year, month and day (0 outside 1980-2107).
     static uint32_t dayNumber(DosDateTime s) { return s >> 16; }
     static uint32_t dayNumber(const QDate &d);
 };

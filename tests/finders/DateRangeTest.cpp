@@ -97,3 +97,26 @@ TEST(DateRange, StampChoiceTitleAndLine)
     EXPECT_EQ(tabField(line, 6), "/data/docs");
     EXPECT_FALSE(tabField(line, 7).isEmpty());
 }
+
+// On 3 September 2023 summer time in America/Santiago began at midnight, so
+// that day had no local 00:00 (the date tests run in that zone too). The
+// day keeps its number: a search on it, from it or up to it finds its files.
+TEST(DateRange, ADayWithoutALocalMidnightIsStillADay)
+{
+    const QDate day(2023, 9, 3);
+    EXPECT_EQ(DateRange::dayNumber(day), DateRange::dayNumber(at(2023, 9, 3, 12)));
+    const std::vector<DosDateTime> stamps = {at(2023, 9, 2, 23, 58), at(2023, 9, 3, 1), at(2023, 9, 3, 23, 58),
+                                             at(2023, 9, 4, 0, 30), at(2020, 1, 1)};
+    DateRange r;
+    r.start = r.end = day;
+    r.when = DateRange::When::Between; // the default search on that day
+    EXPECT_EQ(taken(r, stamps), "01100");
+    r.when = DateRange::When::OnOrAfter;
+    EXPECT_EQ(taken(r, stamps), "01110");
+    r.when = DateRange::When::OnOrBefore;
+    EXPECT_EQ(taken(r, stamps), "11101");
+    r.start = QDate(2023, 9, 1);
+    r.when = DateRange::When::Between; // ending that day
+    EXPECT_EQ(taken(r, stamps), "11100");
+    EXPECT_EQ(DateRange::dayNumber(QDate(1979, 12, 31)), 0u);
+}

@@ -128,7 +128,10 @@ int main(int argc, char **argv)
     if (readlink("/proc/self/exe", self, sizeof self - 1) < 0)
         self[0] = 0;
     dropRoot(self);
-    setenv("TZ", "UTC", 1);
+    // UTC unless VANTOR_TEST_TZ names another zone (the date tests also run
+    // in one whose summer time starts at midnight).
+    const char *zone = std::getenv("VANTOR_TEST_TZ");
+    setenv("TZ", zone && *zone ? zone : "UTC", 1);
     setenv("LANG", "en_US.UTF-8", 1);
     setenv("LC_ALL", "en_US.UTF-8", 1);
     unsetenv("http_proxy");
@@ -146,12 +149,16 @@ int main(int argc, char **argv)
     TestEnv::setHome(g_root + "/t0");
     // Offscreen windows on one screen of a desktop's size at 96 dots per
     // inch (the platform's own default is 800 by 800, smaller than any
-    // desktop the windows' default sizes are made for).
+    // desktop the windows' default sizes are made for). VANTOR_TEST_DPI
+    // asks for another density, for pictures of the windows at it.
+    const char *dpiText = std::getenv("VANTOR_TEST_DPI");
+    const int dpi = dpiText && std::atoi(dpiText) > 0 ? std::atoi(dpiText) : 96;
     const std::string screens = g_root + "/screens.json";
     if (FILE *f = std::fopen(screens.c_str(), "w")) {
-        std::fputs("{\"screens\": [{\"name\": \"desktop\", \"x\": 0, \"y\": 0, \"width\": 1920, "
-                   "\"height\": 1200, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n",
-                   f);
+        std::fprintf(f,
+                     "{\"screens\": [{\"name\": \"desktop\", \"x\": 0, \"y\": 0, \"width\": 1920, "
+                     "\"height\": 1200, \"logicalDpi\": %d, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n",
+                     dpi);
         std::fclose(f);
     }
     setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).c_str(), 1);
