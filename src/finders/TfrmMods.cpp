@@ -10,9 +10,12 @@
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -46,9 +49,76 @@ QRadioButton *radio(QWidget *parent, const char *name, const QString &caption, Q
     return rb;
 }
 
-QDateEdit *dateField(QWidget *parent, const char *name)
+// A date field that tells a value being typed from a chosen one: while a
+// key other than a step key is pressed, a change is a half-typed value
+// ("1" on the way to "11"), and the typed date counts once the edit is
+// finished (Enter, or the focus leaves). A step (arrow keys, wheel, spin
+// buttons) and a calendar pick are chosen at once.
+class DateField : public QDateEdit {
+public:
+    explicit DateField(QWidget *parent) : QDateEdit(parent)
+    {
+        connect(this, &QDateEdit::editingFinished, this, [this] { whole_ = false; });
+    }
+    bool typing() const { return typing_; }
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        const int k = e->key();
+        typing_ = k != Qt::Key_Up && k != Qt::Key_Down && k != Qt::Key_PageUp && k != Qt::Key_PageDown;
+        QLineEdit *line = lineEdit();
+        const bool character = !e->text().isEmpty() && e->text().at(0).isPrint()
+            && !(e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+        // A character typed over the whole selected text starts a date typed
+        // whole ("12/25/2026"): its characters go in as typed, not section by
+        // section, and the date is read when the edit ends.
+        if (character && !line->text().isEmpty() && line->selectedText() == line->text())
+            whole_ = true;
+        if (whole_ && (character || k == Qt::Key_Backspace)) {
+            // Unheard by the field, which would put its sections back.
+            const QSignalBlocker quiet(line);
+            if (character)
+                line->insert(e->text());
+            else
+                line->backspace();
+            e->accept();
+        } else {
+            QDateEdit::keyPressEvent(e);
+        }
+        typing_ = false;
+    }
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        QDateEdit::focusOutEvent(e);
+        whole_ = false;
+    }
+    QValidator::State validate(QString &text, int &pos) const override
+    {
+        if (!whole_)
+            return QDateEdit::validate(text, pos);
+        // The field's own check may put its last date back into the text;
+        // a date typed whole keeps what was typed.
+        QString copy = text;
+        int at = pos;
+        const QValidator::State s = QDateEdit::validate(copy, at);
+        if (s == QValidator::Acceptable && copy == text)
+            return s;
+        // Part of a date typed whole: digits and separators so far.
+        for (QChar c : text)
+            if (!c.isDigit() && !c.isPunct() && !c.isSpace())
+                return QValidator::Invalid;
+        return QValidator::Intermediate;
+    }
+
+private:
+    bool typing_ = false;
+    bool whole_ = false; // a date is being typed whole
+};
+
+DateField *dateField(QWidget *parent, const char *name)
 {
-    auto *d = new QDateEdit(parent);
+    auto *d = new DateField(parent);
     d->setObjectName(QLatin1String(name));
     d->setCalendarPopup(true);
     // Only the days a file's stamp can hold.
@@ -126,8 +196,15 @@ TfrmMods::TfrmMods(QWidget *parent) : TFinderFrame(frameSpec(), parent)
     lblAnd->setGeometry(128, 92, 40, 24);
     dtEnd = dateField(pnlTop, "dtEnd");
     dtEnd->setGeometry(168, 92, 120, 24);
-    connect(dtStart, &QDateEdit::dateChanged, this, &TfrmMods::dtStartGetDate);
-    connect(dtEnd, &QDateEdit::dateChanged, this, &TfrmMods::dtEndGetDate);
+    // Each field keeps the two in order when its date is chosen: at once
+    // for a step or a calendar pick, at the end of the edit for typing.
+    for (auto [field, keepOrder] : {std::pair{dtStart, &TfrmMods::dtStartGetDate}, std::pair{dtEnd, &TfrmMods::dtEndGetDate}}) {
+        connect(field, &QDateEdit::dateChanged, this, [this, field, keepOrder] {
+            if (!static_cast<DateField *>(field)->typing())
+                (this->*keepOrder)();
+        });
+        connect(field, &QDateEdit::editingFinished, this, keepOrder);
+    }
     addWalkInput(dtStart);
     addWalkInput(dtEnd);
 

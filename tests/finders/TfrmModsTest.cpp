@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -287,6 +288,58 @@ TEST_F(ModsTest, DateFieldsKeepTheirOrderAndTheSecondShowsOnlyInBetween)
     EXPECT_FALSE(w.dtEnd->isVisible());
     w.rbBetween->click();
     EXPECT_TRUE(w.dtEnd->isVisible());
+}
+
+// Typing into a date field moves the other field only when the typed date
+// is finished: "1" on the way to "11" is no date to act on.
+TEST_F(ModsTest, TypedDatesKeepTheOrderOnlyWhenTheEditIsFinished)
+{
+    TfrmMods w;
+    w.show();
+    const QDate oct8(2026, 10, 8);
+    w.dtStart->setDate(oct8);
+    w.dtEnd->setDate(oct8);
+    auto typeMonth = [](QDateEdit *field, const char *keys) {
+        field->setFocus();
+        field->setSelectedSection(QDateTimeEdit::MonthSection);
+        QTest::keyClicks(field, keys);
+    };
+    typeMonth(w.dtEnd, "11");
+    EXPECT_EQ(w.dtEnd->date(), QDate(2026, 11, 8));
+    EXPECT_EQ(w.dtStart->date(), oct8); // not dragged to January on the way
+    QTest::keyClick(w.dtEnd, Qt::Key_Return);
+    EXPECT_EQ(w.dtStart->date(), oct8);
+
+    // A typed second date earlier than the first moves the first once it is
+    // finished, here by Enter.
+    typeMonth(w.dtEnd, "9");
+    EXPECT_EQ(w.dtStart->date(), oct8);
+    QTest::keyClick(w.dtEnd, Qt::Key_Return);
+    EXPECT_EQ(w.dtEnd->date(), QDate(2026, 9, 8));
+    EXPECT_EQ(w.dtStart->date(), QDate(2026, 9, 8));
+
+    // A whole date typed over the selected text; the order is kept when the
+    // field's edit ends.
+    w.dtStart->setFocus();
+    QTest::keyClick(w.dtStart, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.dtStart, "12/25/2026");
+    EXPECT_EQ(w.dtStart->text(), "12/25/2026");
+    EXPECT_EQ(w.dtEnd->date(), QDate(2026, 9, 8));
+    QTest::keyClick(w.dtStart, Qt::Key_Enter);
+    EXPECT_EQ(w.dtStart->date(), QDate(2026, 12, 25));
+    EXPECT_EQ(w.dtEnd->date(), QDate(2026, 12, 25));
+    // Text that is no date gives the last date back.
+    QTest::keyClick(w.dtStart, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.dtStart, "13/45");
+    QTest::keyClick(w.dtStart, Qt::Key_Enter);
+    EXPECT_EQ(w.dtStart->date(), QDate(2026, 12, 25));
+    EXPECT_EQ(w.dtStart->text(), "12/25/2026");
+
+    // A step applies at once.
+    w.dtStart->setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(w.dtStart, Qt::Key_Up);
+    EXPECT_EQ(w.dtStart->date(), QDate(2026, 12, 26));
+    EXPECT_EQ(w.dtEnd->date(), QDate(2026, 12, 26));
 }
 
 TEST_F(ModsTest, CaptionsHintsMenuAndAbortDuringAScan)
