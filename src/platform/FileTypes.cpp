@@ -75,7 +75,8 @@ QString FileTypes::fileTypeName(const QString &ext)
         result = found->comment.isEmpty() ? found->name : found->comment;
     } else if (!ext.contains(QLatin1Char('*'))) {
         QString bare = ext.startsWith(QLatin1Char('.')) ? ext.mid(1) : ext;
-        result = bare.toUpper() + QStringLiteral(" File");
+        // A name ending in "." has an empty extension: a plain "File".
+        result = bare.isEmpty() ? QStringLiteral("File") : bare.toUpper() + QStringLiteral(" File");
     }
     r.cache.insert(ext, result);
     return result;

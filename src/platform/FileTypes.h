@@ -9,7 +9,8 @@ namespace FileTypes {
 // The description of an extension given with its dot (".zip"): the type's
 // comment, else its name; else, when the extension holds no "*", the
 // extension without its dot in upper case followed by " File" (".xyz" gives
-// "XYZ File"). Empty for an empty extension; "*." gives "No extension".
+// "XYZ File"; "." alone gives "File"). Empty for an empty extension; "*."
+// gives "No extension".
 // Cached per extension.
 QString fileTypeName(const QString &ext);
 // Every registered extension with its dot (".txt", ".tar.gz"), each once,

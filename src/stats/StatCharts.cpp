@@ -97,10 +97,10 @@ std::vector<StatCharts::Bar> StatCharts::typeSlices(const std::vector<QStringLis
         const double v = column < cells.size() ? GridSortKeys::number(StatTallies::stripCommas(cells[column]), point) : 0;
         if (!(v > 0))
             continue;
-        // Labelled by its type; a type without a name by its extension.
+        // Labelled by its type as the listing shows it.
         QString label = cells.size() > 1 ? cells[1] : QString();
         if (label.isEmpty())
-            label = cells.value(0).isEmpty() ? QStringLiteral("No extension") : cells.value(0);
+            label = StatText::typeName(cells.value(0));
         slices.push_back({label, v, chartColor(int(r) + 1)});
     }
     return slices;

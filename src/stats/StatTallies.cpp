@@ -48,11 +48,7 @@ void StatTallies::clear()
     attrBytes.fill(0);
     overhang.fill(0);
     types_.clear();
-}
-
-void StatTallies::setToday(const QDate &today)
-{
-    today_ = today;
+    today_ = QDate();
 }
 
 StatTallies StatTallies::emptyCopy() const
@@ -119,7 +115,7 @@ bool StatTallies::crunchNumbers(const FoundFile &f)
         }
 
     if (!today_.isValid())
-        today_ = QDate::currentDate();
+        today_ = clock();
     const DosDateTime stamps[3] = {f.accessed, f.created, f.written};
     for (int k = 0; k < 3; ++k) {
         const int s = halfHourSlot(stamps[k]);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,8 +66,10 @@ public:
     // crunchNumbers: tallies one file met by the walk; true when it was
     // counted (passed the type filter). filesProcessed grows either way.
     bool crunchNumbers(const FoundFile &f);
-    // The day "today" that ages are measured from (the current date unless set).
-    void setToday(const QDate &today);
+    // The day ages are measured from: the clock's date when a collection
+    // starts (its first file after clear()), so a long-lived window's next
+    // collection counts from its own day.
+    std::function<QDate()> clock = [] { return QDate::currentDate(); };
 
     // For a parallel collection: a tally with this one's type filter,
     // overhang switch and today (the current date unless one was set), and

@@ -1,6 +1,7 @@
 #include "stats/StatText.h"
 
 #include "common/DosTime.h"
+#include "platform/FileTypes.h"
 #include "scan/GridSortKeys.h"
 
 #include <QLocale>
@@ -17,6 +18,13 @@ QString StatText::percent(double value)
     QString s = QLocale().toString(value, 'f', 2);
     s.chop(1);
     return s;
+}
+
+QString StatText::typeName(const QString &extension)
+{
+    if (extension.isEmpty())
+        return QStringLiteral("No extension");
+    return FileTypes::fileTypeName(extension.toLower());
 }
 
 QString StatText::since(int64_t daySerial)

@@ -18,6 +18,11 @@ QString percent(double value);
 // a value that is no date shows 1 January 1980); empty when the number is
 // below 0.
 QString since(int64_t daySerial);
+// The type of a row of the type table. A row holds every spelling of its
+// extension (".c" and ".C"), so the lower-case spelling is looked up first
+// (".C" alone names C++ source in the registry); a row without extension
+// reads "No extension", and a name ending in "." reads "File".
+QString typeName(const QString &extension);
 // Sorts rows (each a list of cell texts) by one column: numbers read with
 // the thousands separators dropped (unreadable is 0), or text without regard
 // to a-z case. Equal keys keep their order.

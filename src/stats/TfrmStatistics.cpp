@@ -1190,7 +1190,7 @@ void TfrmStatistics::doFileTypes()
     for (int i = 0; i < int(rows.size()); ++i) {
         const auto &r = rows[size_t(i)];
         setCell(gridTypes, i, 0, r.extension, 2);
-        setCell(gridTypes, i, 1, fileTypeName(r.extension), 2);
+        setCell(gridTypes, i, 1, StatText::typeName(r.extension), 2);
         setCell(gridTypes, i, 2, formatThousands(r.bytes), 2);
         setCell(gridTypes, i, 3, formatThousands(r.count), 2);
         setCell(gridTypes, i, 4, r.count == 0 ? QStringLiteral("0") : StatText::wholeNumber(double(r.bytes) / double(r.count)), 2);

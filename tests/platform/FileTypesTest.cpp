@@ -7,6 +7,7 @@ TEST(FileTypes, SpecialArgumentsAndFallback)
     EXPECT_EQ(fileTypeName(""), "");
     EXPECT_EQ(fileTypeName("*."), "No extension");
     EXPECT_EQ(fileTypeName(".xyzq"), "XYZQ File");
+    EXPECT_EQ(fileTypeName("."), "File"); // a name ending in "."
     EXPECT_EQ(fileTypeName(".*"), "");
     EXPECT_EQ(fileTypeName(".a*"), "");
 }

@@ -387,6 +387,35 @@ TEST_F(StatChartsWindow, TypesPieChartsTwelveRowsAtMostAndNoSliceForZero)
     EXPECT_EQ(p->slices()[0]->value(), 1);
 }
 
+// A row holds every spelling of its extension: ".c" files are C source
+// although ".C" alone names C++ source; files without extension and names
+// ending in "." read the same in the listing and in the pie.
+TEST_F(StatChartsWindow, TypeTextsAreTheSameInTheListingAndThePie)
+{
+    drives({{1 * GB, 4 * GB}});
+    FileTypes::setTableForTests({{".c", "C source code"}, {".C", "C++ source code"}});
+    TfrmStatistics w;
+    inject(w);
+    w.show();
+    StatTallies &tl = w.statScan().tallies;
+    tl.insertType(".c", 3000, false);
+    tl.insertType("", 2000, false);
+    tl.insertType(".", 1000, false);
+    w.doFileTypes();
+    QPieSeries *p = pieSeries(w.chartPie);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->count(), 3);
+    EXPECT_EQ(p->slices()[0]->label(), "C source code");
+    EXPECT_EQ(p->slices()[1]->label(), "No extension");
+    EXPECT_EQ(p->slices()[2]->label(), "File");
+    w.rgTypesItems[0]->setChecked(true);
+    w.SortbyExtensionClick(0);
+    std::vector<QString> types;
+    for (int r = 0; r < 3; ++r)
+        types.push_back(w.gridTypes->item(r, 1)->text());
+    EXPECT_EQ(types, (std::vector<QString>{"No extension", "File", "C source code"}));
+}
+
 TEST_F(StatChartsWindow, SizeAgeAndCombinedChartsFromKnownTallies)
 {
     drives({{1 * GB, 4 * GB}});

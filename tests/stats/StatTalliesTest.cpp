@@ -205,6 +205,26 @@ TEST(StatTallies, SizeBucketsAgesAndSlotsAtTheirBounds)
     EXPECT_EQ(T::halfHourSlot(stamp(2020, 1, 1, 23, 59, 58)), 47);
 }
 
+// The window lives as long as the program: a collection a day later counts
+// ages from its own day.
+TEST(StatTallies, EachCollectionMeasuresAgesFromItsOwnDay)
+{
+    QDate day(2024, 3, 10);
+    StatTallies t;
+    t.clock = [&day] { return day; };
+    FoundFile f;
+    f.name = "a.txt";
+    f.accessed = f.created = f.written = DosTime::pack(QDateTime(QDate(2024, 3, 3), QTime(12, 0)));
+    t.clear();
+    t.crunchNumbers(f);
+    EXPECT_EQ(t.ageCount[StatTallies::Modified][1], 1); // 7 days
+    day = day.addDays(1);
+    t.clear();
+    t.crunchNumbers(f);
+    EXPECT_EQ(t.ageCount[StatTallies::Modified][1], 0);
+    EXPECT_EQ(t.ageCount[StatTallies::Modified][2], 1); // 8 days
+}
+
 TEST(StatTallies, TypeTableKeepsOneRowPerExtensionWithoutRegardToCase)
 {
     StatTallies t;
