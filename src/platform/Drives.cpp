@@ -525,13 +525,20 @@ bool Drives::isDriveReady(char letter)
 
 bool Drives::driveSpace(const std::string &root, double &freeBytes, double &totalBytes)
 {
+    double usedBytes = 0;
+    return driveSpace(root, freeBytes, totalBytes, usedBytes);
+}
+
+bool Drives::driveSpace(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes)
+{
     struct statvfs vfs;
     if (::statvfs(root.c_str(), &vfs) != 0) {
-        freeBytes = totalBytes = 0;
+        freeBytes = totalBytes = usedBytes = 0;
         return false;
     }
     freeBytes = double(vfs.f_bavail) * double(vfs.f_frsize);
     totalBytes = double(vfs.f_blocks) * double(vfs.f_frsize);
+    usedBytes = double(vfs.f_blocks - std::min(vfs.f_bfree, vfs.f_blocks)) * double(vfs.f_frsize);
     return true;
 }
 

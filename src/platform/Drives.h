@@ -64,7 +64,11 @@ QString entryText(const Drive &d, bool upperCase = true);
 // statvfs on the drive's root succeeds.
 bool isDriveReady(char letter);
 // Free and total bytes of the drive whose root is given; false when the query fails.
+// Free is what the user may still write (blocks reserved for root are not free).
 bool driveSpace(const std::string &root, double &freeBytes, double &totalBytes);
+// The same and the used bytes as df counts them: the blocks in use, total
+// less every free block, so the blocks reserved for root are not used either.
+bool driveSpace(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes);
 // Bytes per cluster (f_frsize) of the drive's root; 0 when unknown.
 int64_t clusterSize(const std::string &root);
 

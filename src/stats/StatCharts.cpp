@@ -35,15 +35,16 @@ QString StatCharts::SpaceBars::totalText() const
 
 QString StatCharts::SpaceBars::freeText() const { return StatText::wholeNumber(freeSum); }
 
-QString StatCharts::SpaceBars::usedText() const { return StatText::wholeNumber(totalSum - freeSum); }
+QString StatCharts::SpaceBars::usedText() const { return StatText::wholeNumber(usedSum); }
 
 StatCharts::SpaceBars StatCharts::spaceBars(const std::vector<DriveSpace> &drives, bool cumulativeTotal)
 {
     SpaceBars b;
-    double freeBytes = 0, totalBytes = 0;
+    double freeBytes = 0, totalBytes = 0, usedBytes = 0;
     for (const DriveSpace &d : drives) {
         freeBytes += d.freeBytes;
         totalBytes += d.totalBytes;
+        usedBytes += d.usedBytes;
     }
     // One unit for the whole chart, chosen by the sum, so a small drive
     // beside a large one is drawn to the same scale.
@@ -52,15 +53,16 @@ StatCharts::SpaceBars StatCharts::spaceBars(const std::vector<DriveSpace> &drive
     for (const DriveSpace &d : drives) {
         b.labels << d.label;
         b.free.push_back(d.freeBytes / unit);
-        b.used.push_back((d.totalBytes - d.freeBytes) / unit);
+        b.used.push_back(d.usedBytes / unit);
     }
     b.charted = int(drives.size());
     b.freeSum = freeBytes / unit;
     b.totalSum = totalBytes / unit;
+    b.usedSum = usedBytes / unit;
     if (cumulativeTotal && b.charted > 1) {
         b.labels << QStringLiteral("Total");
         b.free.push_back(b.freeSum);
-        b.used.push_back(b.totalSum - b.freeSum);
+        b.used.push_back(b.usedSum);
     }
     return b;
 }

@@ -27,8 +27,9 @@ struct Bar {
 
 struct DriveSpace {
     QString label; // the drive letter
-    double freeBytes = 0;
+    double freeBytes = 0;  // what the user may still write
     double totalBytes = 0;
+    double usedBytes = 0;  // as df counts it: total less every free block
 };
 
 // The stacked bar chart of the drives' space. Every value is in the one unit
@@ -38,7 +39,7 @@ struct SpaceBars {
     QStringList labels;            // the drive letters, then "Total" when shown
     std::vector<double> free, used; // per bar, in the unit
     bool megabytes = false;
-    double freeSum = 0, totalSum = 0; // in the unit
+    double freeSum = 0, totalSum = 0, usedSum = 0; // in the unit
     int charted = 0;                  // drives charted
 
     QString unit() const { return megabytes ? QStringLiteral("MB") : QStringLiteral("KB"); }

@@ -433,8 +433,8 @@ TfrmStatistics::TfrmStatistics(QWidget *parent) : QDialog(parent)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(50);
     connect(Timer2, &QTimer::timeout, this, &TfrmStatistics::Timer2Timer);
-    driveSpace = [](const std::string &root, double &freeBytes, double &totalBytes) {
-        return Drives::driveSpace(root, freeBytes, totalBytes);
+    driveSpace = [](const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes) {
+        return Drives::driveSpace(root, freeBytes, totalBytes, usedBytes);
     };
     changeBackgroundColor(QApplication::palette().color(QPalette::Button));
     // Charts first on every page; the types page starts in its pie form,
@@ -906,8 +906,8 @@ double TfrmStatistics::computePickListTotal() const
     for (const QString &entry : PickList1) {
         if (!driveReady(entry))
             continue;
-        double freeBytes = 0, totalBytes = 0;
-        if (driveSpace(driveRoot(entry).toStdString(), freeBytes, totalBytes))
+        double freeBytes = 0, totalBytes = 0, usedBytes = 0;
+        if (driveSpace(driveRoot(entry).toStdString(), freeBytes, totalBytes, usedBytes))
             total += totalBytes;
     }
     return total;
@@ -1441,8 +1441,8 @@ void TfrmStatistics::doDiskSize()
         const QString entry = pckStatDrive->item(i)->text();
         if (!pckStatDrive->item(i)->isSelected() || !driveReady(entry))
             continue;
-        StatCharts::DriveSpace d{entry.left(1).toUpper(), 0, 0};
-        driveSpace(driveRoot(entry).toStdString(), d.freeBytes, d.totalBytes);
+        StatCharts::DriveSpace d{entry.left(1).toUpper(), 0, 0, 0};
+        driveSpace(driveRoot(entry).toStdString(), d.freeBytes, d.totalBytes, d.usedBytes);
         drives.push_back(d);
     }
     const StatCharts::SpaceBars b = StatCharts::spaceBars(drives, cbTotal->isChecked());
@@ -1524,8 +1524,8 @@ void TfrmStatistics::doPieCharts()
         if (!driveReady(entry))
             continue;
         const QString root = driveRoot(entry);
-        double freeBytes = 0, totalBytes = 0;
-        driveSpace(root.toStdString(), freeBytes, totalBytes);
+        double freeBytes = 0, totalBytes = 0, usedBytes = 0;
+        driveSpace(root.toStdString(), freeBytes, totalBytes, usedBytes);
         // A drive without capacity has no share to show.
         if (!(totalBytes > 0))
             continue;

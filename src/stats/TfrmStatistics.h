@@ -112,8 +112,8 @@ public:
     static int rotation(const QChartView *pie);
     // The start time of each half-hour point of the time chart.
     const QStringList &timeLabels() const { return timeLabels_; }
-    // The free and total bytes of a drive's root (tests give their own).
-    std::function<bool(const std::string &root, double &freeBytes, double &totalBytes)> driveSpace;
+    // The free, total and used bytes of a drive's root (tests give their own).
+    std::function<bool(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes)> driveSpace;
 
     // --- Controls (names as in the window's layout) --------------------------------
     QTabWidget *OvcNotebook1;

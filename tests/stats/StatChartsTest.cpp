@@ -90,6 +90,7 @@ protected:
     ScriptedDialogs dlg;
     TempTree t{"drives"};
     std::map<std::string, std::pair<double, double>> space; // root -> free, total bytes
+    std::map<std::string, double> reserved;                 // root -> bytes reserved for root
 
     ~StatChartsWindow() override
     {
@@ -111,10 +112,11 @@ protected:
     }
     void inject(TfrmStatistics &w)
     {
-        w.driveSpace = [this](const std::string &root, double &f, double &tot) {
+        w.driveSpace = [this](const std::string &root, double &f, double &tot, double &used) {
             auto it = space.find(root);
             f = it == space.end() ? 0 : it->second.first;
             tot = it == space.end() ? 0 : it->second.second;
+            used = tot - f - (reserved.count(root) ? reserved[root] : 0);
             return it != space.end();
         };
     }
@@ -188,6 +190,25 @@ TEST_F(StatChartsWindow, SpaceBarsKeepOneUnitAndTheTotalBarNeedsTwoDrives)
     w.SelectAll1->trigger();
     EXPECT_EQ(w.pckStatDrive->selectedItems().size(), 3);
     EXPECT_TRUE(w.chartSpaceBar->isVisible());
+}
+
+// Used space is what df calls used: the blocks reserved for root are
+// neither free for the user nor used.
+TEST_F(StatChartsWindow, UsedSpaceLeavesOutTheBlocksReservedForRoot)
+{
+    drives({{20 * GB, 100 * GB}});
+    reserved[t.path("C")] = 5 * GB;
+    TfrmStatistics w;
+    inject(w);
+    w.show();
+    select(w, "C");
+    EXPECT_EQ(w.lblTotal->text(), "102,400");
+    EXPECT_EQ(w.lblFree->text(), "20,480");
+    EXPECT_EQ(w.lblUsed->text(), "76,800");
+    auto *s = qobject_cast<QStackedBarSeries *>(barSeries(w.chartSpaceBar));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(setValues(s->barSets()[0]), (std::vector<double>{76800}));
+    EXPECT_EQ(setValues(s->barSets()[1]), (std::vector<double>{20480}));
 }
 
 TEST_F(StatChartsWindow, PiesForElevenDrivesAtMostAndNoneForADriveWithoutCapacity)
