@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/TDialogFrame.h"
 #include "common/TModal.h"
+#include "common/Text.h"
 #include "scan/TExtensionList.h"
 #include "stats/StatTypeLists.h"
 
@@ -96,7 +97,7 @@ void TfrmStatList::keyPressEvent(QKeyEvent *event)
 
 void TfrmStatList::updateCount()
 {
-    lblCount->setText(QString::number(PickList1->count()) + QStringLiteral(" available"));
+    lblCount->setText(formatThousands(PickList1->count()) + QStringLiteral(" available"));
 }
 
 void TfrmStatList::addLine(const QString &line)

@@ -13,12 +13,14 @@
 #include "platform/FileTypes.h"
 #include "scan/DriveEntries.h"
 #include "scan/TDriveIcons.h"
+#include "scan/TFontScale.h"
 #include "scan/TPrintGrid.h"
 #include "stats/StatCharts.h"
 #include "stats/StatText.h"
 #include "stats/TfrmWhichDrive.h"
 
 #include <QActionGroup>
+#include <algorithm>
 #include <functional>
 #include <QApplication>
 #include <QBarCategoryAxis>
@@ -35,6 +37,7 @@
 #include <QPrinter>
 #include <QSignalBlocker>
 #include <QStackedBarSeries>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QValueAxis>
@@ -195,9 +198,10 @@ void fillColouredBars(QChartView *view, const QString &title, const std::vector<
     c->legend()->show();
 }
 
-// Horizontal bars of one colour with their values written beside them.
+// Horizontal bars of one colour with their values written beside them,
+// and, when asked, the value axis below them.
 void fillPlainBars(QChartView *view, const std::vector<double> &values, const QColor &colour,
-                   const QStringList &categories, bool categoryLabels, int decimals)
+                   const QStringList &categories, bool categoryLabels, int decimals, bool valueLabels = false)
 {
     QChart *c = clearChart(view);
     if (values.empty())
@@ -225,7 +229,12 @@ void fillPlainBars(QChartView *view, const std::vector<double> &values, const QC
     // Room beside the longest bar for its value.
     auto *axis = new QValueAxis;
     axis->setRange(0, maxValue > 0 ? maxValue * 1.8 : 1);
-    axis->setLabelsVisible(false);
+    axis->setLabelsVisible(valueLabels);
+    if (valueLabels) {
+        axis->setTickCount(3);
+        axis->setLabelFormat(decimals > 0 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
+        axis->setLabelsFont(smallFont(axis->labelsFont()));
+    }
     c->addAxis(axis, Qt::AlignBottom);
     series->attachAxis(axis);
 }
@@ -264,21 +273,77 @@ protected:
     }
 };
 
+// A grid's columns as designed and the most room it may take: fitGrid
+// widens the columns and sizes the grid within that room.
+void designGrid(QTableWidget *g, const QList<int> &widths, const QRect &room)
+{
+    QVariantList w;
+    for (int c = 0; c < widths.size(); ++c) {
+        g->setColumnWidth(c, widths[c]);
+        w << widths[c];
+    }
+    g->setProperty("designedWidths", w);
+    g->setProperty("room", room);
+    g->setGeometry(room);
+    g->setWordWrap(false);
+}
+
+// Gives every column of a grid room for its whole header and cell texts
+// (its designed width at least), so no number is cut, then sizes the grid
+// to its columns and rows within its room: a grid wider than the room
+// scrolls sideways. With a stretch column (the types listing) the grid
+// keeps its whole room and that column takes what the others leave, its
+// long texts shortened.
+void fitGrid(QTableWidget *g, int stretch = -1)
+{
+    const QVariantList designed = g->property("designedWidths").toList();
+    const QRect room = g->property("room").toRect();
+    const QFontMetrics fm(g->font());
+    // The style's text margins, the small grids' own inset, the grid line.
+    const int textMargin = g->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, g) + 1;
+    const int pad = 2 * textMargin + (g->property("inset").toBool() ? 6 : 0) + 2;
+    int total = 0;
+    for (int c = 0; c < g->columnCount(); ++c) {
+        int w = std::max(designed.value(c).toInt(), g->horizontalHeader()->sectionSizeHint(c));
+        if (c != stretch)
+            for (int r = 0; r < g->rowCount(); ++r)
+                if (const QTableWidgetItem *item = g->item(r, c))
+                    w = std::max(w, fm.horizontalAdvance(item->text()) + pad);
+        g->setColumnWidth(c, w);
+        total += w;
+    }
+    const int frame = 2 * g->frameWidth();
+    const int bar = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g);
+    const int height = g->horizontalHeader()->sizeHint().height() + g->verticalHeader()->length() + frame;
+    if (stretch >= 0) {
+        const bool tall = height > room.height();
+        const int others = total - g->columnWidth(stretch);
+        const int left = room.width() - frame - (tall ? bar : 0) - others;
+        g->setColumnWidth(stretch, std::max(fm.horizontalAdvance(QStringLiteral("0")) * 12, left));
+        g->setGeometry(room);
+        return;
+    }
+    bool wide = total + frame > room.width();
+    const bool tall = height + (wide ? bar : 0) > room.height();
+    wide = wide || (tall && total + frame + bar > room.width());
+    g->setGeometry(room.x(), room.y(), std::min(room.width(), total + frame + (tall ? bar : 0)),
+                   std::min(room.height(), height + (wide ? bar : 0)));
+}
+
 // The small grids of the sizes and date pages: fixed header, fixed rows, no
 // selectable cell, the first column left-aligned and the others right.
 QTableWidget *smallGrid(QWidget *parent, const char *name, const QList<int> &widths, int rows, const QRect &r)
 {
     auto *g = new QTableWidget(rows, int(widths.size()), parent);
     g->setObjectName(QLatin1String(name));
-    g->setGeometry(r);
+    g->setProperty("inset", true);
     g->verticalHeader()->hide();
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->setSelectionMode(QAbstractItemView::NoSelection);
     g->setFocusPolicy(Qt::NoFocus);
     g->verticalHeader()->setDefaultSectionSize(20);
     g->setItemDelegate(new SmallGridDelegate(g));
-    for (int c = 0; c < widths.size(); ++c)
-        g->setColumnWidth(c, widths[c]);
+    designGrid(g, widths, r);
     return g;
 }
 
@@ -433,6 +498,7 @@ TfrmStatistics::TfrmStatistics(QWidget *parent) : QDialog(parent)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(50);
     connect(Timer2, &QTimer::timeout, this, &TfrmStatistics::Timer2Timer);
+    clusterSizeOf = [](const QString &entry) { return StatTallies::computeClusterSize(entry); };
     driveSpace = [](const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes) {
         return Drives::driveSpace(root, freeBytes, totalBytes, usedBytes);
     };
@@ -451,6 +517,7 @@ TfrmStatistics::TfrmStatistics(QWidget *parent) : QDialog(parent)
     };
 
     OvcNotebook1->setCurrentIndex(Space);
+    scaleToFont();
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 }
@@ -597,15 +664,12 @@ void TfrmStatistics::buildTypesPage(QWidget *page)
 {
     gridTypes = new QTableWidget(0, 5, page);
     gridTypes->setObjectName(QStringLiteral("gridTypes"));
-    gridTypes->setGeometry(4, 4, kPageW - 8, 292);
     gridTypes->verticalHeader()->hide();
     gridTypes->verticalHeader()->setDefaultSectionSize(20);
     gridTypes->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridTypes->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridTypes->setSelectionMode(QAbstractItemView::SingleSelection);
-    const int widths[5] = {80, 219, 120, 75, 82};
-    for (int c = 0; c < 5; ++c)
-        gridTypes->setColumnWidth(c, widths[c]);
+    designGrid(gridTypes, {80, 219, 120, 75, 82}, QRect(4, 4, kPageW - 8, 292));
     gridTypes->setContextMenuPolicy(Qt::CustomContextMenu);
 
     chartPie = chartView(page, "chartPie", QRect(4, 4, kPageW - 28, 292));
@@ -656,7 +720,7 @@ void TfrmStatistics::buildTypesPage(QWidget *page)
 void TfrmStatistics::buildSizesPage(QWidget *page)
 {
     Chart1 = chartView(page, "Chart1", QRect(4, 4, kPageW - 8, 292));
-    gridSizes = smallGrid(page, "gridSizes", {194, 189, 140}, 12, QRect(4, 4, 527, 270));
+    gridSizes = smallGrid(page, "gridSizes", {194, 189, 140}, 12, QRect(4, 4, kPageW - 8, 292));
     gridSizes->setHorizontalHeaderLabels({QStringLiteral("File size"), QStringLiteral("Total file size"),
                                           QStringLiteral("Number of files")});
     const auto b = chartChoice(page, QStringLiteral("rgSize1"), QStringLiteral("rgSize2"), QStringLiteral("rgSize0"),
@@ -755,7 +819,7 @@ void TfrmStatistics::buildAgePage(QWidget *page, int kind)
     const QString name = QLatin1String(kAgeNames[k]);
     chartAge[k] = chartView(page, "", QRect(4, 4, kPageW - 40, 292));
     chartAge[k]->setObjectName(QStringLiteral("chart") + name);
-    gridAge[k] = smallGrid(page, "", {194, 189, 140}, 10, QRect(4, 4, 527, 230));
+    gridAge[k] = smallGrid(page, "", {194, 189, 140}, 10, QRect(4, 4, kPageW - 40, 292));
     gridAge[k]->setObjectName(QStringLiteral("grid") + name);
     const auto b = chartChoice(page, QStringLiteral("rg%11").arg(name), QStringLiteral("rg%12").arg(name),
                                QStringLiteral("rg%10").arg(name), this, [this] { rgAccessClick(); });
@@ -768,7 +832,8 @@ void TfrmStatistics::buildCombinedPage(QWidget *page)
 {
     infoButton(page, 4);
     chartCombine = chartView(page, "chartCombine", QRect(4, 4, kPageW - 40, 292));
-    gridCombine = smallGrid(page, "gridCombine", {119, 97, 78, 86, 71, 85, 72}, 10, QRect(4, 4, 612, 230));
+    // Left of the info button, as the chart is.
+    gridCombine = smallGrid(page, "gridCombine", {119, 97, 78, 86, 71, 85, 72}, 10, QRect(4, 4, kPageW - 40, 292));
     gridCombine->setHorizontalHeaderLabels({QStringLiteral("Combined dates"), QStringLiteral("Access Size"),
                                             QStringLiteral("Access # files"), QStringLiteral("Create Size"),
                                             QStringLiteral("Create # files"), QStringLiteral("Modify Size"),
@@ -821,10 +886,39 @@ void TfrmStatistics::buildTimePage(QWidget *page)
 void TfrmStatistics::placeNotYet()
 {
     const int top = OvcNotebook1->tabBar()->sizeHint().height();
-    pnlNotYet->setGeometry(0, top, kClientW, OvcNotebook1->height() - top);
-    lblNotYet->setGeometry(20, 60, kClientW - 40, 120);
-    btAbort->setGeometry((kClientW - 100) / 2, 200, 100, 30);
+    const int w = OvcNotebook1->width();
+    pnlNotYet->setGeometry(0, top, w, OvcNotebook1->height() - top);
+    lblNotYet->setGeometry(scaled(20), scaled(60), w - scaled(40), scaled(120));
+    btAbort->setGeometry((w - scaled(100)) / 2, scaled(200), scaled(100), scaled(30));
     pnlNotYet->raise();
+}
+
+int TfrmStatistics::scaled(int v) const
+{
+    return TFontScale::scaled(v, scale_);
+}
+
+// The window is laid out in pixels for a font whose digits are 6 pixels
+// wide at 96 dots per inch. Scaled once to the font and screen in use
+// (120 dots per inch included), every tab, caption and grid keeps its text.
+void TfrmStatistics::scaleToFont()
+{
+    scale_ = TFontScale::factor(this);
+    TFontScale::scaleChildren(this, scale_);
+    for (int i = 0; i < OvcNotebook1->count(); ++i)
+        TFontScale::scaleChildren(OvcNotebook1->widget(i), scale_);
+    for (QTableWidget *g : findChildren<QTableWidget *>()) {
+        QVariantList widths = g->property("designedWidths").toList();
+        for (QVariant &w : widths)
+            w = scaled(w.toInt());
+        g->setProperty("designedWidths", widths);
+        g->setProperty("room", TFontScale::scaled(g->property("room").toRect(), scale_));
+        for (int c = 0; c < g->columnCount(); ++c)
+            g->setColumnWidth(c, scaled(g->columnWidth(c)));
+        g->verticalHeader()->setDefaultSectionSize(scaled(20));
+    }
+    setFixedSize(TFontScale::windowSize(this, QSize(kClientW, kClientH), scale_));
+    placeNotYet();
 }
 
 void TfrmStatistics::resizeEvent(QResizeEvent *event)
@@ -958,9 +1052,10 @@ void TfrmStatistics::btOKClick()
     scan_.walker.scanAborted = false;
     clearVariables();
     const bool oneDrive = PickList1.size() == 1;
-    if (!oneDrive && OvcNotebook1->currentIndex() == Overhang)
-        OvcNotebook1->setCurrentIndex(Access);
-    OvcNotebook1->setTabEnabled(Overhang, oneDrive);
+    if (oneDrive)
+        OvcNotebook1->setTabEnabled(Overhang, true);
+    else
+        disableOverhang();
     scan_.tallies.countOverhang = oneDrive;
 
     // The whole collection is one run: no other tool starts inside it.
@@ -973,7 +1068,7 @@ void TfrmStatistics::btOKClick()
         driveList += entry.left(1) + QStringLiteral(": ");
         if (!driveReady(entry))
             continue;
-        clusterSize = StatTallies::computeClusterSize(entry);
+        clusterSize = clusterSizeOf(entry);
         scanning = true;
         lblNotYet->setText(QStringLiteral("Collecting statistics ... standby.  Press Esc or click Abort to stop."));
         btAbort->show();
@@ -1057,7 +1152,7 @@ void TfrmStatistics::doOverHang()
     for (int u = 1; u <= 12; ++u)
         s += double(t.sizeBytes[size_t(u)]);
     if (s == 0) {
-        OvcNotebook1->setTabEnabled(Overhang, false);
+        disableOverhang();
         return;
     }
     for (size_t i = 0; i < 5; ++i)
@@ -1076,12 +1171,33 @@ void TfrmStatistics::doOverHang()
     };
     lblSize->setText(sizeText(s));
     lblNumFiles->setText(QStringLiteral("Number of files scanned: ") + formatThousands(t.filesCounted));
-    if (at >= 0)
-        lblLbl->setText(QStringLiteral("Actual space used ") + sizeText(double(t.overhang[size_t(at)]) + s));
-    fillPlainBars(chartOverhang, StatCharts::overhangPercents(t), QColor(0xFF, 0, 0),
+    // Without the arrow no actual space is known: the caption alone, not
+    // the figure of an earlier collection.
+    lblLbl->setText(at >= 0 ? QStringLiteral("Actual space used ") + sizeText(double(t.overhang[size_t(at)]) + s)
+                            : QStringLiteral("Actual space used:"));
+    // Whole percents, or decimals when every share is small, on a value
+    // axis of their own: shares under 1 % are bars too.
+    const std::vector<double> shares = StatCharts::overhangPercents(t);
+    const double top = shares.empty() ? 0 : *std::max_element(shares.begin(), shares.end());
+    fillPlainBars(chartOverhang, shares, QColor(0xFF, 0, 0),
                   {QStringLiteral("64K"), QStringLiteral("32K"), QStringLiteral("16K"), QStringLiteral("8K"),
                    QStringLiteral("4K")},
-                  false, 0);
+                  false, top < 1 ? 2 : top < 10 ? 1 : 0, true);
+}
+
+void TfrmStatistics::disableOverhang()
+{
+    // A disabled page cannot stay the current one: the next enabled page
+    // after it becomes current.
+    if (OvcNotebook1->currentIndex() == Overhang)
+        for (int step = 1; step < OvcNotebook1->count(); ++step) {
+            const int next = (Overhang + step) % OvcNotebook1->count();
+            if (OvcNotebook1->isTabEnabled(next)) {
+                OvcNotebook1->setCurrentIndex(next);
+                break;
+            }
+        }
+    OvcNotebook1->setTabEnabled(Overhang, false);
 }
 
 void TfrmStatistics::doFileTimes()
@@ -1199,6 +1315,7 @@ void TfrmStatistics::doFileTypes()
     for (int c = 0; c < 5; ++c)
         setCell(gridTypes, last, c, QString(), 2);
     rgTypesClick();
+    fitGrid(gridTypes, 1);
 }
 
 void TfrmStatistics::doTotals()
@@ -1221,6 +1338,7 @@ void TfrmStatistics::doTotals()
     setCell(gridTypes, last, 1, QStringLiteral("Totals"), 2);
     setCell(gridTypes, last, 2, formatThousands(bytes), 2);
     setCell(gridTypes, last, 3, formatThousands(files), 2);
+    fitGrid(gridTypes, 1);
 }
 
 void TfrmStatistics::rgTypesClick()
@@ -1295,6 +1413,7 @@ void TfrmStatistics::fillGridSizes()
         setCell(gridSizes, row, 1, formatThousands(t.sizeBytes[size_t(u)]));
         setCell(gridSizes, row, 2, formatThousands(t.sizeCount[size_t(u)]));
     }
+    fitGrid(gridSizes);
 }
 
 void TfrmStatistics::rgSizesClick()
@@ -1318,6 +1437,7 @@ void TfrmStatistics::fillGridDates(const QString &title, QTableWidget *grid, int
         setCell(grid, row, 1, formatThousands(t.ageBytes[size_t(kind)][size_t(b)]));
         setCell(grid, row, 2, formatThousands(t.ageCount[size_t(kind)][size_t(b)]));
     }
+    fitGrid(grid);
 }
 
 void TfrmStatistics::fillCombinedGridDates()
@@ -1331,6 +1451,7 @@ void TfrmStatistics::fillCombinedGridDates()
             setCell(gridCombine, row, int(2 + 2 * k), formatThousands(t.ageCount[k][size_t(b)]));
         }
     }
+    fitGrid(gridCombine);
 }
 
 void TfrmStatistics::doFileAges()
@@ -1517,9 +1638,13 @@ void TfrmStatistics::rgSpaceClick()
 
 void TfrmStatistics::doPieCharts()
 {
-    size_t used = 0;
+    struct Drawn {
+        QChartView *view;
+        QString root, share; // the title's two parts
+    };
+    std::vector<Drawn> drawn;
     double sumFree = 0, sumTotal = 0;
-    for (int i = 0; i < pckStatDrive->count() && used < pie.size(); ++i) {
+    for (int i = 0; i < pckStatDrive->count() && drawn.size() < pie.size(); ++i) {
         const QString entry = pckStatDrive->item(i)->text();
         if (!driveReady(entry))
             continue;
@@ -1529,16 +1654,19 @@ void TfrmStatistics::doPieCharts()
         // A drive without capacity has no share to show.
         if (!(totalBytes > 0))
             continue;
-        QChartView *v = pie[used++];
+        QChartView *v = pie[drawn.size()];
         v->show();
         sumFree += freeBytes;
         sumTotal += totalBytes;
-        fillPie(v, StatCharts::pieTitle(root, freeBytes, totalBytes),
+        const QString title = StatCharts::pieTitle(root, freeBytes, totalBytes);
+        drawn.push_back({v, root, title.mid(root.size())});
+        fillPie(v, title,
                 {{QStringLiteral(" "), totalBytes - freeBytes, QColor(0, 0, 0xFF)},
                  {QStringLiteral(" "), freeBytes, QColor(0xFF, 0, 0xFF)}});
-        v->setToolTip(entry);
+        // The whole title, path and all, where the pie's own may be short.
+        v->setToolTip(entry + QLatin1Char('\n') + title);
     }
-    for (size_t i = used; i < pie.size(); ++i)
+    for (size_t i = drawn.size(); i < pie.size(); ++i)
         pie[i]->hide();
     pieTotal->setVisible(sumTotal > 0);
     if (sumTotal > 0)
@@ -1546,6 +1674,13 @@ void TfrmStatistics::doPieCharts()
                 {{QStringLiteral(" "), sumTotal - sumFree, QColor(0, 0, 0xFF)},
                  {QStringLiteral(" "), sumFree, QColor(0xFF, 0, 0xFF)}});
     layoutPies();
+    // A long mount path is shortened in its middle to the pie's width; the
+    // share and "free" stay whole.
+    for (const Drawn &d : drawn) {
+        const QFontMetrics fm(d.view->chart()->titleFont());
+        const int room = d.view->width() - 8 - fm.horizontalAdvance(d.share);
+        d.view->chart()->setTitle(shown(fm.elidedText(d.root, Qt::ElideMiddle, std::max(room, 0)) + d.share));
+    }
 }
 
 // The shown pies share the panel above the swatches in rows of at most four.
@@ -1562,7 +1697,7 @@ void TfrmStatistics::layoutPies()
     const int n = int(shown.size());
     const int columns = std::min(n, 4);
     const int rows = (n + columns - 1) / columns;
-    const int w = pnlPie->width() / columns, h = 282 / rows;
+    const int w = pnlPie->width() / columns, h = scaled(282) / rows;
     for (int i = 0; i < n; ++i)
         shown[size_t(i)]->setGeometry((i % columns) * w, (i / columns) * h, w, h);
 }

@@ -112,6 +112,8 @@ public:
     static int rotation(const QChartView *pie);
     // The start time of each half-hour point of the time chart.
     const QStringList &timeLabels() const { return timeLabels_; }
+    // The cluster size of a drive entry, 0 when unknown (tests give their own).
+    std::function<int64_t(const QString &entry)> clusterSizeOf;
     // The free, total and used bytes of a drive's root (tests give their own).
     std::function<bool(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes)> driveSpace;
 
@@ -198,6 +200,9 @@ private:
     void infoButton(QWidget *page, int n);
     void setStatus(const QString &text);
     void placeNotYet();
+    void scaleToFont();
+    int scaled(int v) const;
+    void disableOverhang();
     int typeRowCount() const; // data rows of gridTypes, without the totals row
     std::vector<QStringList> typeGridRows() const;
     void setTimer1(bool on);
@@ -218,5 +223,6 @@ private:
     int charted_ = 0;
     int barDepth_ = 1;
     int timeDepth_ = 8;
+    double scale_ = 1.0; // the layout's factor for the font and screen in use
     QStringList timeLabels_;
 };

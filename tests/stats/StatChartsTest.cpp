@@ -38,6 +38,9 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
+#include <QFontMetrics>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <QValueAxis>
@@ -46,6 +49,7 @@
 #include <map>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 struct BarRead {
@@ -119,6 +123,16 @@ protected:
             used = tot - f - (reserved.count(root) ? reserved[root] : 0);
             return it != space.end();
         };
+    }
+    // One collection of every drive through the wizard.
+    static void collect(TfrmStatistics &w)
+    {
+        TModal::push([](QDialog *dlgW) {
+            static_cast<TfrmWhichDrive *>(dlgW)->setAllDrives(true);
+            dlgW->findChild<QPushButton *>("btNext1")->click();
+            dlgW->findChild<QPushButton *>("btNext2")->click();
+        });
+        w.btOKClick();
     }
     static void select(TfrmStatistics &w, const QString &letters)
     {
@@ -232,7 +246,9 @@ TEST_F(StatChartsWindow, PiesForElevenDrivesAtMostAndNoneForADriveWithoutCapacit
     EXPECT_FALSE(w.ScrollBar1->isVisible());
 
     const QString rootC = QString::fromStdString(t.dir("C"));
-    EXPECT_EQ(w.pie[0]->chart()->title(), rootC + "  45.6% free");
+    // Small pies shorten the path; the tooltip holds the whole title.
+    EXPECT_TRUE(w.pie[0]->chart()->title().endsWith("  45.6% free"));
+    EXPECT_TRUE(w.pie[0]->toolTip().endsWith("\n" + rootC + "  45.6% free"));
     // D is left out, so pies 1..10 show C and E..M; N does not fit.
     double sumFree = 45678, sumTotal = 100000;
     for (size_t i = 0; i < 11; ++i) {
@@ -243,7 +259,7 @@ TEST_F(StatChartsWindow, PiesForElevenDrivesAtMostAndNoneForADriveWithoutCapacit
         }
     }
     const QString rootE = QString::fromStdString(t.dir("E"));
-    EXPECT_EQ(w.pie[1]->chart()->title(), rootE + "  0.0% free");
+    EXPECT_TRUE(w.pie[1]->toolTip().endsWith("\n" + rootE + "  0.0% free"));
     QPieSeries *p = pieSeries(w.pie[0]);
     ASSERT_TRUE(p);
     ASSERT_EQ(p->count(), 2);
@@ -696,6 +712,138 @@ TEST_F(StatChartsWindow, ACollectionIsOneRunAndWaitsForAnother)
     EXPECT_FALSE(Runs::anyRunning());
 }
 
+// Every number of the listings whole, up to 10^13, headers whole, no grid
+// over an info button, and the last tab inside the window: with the
+// program's font and with one a quarter larger, as at 120 dots per inch.
+TEST_F(StatChartsWindow, ListingsKeepEveryNumberWholeAtAnyFontSize)
+{
+    drives({{1 * GB, 4 * GB}});
+    const QFont font = QApplication::font();
+    for (double grow : {1.0, 1.25}) {
+        QFont f = font;
+        f.setPointSizeF(font.pointSizeF() * grow);
+        QApplication::setFont(f);
+        TfrmStatistics w;
+        inject(w);
+        w.show();
+        StatTallies &tl = w.statScan().tallies;
+        const int64_t big = 10000000000000; // 10^13
+        for (int u = 1; u <= 12; ++u) {
+            tl.sizeBytes[size_t(u)] = big - u;
+            tl.sizeCount[size_t(u)] = big - u;
+        }
+        for (auto *kind : {&tl.ageBytes, &tl.ageCount})
+            for (auto &k : *kind)
+                k.fill(big - 1);
+        tl.insertType(".ISO", big, false);
+        tl.insertType(".C", 3 * GB, false);
+        w.doFileTypes();
+        w.rgTypesItems[0]->setChecked(true);
+        w.fillGridSizes();
+        for (int k = 0; k < 3; ++k)
+            w.fillGridDates("Date", w.gridAge[size_t(k)], k);
+        w.fillCombinedGridDates();
+        for (QTableWidget *g : {w.gridTypes, w.gridSizes, w.gridAge[0], w.gridAge[1], w.gridAge[2], w.gridCombine}) {
+            const QFontMetrics fm(g->font());
+            EXPECT_FALSE(g->wordWrap());
+            for (int c = 0; c < g->columnCount(); ++c) {
+                EXPECT_LE(g->horizontalHeader()->sectionSizeHint(c), g->columnWidth(c))
+                    << g->objectName().toStdString() << " header " << c << " at " << grow;
+                if (g == w.gridTypes && c == 1)
+                    continue; // a long type name may be shortened
+                for (int r = 0; r < g->rowCount(); ++r) {
+                    if (const QTableWidgetItem *item = g->item(r, c)) {
+                        EXPECT_LT(fm.horizontalAdvance(item->text()) + 6, g->columnWidth(c))
+                            << g->objectName().toStdString() << " " << item->text().toStdString() << " at " << grow;
+                    }
+                }
+            }
+        }
+        const int iso = w.gridTypes->findItems(".ISO", Qt::MatchExactly).value(0)->row();
+        EXPECT_EQ(w.gridTypes->item(iso, 4)->text(), "10,000,000,000,000");
+        for (int k = 0; k < 4; ++k) {
+            QTableWidget *g = k < 3 ? w.gridAge[size_t(k)] : w.gridCombine;
+            EXPECT_FALSE(g->geometry().intersects(w.SpeedButton[size_t(k)]->geometry())) << k << " at " << grow;
+        }
+        QTabBar *tabs = w.OvcNotebook1->tabBar();
+        const QRect last = tabs->tabRect(TfrmStatistics::Time);
+        EXPECT_LT(tabs->mapTo(&w, last.topRight()).x(), w.width() - 4) << grow;
+        EXPECT_GE(w.width(), 632);
+    }
+    QApplication::setFont(font);
+}
+
+// With every share of wasted space under 1 % the chart still shows its
+// bars, their values and its value axis.
+TEST_F(StatChartsWindow, OverhangSharesUnderOnePercentAreShown)
+{
+    drives({{1 * GB, 4 * GB}});
+    TfrmStatistics w;
+    inject(w);
+    w.show();
+    StatTallies &tl = w.statScan().tallies;
+    tl.sizeBytes[12] = 100000000;
+    tl.overhang = {100000, 200000, 300000, 400000, 900000};
+    w.doOverHang();
+    QAbstractBarSeries *s = barSeries(w.chartOverhang);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(setValues(s->barSets()[0]), (std::vector<double>{0.89, 0.4, 0.3, 0.2, 0.1}));
+    EXPECT_TRUE(s->isLabelsVisible());
+    auto *axis = qobject_cast<QValueAxis *>(w.chartOverhang->chart()->axes(Qt::Horizontal).value(0));
+    ASSERT_TRUE(axis);
+    EXPECT_TRUE(axis->labelsVisible());
+    EXPECT_GT(axis->max(), 0.89);
+    EXPECT_LT(axis->max(), 5);
+}
+
+// A drive mounted at a long path: its pie's title is shortened in the
+// middle of the path and keeps the share and "free" whole.
+TEST_F(StatChartsWindow, PieTitlesShortenALongPathInItsMiddle)
+{
+    const std::string longRoot =
+        t.dir("media/backup-of-the-family-photographs/summer-holidays-by-the-sea-2024/originals-untouched");
+    Drives::setMapping({{'C', longRoot}});
+    space[longRoot] = {302 * MB, 1000 * MB};
+    TfrmStatistics w;
+    inject(w);
+    w.show();
+    w.rgSpace1->setChecked(true);
+    ASSERT_FALSE(w.pie[0]->isHidden());
+    const QString title = w.pie[0]->chart()->title();
+    EXPECT_TRUE(title.endsWith("  30.2% free")) << title.toStdString();
+    EXPECT_TRUE(title.contains(QChar(0x2026))) << title.toStdString();
+    EXPECT_TRUE(title.startsWith(QString::fromStdString(longRoot.substr(0, 4)))) << title.toStdString();
+    EXPECT_LE(QFontMetrics(w.pie[0]->chart()->titleFont()).horizontalAdvance(title), w.pie[0]->width());
+}
+
+// The Overhang page: disabled while current, the next page is shown; its
+// "Actual space used" caption never keeps an earlier collection's figure.
+TEST_F(StatChartsWindow, OverhangPageAfterCollectionsWithAndWithoutItsFigures)
+{
+    drives({{1 * GB, 4 * GB}});
+    t.sized("C/a.txt", 100);
+    TfrmStatistics w;
+    inject(w);
+    int64_t cluster = 4096;
+    w.clusterSizeOf = [&cluster](const QString &) { return cluster; };
+    w.show();
+    collect(w);
+    EXPECT_EQ(w.lblLbl->text(), "Actual space used 4 KB");
+    EXPECT_FALSE(w.imArrow->isHidden());
+    cluster = 1024; // none of the five trial sizes
+    collect(w);
+    EXPECT_TRUE(w.imArrow->isHidden());
+    EXPECT_EQ(w.lblLbl->text(), "Actual space used:");
+
+    // Nothing but empty files while the page is current: the page is
+    // disabled and the next one shown.
+    ::truncate(t.path("C/a.txt").c_str(), 0);
+    w.OvcNotebook1->setCurrentIndex(TfrmStatistics::Overhang);
+    collect(w);
+    EXPECT_FALSE(w.OvcNotebook1->isTabEnabled(TfrmStatistics::Overhang));
+    EXPECT_EQ(w.OvcNotebook1->currentIndex(), int(TfrmStatistics::Access));
+}
+
 // Pictures of every page after a collection over a real folder, for a person
 // to look at: VANTOR_SHOTS names the folder for the PNG files and
 // VANTOR_SHOT_ROOT the folder collected (default /usr/share/doc).
@@ -739,6 +887,13 @@ TEST_F(StatChartsWindow, PagePictures)
     shot(out + "/03-sizes-number.png");
     w.rgSize0->setChecked(true);
     shot(out + "/03-sizes-listing.png");
+    w.OvcNotebook1->setCurrentIndex(TfrmStatistics::Access);
+    w.rgAge0[0]->setChecked(true);
+    shot(out + "/05-access-listing.png");
+    w.OvcNotebook1->setCurrentIndex(TfrmStatistics::Combined);
+    w.rgCombine0->setChecked(true);
+    shot(out + "/08-combined-listing.png");
+    w.rbCombine1->setChecked(true);
     dlg.printPdf = out + "/print-combined.pdf";
     w.OvcNotebook1->setCurrentIndex(TfrmStatistics::Combined);
     w.btPrint->click();

@@ -361,6 +361,22 @@ TEST_F(StatsWindow, DeletedPageShowsTheRunningTotalsAndResets)
     EXPECT_TRUE(w.lblZipSince->text().isEmpty());
 }
 
+TEST_F(StatsWindow, TypeListEditorCountsWithThousandsSeparators)
+{
+    QStringList lines;
+    for (int i = 0; i < 1200; ++i)
+        lines << QStringLiteral("*.x%1").arg(i);
+    StatTypeLists::write(lines, "Include");
+    QString count;
+    TModal::push([&count](QDialog *dlgW) {
+        count = static_cast<TfrmStatList *>(dlgW)->lblCount->text();
+        dlgW->reject();
+    });
+    TfrmStatList ed("Include");
+    TModal::exec(&ed);
+    EXPECT_EQ(count, "1,200 available");
+}
+
 TEST_F(StatsWindow, TypeListEditorAddsDeletesAndStoresOnlyOnClose)
 {
     auto pick = [](const QString &text) {
