@@ -232,7 +232,7 @@ void fillPlainBars(QChartView *view, const std::vector<double> &values, const QC
     axis->setLabelsVisible(valueLabels);
     if (valueLabels) {
         axis->setTickCount(3);
-        axis->setLabelFormat(decimals > 0 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
+        axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
         axis->setLabelsFont(smallFont(axis->labelsFont()));
     }
     c->addAxis(axis, Qt::AlignBottom);
@@ -1175,14 +1175,21 @@ void TfrmStatistics::doOverHang()
     // the figure of an earlier collection.
     lblLbl->setText(at >= 0 ? QStringLiteral("Actual space used ") + sizeText(double(t.overhang[size_t(at)]) + s)
                             : QStringLiteral("Actual space used:"));
-    // Whole percents, or decimals when every share is small, on a value
-    // axis of their own: shares under 1 % are bars too.
+    // Whole percents, or as many decimals (four at most) as give the
+    // smallest share two digits, on a value axis of their own: shares
+    // under 1 % are bars with values too.
     const std::vector<double> shares = StatCharts::overhangPercents(t);
-    const double top = shares.empty() ? 0 : *std::max_element(shares.begin(), shares.end());
+    double smallest = 0;
+    for (double v : shares)
+        if (v > 0 && (smallest == 0 || v < smallest))
+            smallest = v;
+    int decimals = 0;
+    while (smallest > 0 && decimals < 4 && std::round(smallest * std::pow(10.0, decimals)) < 10)
+        ++decimals;
     fillPlainBars(chartOverhang, shares, QColor(0xFF, 0, 0),
                   {QStringLiteral("64K"), QStringLiteral("32K"), QStringLiteral("16K"), QStringLiteral("8K"),
                    QStringLiteral("4K")},
-                  false, top < 1 ? 2 : top < 10 ? 1 : 0, true);
+                  false, decimals, true);
 }
 
 void TfrmStatistics::disableOverhang()
@@ -1678,7 +1685,8 @@ void TfrmStatistics::doPieCharts()
     // share and "free" stay whole.
     for (const Drawn &d : drawn) {
         const QFontMetrics fm(d.view->chart()->titleFont());
-        const int room = d.view->width() - 8 - fm.horizontalAdvance(d.share);
+        // The chart's title keeps a margin of its own on either side.
+        const int room = d.view->width() - 2 * d.view->frameWidth() - scaled(24) - fm.horizontalAdvance(d.share);
         d.view->chart()->setTitle(shown(fm.elidedText(d.root, Qt::ElideMiddle, std::max(room, 0)) + d.share));
     }
 }
