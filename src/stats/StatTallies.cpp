@@ -55,8 +55,7 @@ StatTallies StatTallies::emptyCopy() const
 {
     StatTallies c(*this);
     c.clear();
-    if (!c.today_.isValid())
-        c.today_ = QDate::currentDate();
+    c.today_ = today_.isValid() ? today_ : clock();
     return c;
 }
 

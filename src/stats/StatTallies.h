@@ -72,7 +72,7 @@ public:
     std::function<QDate()> clock = [] { return QDate::currentDate(); };
 
     // For a parallel collection: a tally with this one's type filter,
-    // overhang switch and today (the current date unless one was set), and
+    // overhang switch and today (this collection's, else the clock's), and
     // nothing counted, for one worker to count into.
     StatTallies emptyCopy() const;
     // Adds the counts of another tally (a worker's) to these.

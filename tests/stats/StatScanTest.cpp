@@ -41,7 +41,7 @@ std::string collect(const std::string &root, int workers, bool onlyText)
     s.workers = workers;
     s.walker.pumpIntervalMs = -1;
     s.tallies.countOverhang = true;
-    s.tallies.setToday(QDate(2026, 12, 8));
+    s.tallies.clock = [] { return QDate(2026, 12, 8); };
     if (onlyText) {
         s.tallies.allTypes = false;
         s.tallies.includeTypes = true;
