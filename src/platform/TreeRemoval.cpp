@@ -65,9 +65,9 @@ public:
         frames_.push_back(std::move(root));
         ++open_;
         bool stopped = false;
+        std::string name; // reused: most names fit its first allocation
         while (!frames_.empty()) {
             Frame &f = frames_.back();
-            std::string name;
             if (stopped || !nextName(f, name)) {
                 finish();
                 continue;
@@ -83,7 +83,7 @@ public:
                 path_ += '/';
             path_ += name;
             if (S_ISDIR(st.st_mode)) {
-                enter(std::move(name)); // the path stays until the folder is finished
+                enter(name); // the path stays until the folder is finished
                 continue;
             }
             const TreeRemoval::Entry e{f.fd(), name, path_, st};
@@ -134,7 +134,7 @@ private:
     // Opens the sub-folder name of the innermost folder (path_ ends in it)
     // and makes it the innermost; a folder that cannot be opened, or is on
     // another mount, is reported and left.
-    void enter(std::string name)
+    void enter(const std::string &name)
     {
         Frame &parent = frames_.back();
         auto sub = std::make_unique<DirReader>(*parent.dir, name.c_str()); // O_NOFOLLOW | O_DIRECTORY
@@ -158,7 +158,7 @@ private:
             closeShallowest();
         Frame f;
         f.dir = std::move(sub);
-        f.name = std::move(name);
+        f.name = name;
         f.pathLength = path_.size();
         f.id = here;
         frames_.push_back(std::move(f));

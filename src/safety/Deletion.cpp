@@ -65,9 +65,10 @@ Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, con
 
 Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step)
 {
+    Trash::Names names; // many files of one name try each number once
     return removeEach(
-        paths, step, [](const std::string &p, int64_t &size) {
-            const Trash::Result r = Trash::moveToTrash(p);
+        paths, step, [&names](const std::string &p, int64_t &size) {
+            const Trash::Result r = Trash::moveToTrash(p, &names);
             size = r.size;
             return r.ok;
         },
