@@ -234,3 +234,30 @@ TEST_F(TreeRemovalTest, ATwentyThousandLevelTreeGoesWithFewDescriptors)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_FALSE(TempTree::exists(top));
 }
+
+// A folder closed while the walk was deeper is opened again only when it is
+// the very folder the walk left: a sub-tree moved out of the tree meanwhile
+// is not followed back up into where it went.
+TEST_F(TreeRemovalTest, AFolderMovedAwayDuringTheWalkIsNotFollowed)
+{
+    std::string rel = "c/top";
+    for (int level = 0; level < 40; ++level)
+        rel += "/d";
+    t.file(rel + "/bottom", "x");
+    const std::string keep = t.file("c/elsewhere/keep", "k");
+    const std::string moved = t.path("c/top/d/d/d/d/d/d/d/d/d/d");
+    TreeRemoval::Walk walk;
+    walk.onEntry = [&](const TreeRemoval::Entry &e) {
+        if (e.name == "bottom") {
+            EXPECT_EQ(::rename(moved.c_str(), t.path("c/elsewhere/d").c_str()), 0);
+        }
+        return TreeRemoval::deleteEntry(e);
+    };
+    const TreeRemoval::Result r = TreeRemoval::removeTree(t.path("c/top"), walk);
+    EXPECT_TRUE(r.completed);
+    EXPECT_TRUE(r.rootRemoved);
+    EXPECT_EQ(r.foldersLeft, 1); // the moved folder, no longer where the walk found it
+    EXPECT_EQ(TempTree::read(keep), "k");
+    EXPECT_TRUE(TempTree::exists(t.path("c/elsewhere/d")));
+    EXPECT_TRUE(TempTree::exists(t.path("c/elsewhere")));
+}
