@@ -7,10 +7,12 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
 std::atomic<bool> unnamedAllowed{true};
+std::atomic<unsigned> userMask{022}; // the umask, read when a target is opened
 
 const char *textOf(ExtractTarget::Failure f)
 {
@@ -29,15 +31,27 @@ std::string describe(ExtractTarget::Failure f, int err)
     return std::strerror(err);
 }
 
+// The process's umask, read without changing it where the kernel tells it.
 mode_t processUmask()
 {
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(022);
-        ::umask(m);
-        return m;
-    }();
-    return mask;
+    if (FILE *f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found)
+            return mode_t(mask);
+    }
+    const mode_t m = ::umask(022);
+    ::umask(m);
+    return m;
 }
+
+// Descriptors held for the top levels of a path and for its deepest levels.
+constexpr size_t kKeepTop = 8;
+constexpr size_t kKeepDeep = 24;
 
 // Whether an unnamed file can be given a name through /proc.
 bool procLinksWork()
@@ -59,6 +73,7 @@ void ExtractTarget::setUnnamedFiles(bool allowed) { unnamedAllowed = allowed; }
 
 ExtractTarget::ExtractTarget(const std::string &destination)
 {
+    userMask = unsigned(processUmask());
     root_ = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root_ < 0)
         fail(Failure::System, errno);
@@ -66,10 +81,81 @@ ExtractTarget::ExtractTarget(const std::string &destination)
 
 ExtractTarget::~ExtractTarget()
 {
-    for (int fd : openFds_)
-        ::close(fd);
+    closeFrom(0);
     if (root_ >= 0)
         ::close(root_);
+}
+
+bool ExtractTarget::freeSpace(uint64_t &bytes) const
+{
+    struct statvfs st;
+    if (root_ < 0 || ::fstatvfs(root_, &st) != 0)
+        return false;
+    bytes = uint64_t(st.f_bavail) * uint64_t(st.f_frsize);
+    return true;
+}
+
+void ExtractTarget::closeFrom(size_t level)
+{
+    while (openFds_.size() > level) {
+        if (openFds_.back() >= 0) {
+            ::close(openFds_.back());
+            --held_;
+        }
+        openFds_.pop_back();
+        openParts_.pop_back();
+    }
+}
+
+int ExtractTarget::openLevel(size_t level, const std::string &name, bool create)
+{
+    // The nearest folder above that is held (the destination at worst); the
+    // levels between are opened again on the way down.
+    size_t from = level;
+    while (from > 0 && openFds_[from - 1] < 0)
+        --from;
+    for (size_t i = from; i <= level; ++i) {
+        const int parent = i == 0 ? root_ : openFds_[i - 1];
+        const char *part = i == level ? name.c_str() : openParts_[i].c_str();
+        int fd = ::openat(parent, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT && create && i == level) {
+            if (::mkdirat(parent, part, 0777) != 0 && errno != EEXIST)
+                return fail(Failure::System, errno), -1;
+            fd = ::openat(parent, part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            struct stat st;
+            if (fd >= 0 && ::fstat(fd, &st) == 0)
+                created_.push_back({level, uint64_t(st.st_dev), uint64_t(st.st_ino)});
+        }
+        if (fd < 0) {
+            const int err = errno;
+            struct stat st;
+            if (::fstatat(parent, part, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISLNK(st.st_mode))
+                    fail(Failure::Link, err);
+                else if (!S_ISDIR(st.st_mode))
+                    fail(Failure::NotFolder, err);
+                else
+                    fail(Failure::System, err);
+            } else {
+                fail(Failure::System, err);
+            }
+            return -1;
+        }
+        if (i == level) {
+            openFds_.push_back(fd);
+            openParts_.push_back(name);
+        } else {
+            openFds_[i] = fd;
+        }
+        ++held_;
+        // Let go of a middle level once the deepest ones are enough.
+        if (i >= kKeepTop + kKeepDeep && openFds_[i - kKeepDeep] >= 0) {
+            ::close(openFds_[i - kKeepDeep]);
+            openFds_[i - kKeepDeep] = -1;
+            --held_;
+        }
+    }
+    return openFds_[level];
 }
 
 bool ExtractTarget::fail(Failure f, int err)
@@ -83,49 +169,65 @@ int ExtractTarget::folder(const std::vector<std::string> &parts, bool create)
 {
     failure_ = Failure::None;
     error_.clear();
+    created_.clear();
     if (root_ < 0) {
         fail(Failure::System, EBADF);
         return -1;
     }
-    // Keep the descriptors of the folders this path shares with the last one.
+    // Keep the folders this path shares with the last one.
     size_t keep = 0;
     while (keep < parts.size() && keep < openParts_.size() && parts[keep] == openParts_[keep])
         ++keep;
-    while (openFds_.size() > keep) {
-        ::close(openFds_.back());
-        openFds_.pop_back();
-        openParts_.pop_back();
+    closeFrom(keep);
+    if (keep == parts.size() && keep > 0 && openFds_[keep - 1] < 0) {
+        // The folder itself was let go: open it again from above.
+        closeFrom(keep - 1);
+        keep -= 1;
     }
     for (size_t i = keep; i < parts.size(); ++i) {
-        const int parent = i == 0 ? root_ : openFds_[i - 1];
-        const char *name = parts[i].c_str();
-        int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0 && errno == ENOENT && create) {
-            if (::mkdirat(parent, name, 0777) != 0 && errno != EEXIST) {
-                fail(Failure::System, errno);
-                return -1;
-            }
-            fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        }
-        if (fd < 0) {
-            const int err = errno;
-            struct stat st;
-            if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                if (S_ISLNK(st.st_mode))
-                    fail(Failure::Link, err);
-                else if (!S_ISDIR(st.st_mode))
-                    fail(Failure::NotFolder, err);
-                else
-                    fail(Failure::System, err);
-            } else {
-                fail(Failure::System, err);
-            }
+        if (openLevel(i, parts[i], create) < 0) {
+            const Failure f = failure_;
+            const std::string why = error_;
+            undoCreated();
+            failure_ = f;
+            error_ = why;
             return -1;
         }
-        openFds_.push_back(fd);
-        openParts_.push_back(parts[i]);
     }
     return parts.empty() ? root_ : openFds_.back();
+}
+
+void ExtractTarget::undoCreated()
+{
+    if (created_.empty())
+        return;
+    // From the deepest folder made up to the first one, through "..": each
+    // goes only while its parent still holds it under its name and it is
+    // empty (unlinkat refuses a folder that is not).
+    const Made deepest = created_.back();
+    int fd = deepest.level < openFds_.size() && openFds_[deepest.level] >= 0
+        ? ::fcntl(openFds_[deepest.level], F_DUPFD_CLOEXEC, 0)
+        : -1;
+    const std::vector<std::string> names(openParts_.begin(), openParts_.begin() + std::min(openParts_.size(), deepest.level + 1));
+    closeFrom(0);
+    for (size_t k = created_.size(); fd >= 0 && k-- > 0;) {
+        const Made &m = created_[k];
+        struct stat self, named;
+        const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const bool same = parent >= 0 && m.level < names.size() && ::fstat(fd, &self) == 0
+            && uint64_t(self.st_dev) == m.device && uint64_t(self.st_ino) == m.inode
+            && ::fstatat(parent, names[m.level].c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+            && named.st_dev == self.st_dev && named.st_ino == self.st_ino;
+        ::close(fd);
+        fd = parent;
+        if (!same || ::unlinkat(parent, names[m.level].c_str(), AT_REMOVEDIR) != 0)
+            break;
+        if (k > 0 && created_[k - 1].level + 1 != m.level)
+            break; // not made in one run down: stop rather than guess
+    }
+    if (fd >= 0)
+        ::close(fd);
+    created_.clear();
 }
 
 bool ExtractTarget::exists(int dirFd, const std::string &name) const
@@ -195,7 +297,8 @@ bool ExtractTarget::NewFile::commit(int mode, int64_t mtime)
 {
     if (fd_ < 0)
         return fail(Failure::System, EBADF);
-    const mode_t perms = mode < 0 ? (0666 & ~processUmask()) : (mode_t(mode) & 0777);
+    // The recorded mode, less what the user's umask takes away from new files.
+    const mode_t perms = (mode < 0 ? 0666 : (mode_t(mode) & 0777)) & ~mode_t(userMask.load());
     if (::fchmod(fd_, perms) != 0)
         return fail(Failure::System, errno);
     if (mtime >= 0) {

@@ -29,7 +29,21 @@ public:
     // Opens the folder named by parts below the destination, making missing
     // ones when create is set. Returns its descriptor (owned here, valid until
     // the next call) or -1. Parts must be plain names (no "/", ".", "..").
+    // However deep the folder, only a bounded number of descriptors is held
+    // (the folders near the top and the deepest ones); a folder whose
+    // descriptor was let go is opened again from the nearest one held. When
+    // it fails, the folders it made are removed again.
     int folder(const std::vector<std::string> &parts, bool create);
+    // Removes the folders the last folder() call made (deepest first, each
+    // only while it is empty and still the folder that was made), after the
+    // item they were made for failed.
+    void undoCreated();
+    // Keeps the folders the last folder() call made: undoCreated() then
+    // removes nothing.
+    void keepCreated() { created_.clear(); }
+    // The bytes free for this user on the destination's file system; false
+    // when it cannot be told.
+    bool freeSpace(uint64_t &bytes) const;
     // True when name exists in the folder (of any kind, links not followed).
     bool exists(int dirFd, const std::string &name) const;
 
@@ -81,8 +95,16 @@ public:
 private:
     bool fail(Failure f, int err);
     int root_ = -1;
-    std::vector<std::string> openParts_; // the folders whose descriptors are in openFds_
-    std::vector<int> openFds_;
+    int openLevel(size_t level, const std::string &name, bool create);
+    void closeFrom(size_t level);
+    struct Made {
+        size_t level;
+        uint64_t device, inode;
+    };
+    std::vector<std::string> openParts_; // the path of the folder last opened
+    std::vector<int> openFds_;           // a descriptor per level of it, -1 where let go
+    size_t held_ = 0;                    // descriptors open in openFds_
+    std::vector<Made> created_;          // the folders the last folder() call made
     Failure failure_ = Failure::None;
     std::string error_;
 };

@@ -25,13 +25,18 @@ void RawFile::faultStep(const char *step) { fault(step, 0); }
 
 RawFile::~RawFile() { close(); }
 
-RawFile::RawFile(RawFile &&other) noexcept : fd_(other.fd_), error_(std::move(other.error_)) { other.fd_ = -1; }
+RawFile::RawFile(RawFile &&other) noexcept
+    : fd_(other.fd_), errorCode_(other.errorCode_), error_(std::move(other.error_))
+{
+    other.fd_ = -1;
+}
 
 RawFile &RawFile::operator=(RawFile &&other) noexcept
 {
     if (this != &other) {
         close();
         fd_ = other.fd_;
+        errorCode_ = other.errorCode_;
         error_ = std::move(other.error_);
         other.fd_ = -1;
     }
@@ -40,6 +45,7 @@ RawFile &RawFile::operator=(RawFile &&other) noexcept
 
 bool RawFile::fail()
 {
+    errorCode_ = errno;
     error_ = std::strerror(errno);
     return false;
 }

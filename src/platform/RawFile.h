@@ -68,6 +68,8 @@ public:
     bool sync();
 
     const std::string &error() const { return error_; }
+    // The errno of the last failure (0 when it had none).
+    int errorCode() const { return errorCode_; }
 
     // fsync of a folder, so a newly created or removed name is on disk.
     static bool syncFolder(const std::string &folder);
@@ -85,5 +87,6 @@ private:
     bool fail();
     bool adopt(int fd, Mode mode);
     int fd_ = -1;
+    int errorCode_ = 0;
     std::string error_;
 };

@@ -17,7 +17,14 @@
 // archive, a file that cannot be added, an abort, a failed write.
 class ZipError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // code: the errno of a failed write to the archive (0 for other failures).
+    explicit ZipError(const std::string &what, int code = 0) : std::runtime_error(what), code_(code) {}
+    int code() const { return code_; }
+    // True when the archive's file system is full (or the file may not grow).
+    bool diskFull() const;
+
+private:
+    int code_ = 0;
 };
 
 struct ZipDeflater;
@@ -36,6 +43,9 @@ struct ZipEntry {
     uint64_t localOffset = 0;      // of the local header
     uint32_t externalAttributes = 0;
     std::string comment;
+    // The modification time in seconds since the epoch from the extended
+    // time stamp (extra field 0x5455), when the entry has one.
+    std::optional<int64_t> unixTime;
 
     bool encrypted() const { return flags & 1; }
     bool utf8Name() const { return flags & 0x800; }
@@ -54,7 +64,11 @@ struct ZipEntry {
 // archive holds. A failed add puts the previous directory back. An archive
 // cut off before its directory was written (a kill, a power cut) has no valid
 // directory; open() rebuilds it from the local headers, keeping every entry
-// whose data checks out against its CRC, and drops the unfinished tail.
+// whose data checks out against its CRC, and drops the unfinished tail. Only
+// what such a run leaves is ever rewritten: entries of the form this writer
+// gives them, followed by nothing but an unfinished add or a directory
+// written before; any other damaged file is read as far as it goes and left
+// as it is.
 class ZipArchive {
 public:
     // Progress of one add in percent (0-100); return true to abort the add.
@@ -77,18 +91,31 @@ public:
     // writer until close().
     void open(const std::string &path);
     // Opens for reading only; nothing is ever written. An archive without a
-    // valid directory is listed from its local headers.
+    // valid directory is listed from its local headers by the sizes they
+    // record (no data is decompressed to list it); missing() then says what
+    // the archive lacks. Bytes after a valid end record are ignored, as
+    // other readers do. An archive whose items overlap is refused.
     void openRead(const std::string &path);
     // Writes a pending directory (errors ignored: the next open rebuilds
     // it) and closes.
     void close();
-    // Repairs an archive that an interrupted run left without a directory:
-    // the directory is rebuilt from the local headers, keeping each entry
-    // whose data passes its CRC, and written (an empty file gets the end
-    // record of an empty archive). True when it repaired; an archive in use
-    // by a writer, a valid archive and a file that is not an archive are
-    // left alone.
+    // Repairs an archive that an interrupted run of this writer left without
+    // a directory: the directory is rebuilt from the local headers, keeping
+    // each entry whose data passes its CRC, and written (an empty file gets
+    // the end record of an empty archive). True when it repaired; an archive
+    // in use by a writer, a valid archive, a file that is not an archive and
+    // a damaged archive that is not what an interrupted run leaves are left
+    // alone.
     static bool repairInterrupted(const std::string &path);
+    // Called at each piece of a long scan (listing an archive without a
+    // directory, checking entries for a repair); true stops it, and the open
+    // fails with ZipError.
+    using ScanHook = std::function<bool()>;
+    void setScanHook(ScanHook hook) { scanHook_ = std::move(hook); }
+    // What the archive was missing when it was read, in words (empty when
+    // it was whole): no directory, cut off inside an item, an item whose end
+    // was not found.
+    const std::string &missing() const { return missing_; }
     bool isOpen() const { return file_.isOpen(); }
     bool writable() const { return writable_; }
     const std::string &path() const { return path_; }
@@ -166,18 +193,35 @@ public:
     void setZip64Limit(uint64_t limit) { zip64Limit_ = std::min<uint64_t>(limit, 0xFFFFFFFFu); }
 
 private:
+    struct EndRecord {
+        uint64_t pos = 0;      // of the end record
+        uint64_t end = 0;      // just past its comment
+        uint64_t count = 0, cdSize = 0, cdOffset = 0;
+        uint64_t bound = 0;    // where the directory must end (the zip64 end record, or pos)
+        std::string comment;
+    };
+    struct Header; // a local header as read
     void load(bool forWriting);
+    bool readEndRecord(const std::string &tail, uint64_t tailStart, size_t at, EndRecord &r, std::string &why) const;
     bool parseDirectory(std::string &why);
+    bool parseDirectoryAt(const EndRecord &r, bool exact, std::string &why);
+    bool checkOverlaps(std::string &why);
+    bool readHeader(uint64_t pos, Header &h, bool blankSignature = false) const;
+    bool findDescriptor(uint64_t data, bool zip64, ZipEntry &z, uint64_t &next) const;
     void scanLocalHeaders();
-    std::string endRecords(uint64_t cdOffset, uint64_t cdSize, uint64_t count) const;
+    bool leftOfInterruptedRun(std::string &why);
+    bool staleDirectoryFrom(uint64_t from) const;
+    bool ownEntryFollows(uint64_t from) const;
+    void scanStep() const;
+    std::string endRecords(uint64_t cdOffset, uint64_t cdSize, uint64_t count,
+                           const std::string *comment = nullptr) const;
     void writeTail(uint64_t at, const std::string &record);
     void restoreTail();
     void syncOrThrow();
     bool directoryDue() const;
     uint64_t dataStart(const ZipEntry &e) const;
-    bool verifyData(const ZipEntry &e, uint64_t dataOffset, uint64_t limit) const;
     void decode(const ZipEntry &e, uint64_t dataOffset, uint64_t limit, const Sink &sink,
-                const std::string *password = nullptr) const;
+                const std::string *password = nullptr, bool scanning = false) const;
     static unsigned char passwordCheck(const ZipEntry &e);
     ZipDeflater &deflater(const std::string &path);
 
@@ -189,7 +233,11 @@ private:
     uint64_t zip64Limit_ = 0xFFFFFFFFu;
     std::vector<ZipEntry> entries_;
     std::unordered_set<std::string> names_;
+    std::vector<uint64_t> limits_; // where each entry's data must end (the next entry, or the directory)
     std::string comment_;
+    std::string missing_;
+    uint64_t trailingFrom_ = 0; // end of a valid end record followed by other bytes (0: none)
+    ScanHook scanHook_;
     std::string cd_;          // the central directory records of entries_
     uint64_t cdOffset_ = 0;   // where the directory starts (end of the last entry's data)
     uint64_t fileEnd_ = 0;    // the file's size as last written

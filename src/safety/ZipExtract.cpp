@@ -20,6 +20,8 @@ uint32_t unixMode(const ZipEntry &e)
 }
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool isFolderItem(const ZipEntry &e) { return e.isFolder() || S_ISDIR(unixMode(e)); }
 }
 
 bool ZipExtract::splitStoredName(const std::string &name, std::vector<std::string> &parts, std::string &why)
@@ -69,18 +71,30 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
 {
     Result r;
     const auto &entries = zip.entries();
-    r.items = entries.size();
+    r.missing = zip.missing();
+    uint64_t total = 0, done = 0;
+    for (const ZipEntry &e : entries) {
+        if (!isFolderItem(e)) {
+            ++r.items;
+            total += e.size;
+        }
+    }
     ExtractTarget target(destination);
     if (!target.isOpen()) {
         r.destinationError = "Cannot open " + destination + ": " + target.error();
         r.failed = r.items;
         return r;
     }
-
-    uint64_t total = 0, done = 0;
-    for (const ZipEntry &e : entries)
-        if (!e.isFolder())
-            total += e.size;
+    // The sizes the archive declares must fit before anything is written
+    // (an item that unpacks to more than its declared size fails on its own).
+    uint64_t free = 0;
+    if (target.freeSpace(free) && total > free) {
+        r.destinationError = "There is not enough free space in " + destination + " to unzip the files: they need "
+            + formatThousands(int64_t(std::min<uint64_t>(total, INT64_MAX))).toStdString() + " bytes, and "
+            + formatThousands(int64_t(std::min<uint64_t>(free, INT64_MAX))).toStdString() + " bytes are free.";
+        r.failed = r.items;
+        return r;
+    }
     int lastPercent = -1;
     auto report = [&](bool always) {
         const int percent = total ? int(done * 100 / total) : 100;
@@ -99,8 +113,12 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
             r.aborted = true;
             break;
         }
+        target.keepCreated();
+        const bool folder = isFolderItem(e);
         auto failItem = [&](const std::string &reason) {
-            ++r.failed;
+            ++(folder ? r.foldersFailed : r.failed);
+            // Folders made only for this item go again.
+            target.undoCreated();
             if (hooks.itemFailed)
                 hooks.itemFailed(e, reason);
         };
@@ -110,7 +128,6 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
             continue;
         }
         const uint32_t mode = unixMode(e);
-        const bool folder = e.isFolder() || S_ISDIR(mode);
         if (S_ISLNK(mode)) {
             failItem(e.name + " is refused: it is a symbolic link");
             continue;
@@ -124,7 +141,7 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
             if (target.folder(parts, true) < 0)
                 failItem("Cannot make the folder " + display + ": " + target.error());
             else
-                ++r.extracted;
+                ++r.folders;
             continue;
         }
         const std::string leaf = parts.back();
@@ -197,8 +214,10 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
             failItem("The data of " + e.name + " does not have its recorded size");
             continue;
         }
+        // The extended time stamp keeps the second; the DOS time only every other one.
         const QDateTime stamp = DosTime::unpack(e.time);
-        const int64_t mtime = stamp.isValid() ? stamp.toSecsSinceEpoch() : -1;
+        const int64_t mtime = e.unixTime && *e.unixTime >= 0 ? *e.unixTime
+                                                            : stamp.isValid() ? stamp.toSecsSinceEpoch() : -1;
         if (!out.commit(mode ? int(mode & 07777) : -1, mtime)) {
             out.discard();
             failItem("Cannot write " + display + ": " + out.error());
@@ -215,13 +234,22 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
 
 QString ZipExtract::closingMessage(const Result &r)
 {
-    if (!r.aborted && r.failed == 0 && r.extracted == r.items)
+    if (!r.aborted && r.failed == 0 && r.foldersFailed == 0 && r.extracted == r.items && r.missing.empty())
         return QStringLiteral("Files were unzipped");
+    if (!r.aborted && r.failed == 0 && r.foldersFailed == 0 && r.extracted == r.items)
+        return QStringLiteral("%1 of %2 files were unzipped, but the archive was not whole: ")
+                   .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)))
+            + displayName(r.missing);
     const QString counts = QStringLiteral("%1 of %2 files were unzipped")
                                .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)));
     if (r.aborted)
         return QStringLiteral("Unzipping was aborted: ") + counts
                + (r.failed ? QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)))
                            : QStringLiteral("."));
-    return counts + QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)));
+    QString text = counts + QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)));
+    if (r.foldersFailed)
+        text += QStringLiteral(" %1 folders could not be made.").arg(formatThousands(int64_t(r.foldersFailed)));
+    if (!r.missing.empty())
+        text += QStringLiteral("\n\n") + displayName(r.missing);
+    return text;
 }

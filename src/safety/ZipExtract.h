@@ -30,12 +30,16 @@ public:
         std::function<void(const ZipEntry &, const std::string &reason)> itemFailed;
     };
 
+    // Files and folders are counted apart: the counts of the closing
+    // message are of files.
     struct Result {
-        size_t items = 0;     // items in the archive
-        size_t extracted = 0; // files written and folders made or found
-        size_t failed = 0;
+        size_t items = 0;     // files in the archive
+        size_t extracted = 0; // files written
+        size_t failed = 0;    // files that could not be
+        size_t folders = 0, foldersFailed = 0; // folder items made or found, and not
         bool aborted = false;
-        std::string destinationError; // the destination could not be opened
+        std::string destinationError; // the destination could not be opened, or lacks the space
+        std::string missing;          // what the archive lacked (ZipArchive::missing)
     };
 
     static Result extractAll(const ZipArchive &zip, const std::string &destination, const Hooks &hooks);
@@ -46,6 +50,7 @@ public:
     static bool splitStoredName(const std::string &name, std::vector<std::string> &parts, std::string &why);
 
     // The closing message of a run: "Files were unzipped" when every item
-    // was extracted, else the counts.
+    // was extracted from a whole archive, else the counts (and what the
+    // archive lacked).
     static QString closingMessage(const Result &r);
 };

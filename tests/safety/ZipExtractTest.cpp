@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -81,6 +82,20 @@ struct Extraction {
         return false;
     }
 };
+
+// Runs f with writes failing past 64 KiB, as on a full disk.
+template <typename F> void withSmallFileLimit(F f)
+{
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 65536;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    f();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+}
 
 const char *kHostile = R"(
 import sys, zipfile, struct
@@ -227,7 +242,8 @@ TEST(ZipExtract, ExistingNamesAreNeverReplacedAndFailedItemsLeaveNothing)
         EXPECT_EQ(r2.result.extracted, 2u);
         ASSERT_EQ(r2.failures.size(), 1u);
         EXPECT_EQ(r2.failures[0].rfind("dir/b.bin: The data of dir/b.bin", 0), 0u) << r2.failures[0];
-        EXPECT_EQ(listing(d2), (std::vector<std::string>{"a.txt", "c.txt", "dir/"}));
+        // The folder made only for the failed item goes with it.
+        EXPECT_EQ(listing(d2), (std::vector<std::string>{"a.txt", "c.txt"}));
     }
 
     // An abort stops at once; the item under way leaves nothing.
@@ -253,16 +269,8 @@ TEST(ZipExtract, AFailedWriteStopsThatItemOnly)
         z.addFile(t.file("src/small2", "two"), "small2");
     }
     const std::string dest = t.dir("dest");
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 65536;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     Extraction r;
-    r.extract(archive, dest);
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
+    withSmallFileLimit([&] { r.extract(archive, dest); });
     EXPECT_EQ(r.result.extracted, 2u);
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].rfind("large: Cannot write " + dest + "/large: ", 0), 0u) << r.failures[0];
@@ -364,4 +372,155 @@ with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z:
         for (const auto &[name, data] : files)
             EXPECT_TRUE(TempTree::read(dest + "/" + name) == data) << archive << " " << name;
     }
+}
+
+namespace {
+
+// Removes a chain of folders named "a" (too deep for paths) and the files at its bottom.
+void removeChain(const std::string &top)
+{
+    int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int next; (next = openat(fd, "a", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)) >= 0;) {
+        close(fd);
+        fd = next;
+    }
+    for (const char *leaf : {"f.txt", "g.bin"})
+        unlinkat(fd, leaf, 0);
+    for (;;) {
+        const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = parent;
+        if (fd < 0 || unlinkat(fd, "a", AT_REMOVEDIR) != 0)
+            break;
+    }
+    if (fd >= 0)
+        close(fd);
+}
+}
+
+TEST(ZipExtract, TheClosingMessageCountsFilesOnlyAndSaysWhatTheArchiveLacked)
+{
+    TempTree t("counts");
+    // Every file exists already (a second try): no file came back, whatever
+    // the folder items did.
+    const std::string folders = damagedArchive(t, "folders");
+    Extraction first;
+    first.extract(folders, t.dir("dest"));
+    EXPECT_EQ(ZipExtract::closingMessage(first.result), "Files were unzipped");
+    Extraction again;
+    again.extract(folders, t.path("dest"));
+    EXPECT_EQ(ZipExtract::closingMessage(again.result), "0 of 3 files were unzipped; 3 could not be extracted.");
+
+    // An archive cut inside its fourth item: what came back was all it held,
+    // but the message says what it lacked.
+    Extraction cut;
+    cut.extract(damagedArchive(t, "cut4"), t.dir("cut"));
+    EXPECT_EQ(cut.result.extracted, 3u);
+    const QString message = ZipExtract::closingMessage(cut.result);
+    EXPECT_TRUE(message.startsWith("3 of 3 files were unzipped")) << message.toStdString();
+    EXPECT_TRUE(message.contains("d.txt")) << message.toStdString();
+}
+
+TEST(ZipExtract, TimesComeBackToTheSecondAndModesLoseWhatTheUmaskTakes)
+{
+    TempTree t("stamps");
+    const std::string file = t.file("src/odd.txt", "odd");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1700000001, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const std::string archive = t.path("t.zip");
+    {
+        ZipArchive z;
+        z.open(archive);
+        z.addFile(file, "odd.txt");
+    }
+    const mode_t oldMask = umask(022);
+    Extraction r;
+    r.extract(archive, t.dir("dest"));
+    Extraction m;
+    m.extract(damagedArchive(t, "modes"), t.dir("modes"));
+    umask(oldMask);
+    struct stat st;
+    ASSERT_EQ(stat(t.path("dest/odd.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1700000001);
+    ASSERT_EQ(stat(t.path("modes/rw.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ASSERT_EQ(stat(t.path("modes/rwx.sh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+}
+
+TEST(ZipExtract, AWrongPasswordThatPassesTheCheckByteIsCalledPossiblyWrong)
+{
+    TempTree t("check");
+    t.file("in/one.txt", std::string(5000, 'q'));
+    const std::string archive = t.path("secret.zip");
+    ASSERT_EQ(TestEnv::commandOutput("cd " + quoted(t.path("in")) + " && zip -q -P secret " + quoted(archive)
+                                     + " one.txt 2>&1"),
+              "");
+    // One wrong password in 256 passes the check byte of the header.
+    std::string lucky;
+    {
+        ZipArchive z;
+        z.openRead(archive);
+        for (int i = 0; lucky.empty() && i < 100000; ++i)
+            if (z.passwordMatches(0, "guess" + std::to_string(i)))
+                lucky = "guess" + std::to_string(i);
+    }
+    ASSERT_FALSE(lucky.empty());
+    Extraction r;
+    r.passwords = {lucky};
+    r.extract(archive, t.dir("dest"));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_TRUE(r.failed("one.txt", "The password for one.txt may be wrong")) << r.failures[0];
+    EXPECT_TRUE(listing(t.path("dest")).empty());
+}
+
+TEST(ZipExtract, VeryDeepNamesHoldFewDescriptorsAndAFailureLeavesNoFolders)
+{
+    TempTree t("deep");
+    const std::string deep = damagedArchive(t, "deep");
+    const std::string deepBig = damagedArchive(t, "deep-big");
+    const std::string dest = t.dir("dest");
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    struct rlimit few = old;
+    few.rlim_cur = 128;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    Extraction r;
+    r.extract(deep, dest);
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_TRUE(r.failures.empty()) << r.failures[0].substr(r.failures[0].size() - 200);
+    EXPECT_EQ(r.result.extracted, 1u);
+    // The file is at the bottom of 29,999 folders.
+    int fd = open(dest.c_str(), O_RDONLY | O_DIRECTORY);
+    int depth = 0;
+    for (int next; (next = openat(fd, "a", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)) >= 0; ++depth) {
+        close(fd);
+        fd = next;
+    }
+    struct stat st;
+    EXPECT_EQ(fstatat(fd, "f.txt", &st, 0), 0);
+    close(fd);
+    EXPECT_EQ(depth, 29999);
+    removeChain(dest);
+    EXPECT_TRUE(listing(dest).empty());
+
+    // A file that cannot be written 2,000 folders down takes its folders with it.
+    Extraction big;
+    withSmallFileLimit([&] { big.extract(deepBig, dest); });
+    EXPECT_EQ(big.result.failed, 1u);
+    const bool empty = listing(dest).empty();
+    EXPECT_TRUE(empty);
+    if (!empty)
+        removeChain(dest);
+}
+
+TEST(ZipExtract, DeclaredSizesMustFitTheFreeSpaceBeforeAnythingIsWritten)
+{
+    TempTree t("space");
+    Extraction r;
+    r.extract(damagedArchive(t, "huge"), t.dir("dest"));
+    EXPECT_NE(r.result.destinationError.find("not enough free space"), std::string::npos)
+        << r.result.destinationError;
+    EXPECT_EQ(r.result.extracted, 0u);
+    EXPECT_TRUE(listing(t.path("dest")).empty());
 }
