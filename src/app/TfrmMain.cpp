@@ -23,6 +23,7 @@
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmNoDelete.h"
 #include "safety/TfrmUnZipIt.h"
+#include "safety/ZipRun.h"
 #include "stats/TfrmStatistics.h"
 
 #include <QCloseEvent>
@@ -161,6 +162,9 @@ void TfrmMain::FormShow()
     applyBackground(s ? s->depth() : 32);
     AppState::defaultZipPath = IniFile().readString(QStringLiteral("ZipFile"), QStringLiteral("Path"),
                                                     QStringLiteral("C:\\"));
+    // An archive a killed zip run left without its directory is made whole
+    // at once, so that other zip programs read it before it is next listed.
+    ZipRun::repairArchiveFolder();
     GetSearchPath();
     THintStyle::install();
     warnRefusedSettings();

@@ -59,6 +59,9 @@ public:
     }
 };
 
+// Failures listed in the closing report; the rest are counted.
+constexpr qsizetype kFailuresShown = 10;
+
 std::string fileNameOf(const std::string &path)
 {
     const size_t slash = path.rfind('/');
@@ -212,10 +215,23 @@ bool TfrmUnZipIt::openSelected()
     const std::string path = joinPath(archiveFolder(), item->data(Qt::UserRole).toByteArray().toStdString());
     BusyCursor busy;
     ZipArchive next;
+    // Listing an archive without a directory reads it through: events run
+    // meanwhile and Close stops it.
+    EventPump pump;
+    abortRequested_ = false;
+    opening_ = true;
+    next.setScanHook([&] {
+        pump.pump();
+        return abortRequested_;
+    });
     try {
         next.openRead(path);
+        opening_ = false;
     } catch (const ZipError &e) {
+        opening_ = false;
         showArchive();
+        if (abortRequested_)
+            return false;
         BusyCursor::without([&] {
             dialogs().showError(QStringLiteral("Cannot open ") + displayName(path) + QStringLiteral(": ")
                                 + QString::fromLocal8Bit(e.what()));
@@ -254,13 +270,13 @@ void TfrmUnZipIt::showArchive()
     if (!zip_.isOpen())
         return;
     lblZip->setPath(displayName(zip_.path()));
-    lblCount->setText(QString::number(zip_.entries().size()) + QStringLiteral(" files"));
+    lblCount->setText(formatThousands(int64_t(zip_.entries().size())) + QStringLiteral(" files"));
     pnlComment->setText(displayName(zip_.comment()));
 }
 
 void TfrmUnZipIt::FileListBox1DblClick()
 {
-    if (running_)
+    if (running_ || opening_)
         return;
     openSelected();
 }
@@ -274,7 +290,7 @@ void TfrmUnZipIt::setInputsEnabled(bool on)
 
 void TfrmUnZipIt::ExtractFiles1Click()
 {
-    if (running_)
+    if (running_ || opening_)
         return;
     // The archive extracted is always the one selected: when it cannot be
     // read, nothing is extracted (not the one open before).
@@ -297,6 +313,7 @@ void TfrmUnZipIt::ExtractFiles1Click()
     Gauge1->show();
     EventPump pump;
     ZipExtract::Result result;
+    QStringList failures;
     {
         BusyCursor busy;
         ZipExtract::Hooks hooks;
@@ -313,12 +330,13 @@ void TfrmUnZipIt::ExtractFiles1Click()
                 return pw.password().toUtf8().toStdString();
             });
         };
+        // Failures are gathered for one report at the end: an archive
+        // whose files all exist (a second try) would otherwise ask for two
+        // clicks per file.
         hooks.itemFailed = [&](const ZipEntry &e, const std::string &reason) {
-            BusyCursor::without([&] {
-                dialogs().showMessage(QStringLiteral("Cannot extract ") + displayName(e.name) + QStringLiteral(" from ")
-                                      + archiveName);
-                dialogs().showMessage(displayName(reason));
-            });
+            if (failures.size() < kFailuresShown)
+                failures << QStringLiteral("Cannot extract ") + displayName(e.name) + QStringLiteral(" from ")
+                                + archiveName + QStringLiteral("\n") + displayName(reason);
         };
         result = ZipExtract::extractAll(zip_, destination, hooks);
     }
@@ -326,15 +344,23 @@ void TfrmUnZipIt::ExtractFiles1Click()
     running_ = false;
     setInputsEnabled(true);
     fillArchiveList();
-    if (!result.destinationError.empty())
+    if (!result.destinationError.empty()) {
         dialogs().showError(displayName(result.destinationError));
-    else
-        dialogs().showMessage(ZipExtract::closingMessage(result));
+        return;
+    }
+    QString report = ZipExtract::closingMessage(result);
+    if (!failures.isEmpty()) {
+        report += QStringLiteral("\n\n") + failures.join(QStringLiteral("\n\n"));
+        const size_t notShown = result.failed + result.foldersFailed - size_t(failures.size());
+        if (notShown > 0)
+            report += QStringLiteral("\n\n... and %1 more.").arg(formatThousands(int64_t(notShown)));
+    }
+    dialogs().showMessage(report);
 }
 
 void TfrmUnZipIt::btCloseClick()
 {
-    if (running_) {
+    if (running_ || opening_) {
         abortRequested_ = true;
         return;
     }
@@ -343,7 +369,7 @@ void TfrmUnZipIt::btCloseClick()
 
 void TfrmUnZipIt::reject()
 {
-    if (running_) {
+    if (running_ || opening_) {
         abortRequested_ = true;
         return;
     }
@@ -352,7 +378,7 @@ void TfrmUnZipIt::reject()
 
 void TfrmUnZipIt::closeEvent(QCloseEvent *e)
 {
-    if (running_) {
+    if (running_ || opening_) {
         abortRequested_ = true;
         e->ignore();
         return;

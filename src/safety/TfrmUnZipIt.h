@@ -59,6 +59,7 @@ private:
 
     ZipArchive zip_;
     bool running_ = false;
+    bool opening_ = false; // an archive is being read (Close stops it)
     bool abortRequested_ = false;
     QLabel *Label1, *lblCount, *pnlComment, *Label2, *Label3;
     TPathLabel *lblZip;

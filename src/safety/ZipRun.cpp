@@ -102,7 +102,7 @@ std::vector<std::string> ZipRun::repairArchiveFolder()
 ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int folder)
 {
     abortedAdd_ = false;
-    if (failed_)
+    if (failed())
         return Outcome::Aborted;
     // The file is reached from its drive without following a link on the
     // way (or in the folder the walk holds open) and read through one
@@ -133,10 +133,17 @@ ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &pat
     try {
         read = archive.addOpenFile(src, path, zipStoredName(path, driveOf(path).root),
                                    [this](int percent) { return itemProgress(percent); });
-    } catch (const ZipError &) {
+    } catch (const ZipError &e) {
         archive.afterRead = nullptr;
         if (abortedAdd_)
             return Outcome::Aborted;
+        if (e.diskFull()) {
+            // Every later file would fail the same way: one message, and
+            // the run ends (the batch already written still counts).
+            diskFull_ = true;
+            dialogs().showError(kCouldNotZip + displayName(path) + QStringLiteral("\n\n") + displayName(e.what()));
+            return Outcome::Aborted;
+        }
         dialogs().showError(kCouldNotZip + displayName(path));
         return Outcome::NotZipped;
     }
@@ -267,7 +274,7 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
             hooks.fileStarted(i, path);
         const Outcome o = zipAndDelete(archive, path, true);
         if (o == Outcome::Aborted) {
-            r.aborted = !failed_;
+            r.aborted = !failed();
             break;
         }
     }
@@ -276,7 +283,7 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
     // closed.
     for (auto &[l, a] : archives)
         closeArchive(a);
-    r.archiveFailed = r.archiveFailed || failed_;
+    r.archiveFailed = r.archiveFailed || failed();
     r.files = totals_.files;
     r.bytes = totals_.bytes;
     r.done = totals_.done;

@@ -127,7 +127,8 @@ public:
     bool flush();
     // Whether files wait in the batch.
     bool pending() const { return !pending_.empty(); }
-    bool failed() const { return failed_; }
+    // True once a batch could not be synced or the archive's disk was full.
+    bool failed() const { return failed_ || diskFull_; }
     const Totals &totals() const { return totals_; }
     // Flushes the batch, writes the archive's directory and closes it.
     void closeArchive(ZipArchive &archive);
@@ -158,6 +159,7 @@ private:
     bool abortedAdd_ = false;
     bool repaired_ = false; // the archive folder was swept for interrupted archives
     bool failed_ = false;   // a batch could not be synced
+    bool diskFull_ = false; // an add found the archive's disk full
     std::vector<Pending> pending_;
     std::map<ZipArchive *, ZipArchive::Mark> marks_; // each archive of the batch as it was before it
     int64_t pendingBytes_ = 0;

@@ -83,20 +83,6 @@ struct Extraction {
     }
 };
 
-// Runs f with writes failing past 64 KiB, as on a full disk.
-template <typename F> void withSmallFileLimit(F f)
-{
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 65536;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    f();
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
-}
-
 const char *kHostile = R"(
 import sys, zipfile, struct
 out = sys.argv[1]

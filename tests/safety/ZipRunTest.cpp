@@ -8,6 +8,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
+#include "ZipTestData.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -466,4 +467,26 @@ TEST(ZipRun, ABatchWhoseSyncFailsKeepsItsFilesAndLeavesTheArchive)
             EXPECT_EQ(std::system(("unzip -tqq '" + zc + "' >/dev/null").c_str()), 0);
         }
     }
+}
+
+TEST(ZipRun, AFullDiskEndsTheRunWithOneMessage)
+{
+    // Writes fail past 150 KB, as on a full disk: the first file fits, the
+    // second does not, and the other three are not tried.
+    RunSetup s;
+    std::vector<std::string> files;
+    for (int i = 0; i < 5; ++i)
+        files.push_back(s.t.file("c/f" + std::to_string(i), randomBytes(100000, unsigned(i))));
+    ZipRun::Result r;
+    withSmallFileLimit([&] { r = runAll(ZipRun("TempClean", "", kRunTime), files); }, 150000);
+    EXPECT_TRUE(r.archiveFailed);
+    EXPECT_FALSE(r.aborted);
+    EXPECT_EQ(r.files, 1);
+    ASSERT_EQ(s.dlg.boxes.size(), 1u);
+    EXPECT_TRUE(s.dlg.boxes[0].text.startsWith(QString::fromStdString("Couldn't zip up file - " + files[1])))
+        << s.dlg.boxes[0].text.toStdString();
+    EXPECT_FALSE(TempTree::exists(files[0]));
+    for (size_t i = 1; i < files.size(); ++i)
+        EXPECT_TRUE(TempTree::read(files[i]) == randomBytes(100000, unsigned(i))) << files[i];
+    EXPECT_EQ(storedNames(s.archive("Drive-C-TempClean01Mar270905.zip")), std::vector<std::string>{"f0"});
 }

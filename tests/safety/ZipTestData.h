@@ -3,7 +3,9 @@
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
+#include <csignal>
 #include <random>
+#include <sys/resource.h>
 #include <string>
 
 // n bytes that deflate cannot shrink, the same for the same seed.
@@ -126,4 +128,18 @@ inline std::string damagedArchive(const TempTree &t, const std::string &kind)
     if (!out.empty())
         ADD_FAILURE() << out;
     return path;
+}
+
+// Runs f with writes failing past limit bytes of a file, as on a full disk.
+template <typename F> void withSmallFileLimit(F f, rlim_t limit = 65536)
+{
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    f();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
 }
