@@ -60,7 +60,12 @@ check_prefix() {
 
   local desktop="$root/share/applications/vantor.desktop"
   desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
-  [ -x "$root/bin/$(desktop_value Exec "$desktop")" ] || fail "Exec= does not name the installed program"
+  local exec
+  read -r -a exec <<<"$(desktop_value Exec "$desktop")"
+  [ -x "$root/bin/${exec[0]}" ] || fail "Exec= does not name the installed program"
+  # A file manager offers the program for a folder and passes it as the argument.
+  [ "${exec[*]:1}" = "%f" ] || fail "Exec= does not take a folder (%f)"
+  [ "$(desktop_value MimeType "$desktop")" = "inode/directory;" ] || fail "MimeType is not inode/directory"
   [ -f "$root/share/icons/hicolor/scalable/apps/$(desktop_value Icon "$desktop").svg" ] \
     || fail "Icon= does not name the installed icon"
   [ "$(desktop_value GenericName "$desktop")" = "Disk space manager" ] || fail "GenericName"
