@@ -4,7 +4,9 @@
 // the same size only in the last byte or only in the first, and some hard
 // links. Times the duplicate window's whole "Same contents" search (walk,
 // comparison, grid filled) against jdupes -r -q, rmlint (duplicates only,
-// output to /dev/null) and fclones group, three warm rounds with the order
+// its list on standard output, which the timer sends to /dev/null: given an
+// output file, rmlint renames an existing one aside first, so naming
+// /dev/null would move the device away) and fclones group, three warm rounds with the order
 // alternating, then one cold round when the page cache can be dropped.
 // Prints each round, the program's peak memory above its idle size per file
 // found, and the closing lines
@@ -301,7 +303,7 @@ int main(int argc, char **argv)
     }
     const long idleKb = statusKb("VmRSS");
     std::vector<Peer> peers = {{"jdupes", {"jdupes", "-r", "-q", root}},
-                               {"rmlint", {"rmlint", "-T", "duplicates", "-o", "fdupes:/dev/null", root}}};
+                               {"rmlint", {"rmlint", "-T", "duplicates", "-o", "fdupes", root}}};
     if (const std::string fc = fclonesPath(); !fc.empty())
         peers.push_back({"fclones", {fc, "group", root}});
 
