@@ -117,7 +117,10 @@ void TfrmCache::appendFolders(const QStringList &list)
 
 void TfrmCache::showEvent(QShowEvent *event)
 {
-    ReadInFromDisk();
+    // A restore from minimised is not a new opening: unsaved additions and
+    // removals and the days field stay as the user left them.
+    if (!event->spontaneous())
+        ReadInFromDisk();
     QDialog::showEvent(event);
 }
 

@@ -14,8 +14,9 @@ class TShadowLabel;
 
 // The browser cache folders: a stored list of folders whose files are
 // cleared when they were not accessed for a chosen number of days. The list
-// is read from the settings file at every show and written back however the
-// window closes; the files go to the deletion window.
+// is read from the settings file at each opening (not at a restore from
+// minimised) and written back however the window closes; the files go to
+// the deletion window.
 class TfrmCache : public QDialog {
     Q_OBJECT
 public:

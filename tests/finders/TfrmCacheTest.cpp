@@ -5,6 +5,7 @@
 #include "platform/Drives.h"
 #include "safety/TfrmReallyDelete.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SpontaneousShow.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
 
@@ -204,6 +205,26 @@ TEST_F(CacheTest, DeletingTheLastEntryKeepsTheFolderAndStoresAnEmptyList)
     again.btInit->click();
     EXPECT_EQ(again.folders(), texts(three));
     EXPECT_FALSE(again.btInit->isVisible());
+}
+
+TEST_F(CacheTest, ARestoreFromMinimisedKeepsUnsavedEditsAndTheDays)
+{
+    const std::vector<std::string> three = makeBrowsers();
+    TfrmCache w;
+    w.show();
+    ASSERT_EQ(w.folders(), texts(three));
+    w.ListBox1->setCurrentRow(0);
+    dlg.answer(Dialogs::Answer::Ok);
+    button(w, "btDel")->click();
+    w.nDays->setValue(30);
+    sendSpontaneousShow(&w);
+    EXPECT_EQ(w.folders(), texts({three[1], three[2]}));
+    EXPECT_EQ(w.nDays->value(), 30);
+    // A new opening reads the stored list and starts from 0 days.
+    w.hide();
+    w.show();
+    EXPECT_EQ(w.folders(), texts(three));
+    EXPECT_EQ(w.nDays->value(), 0);
 }
 
 TEST_F(CacheTest, InitializeWithNothingFoundSaysSo)
