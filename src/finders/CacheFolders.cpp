@@ -51,9 +51,14 @@ void CacheFolders::writeToDisk(const QStringList &folders)
 
 QStringList CacheFolders::found()
 {
+    // Shown as they are on disk: a cache under a home folder reached through
+    // a symbolic link is listed by its real path, the one its files are
+    // collected and removed under.
     QStringList out;
-    for (const std::string &f : BrowserCaches::find())
-        out << toText(f);
+    for (const std::string &f : BrowserCaches::find()) {
+        const std::string real = PathInfo::resolved(f);
+        out << toText(real.empty() ? f : real);
+    }
     return out;
 }
 
@@ -111,7 +116,9 @@ CacheFolders::Collected CacheFolders::collect(const QStringList &folders, int da
         const std::string real = PathInfo::resolved(folder);
         if (real.empty() || !visited.insert(real).second || refusal(folder))
             continue;
-        DirReader dir(folder);
+        // The files are listed under the folder's real path, as the walker
+        // lists them: removal reaches a file only by a path without links.
+        DirReader dir(real);
         const char *name = nullptr;
         size_t length = 0;
         DirReader::Kind kind;
@@ -124,7 +131,7 @@ CacheFolders::Collected CacheFolders::collect(const QStringList &folders, int da
             const std::optional<int64_t> age = ageInDays(stamp(st.accessed), today);
             if (!age || *age < days)
                 continue;
-            out.paths.push_back(joinPath(folder, std::string(name, length)));
+            out.paths.push_back(joinPath(real, std::string(name, length)));
             out.bytes += st.size;
         }
     }

@@ -21,7 +21,8 @@ constexpr int kMaxDays = 36500;
 QStringList readFromDisk();
 // Stores the list; throws IniWriteError when the settings file cannot be written.
 void writeToDisk(const QStringList &folders);
-// The cache folders of the browsers found on this system, in their order.
+// The cache folders of the browsers found on this system, in their order,
+// each by its real path (no symbolic link on the way).
 QStringList found();
 
 // A folder as stored and shown, and back to the path as bytes.
@@ -39,7 +40,7 @@ std::optional<QString> refusal(const std::string &folder);
 std::optional<int64_t> ageInDays(DosDateTime accessed, const QDate &today);
 
 struct Collected {
-    std::vector<std::string> paths; // folder as listed joined with the name
+    std::vector<std::string> paths; // the folder's real path joined with the name
     int64_t bytes = 0;
 };
 // The files directly inside each listed folder (sub-folders are not

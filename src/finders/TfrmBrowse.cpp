@@ -11,6 +11,7 @@
 #include "finders/BrowseList.h"
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
+#include "platform/PathInfo.h"
 #include "platform/Paths.h"
 #include "safety/FolderRemoval.h"
 #include "safety/TfrmReallyDelete.h"
@@ -168,7 +169,15 @@ TfrmBrowse::TfrmBrowse(QWidget *parent) : QDialog(parent)
 
     grid->installEventFilter(this);
     connect(DirectoryListBox1, &TFolderTree::folderChanged, this, [this](const QByteArray &path) {
-        folder_ = path.toStdString();
+        const std::string folder = path.toStdString();
+        if (!driveReady(folder) && !folder_.empty()) {
+            // The grid keeps what it showed; the drive box and the tree go
+            // back to the folder it shows.
+            const QSignalBlocker quiet(DirectoryListBox1);
+            DirectoryListBox1->setFolder(folder_);
+            return;
+        }
+        folder_ = folder;
         DirectoryListBox1Change();
     });
     connect(grid, &TResultGrid::cleanEnabled, btDeleteFiles, &QPushButton::setEnabled);
@@ -205,8 +214,13 @@ void TfrmBrowse::showEvent(QShowEvent *e)
         shown_ = true;
         closing_ = false;
         pnlWild->setText(QStringLiteral("Wildcard : ") + mask_);
-        if (folder_.empty() || !isFolder(folder_))
-            folder_ = Paths::homeFolder();
+        if (folder_.empty() || !isFolder(folder_)) {
+            // The home folder by its real path, as the walker would find it:
+            // files listed through a link could not be removed.
+            const std::string home = Paths::homeFolder();
+            const std::string real = PathInfo::resolved(home);
+            folder_ = real.empty() ? home : real;
+        }
         {
             const QSignalBlocker quiet(DirectoryListBox1);
             DirectoryListBox1->setFolder(folder_);
@@ -244,9 +258,15 @@ void TfrmBrowse::DirectoryListBox1Change()
     filling_ = false;
 }
 
+bool TfrmBrowse::driveReady(const std::string &folder)
+{
+    const auto d = Drives::driveOfPath(folder);
+    return !d || Drives::isDriveReady(d->letter);
+}
+
 void TfrmBrowse::fillGrid()
 {
-    if (const auto d = Drives::driveOfPath(folder_); d && !Drives::isDriveReady(d->letter))
+    if (!driveReady(folder_))
         return; // the grid keeps what it showed
     const std::string folder = folder_;
     ResultGridModel *model = grid->gridModel();

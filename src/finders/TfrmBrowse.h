@@ -72,6 +72,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    // True unless folder lies on a drive that is not ready.
+    static bool driveReady(const std::string &folder);
     void fillGrid();
     void setButtonsEnabled(bool on);
 

@@ -46,3 +46,9 @@ bool TDriveBox::selectLetter(char letter)
     }
     return false;
 }
+
+void TDriveBox::selectNone()
+{
+    const QSignalBlocker quiet(this);
+    setCurrentIndex(-1);
+}

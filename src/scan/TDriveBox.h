@@ -24,6 +24,8 @@ public:
     // Chooses the drive of letter (either case) without announcing it; false
     // when there is none.
     bool selectLetter(char letter);
+    // Shows no drive (a folder on none of the listed drives), without announcing it.
+    void selectNone();
 
 signals:
     // The user chose a drive; root is its root folder (bytes).

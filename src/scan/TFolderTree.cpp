@@ -93,8 +93,10 @@ void TFolderTree::setFolder(const std::string &folder)
     std::string root = "/";
     if (const auto d = Drives::driveOfPath(path)) {
         root = d->root;
-        if (box_)
-            box_->selectLetter(d->letter);
+        if (box_ && !box_->selectLetter(d->letter))
+            box_->selectNone();
+    } else if (box_) {
+        box_->selectNone(); // the box names no drive the tree does not show
     }
     root = withoutTrailingSlash(root);
     if (root != root_ || topLevelItemCount() == 0)

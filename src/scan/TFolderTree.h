@@ -20,8 +20,8 @@ public:
     // Shows the tree of root, with root selected.
     void setRoot(const std::string &root);
     const std::string &root() const { return root_; }
-    // Shows the tree of the drive holding path ("/" when no drive does),
-    // opened down to path, which is selected and opened. A folder on the way that the
+    // Shows the tree of the drive holding path ("/" when no drive does, and
+    // the attached drive box then shows none), opened down to path, which is selected and opened. A folder on the way that the
     // tree would not list (hidden, a link the user named) is shown all the
     // same, since it is the folder asked for.
     void setFolder(const std::string &path);

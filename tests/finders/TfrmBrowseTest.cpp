@@ -30,6 +30,7 @@
 #include "support/InstalledTargets.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
+#include "support/TestEnv.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -597,8 +598,33 @@ TEST_F(BrowseTest, ADriveThatIsNotReadyLeavesTheGridAsItWas)
         emit w.DriveComboBox1->activated(1);
         EXPECT_EQ(names(w), QStringList({"a.txt"}));
         EXPECT_EQ(w.pnlScan->text(), "Number of files : 1");
+        // The drive box, the tree and the folder go back to what the grid shows.
+        EXPECT_EQ(w.DriveComboBox1->currentIndex(), 0);
+        EXPECT_EQ(w.DirectoryListBox1->selectedFolder(), d);
+        EXPECT_EQ(w.currentFolder(), d);
+        EXPECT_EQ(w.lblFolder->path(), QString::fromStdString(d));
     });
     Drives::setDrives({});
+}
+
+// The home folder reached through a symbolic link opens by its real path
+// (its files could not be removed through the link); a home on no listed
+// drive leaves the drive box empty beside the tree of "/".
+TEST_F(BrowseTest, TheHomeFolderOpensByItsRealPathAndTheDriveBoxFollowsIt)
+{
+    const std::string real = t.dir("elsewhere/me");
+    t.sized("elsewhere/me/notes.txt", 3);
+    const std::string linked = t.path("home-link");
+    ASSERT_EQ(symlink(real.c_str(), linked.c_str()), 0);
+    TestEnv::setHome(linked);
+    browse({}, [&](TfrmBrowse &w) {
+        EXPECT_EQ(w.currentFolder(), real);
+        EXPECT_EQ(w.lblFolder->path(), QString::fromStdString(real));
+        ASSERT_EQ(names(w), QStringList({"notes.txt"}));
+        EXPECT_EQ(w.grid->gridModel()->path(1), real + "/notes.txt");
+        EXPECT_EQ(w.DirectoryListBox1->root(), "/");
+        EXPECT_EQ(w.DriveComboBox1->currentIndex(), -1);
+    });
 }
 
 // Folder hogs hands over a folder, with nothing to select: the browser lists

@@ -296,6 +296,38 @@ TEST_F(CacheTest, ClearHandsOverOldFilesAndStaysOpenWhateverTheResult)
     EXPECT_EQ(dlg.last()->kind, Dialogs::Kind::Error);
 }
 
+// The cache folder reached through a symbolic link (a home folder moved to
+// another disk and linked back): listed, shown and cleared under its real
+// path, so that removal, which takes no path through a link, removes it.
+TEST_F(CacheTest, ACacheReachedThroughALinkIsClearedUnderItsRealPath)
+{
+    const std::string linked = tree.path("linked-cache");
+    ASSERT_EQ(symlink(xdgTree.root().c_str(), linked.c_str()), 0);
+    setenv("XDG_CACHE_HOME", linked.c_str(), 1);
+    const std::vector<std::string> three = makeBrowsers(); // the real folders
+    const std::string old = aged(xdgTree.sized("chromium/Default/Cache/Cache_Data/f_000001", 600), 40);
+
+    TfrmCache w;
+    w.show();
+    EXPECT_EQ(w.folders(), texts(three));
+    // An entry stored by hand through the link is collected under the real path too.
+    const QString byLink = QString::fromStdString(linked + "/chromium/Default/Cache/Cache_Data");
+    const CacheFolders::Collected got = CacheFolders::collect({byLink}, 0);
+    EXPECT_EQ(got.paths, std::vector<std::string>{old});
+
+    std::vector<std::string> handed;
+    TModal::push([&](QDialog *d) {
+        handed = qobject_cast<TfrmReallyDelete *>(d)->deletionPanel();
+        dlg.answer(Dialogs::Answer::Yes);
+        d->findChild<QPushButton *>("btDelete")->click();
+    });
+    w.btClear->click();
+    EXPECT_EQ(TModal::pending(), 0u);
+    EXPECT_EQ(handed, std::vector<std::string>{old});
+    EXPECT_FALSE(TempTree::exists(old));
+    w.close();
+}
+
 TEST_F(CacheTest, AFailedWriteOnCloseIsReported)
 {
     const std::string blocker = tree.file("not-a-folder", "x");
