@@ -10,6 +10,7 @@
 #include "safety/TfrmReallyDelete.h"
 #include "scan/TFontScale.h"
 
+#include <QShowEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>

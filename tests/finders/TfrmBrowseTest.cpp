@@ -4,6 +4,7 @@
 #include "common/DosTime.h"
 #include "common/EventPump.h"
 #include "common/TModal.h"
+#include "common/TPathLabel.h"
 #include "finders/BrowseList.h"
 #include "finders/TfrmBrowse.h"
 #include "finders/TfrmClean.h"
