@@ -131,7 +131,7 @@ QString TfrmDirHog::clipboardText() const
 {
     QString out;
     for (const QString &l : lb)
-        out += l + QStringLiteral("\r\n");
+        out += l + QLatin1Char('\n');
     return out;
 }
 

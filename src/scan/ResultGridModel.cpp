@@ -1143,7 +1143,7 @@ QString ResultGridModel::clipboardText() const
     QString out;
     for (int r = 1; r <= rowsFilled(); ++r) {
         out += displayName(path(r));
-        out += QLatin1String("\r\n");
+        out += QLatin1Char('\n'); // a plain-text copy on Linux: LF line ends
     }
     return out;
 }

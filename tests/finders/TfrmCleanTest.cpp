@@ -305,7 +305,7 @@ TEST_F(CleanTest, TitleClipboardHeaderClicksAndClosingDuringAScan)
     showAndScan(w);
     ASSERT_EQ(w.foundCount(), 2);
     w.grid->btClipClick();
-    QStringList lines = QApplication::clipboard()->text().split("\r\n", Qt::SkipEmptyParts);
+    QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     lines.sort();
     EXPECT_EQ(lines, QStringList({QString::fromStdString(tree.path("c1.tmp")),
                                   QString::fromStdString(other.path("d1.tmp"))}));

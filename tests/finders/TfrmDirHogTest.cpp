@@ -171,7 +171,7 @@ TEST_F(DirHogTest, ControlsAndBothScansRankedLargestFirst)
 
     // The clipboard copies the scan's lines as they were collected.
     w.grid->action("Clipboard1")->trigger();
-    const QStringList copied = QGuiApplication::clipboard()->text().split("\r\n", Qt::SkipEmptyParts);
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(copied, w.lb);
     ASSERT_EQ(copied.size(), 5);
     EXPECT_EQ(copied.first().section('\t', 5), QString::fromStdString(tree.root() + "/")); // "5" sorts last as text

@@ -235,7 +235,7 @@ TEST_F(ModsTest, TitleClipboardAndANewScanWithoutMarks)
 
     // Every row, marked or not: the folder and the name with one "/".
     w.grid->btClipClick();
-    QStringList lines = QApplication::clipboard()->text().split("\r\n", Qt::SkipEmptyParts);
+    QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     lines.sort();
     EXPECT_EQ(lines, QStringList({QString::fromStdString(tree.path("in/deeper.txt")),
                                   QString::fromStdString(tree.path("root.txt"))}));

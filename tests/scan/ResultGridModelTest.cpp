@@ -288,11 +288,11 @@ TEST(ResultGridModel, SortingOffDoesNothing)
     EXPECT_EQ(grid.cell(1, 0), "1");
 }
 
-TEST(ResultGridModel, ClipboardTextIsOnePathPerRowWithCrLf)
+TEST(ResultGridModel, ClipboardTextIsOnePathPerRowWithLf)
 {
     Filled f;
     f.grid.deleteOneFile(2);
-    EXPECT_EQ(f.grid.clipboardText(), QString::fromStdString(f.a + "\r\n" + f.b + "\r\n" + f.c + "\r\n"));
+    EXPECT_EQ(f.grid.clipboardText(), QString::fromStdString(f.a + "\n" + f.b + "\n" + f.c + "\n"));
 }
 
 TEST(ResultGridModel, TypedRowsSortByEachKindLikeTheirTexts)

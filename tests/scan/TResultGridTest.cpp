@@ -196,7 +196,7 @@ TEST(TResultGrid, ClipboardOpenViewAndDetailsUseTheRowsPath)
     Grid g;
     g.grid.btClipClick();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
-              QString::fromStdString(g.paths[0] + "\r\n" + g.paths[1] + "\r\n" + g.paths[2] + "\r\n"));
+              QString::fromStdString(g.paths[0] + "\n" + g.paths[1] + "\n" + g.paths[2] + "\n"));
 
     // A name that is not UTF-8 reaches the hooks and the opener unchanged.
     const std::string odd = g.tree.file("caf\xe9.txt", "x");
