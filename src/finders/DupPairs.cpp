@@ -148,3 +148,15 @@ bool DupPairs::profileLineDiffers(const QStringList &mine, const QStringList &ot
     return mine.size() >= 2 && other.size() >= 2 && i >= 0 && i < mine.size()
            && (i >= other.size() || mine.at(i) != other.at(i));
 }
+
+QPoint DupPairs::placeKeepingBottom(const QRect &frameBefore, const QSize &frameSize, const QRect &screen)
+{
+    QRect g(QPoint(frameBefore.left(), frameBefore.bottom() - frameSize.height() + 1), frameSize);
+    if (screen.isValid()) {
+        if (g.top() < screen.top())
+            g.moveTop(screen.top() + 20);
+        if (g.bottom() > screen.bottom())
+            g.moveTop(screen.top() + (screen.height() - g.height()) / 2);
+    }
+    return g.topLeft();
+}

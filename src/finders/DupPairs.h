@@ -2,6 +2,7 @@
 #include "common/DosTime.h"
 
 #include <QDateTime>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -70,5 +71,13 @@ Newer newer(uint32_t left, uint32_t right);
 // Whether line i of a profile list is drawn highlighted: both lists hold at
 // least two lines and the other list's line i differs.
 bool profileLineDiffers(const QStringList &mine, const QStringList &other, int i);
+
+// Where the window goes after its height changed (resizeIt): frameBefore is
+// its frame before, frameSize its frame's size now. It keeps its bottom
+// edge; a top above the screen becomes 20 below the screen's top, and a
+// window that then reaches below the screen is centred vertically. Frame
+// coordinates throughout, so a window whose height did not change stays
+// exactly where it is.
+QPoint placeKeepingBottom(const QRect &frameBefore, const QSize &frameSize, const QRect &screen);
 
 } // namespace DupPairs

@@ -32,9 +32,11 @@
 #include <QHideEvent>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <utility>
 
 namespace {
 const QColor kAqua(0, 255, 255);
@@ -154,7 +156,9 @@ TfrmDupCompare::TfrmDupCompare(QWidget *parent) : QDialog(parent)
                                     QStringLiteral("Run/launch associated application"), QStringLiteral("View file")};
     const QString captions[2][4] = {
         {QStringLiteral("&Browse"), QStringLiteral("&Mark"), QStringLiteral("&Open"), QStringLiteral("&View")},
-        {QStringLiteral("Bro&wse"), QStringLiteral("M&ark"), QStringLiteral("Ope&n"), QStringLiteral("Vi&ew")}};
+        // Alt+N stays "&Next pair": the right-hand Open and View take
+        // letters no other control of the window uses.
+        {QStringLiteral("Bro&wse"), QStringLiteral("M&ark"), QStringLiteral("Op&en"), QStringLiteral("V&iew")}};
     for (int s = 0; s < 2; ++s) {
         auto *g = new QGroupBox(this);
         GroupBox[s] = g;
@@ -385,7 +389,8 @@ void TfrmDupCompare::loadSide(int s, int row)
         return;
     DupPairs::Side &side = sides_[size_t(s)];
     side = DupPairs::load(f->resultGrid()->gridModel()->path(row), QDateTime::currentDateTime());
-    GroupBox[s]->setTitle(side.name);
+    // A "&" in a file name is shown, not taken for an accelerator.
+    GroupBox[s]->setTitle(QString(side.name).replace(QLatin1Char('&'), QLatin1String("&&")));
     lblFolder[s]->setPath(side.folder);
     if (!side.exists) {
         // Gone since the scan: nothing of it is shown but where it was.
@@ -422,7 +427,8 @@ void TfrmDupCompare::setSideButtons()
         btLaunch[s]->setEnabled(side.exists && !busy_);
         btView[s]->setEnabled(side.exists && canView && !busy_);
     }
-    for (QWidget *w : std::initializer_list<QWidget *>{sbL1, sbR1, btCompute, btPrint, cbCRC})
+    // Next and Previous stay live during a checksum run: they stop it and move on.
+    for (QWidget *w : std::initializer_list<QWidget *>{btCompute, btPrint, cbCRC})
         w->setEnabled(!busy_);
 }
 
@@ -475,23 +481,18 @@ void TfrmDupCompare::resizeIt()
 {
     const bool lists = tlBox[0]->count() > 1 || tlBox[1]->count() > 1;
     pnlLists->setVisible(lists);
-    const QRect before = geometry();
+    // move() places the frame, so the frame is measured, not the client area
+    // (mixing the two moved the window by its title bar at every call).
+    const QRect before = frameGeometry();
     layout()->activate();
     placeArrows();
     if (!isVisible())
         return;
     // The window keeps its bottom edge where it was, and stays on the screen.
-    QRect g = geometry();
-    g.moveBottom(before.bottom());
-    if (const QScreen *s = screen()) {
-        const QRect avail = s->availableGeometry();
-        if (g.top() < avail.top())
-            g.moveTop(avail.top() + 20);
-        if (g.bottom() > avail.bottom())
-            g.moveTop(avail.top() + (avail.height() - g.height()) / 2);
-    }
-    if (g.topLeft() != pos())
-        move(g.topLeft());
+    const QRect avail = screen() ? screen()->availableGeometry() : QRect();
+    const QPoint at = DupPairs::placeKeepingBottom(before, frameGeometry().size(), avail);
+    if (at != pos())
+        move(at);
 }
 
 void TfrmDupCompare::placeArrows()
@@ -537,6 +538,9 @@ void TfrmDupCompare::computeCRCValues()
     }
     if (reloadQueued_)
         QTimer::singleShot(0, this, &TfrmDupCompare::reload);
+    // Next or Previous stopped the run: the move follows once it has unwound.
+    if (const int step = std::exchange(pendingStep_, 0); step != 0)
+        QTimer::singleShot(0, this, step > 0 ? &TfrmDupCompare::sbR1Click : &TfrmDupCompare::sbL1Click);
 }
 
 void TfrmDupCompare::btComputeClick()
@@ -571,9 +575,26 @@ void TfrmDupCompare::moveTo(int row)
         f->resultGrid()->setSelectedRow(row);
 }
 
+bool TfrmDupCompare::stopRunFor(int step)
+{
+    if (!busy_)
+        return false;
+    stop_ = true;
+    pendingStep_ = step;
+    return true;
+}
+
+void TfrmDupCompare::keyPressEvent(QKeyEvent *e)
+{
+    // Escape during a checksum run stops the run; the window stays.
+    if (e->key() == Qt::Key_Escape && stopRunFor(0))
+        return;
+    QDialog::keyPressEvent(e);
+}
+
 void TfrmDupCompare::sbR1Click()
 {
-    if (busy_ || !syncCurrent())
+    if (stopRunFor(+1) || !syncCurrent())
         return;
     const ResultGridModel &m = *finder_->resultGrid()->gridModel();
     const int criterion = finder_->criterion();
@@ -587,7 +608,7 @@ void TfrmDupCompare::sbR1Click()
 
 void TfrmDupCompare::sbL1Click()
 {
-    if (busy_ || !syncCurrent())
+    if (stopRunFor(-1) || !syncCurrent())
         return;
     const ResultGridModel &m = *finder_->resultGrid()->gridModel();
     const int criterion = finder_->criterion();
@@ -666,8 +687,10 @@ void TfrmDupCompare::btPrintClick()
 
 void TfrmDupCompare::hideEvent(QHideEvent *e)
 {
-    if (!e->spontaneous())
+    if (!e->spontaneous()) {
         stop_ = true;
+        pendingStep_ = 0; // a hidden window moves nowhere
+    }
     QDialog::hideEvent(e);
 }
 

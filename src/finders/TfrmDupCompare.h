@@ -82,6 +82,7 @@ protected:
     // However it is hidden (Close, the finder closing, a new scan), a
     // checksum run under way stops.
     void hideEvent(QHideEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     // GetLeftValues / GetRightValues: one side from a grid row (none past the last row).
@@ -98,6 +99,9 @@ private:
     // Makes current_ the row that holds the left file again, if it moved.
     bool syncCurrent();
     void placeArrows();
+    // During a checksum run: stops it and remembers the move to make after
+    // it (+1 Next, -1 Previous, 0 none); false when no run is going on.
+    bool stopRunFor(int step);
     void setSideButtons();
     QColor faceColour() const;
 
@@ -108,6 +112,7 @@ private:
     bool crcKnown_ = false; // the current pair's checksums are shown
     bool busy_ = false;     // a checksum run is going on
     bool stop_ = false;     // asked to stop the run
+    int pendingStep_ = 0;   // the move asked for during the run
     bool reloadQueued_ = false;
     QColor background_;
 };

@@ -152,3 +152,16 @@ TEST(DupPairs, SameContentsPairsRowsOfOneGroupOnly)
     EXPECT_FALSE(DupPairs::pairMatches(grid, DupLine::SameContents, 2));
     EXPECT_TRUE(DupPairs::pairMatches(grid, DupLine::SameContents, 3));
 }
+
+TEST(DupPairs, AWindowKeepsItsPlaceUnlessItsHeightChangesOrItLeavesTheScreen)
+{
+    // Frames measured with their title bar: the same height keeps the place.
+    const QRect screen(0, 0, 1280, 1000);
+    const QRect frame(300, 398, 660, 420);
+    EXPECT_EQ(DupPairs::placeKeepingBottom(frame, frame.size(), screen), frame.topLeft());
+    // Taller by 100: the bottom edge stays, the top goes up.
+    EXPECT_EQ(DupPairs::placeKeepingBottom(frame, QSize(660, 520), screen), QPoint(300, 298));
+    // Above the screen: 20 below its top; taller than the screen: centred.
+    EXPECT_EQ(DupPairs::placeKeepingBottom(QRect(300, 10, 660, 200), QSize(660, 400), screen), QPoint(300, 20));
+    EXPECT_EQ(DupPairs::placeKeepingBottom(QRect(300, 10, 660, 200), QSize(660, 1100), screen), QPoint(300, -50));
+}

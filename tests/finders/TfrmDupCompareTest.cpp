@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QWindow>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 
@@ -353,6 +354,86 @@ TEST_F(PairWindow, CloseDuringAChecksumRunStopsIt)
         EXPECT_TRUE(pairs.btCompute->isEnabled());
     });
     EventPump::setDefaultInterval(interval);
+}
+
+// Next (or Page Down) during a long checksum run stops it and moves on;
+// Escape stops it and the window stays.
+TEST_F(PairWindow, NextOrEscapeDuringAChecksumRunStopsItAndMovesOn)
+{
+    const std::string big(3 << 20, 'z');
+    t.file("D/a/big.bin", big);
+    t.file("D/b/big.bin", big);
+    t.file("D/c/x.txt", "x");
+    t.file("D/d/x.txt", "x");
+    const int interval = EventPump::defaultInterval();
+    EventPump::setDefaultInterval(0);
+    open(true, [&](TfrmDup &w) {
+        scanAndCompare(w, 0); // filename only: big.bin, then x.txt
+        ASSERT_EQ(pairs.GroupBox[0]->title(), "big.bin");
+        bool nextLive = false;
+        QTimer::singleShot(0, &pairs, [&] {
+            nextLive = pairs.busy() && pairs.sbR1->isEnabled() && pairs.sbL1->isEnabled();
+            QTest::mouseClick(pairs.sbR1, Qt::LeftButton);
+        });
+        QTest::mouseClick(pairs.btCompute, Qt::LeftButton);
+        EXPECT_TRUE(nextLive);
+        EXPECT_FALSE(pairs.busy());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(pairs.currentRow(), 3);
+        EXPECT_EQ(pairs.GroupBox[0]->title(), "x.txt");
+        EXPECT_EQ(w.grid->selectedRow(), 3);
+
+        QTest::mouseClick(pairs.sbL1, Qt::LeftButton);
+        ASSERT_EQ(pairs.currentRow(), 1);
+        QTimer::singleShot(0, &pairs, [&] { QTest::keyClick(&pairs, Qt::Key_Escape); });
+        QTest::mouseClick(pairs.btCompute, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(pairs.isVisible());
+        EXPECT_FALSE(pairs.busy());
+        EXPECT_EQ(pairs.currentRow(), 1);
+        EXPECT_TRUE(pairs.lblCRC[0]->text().isEmpty()); // nothing claimed about the files
+    });
+    EventPump::setDefaultInterval(interval);
+}
+
+// No two controls share an accelerator (Alt+N is "&Next pair"), and a "&"
+// in a file name is shown in its box's title rather than taken for one.
+TEST_F(PairWindow, EveryControlHasItsOwnAccelerator)
+{
+    t.file("D/a/R&D.txt", "1");
+    t.file("D/b/R&D.txt", "1");
+    open(true, [&](TfrmDup &w) {
+        scanAndCompare(w, 0);
+        const auto accelerator = [](const QString &text) -> QChar {
+            for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+                if (text[i] != QLatin1Char('&'))
+                    continue;
+                if (text[i + 1] != QLatin1Char('&'))
+                    return text[i + 1].toUpper();
+                ++i; // "&&" is a shown "&"
+            }
+            return {};
+        };
+        std::map<QChar, QString> seen;
+        QStringList clashes;
+        QList<QWidget *> controls;
+        for (QAbstractButton *b : pairs.findChildren<QAbstractButton *>())
+            controls << b;
+        for (QGroupBox *g : pairs.findChildren<QGroupBox *>())
+            controls << g;
+        for (QWidget *c : controls) {
+            const auto *b = qobject_cast<QAbstractButton *>(c);
+            const QString text = b ? b->text() : static_cast<QGroupBox *>(c)->title();
+            const QChar key = accelerator(text);
+            if (key.isNull())
+                continue;
+            if (!seen.emplace(key, text).second)
+                clashes << seen[key] + " / " + text;
+        }
+        EXPECT_TRUE(clashes.isEmpty()) << clashes.join(", ").toStdString();
+        EXPECT_EQ(seen[QLatin1Char('N')], "&Next pair");
+        EXPECT_EQ(pairs.GroupBox[0]->title(), "R&&D.txt");
+    });
 }
 
 TEST_F(PairWindow, BrowseGoesToTheSidesFolderWithItsFileSelected)
