@@ -7,10 +7,26 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+
+void TInteractiveDialogs::fitTitle(QMessageBox &box)
+{
+    // A short text makes a narrow box, and the window manager then cuts its
+    // title: the box is made as wide as the title in a bold caption font,
+    // with room for the title bar's icon and buttons (about six text lines
+    // high in all).
+    QFont caption = box.font();
+    caption.setBold(true);
+    const QFontMetrics fm(caption);
+    const int width = fm.horizontalAdvance(box.windowTitle()) + 6 * fm.height();
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
 
 Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, Buttons buttons, const QString &title)
 {
@@ -36,6 +52,7 @@ Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, But
                     QApplication::activeWindow());
     if (buttons == Buttons::YesAllNoCancel)
         box.setDefaultButton(QMessageBox::No);
+    fitTitle(box);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::YesToAll: return Answer::YesToAll;

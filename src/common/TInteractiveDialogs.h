@@ -1,6 +1,8 @@
 #pragma once
 #include "common/Dialogs.h"
 
+class QMessageBox;
+
 // Dialogs shown to the user: message boxes with the system's beeps.
 class TInteractiveDialogs : public Dialogs {
 public:
@@ -14,4 +16,7 @@ public:
     bool choosePrintRange(QPrinter &printer, bool offerSelection, const QString &title = {}) override;
     std::optional<QFont> chooseFont(const QFont &initial, bool fixedOnly) override;
     bool printerSetup(QPrinter &printer) override;
+
+    // Widens a message box so that its title is never cut.
+    static void fitTitle(QMessageBox &box);
 };

@@ -338,12 +338,27 @@ QString ResultGridModel::longestCell(int column) const
 {
     if (column < 0 || column >= columns_)
         return {};
-    const bool sizes = layout_.columns[size_t(column)].show == CellKind::Size;
+    const CellKind kind = layout_.columns[size_t(column)].show;
+    const bool sizes = kind == CellKind::Size;
+    // Names and paths are compared by their bytes; only the longest is
+    // turned into text.
+    const bool named = kind == CellKind::Name || kind == CellKind::Folder || kind == CellKind::Path;
     QString longest;
     int64_t largest = -1;
+    const Slot *longestNamed = nullptr;
+    size_t namedBytes = 0;
     for (const Slot &s : slots_) {
         if (sizes && !s.text && s.size >= 0) {
             largest = std::max(largest, s.size);
+            continue;
+        }
+        if (named && !s.text) {
+            const size_t bytes = (kind == CellKind::Folder ? 0 : nameBytes(s).size())
+                + (kind == CellKind::Name ? 0 : folderBytes(s).size());
+            if (!longestNamed || bytes > namedBytes) {
+                longestNamed = &s;
+                namedBytes = bytes;
+            }
             continue;
         }
         const QString t = slotText(s, column);
@@ -352,6 +367,11 @@ QString ResultGridModel::longestCell(int column) const
     }
     if (largest >= 0) {
         const QString t = formatThousands(largest);
+        if (t.size() > longest.size())
+            longest = t;
+    }
+    if (longestNamed) {
+        const QString t = madeCell(*longestNamed, column);
         if (t.size() > longest.size())
             longest = t;
     }

@@ -171,6 +171,7 @@ void TResultGrid::trimRows()
     model_->trimRows();
     if (selectedRow() > model_->gridRowCount() - 1)
         setSelectedRow(model_->gridRowCount() - 1);
+    measureNameAndType();
     fitNumberColumn();
 }
 
@@ -209,6 +210,30 @@ void TResultGrid::fitNumberColumn()
         numberWidth_ = TResultGridDelegate::textRoom(fontMetrics(), widest, model_->layout().textInset);
     if (clientWidth_ > 0)
         FormResize(clientWidth_);
+}
+
+void TResultGrid::measureNameAndType()
+{
+    // The room the longest name (or path) and the longest type need.
+    const GridLayout &l = model_->layout();
+    nameColumn_ = typeColumn_ = -1;
+    nameRoom_ = typeRoom_ = 0;
+    for (size_t c = 0; c < l.columns.size(); ++c) {
+        const CellKind kind = l.columns[c].show;
+        if (kind == CellKind::Type && typeColumn_ < 0)
+            typeColumn_ = int(c);
+        else if ((kind == CellKind::Path || kind == CellKind::Name) && nameColumn_ < 0)
+            nameColumn_ = int(c);
+    }
+    if (nameColumn_ < 0 || typeColumn_ < 0)
+        return;
+    const QFontMetrics fm = fontMetrics();
+    const auto room = [&](int column) {
+        const QString widest = model_->longestCell(column);
+        return widest.isEmpty() ? 0 : TResultGridDelegate::textRoom(fm, widest, l.textInset);
+    };
+    nameRoom_ = room(nameColumn_) + (l.markColumn == nameColumn_ ? kMarkRoom : 0);
+    typeRoom_ = room(typeColumn_);
 }
 
 int TResultGrid::selectedRow() const
@@ -372,7 +397,18 @@ void TResultGrid::FormResize(int clientWidth)
     const QFontMetrics fm = fontMetrics();
     for (size_t c = 0; c < l.columns.size(); ++c)
         atLeast[c] = std::max(atLeast[c], stampRoom(fm, l.columns[c].show, l.textInset));
-    const std::vector<int> widths = l.columnWidths(columnScale(), clientWidth, atLeast);
+    std::vector<int> widths = l.columnWidths(columnScale(), clientWidth, atLeast);
+    // A type cut short while the name column beside it has room to spare
+    // takes that room (up to what it needs).
+    if (nameColumn_ >= 0 && typeColumn_ >= 0 && size_t(std::max(nameColumn_, typeColumn_)) < widths.size()) {
+        const int shortBy = typeRoom_ - widths[size_t(typeColumn_)];
+        const int spare = widths[size_t(nameColumn_)] - nameRoom_;
+        if (shortBy > 0 && spare > 0) {
+            const int moved = std::min(shortBy, spare);
+            widths[size_t(typeColumn_)] += moved;
+            widths[size_t(nameColumn_)] -= moved;
+        }
+    }
     for (size_t c = 0; c < widths.size(); ++c)
         horizontalHeader()->resizeSection(int(c), widths[c]);
 }

@@ -119,6 +119,9 @@ private:
     // Measures the size column's widest number (after a fill) and widens
     // the column to it.
     void fitNumberColumn();
+    // Measures the longest name and type (after a fill), so that FormResize
+    // can give the type column room the name column does not need.
+    void measureNameAndType();
 
     ResultGridModel *model_;
     QMenu *menu_ = nullptr;
@@ -126,6 +129,9 @@ private:
     QAction *shrink_ = nullptr;
     QAction *grow_ = nullptr;
     int numberWidth_ = 0;
+    int nameColumn_ = -1, typeColumn_ = -1; // the file-name (or path) and type columns
+    int nameRoom_ = 0, typeRoom_ = 0;
+    static constexpr int kMarkRoom = 20; // the mark glyph in front of a name
     int clientWidth_ = 0;
     QWidget *topPanel_ = nullptr;
     int panelHeight_ = 0;

@@ -154,6 +154,30 @@ TEST(DialogFrame, AMessageBoxIsAFixedModalDialogOverTheActiveWindowWithACloseBox
     EXPECT_EQ(seen.transientFor, &owner);
 }
 
+// A message with a short text still gets a box wide enough for its title
+// ("Vantor '95") and the title bar's buttons.
+TEST(DialogFrame, AShortMessageKeepsItsTitleWhole)
+{
+    QWidget owner;
+    owner.show();
+    QApplication::setActiveWindow(&owner);
+    int width = 0;
+    QString title;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        width = box->width();
+        title = box->windowTitle();
+        box->done(QMessageBox::Ok);
+    });
+    TInteractiveDialogs().message(Dialogs::Kind::Plain, QStringLiteral("Done."), Dialogs::Buttons::Ok);
+    QFont caption = owner.font();
+    caption.setBold(true);
+    const QFontMetrics fm(caption);
+    EXPECT_EQ(title, "Vantor '95");
+    EXPECT_GE(width, fm.horizontalAdvance(title) + 6 * fm.height());
+}
+
 TEST(DialogFrame, ResizableWindowsStayResizable)
 {
     // The viewer is shown modally but is a resizable window that can be

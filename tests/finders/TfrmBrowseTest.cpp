@@ -608,6 +608,25 @@ TEST_F(BrowseTest, ADriveThatIsNotReadyLeavesTheGridAsItWas)
     Drives::setDrives({});
 }
 
+// Short names leave the name column room that the type column, cut short
+// otherwise, takes: "Plain text document" is shown whole.
+TEST_F(BrowseTest, TheTypeColumnTakesRoomTheNameColumnDoesNotNeed)
+{
+    t.sized("D/a.txt", 1);
+    t.sized("D/b.bin", 2);
+    browse(d, [&](TfrmBrowse &w) {
+        w.resize(700, 480);
+        QCoreApplication::processEvents();
+        const QHeaderView *h = w.grid->horizontalHeader();
+        const QFontMetrics fm = w.grid->fontMetrics();
+        const int typeNeeds = fm.horizontalAdvance("Plain text document") + 6;
+        EXPECT_GE(h->sectionSize(5), typeNeeds);
+        EXPECT_GE(h->sectionSize(4), fm.horizontalAdvance("a.txt") + 6);
+        if (const char *shots = getenv("VANTOR_SHOTS"))
+            w.grab().save(QString::fromLocal8Bit(shots) + "/browse-type-column.png");
+    });
+}
+
 // The home folder reached through a symbolic link opens by its real path
 // (its files could not be removed through the link); a home on no listed
 // drive leaves the drive box empty beside the tree of "/".
