@@ -615,7 +615,7 @@ TEST_F(BrowseTest, TheTypeColumnTakesRoomTheNameColumnDoesNotNeed)
     t.sized("D/a.txt", 1);
     t.sized("D/b.bin", 2);
     browse(d, [&](TfrmBrowse &w) {
-        w.resize(700, 480);
+        w.resize(800, 480);
         QCoreApplication::processEvents();
         const QHeaderView *h = w.grid->horizontalHeader();
         const QFontMetrics fm = w.grid->fontMetrics();
