@@ -24,6 +24,7 @@
 #include "BenchSupport.h"
 #include "app/AppState.h"
 #include "finders/ContentSearch.h"
+#include "DupWindow.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
 #include "scan/TDriveCheckList.h"
@@ -176,19 +177,7 @@ class Search {
 public:
     explicit Search(const std::string &root)
     {
-        Drives::setMapping({{'D', root}});
-        AppState::dupMode = true;
-        w_ = std::make_unique<TfrmDup>();
-        w_->show();
-        for (int i = 0; i < w_->pckDrive->count(); ++i) {
-            QListWidgetItem *it = w_->pckDrive->item(i);
-            it->setCheckState(it->text().startsWith('D') ? Qt::Checked : Qt::Unchecked);
-        }
-        w_->pckDrive->pckDriveClick();
-        w_->rbLarger->setChecked(true);
-        w_->cbKB1->setCurrentIndex(0);
-        w_->num1->setValue(0);
-        w_->cbDup->setCurrentIndex(7);
+        w_ = bench::dupWindow(root, 7);
     }
     double run()
     {

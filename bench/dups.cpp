@@ -7,6 +7,7 @@
 //
 //   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
 #include "app/AppState.h"
+#include "DupWindow.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
 #include "scan/TDriveCheckList.h"
@@ -100,19 +101,7 @@ public:
     };
     explicit BenchScan(std::string root) : root_(std::move(root))
     {
-        Drives::setMapping({{'D', root_}});
-        AppState::dupMode = true;
-        w_ = std::make_unique<TfrmDup>();
-        w_->show();
-        for (int i = 0; i < w_->pckDrive->count(); ++i) {
-            QListWidgetItem *it = w_->pckDrive->item(i);
-            it->setCheckState(it->text().startsWith('D') ? Qt::Checked : Qt::Unchecked);
-        }
-        w_->pckDrive->pckDriveClick();
-        w_->rbLarger->setChecked(true);
-        w_->cbKB1->setCurrentIndex(0);
-        w_->num1->setValue(0);
-        w_->cbDup->setCurrentIndex(3);
+        w_ = bench::dupWindow(root_, 3);
     }
     Result run()
     {

@@ -1,4 +1,5 @@
 #include "platform/AnchoredPath.h"
+#include "platform/DirReader.h"
 #include "platform/Drives.h"
 
 #include <atomic>
@@ -91,35 +92,12 @@ bool splitComponents(const std::string &rel, std::vector<std::string> &out)
     return true;
 }
 
-// The file system and mount a descriptor is on.
-struct MountOf {
-    uint64_t device = 0;
-    uint64_t mountId = 0;
-    bool hasMountId = false;
-};
-
-bool mountOf(int fd, MountOf &m)
-{
-    struct statx sx {};
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) != 0)
-        return false;
-    m.device = (uint64_t(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
-    m.hasMountId = sx.stx_mask & STATX_MNT_ID;
-    m.mountId = sx.stx_mnt_id;
-    return true;
-}
-
-bool sameMount(const MountOf &a, const MountOf &b)
-{
-    return a.device == b.device && (!a.hasMountId || !b.hasMountId || a.mountId == b.mountId);
-}
-
 // Opens rel below anchor one component at a time, never following a link
 // and never leaving the anchor's mount.
 UniqueFd walkDown(UniqueFd anchor, const std::vector<std::string> &parts, int finalFlags, int *error)
 {
-    MountOf top;
-    if (!mountOf(anchor.get(), top)) {
+    MountPlace top;
+    if (!MountPlace::of(anchor.get(), top)) {
         fail(error, errno);
         return {};
     }
@@ -132,12 +110,12 @@ UniqueFd walkDown(UniqueFd anchor, const std::vector<std::string> &parts, int fi
             fail(error, errno);
             return {};
         }
-        MountOf here;
-        if (!mountOf(next.get(), here)) {
+        MountPlace here;
+        if (!MountPlace::of(next.get(), here)) {
             fail(error, errno);
             return {};
         }
-        if (!sameMount(top, here)) {
+        if (!top.sameAs(here)) {
             fail(error, EXDEV);
             return {};
         }

@@ -7,6 +7,19 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+bool MountPlace::of(int fd, MountPlace &out, uint64_t *inode)
+{
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &sx) != 0)
+        return false;
+    out.device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    out.hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+    out.mountId = out.hasMountId ? uint64_t(sx.stx_mnt_id) : 0;
+    if (inode)
+        *inode = sx.stx_ino;
+    return true;
+}
+
 namespace {
 DirReader::Kind kindOfType(unsigned char t)
 {

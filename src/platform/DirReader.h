@@ -39,6 +39,9 @@ struct MountPlace {
     {
         return device == o.device && (!hasMountId || !o.hasMountId || mountId == o.mountId);
     }
+    // The place of an open descriptor (and its inode, when asked); false
+    // when the system cannot describe it.
+    static bool of(int fd, MountPlace &out, uint64_t *inode = nullptr);
 };
 
 // One open folder, enumerated relative to its own descriptor: entries are

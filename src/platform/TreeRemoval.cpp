@@ -13,27 +13,15 @@ namespace {
 // Where a folder is: its file system, its inode and the mount it was reached
 // through (when the kernel tells).
 struct FolderId {
-    uint64_t device = 0;
+    MountPlace place;
     uint64_t inode = 0;
-    uint64_t mount = 0;
-    bool hasMount = false;
-    bool sameMount(const FolderId &o) const
-    {
-        return device == o.device && (!hasMount || !o.hasMount || mount == o.mount);
-    }
+    bool sameMount(const FolderId &o) const { return place.sameAs(o.place); }
     bool sameFolder(const FolderId &o) const { return sameMount(o) && inode == o.inode; }
 };
 
 bool idOf(int fd, FolderId &out)
 {
-    struct statx sx {};
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &sx) != 0)
-        return false;
-    out.device = (uint64_t(sx.stx_dev_major) << 32) | sx.stx_dev_minor;
-    out.inode = sx.stx_ino;
-    out.hasMount = sx.stx_mask & STATX_MNT_ID;
-    out.mount = sx.stx_mnt_id;
-    return true;
+    return MountPlace::of(fd, out.place, &out.inode);
 }
 
 // Folders kept open at once, whatever the depth of the tree. A deeper walk
