@@ -3,7 +3,7 @@
 // given criterion chosen.
 #pragma once
 
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
 #include "scan/TDriveCheckList.h"

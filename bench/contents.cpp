@@ -22,7 +22,7 @@
 // /tmp/vantor-bench-fclones; when neither works the benchmark says so and
 // measures the other peers.
 #include "BenchSupport.h"
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "finders/ContentSearch.h"
 #include "DupWindow.h"
 #include "finders/TfrmDup.h"

@@ -6,7 +6,7 @@
 // size. Reports the program's peak memory above its idle size per file found.
 //
 //   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "DupWindow.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"

@@ -18,7 +18,7 @@
 // The settings folder is pointed into that folder, so the tallies of the
 // runs never reach the user's own settings.
 #include "BenchSupport.h"
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/TModal.h"
 #include "safety/TfrmDelDirectory.h"
 

@@ -9,7 +9,7 @@
 // 100,000, ROOT to /tmp; "nosync" leaves out the sync after each add (on a
 // disk whose sync takes milliseconds, 100,000 syncs would hide everything
 // else); "batched" leaves out the run with a directory after each add.
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/EventPump.h"
 #include "platform/Drives.h"
 #include "platform/Paths.h"

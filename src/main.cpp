@@ -2,7 +2,7 @@
 #include "app/TNavigationTargets.h"
 #include "app/TStartup.h"
 #include "app/TfrmMain.h"
-#include "app/TfrmStandBy.h"
+#include "safety/TfrmStandBy.h"
 #include "common/TInteractiveDialogs.h"
 #include "common/TLongLived.h"
 #include "finders/TfrmDupCompare.h"

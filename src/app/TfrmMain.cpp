@@ -1,7 +1,7 @@
 #include "app/TfrmMain.h"
 
-#include "app/AppState.h"
-#include "app/IniFile.h"
+#include "settings/AppState.h"
+#include "settings/IniFile.h"
 #include "app/THelpViewer.h"
 #include "app/THintStyle.h"
 #include "app/TfrmAbout.h"

@@ -1,6 +1,6 @@
 #include "finders/CacheFolders.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/Text.h"
 #include "platform/BrowserCaches.h"
 #include "platform/DirReader.h"

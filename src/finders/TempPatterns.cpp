@@ -1,6 +1,6 @@
 #include "finders/TempPatterns.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "platform/FileTypes.h"
 
 #include <algorithm>

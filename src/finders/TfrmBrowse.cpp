@@ -1,6 +1,6 @@
 #include "finders/TfrmBrowse.h"
 
-#include "app/TWinPlace.h"
+#include "settings/TWinPlace.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
 #include "common/Navigation.h"

@@ -1,6 +1,6 @@
 #include "finders/TfrmCache.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/TDialogFrame.h"
 #include "common/TModal.h"

@@ -1,6 +1,6 @@
 #include "finders/TfrmDup.h"
 
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/Runs.h"
 #include "common/Text.h"

@@ -1,6 +1,6 @@
 #include "inspect/TfrmView.h"
 
-#include "app/TWinPlace.h"
+#include "settings/TWinPlace.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
 #include "common/Runs.h"

@@ -1,6 +1,6 @@
 #include "safety/Deletion.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/Text.h"
 #include "platform/Removal.h"

@@ -1,5 +1,5 @@
 #include "safety/FolderRemoval.h"
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/Runs.h"
 #include "common/Text.h"

@@ -1,6 +1,6 @@
 #include "safety/TfrmNoDelete.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/DosTime.h"
 #include "common/TShadowLabel.h"

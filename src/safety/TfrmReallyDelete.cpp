@@ -1,6 +1,6 @@
 #include "safety/TfrmReallyDelete.h"
 
-#include "app/TfrmStandBy.h"
+#include "safety/TfrmStandBy.h"
 #include "common/Dialogs.h"
 #include "common/TDialogFrame.h"
 #include "common/TGaugeFeed.h"

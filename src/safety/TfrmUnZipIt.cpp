@@ -1,6 +1,6 @@
 #include "safety/TfrmUnZipIt.h"
 
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
 #include "common/TDialogFrame.h"

@@ -1,7 +1,7 @@
 #include "safety/TfrmZipOptions.h"
 
-#include "app/AppState.h"
-#include "app/IniFile.h"
+#include "settings/AppState.h"
+#include "settings/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/TDialogFrame.h"
 #include "common/TShadowLabel.h"

@@ -1,6 +1,6 @@
 #include "safety/ZipNames.h"
 
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/Text.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "safety/ZipRun.h"
 
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/Runs.h"
 #include "common/Text.h"

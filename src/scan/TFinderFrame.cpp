@@ -1,6 +1,6 @@
 #include "scan/TFinderFrame.h"
 
-#include "app/TWinPlace.h"
+#include "settings/TWinPlace.h"
 #include "common/Dialogs.h"
 #include "common/Navigation.h"
 #include "common/TModal.h"

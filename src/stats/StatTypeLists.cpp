@@ -1,6 +1,6 @@
 #include "stats/StatTypeLists.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "platform/FileTypes.h"
 
 QString StatTypeLists::lineFor(const QString &pattern)

@@ -1,6 +1,6 @@
 #include "stats/TfrmStatList.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/TDialogFrame.h"
 #include "common/TModal.h"

@@ -1,6 +1,6 @@
 #include "stats/TfrmStatistics.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/Dialogs.h"
 #include "common/Runs.h"
 #include "common/TBackdrop.h"

@@ -1,5 +1,5 @@
-#include "app/AppState.h"
-#include "app/IniFile.h"
+#include "settings/AppState.h"
+#include "settings/IniFile.h"
 #include "app/THelpViewer.h"
 #include "app/TfrmAbout.h"
 #include "app/TfrmMain.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The duplicate finder opened from the main window over a tree mapped as
 // drive D:, shared by the finder's and the pair comparison's tests.
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "app/TfrmMain.h"
 #include "common/TModal.h"
 #include "finders/TfrmDup.h"

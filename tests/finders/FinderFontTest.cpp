@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "finders/TfrmCache.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDirHog.h"

@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/Navigation.h"
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"

@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "finders/TempMatcher.h"
 #include "finders/TempPatterns.h"
 #include "PatternTestSupport.h"

@@ -1,5 +1,5 @@
-#include "app/AppState.h"
-#include "app/TWinPlace.h"
+#include "settings/AppState.h"
+#include "settings/TWinPlace.h"
 #include "app/TfrmMain.h"
 #include "common/DosTime.h"
 #include "common/EventPump.h"

@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/TModal.h"
 #include "finders/CacheFolders.h"
 #include "finders/TfrmCache.h"

@@ -1,5 +1,5 @@
 #include "DupWindowFixture.h"
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "app/TfrmMain.h"
 #include "common/TModal.h"
 #include "finders/TfrmDup.h"

@@ -1,4 +1,4 @@
-#include "app/TWinPlace.h"
+#include "settings/TWinPlace.h"
 #include "app/TfrmMain.h"
 #include "common/Text.h"
 #include "finders/DateRange.h"

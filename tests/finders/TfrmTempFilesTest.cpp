@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/TModal.h"
 #include "finders/TempPatterns.h"
 #include "finders/TfrmTempFiles.h"

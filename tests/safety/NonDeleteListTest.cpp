@@ -1,4 +1,4 @@
-#include "app/TfrmStandBy.h"
+#include "safety/TfrmStandBy.h"
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 #include "support/TempTree.h"

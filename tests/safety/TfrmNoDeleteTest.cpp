@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "safety/FoldersFile.h"

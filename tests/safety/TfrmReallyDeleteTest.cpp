@@ -1,5 +1,5 @@
-#include "app/IniFile.h"
-#include "app/TfrmStandBy.h"
+#include "settings/IniFile.h"
+#include "safety/TfrmStandBy.h"
 #include "common/DosTime.h"
 #include "common/EventPump.h"
 #include "common/TModal.h"

@@ -1,6 +1,6 @@
 // The deletion window's zip-and-delete button: options first, then the run.
-#include "app/AppState.h"
-#include "app/IniFile.h"
+#include "settings/AppState.h"
+#include "settings/IniFile.h"
 #include "common/EventPump.h"
 #include "common/TModal.h"
 #include "platform/Drives.h"

@@ -1,6 +1,6 @@
 // The extraction window, its destination and password windows, end to end.
-#include "app/AppState.h"
-#include "app/IniFile.h"
+#include "settings/AppState.h"
+#include "settings/IniFile.h"
 #include "app/TfrmMain.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"

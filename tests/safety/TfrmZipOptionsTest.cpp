@@ -1,5 +1,5 @@
-#include "app/AppState.h"
-#include "app/IniFile.h"
+#include "settings/AppState.h"
+#include "settings/IniFile.h"
 #include "common/TModal.h"
 #include "safety/TfrmZipOptions.h"
 #include "support/ScriptedDialogs.h"

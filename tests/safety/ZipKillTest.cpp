@@ -4,7 +4,7 @@
 // CRC-checked, from an archive that opens. Runs that write the archive's
 // directory after every add and runs that write it only on close are both
 // killed; the next run repairs what a killed one left, for every peer.
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "common/EventPump.h"
 #include "platform/DirReader.h"
 #include "platform/Drives.h"

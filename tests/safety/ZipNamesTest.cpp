@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "settings/AppState.h"
 #include "safety/ZipNames.h"
 #include "support/TestEnv.h"
 

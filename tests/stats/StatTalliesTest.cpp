@@ -2,7 +2,7 @@
 #include "stats/StatTallies.h"
 #include "stats/StatTypeLists.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "platform/DirReader.h"
 #include "platform/FileTypes.h"
 #include "support/TempTree.h"

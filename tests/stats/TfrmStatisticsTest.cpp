@@ -1,6 +1,6 @@
 // The statistics window: the wizard, the collection run and the pages that
 // are grids and labels.
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include "common/TModal.h"
 #include "platform/Drives.h"
 #include "platform/FileTypes.h"

@@ -9,7 +9,7 @@
 // checks (a denied folder, a read-only folder) behave as for a real user.
 #include "support/TestEnv.h"
 
-#include "app/TfrmStandBy.h"
+#include "safety/TfrmStandBy.h"
 #include "common/Navigation.h"
 #include "common/TLongLived.h"
 #include "common/TModal.h"

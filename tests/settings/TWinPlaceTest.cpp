@@ -1,4 +1,4 @@
-#include "app/TWinPlace.h"
+#include "settings/TWinPlace.h"
 #include "platform/Paths.h"
 
 #include <QDialog>

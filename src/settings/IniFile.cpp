@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 
 #include "common/DosTime.h"
 #include "platform/AtomicFile.h"

@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "settings/AppState.h"
 
 #include "platform/Paths.h"
 

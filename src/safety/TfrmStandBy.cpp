@@ -1,4 +1,4 @@
-#include "app/TfrmStandBy.h"
+#include "safety/TfrmStandBy.h"
 
 #include "common/TBackdrop.h"
 #include "common/TLongLived.h"
