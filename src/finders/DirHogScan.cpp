@@ -53,7 +53,7 @@ struct DirHogScan::Worker : WalkWorker {
             return true; // a drive's root holding nothing at all makes no line
         if (lines.fetch_add(1) >= room)
             return false; // the line list is full
-        made.push_back({scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days), folder.path});
+        made.push_back({scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days), folder.path, t.bytes, t.files});
         return true;
     }
     Totals &topTotals(int top)
@@ -201,7 +201,7 @@ bool DirHogScan::addLine(const Totals &t, const std::string &path, const QString
         limitHit();
         return false;
     }
-    lb2.push_back({lineText(t, folderText, days_), path});
+    lb2.push_back({lineText(t, folderText, days_), path, t.bytes, t.files});
     return true;
 }
 

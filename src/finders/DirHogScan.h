@@ -44,6 +44,8 @@ public:
     struct Line {
         QString text;
         std::string path;
+        int64_t bytes = 0; // the line's totals as numbers (the folder map)
+        int64_t files = 0;
     };
 
     // Points the walker's visitor, folder and drive hooks at this scan.
