@@ -193,6 +193,9 @@ public:
     void setZip64Limit(uint64_t limit) { zip64Limit_ = std::min<uint64_t>(limit, 0xFFFFFFFFu); }
 
 private:
+    // Defined in ZipArchive.cpp (opening, reading the directory, decoding),
+    // ZipArchiveRepair.cpp (archives without a valid directory) and
+    // ZipArchiveWrite.cpp (adds and the directory as written).
     struct EndRecord {
         uint64_t pos = 0;      // of the end record
         uint64_t end = 0;      // just past its comment
