@@ -23,8 +23,10 @@ struct Registry {
             exact.insert(ext, e);
             extensions << ext;
         }
+        // A case-insensitive lookup finds the lower-case extension's own type
+        // when it has one, else the first spelling registered.
         const QString low = ext.toLower();
-        if (!folded.contains(low))
+        if (ext == low || !folded.contains(low))
             folded.insert(low, e);
     }
 
@@ -33,7 +35,12 @@ struct Registry {
         if (loaded)
             return;
         loaded = true;
+        // Several types may claim one extension (.html, .ts, .m). The type
+        // named is the one the MIME database itself gives a file of that
+        // extension (glob weight, then its own order), so it is the same in
+        // every run; the database's type list comes in no stable order.
         QMimeDatabase db;
+        QStringList exts;
         for (const QMimeType &t : db.allMimeTypes()) {
             for (const QString &glob : t.globPatterns()) {
                 if (!glob.startsWith(QLatin1String("*.")) || glob.size() < 3)
@@ -41,8 +48,15 @@ struct Registry {
                 const QString ext = glob.mid(1);
                 if (ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')) || ext.contains(QLatin1Char('[')))
                     continue;
-                add(ext, {t.name(), t.comment()});
+                exts << ext;
             }
+        }
+        exts.sort();
+        exts.removeDuplicates();
+        for (const QString &ext : std::as_const(exts)) {
+            const QMimeType t = db.mimeTypeForFile(QLatin1Char('x') + ext, QMimeDatabase::MatchExtension);
+            if (t.isValid() && !t.isDefault())
+                add(ext, {t.name(), t.comment()});
         }
     }
 };

@@ -1,5 +1,6 @@
 #include "platform/FileTypes.h"
 
+#include <QMimeDatabase>
 #include <gtest/gtest.h>
 
 TEST(FileTypes, SpecialArgumentsAndFallback)
@@ -21,6 +22,13 @@ TEST(FileTypes, SystemRegistryDescribesKnownExtensions)
     EXPECT_TRUE(exts.contains(".zip"));
     EXPECT_TRUE(exts.contains(".txt"));
     EXPECT_FALSE(exts.contains(".*"));
+    // An extension several types claim is named as the MIME database names a
+    // file of it, not by whichever type the type list happened to give first.
+    QMimeDatabase db;
+    for (const char *e : {".html", ".ts", ".m", ".C", ".c"}) {
+        const QString ext = QString::fromLatin1(e);
+        EXPECT_EQ(fileTypeName(ext), db.mimeTypeForFile("x" + ext, QMimeDatabase::MatchExtension).comment()) << e;
+    }
 }
 
 TEST(FileTypes, TestTableReplacesTheRegistry)
