@@ -8,23 +8,23 @@ namespace {
 
 // The parent of a key (see FolderMap::key) in place; false for "/" and for a
 // name without a folder.
-bool toParent(std::string &p)
+bool toParent(std::string_view &p)
 {
     if (p == "/")
         return false;
     const size_t slash = p.rfind('/');
-    if (slash == std::string::npos)
+    if (slash == std::string_view::npos)
         return false;
-    p.resize(slash == 0 ? 1 : slash);
+    p = p.substr(0, slash == 0 ? 1 : slash);
     while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
+        p.remove_suffix(1);
     return true;
 }
 
-QString lastName(const std::string &key)
+QString lastName(std::string_view key)
 {
     const size_t slash = key.rfind('/');
-    return displayName(slash == std::string::npos ? key : key.substr(slash + 1));
+    return displayName(std::string(slash == std::string_view::npos ? key : key.substr(slash + 1)));
 }
 
 struct Item {
@@ -85,63 +85,149 @@ void squarify(const std::vector<Item> &items, QRectF r, Place place)
 
 } // namespace
 
-std::string FolderMap::key(const std::string &path)
+std::string_view FolderMap::key(std::string_view path)
 {
-    std::string k = path;
-    while (k.size() > 1 && k.back() == '/')
-        k.pop_back();
-    return k;
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return path;
+}
+
+uint64_t FolderMap::hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
+namespace {
+constexpr uint64_t kFree = ~uint64_t(0), kFreed = kFree - 1;
+uint64_t slotOf(uint64_t hash, int node) { return (hash & 0xffffffff00000000u) | uint32_t(node); }
+int nodeOf(uint64_t slot) { return int(slot & 0xffffffffu); }
+} // namespace
+
+int FolderMap::lookup(std::string_view k, uint64_t hash) const
+{
+    if (slots_.empty())
+        return -1;
+    const size_t mask = slots_.size() - 1;
+    const uint64_t tag = hash & 0xffffffff00000000u;
+    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
+        const uint64_t s = slots_[i];
+        if (s == kFree)
+            return -1;
+        if (s != kFreed && (s & 0xffffffff00000000u) == tag && key(nodes_[size_t(nodeOf(s))].path) == k)
+            return nodeOf(s);
+    }
+}
+
+void FolderMap::resetIndex(size_t nodes)
+{
+    size_t n = 16;
+    while (n < nodes * 2)
+        n *= 2;
+    slots_.assign(n, kFree);
+    slotsUsed_ = 0;
+}
+
+void FolderMap::insertIndex(int node, uint64_t hash)
+{
+    if ((slotsUsed_ + 1) * 2 > slots_.size()) { // keep it at most half full
+        std::vector<int> live;
+        for (uint64_t s : slots_)
+            if (s < kFreed)
+                live.push_back(nodeOf(s));
+        resetIndex(live.size() + 1);
+        for (int n : live)
+            insertIndex(n, hashOf(key(nodes_[size_t(n)].path)));
+    }
+    const size_t mask = slots_.size() - 1;
+    size_t i = size_t(hash) & mask;
+    while (slots_[i] < kFreed)
+        i = (i + 1) & mask;
+    if (slots_[i] == kFree)
+        ++slotsUsed_;
+    slots_[i] = slotOf(hash, node);
+}
+
+void FolderMap::eraseIndex(int node)
+{
+    if (slots_.empty())
+        return;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = size_t(hashOf(key(nodes_[size_t(node)].path))) & mask; slots_[i] != kFree; i = (i + 1) & mask)
+        if (slots_[i] < kFreed && nodeOf(slots_[i]) == node) {
+            slots_[i] = kFreed;
+            return;
+        }
+}
+
+int FolderMap::addNode(std::string path, QString name, int parent, uint64_t hash)
+{
+    const int i = int(nodes_.size());
+    Node n;
+    n.path = std::move(path);
+    n.name = std::move(name);
+    n.parent = parent;
+    nodes_.push_back(std::move(n));
+    if (parent >= 0)
+        nodes_[size_t(parent)].children.push_back(i);
+    insertIndex(i, hash);
+    return i;
+}
+
+int FolderMap::addRoot(std::string path, QString name, uint64_t hash)
+{
+    if (!nodes_.empty() && !hasTop_) {
+        // A second root: every node moves up one for the top at 0.
+        nodes_.insert(nodes_.begin(), Node{});
+        for (size_t i = 1; i < nodes_.size(); ++i) {
+            ++nodes_[i].parent;
+            for (int &c : nodes_[i].children)
+                ++c;
+        }
+        nodes_[0].children.push_back(1);
+        for (uint64_t &s : slots_)
+            if (s < kFreed)
+                ++s;
+        hasTop_ = true;
+    }
+    return addNode(std::move(path), std::move(name), hasTop_ ? 0 : -1, hash);
 }
 
 void FolderMap::build(const std::vector<std::string> &roots, std::vector<Folder> folders, double capacity)
 {
     nodes_.clear();
     tiles_.clear();
-    index_.clear();
     unshownFiles_.clear();
     valid_ = false;
+    hasTop_ = false;
     capacity_ = capacity;
-    nodes_.reserve(folders.size() + roots.size() + 1);
-    index_.reserve(folders.size() + roots.size());
-
-    nodes_.emplace_back(); // the top; dropped below when there is one root
-    const auto addNode = [this](std::string path, const std::string &k, QString name, int parent) {
-        const int i = int(nodes_.size());
-        Node n;
-        n.path = std::move(path);
-        n.name = std::move(name);
-        n.parent = parent;
-        nodes_.push_back(std::move(n));
-        nodes_[size_t(parent)].children.push_back(i);
-        index_.emplace(k, i);
-        return i;
-    };
+    const size_t expected = folders.size() + roots.size() + 1;
+    nodes_.reserve(expected);
+    resetIndex(expected);
     for (const std::string &r : roots) {
-        const std::string k = key(r);
-        if (!index_.count(k))
-            addNode(r, k, displayName(r), 0);
+        const std::string_view k = key(r);
+        const uint64_t h = hashOf(k);
+        if (lookup(k, h) < 0)
+            addRoot(r, displayName(r), h);
     }
 
     // Adds a folder below the nearest folder of the map above it (creating
     // the ancestors between); false when no ancestor is in the map.
-    std::vector<std::string> chain;
-    const auto place = [&](Folder &f, const std::string &k) {
+    std::vector<std::pair<std::string_view, uint64_t>> chain;
+    const auto place = [&](Folder &f, uint64_t hash) {
+        const std::string_view k = key(f.path);
         chain.clear();
-        std::string p = k;
+        std::string_view p = k;
         int at = -1;
         while (toParent(p)) {
-            const auto it = index_.find(p);
-            if (it != index_.end()) {
-                at = it->second;
+            const uint64_t h = hashOf(p);
+            at = lookup(p, h);
+            if (at >= 0)
                 break;
-            }
-            chain.push_back(p);
+            chain.emplace_back(p, h);
         }
         if (at < 0)
             return false;
         for (size_t i = chain.size(); i-- > 0;)
-            at = addNode(chain[i], chain[i], lastName(chain[i]), at);
-        const int n = addNode(std::move(f.path), k, lastName(k), at);
+            at = addNode(std::string(chain[i].first), lastName(chain[i].first), at, chain[i].second);
+        QString name = lastName(k);
+        const int n = addNode(std::move(f.path), std::move(name), at, hash);
         nodes_[size_t(n)].ownBytes = std::max<int64_t>(0, f.ownBytes);
         nodes_[size_t(n)].ownFiles = std::max<int64_t>(0, f.ownFiles);
         return true;
@@ -150,49 +236,29 @@ void FolderMap::build(const std::vector<std::string> &roots, std::vector<Folder>
         nodes_[size_t(n)].ownBytes += std::max<int64_t>(0, f.ownBytes);
         nodes_[size_t(n)].ownFiles += std::max<int64_t>(0, f.ownFiles);
     };
-    std::vector<std::pair<std::string, size_t>> orphans; // key, folder
+    std::vector<std::pair<size_t, uint64_t>> orphans; // folder, hash
     for (size_t i = 0; i < folders.size(); ++i) {
-        std::string k = key(folders[i].path);
-        const auto it = index_.find(k);
-        if (it != index_.end())
-            addOwn(it->second, folders[i]);
-        else if (!place(folders[i], k))
-            orphans.emplace_back(std::move(k), i);
+        const std::string_view k = key(folders[i].path);
+        const uint64_t h = hashOf(k);
+        const int at = lookup(k, h);
+        if (at >= 0)
+            addOwn(at, folders[i]);
+        else if (!place(folders[i], h))
+            orphans.emplace_back(i, h);
     }
     // Folders below no root: shortest first, so a folder below another of
     // them lands in its tree; the first of a tree becomes a root.
-    std::sort(orphans.begin(), orphans.end(),
-              [](const auto &a, const auto &b) { return a.first.size() < b.first.size(); });
-    for (auto &[k, i] : orphans) {
-        const auto it = index_.find(k);
-        if (it != index_.end())
-            addOwn(it->second, folders[i]);
-        else if (!place(folders[i], k)) {
-            const int n = addNode(std::move(folders[i].path), k, displayName(k), 0);
-            addOwn(n, folders[i]);
+    std::sort(orphans.begin(), orphans.end(), [&](const auto &a, const auto &b) {
+        return key(folders[a.first].path).size() < key(folders[b.first].path).size();
+    });
+    for (const auto &[i, h] : orphans) {
+        const int at = lookup(key(folders[i].path), h);
+        if (at >= 0)
+            addOwn(at, folders[i]);
+        else if (!place(folders[i], h)) {
+            QString name = displayName(std::string(key(folders[i].path)));
+            addOwn(addRoot(std::move(folders[i].path), std::move(name), h), folders[i]);
         }
-    }
-
-    if (nodes_[0].children.empty()) { // nothing at all
-        nodes_.clear();
-        index_.clear();
-        return;
-    }
-    if (nodes_[0].children.size() == 1) {
-        // One root: it becomes node 0, the others keep their order.
-        const int r = nodes_[0].children[0];
-        const auto moved = [r](int old) { return old == r ? 0 : old < r ? old : old - 1; };
-        std::vector<Node> v(nodes_.size() - 1);
-        for (size_t old = 1; old < nodes_.size(); ++old) {
-            Node &n = nodes_[old];
-            n.parent = int(old) == r ? -1 : moved(n.parent);
-            for (int &c : n.children)
-                c = moved(c);
-            v[size_t(moved(int(old)))] = std::move(n);
-        }
-        nodes_ = std::move(v);
-        for (auto &[k, i] : index_)
-            i = moved(i);
     }
 
     // A parent always comes before its children, so one pass each way
@@ -241,8 +307,8 @@ void FolderMap::countUnshown(int node)
 
 int FolderMap::find(const std::string &path) const
 {
-    const auto it = index_.find(key(path));
-    return it == index_.end() ? -1 : it->second;
+    const std::string_view k = key(path);
+    return lookup(k, hashOf(k));
 }
 
 namespace {
@@ -403,7 +469,7 @@ void FolderMap::removed(int node, bool gone, int64_t ownBytesLeft, int64_t ownFi
         below.pop_back();
         Node &d = nodes_[size_t(b)];
         below.insert(below.end(), d.children.begin(), d.children.end());
-        index_.erase(key(d.path));
+        eraseIndex(b);
         d.children.clear();
         d.parent = -1;
         d.ownBytes = d.ownFiles = d.bytes = d.files = 0;
@@ -415,7 +481,7 @@ void FolderMap::removed(int node, bool gone, int64_t ownBytesLeft, int64_t ownFi
     if (gone && node != 0) {
         std::vector<int> &sib = nodes_[size_t(parent)].children;
         sib.erase(std::remove(sib.begin(), sib.end(), node), sib.end());
-        index_.erase(key(n.path));
+        eraseIndex(node);
         n.parent = -1;
         n.ownBytes = n.ownFiles = 0;
     } else {

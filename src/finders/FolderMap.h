@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 // The folder map's logic: the tree of folders an all-folders walk totalled,
@@ -100,13 +100,27 @@ public:
     void removed(int node, bool gone, int64_t ownBytesLeft = 0, int64_t ownFilesLeft = 0);
 
 private:
-    static std::string key(const std::string &path);
+    // The index: open addressing over node numbers, keyed by the path
+    // without trailing "/" (no key strings of its own). A slot holds the
+    // upper half of the key's hash and the node, so a probe reads a node's
+    // path only when the hash halves match.
+    static std::string_view key(std::string_view path);
+    static uint64_t hashOf(std::string_view key);
+    int lookup(std::string_view key, uint64_t hash) const;
+    void resetIndex(size_t nodes);
+    void insertIndex(int node, uint64_t hash);
+    void eraseIndex(int node);
+    int addNode(std::string path, QString name, int parent, uint64_t hash);
+    // A root: node 0 for the first; the second puts a nameless top above.
+    int addRoot(std::string path, QString name, uint64_t hash);
     void sortChildren(int node);
     void countUnshown(int node);
     void layoutChildren(int tile, double minArea, double labelHeight);
     std::vector<Node> nodes_;
     std::vector<Tile> tiles_;
-    std::unordered_map<std::string, int> index_; // key(path) -> node
+    std::vector<uint64_t> slots_; // hash half and node, or kFree, kFreed (a power of two long)
+    size_t slotsUsed_ = 0;        // slots not free
+    bool hasTop_ = false;         // node 0 is the nameless top above several roots
     // Per node: the files of its items that get no tile for having no bytes
     // (sub-folders of 0 bytes, own files of 0 bytes), so an Other tile's
     // files come without reading the whole child list.

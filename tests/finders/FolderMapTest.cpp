@@ -248,6 +248,14 @@ TEST(FolderMap, SeveralRootsMissingAncestorsAndStrayFolders)
     EXPECT_EQ(n[size_t(m.find("/x/y/z"))].parent, y);
     expectSoundLayout(m, m.layout(0, QRectF(0, 0, 200, 200), 1, 14));
 
+    // No roots named: the one tree found is its own root, node 0.
+    FolderMap one;
+    one.build({}, {{"/a/b/c", 4, 1}, {"/a/b", 1, 1}}, 0);
+    ASSERT_EQ(one.nodes().size(), 2u);
+    EXPECT_EQ(one.nodes()[0].path, "/a/b");
+    EXPECT_EQ(one.nodes()[0].bytes, 5);
+    EXPECT_EQ(one.nodes()[1].parent, 0);
+
     FolderMap empty;
     empty.build({}, {}, 0);
     EXPECT_EQ(empty.top(), -1);
