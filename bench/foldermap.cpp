@@ -10,7 +10,7 @@
 // so build() meets most parents as missing ancestors.
 // Printed: the build time once, the layout time (1600x1000, minArea 24,
 // label strips 14 high) as the median of five runs, the tiles laid out, and
-// at the end the ratio of the 1M layout time to the 100K one.
+// at the end the peak memory and the ratio of the 1M layout time to the 100K one.
 #include "BenchSupport.h"
 #include "finders/FolderMap.h"
 
@@ -83,6 +83,9 @@ int main()
     runTree("10K", 10000);
     const double t100k = runTree("100K", 100000);
     const double t1m = runTree("1M", 1000000);
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    std::printf("peak memory: %ld MB\n", ru.ru_maxrss / 1024);
     std::printf("ratio 1M/100K: %.2f\n", t100k > 0 ? t1m / t100k : 0.0);
     return 0;
 }
