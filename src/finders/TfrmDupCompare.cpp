@@ -5,6 +5,7 @@
 #include "common/Navigation.h"
 #include "common/Runs.h"
 #include "common/TLongLived.h"
+#include "common/TDrawnPicture.h"
 #include "common/TPathLabel.h"
 #include "common/TPrintImage.h"
 #include "common/TShell.h"
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -56,32 +56,19 @@ enum class Arrow { Left, Right, Equal };
 QPixmap arrowPicture(Arrow kind, qreal ratio)
 {
     const QSize size(28, 14);
-    QPixmap pm(size * ratio);
-    pm.setDevicePixelRatio(ratio);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 128));
-    if (kind == Arrow::Equal) {
-        p.drawRect(QRectF(6, 3, 16, 2.5));
-        p.drawRect(QRectF(6, 8.5, 16, 2.5));
-        return pm;
-    }
-    QPainterPath path;
-    // Pointing left; mirrored for the right arrow.
-    path.moveTo(2, 7);
-    path.lineTo(11, 0.5);
-    path.lineTo(11, 4.5);
-    path.lineTo(26, 4.5);
-    path.lineTo(26, 9.5);
-    path.lineTo(11, 9.5);
-    path.lineTo(11, 13.5);
-    path.closeSubpath();
-    if (kind == Arrow::Right)
-        p.setTransform(QTransform(-1, 0, 0, 1, size.width(), 0));
-    p.drawPath(path);
-    return pm;
+    return drawnPicture(size, ratio, [&](QPainter &p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 128));
+        if (kind == Arrow::Equal) {
+            p.drawRect(QRectF(6, 3, 16, 2.5));
+            p.drawRect(QRectF(6, 8.5, 16, 2.5));
+            return;
+        }
+        // Pointing left; mirrored for the right arrow.
+        if (kind == Arrow::Right)
+            p.setTransform(QTransform(-1, 0, 0, 1, size.width(), 0));
+        p.drawPath(outline({{2, 7}, {11, 0.5}, {11, 4.5}, {26, 4.5}, {26, 9.5}, {11, 9.5}, {11, 13.5}}));
+    });
 }
 
 // tlBox1DrawItem: each line on the button face colour, 2 pixels from the

@@ -1,60 +1,40 @@
 #include "inspect/TFileIcon.h"
 
+#include "common/TDrawnPicture.h"
 #include "platform/PathInfo.h"
 
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 
 namespace {
 QPixmap drawFolder()
 {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(120, 90, 20), 1));
-    p.setBrush(QColor(236, 196, 84));
-    QPainterPath tab;
-    tab.moveTo(3, 9);
-    tab.lineTo(3, 6);
-    tab.lineTo(12, 6);
-    tab.lineTo(15, 9);
-    tab.closeSubpath();
-    p.drawPath(tab);
-    p.drawRoundedRect(QRectF(2.5, 8.5, 27, 19), 2, 2);
-    p.setBrush(QColor(250, 220, 120));
-    p.drawRoundedRect(QRectF(2.5, 12.5, 27, 15), 2, 2);
-    return pm;
+    return drawnPicture(QSize(32, 32), 1, [](QPainter &p) {
+        p.setPen(QPen(QColor(120, 90, 20), 1));
+        p.setBrush(QColor(236, 196, 84));
+        p.drawPath(outline({{3, 9}, {3, 6}, {12, 6}, {15, 9}}));
+        p.drawRoundedRect(QRectF(2.5, 8.5, 27, 19), 2, 2);
+        p.setBrush(QColor(250, 220, 120));
+        p.drawRoundedRect(QRectF(2.5, 12.5, 27, 15), 2, 2);
+    });
 }
 
 QPixmap drawNoIcon()
 {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(90, 90, 90), 1));
-    p.setBrush(Qt::white);
-    QPainterPath page;
-    page.moveTo(6.5, 2.5);
-    page.lineTo(20.5, 2.5);
-    page.lineTo(26.5, 8.5);
-    page.lineTo(26.5, 29.5);
-    page.lineTo(6.5, 29.5);
-    page.closeSubpath();
-    p.drawPath(page);
-    p.drawLine(QPointF(20.5, 2.5), QPointF(20.5, 8.5));
-    p.drawLine(QPointF(20.5, 8.5), QPointF(26.5, 8.5));
-    QFont f = p.font();
-    f.setPixelSize(14);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(QColor(40, 90, 170));
-    p.drawText(QRect(6, 9, 21, 20), Qt::AlignCenter, QStringLiteral("?"));
-    return pm;
+    return drawnPicture(QSize(32, 32), 1, [](QPainter &p) {
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setBrush(Qt::white);
+        p.drawPath(outline({{6.5, 2.5}, {20.5, 2.5}, {26.5, 8.5}, {26.5, 29.5}, {6.5, 29.5}}));
+        p.drawLine(QPointF(20.5, 2.5), QPointF(20.5, 8.5));
+        p.drawLine(QPointF(20.5, 8.5), QPointF(26.5, 8.5));
+        QFont f = p.font();
+        f.setPixelSize(14);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(40, 90, 170));
+        p.drawText(QRect(6, 9, 21, 20), Qt::AlignCenter, QStringLiteral("?"));
+    });
 }
 }
 
