@@ -2,68 +2,52 @@
 
 #include "settings/IniFile.h"
 #include "common/Dialogs.h"
-#include "common/TDialogFrame.h"
 #include "common/TModal.h"
-#include "common/TShadowLabel.h"
 #include "finders/CacheFolders.h"
 #include "platform/Paths.h"
 #include "safety/TfrmReallyDelete.h"
-#include "scan/TFontScale.h"
+#include "scan/TFixedWindow.h"
 
 #include <QShowEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QSpinBox>
 
 namespace {
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &at)
 {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
+    auto *b = TFixedWindow::placed<QPushButton>(parent, name, at, caption);
     b->setAutoDefault(false);
-    b->setGeometry(at);
     return b;
 }
 }
 
 TfrmCache::TfrmCache(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TfrmCache"));
-    setWindowTitle(QStringLiteral("Internet Browser Cache Folders"));
-    setWindowFlags(TDialogFrame::flags);
-    setFixedSize(452, 392);
+    const QSize designed(452, 392);
+    TFixedWindow::begin(this, "TfrmCache", QStringLiteral("Internet Browser Cache Folders"), designed);
 
-    lblTitle = new TShadowLabel(QStringLiteral("Internet Browser Cache Folders"), QStringLiteral("Times New Roman"),
-                                24, this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setColours(QColor(0, 0, 160), QColor(160, 160, 160));
-    lblTitle->setGeometry(8, 6, 436, 34);
+    lblTitle = TFixedWindow::heading(this, "lblTitle", QRect(8, 6, 436, 34),
+                                     QStringLiteral("Internet Browser Cache Folders"), QColor(0, 0, 160),
+                                     QColor(160, 160, 160));
 
-    lblExplain = new QLabel(
+    lblExplain = TFixedWindow::placed<QLabel>(
+        this, "lblExplain", QRect(8, 44, 436, 64),
         QStringLiteral("As you use the internet, temporary files are saved in a disk cache which can grow quite "
                        "large.  To reclaim disk space you can decrease the amount of space that the cache uses "
-                       "(see your internet browser documentation) or you can periodically clear it out."),
-        this);
-    lblExplain->setObjectName(QStringLiteral("lblExplain"));
+                       "(see your internet browser documentation) or you can periodically clear it out."));
     lblExplain->setWordWrap(true);
-    lblExplain->setGeometry(8, 44, 436, 64);
 
-    ListBox1 = new QListWidget(this);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(8, 114, 316, 176);
+    ListBox1 = TFixedWindow::placed<QListWidget>(this, "ListBox1", QRect(8, 114, 316, 176));
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     btAdd = button(this, "btAdd", QStringLiteral("&Add a folder"), QRect(332, 114, 112, 27));
     btDel = button(this, "btDel", QStringLiteral("&Delete a folder"), QRect(332, 146, 112, 27));
     btInit = button(this, "btInit", QStringLiteral("&Initialize"), QRect(332, 178, 112, 27));
 
-    pnlDays = new QWidget(this);
-    pnlDays->setObjectName(QStringLiteral("pnlDays"));
-    pnlDays->setGeometry(8, 298, 436, 32);
+    pnlDays = TFixedWindow::placed<QWidget>(this, "pnlDays", QRect(8, 298, 436, 32));
     auto *row = new QHBoxLayout(pnlDays);
     row->setContentsMargins(0, 0, 0, 0);
     lblDays1 = new QLabel(QStringLiteral("Clear all files that have not been accessed in "), pnlDays);
@@ -93,11 +77,7 @@ TfrmCache::TfrmCache(QWidget *parent) : QDialog(parent)
     connect(btClear, &QPushButton::clicked, this, &TfrmCache::btClearClick);
     connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
 
-    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
-    TFontScale::scaleFixedWindow(this, QSize(452, 392));
-
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::finish(this, designed);
 }
 
 QStringList TfrmCache::folders() const

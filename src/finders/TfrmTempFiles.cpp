@@ -2,64 +2,40 @@
 
 #include "settings/IniFile.h"
 #include "common/Dialogs.h"
-#include "common/TDialogFrame.h"
-#include "common/TModal.h"
 #include "finders/TempPatterns.h"
 #include "scan/TExtensionList.h"
-#include "scan/TFontScale.h"
+#include "scan/TFixedWindow.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QShowEvent>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QString &hint, int y)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setToolTip(hint);
-    b->setGeometry(276, y, 87, 27);
-    return b;
-}
-
 QLabel *note(QWidget *parent, const char *name, const QString &text, int y, int height)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
+    auto *l = TFixedWindow::placed<QLabel>(parent, name, QRect(8, y, 355, height), text);
     l->setWordWrap(true);
-    l->setGeometry(8, y, 355, height);
     return l;
 }
 }
 
 TfrmTempFiles::TfrmTempFiles(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TfrmTempFiles"));
-    setWindowTitle(QStringLiteral("Temporary file extensions"));
-    setWindowFlags(TDialogFrame::flags);
+    const QSize designed(371, 394);
+    TFixedWindow::begin(this, "TfrmTempFiles", QStringLiteral("Temporary file extensions"), designed);
 
-    lblTitle = new QLabel(QStringLiteral("Temporary File Extensions"), this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    QFont f = lblTitle->font();
-    f.setBold(true);
-    lblTitle->setFont(f);
-    lblTitle->setGeometry(8, 6, 260, 20);
-
-    PickList1 = new QListWidget(this);
-    PickList1->setObjectName(QStringLiteral("PickList1"));
-    PickList1->setToolTip(QStringLiteral("List of temporary file extensions and types"));
-    PickList1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    PickList1->setGeometry(8, 28, 260, 250);
-
-    btAdd = button(this, "btAdd", QStringLiteral("&Add"), QStringLiteral("Add a file extension to this list"), 28);
-    btDelete = button(this, "btDelete", QStringLiteral("&Delete"), QStringLiteral("Delete a file extension"), 60);
-    btClear = button(this, "btClear", QStringLiteral("&Clear all"), QStringLiteral("Clear all extensions"), 92);
-    btDefaults = button(this, "btDefaults", QStringLiteral("D&efaults"),
-                        QStringLiteral("Inserts some default temporary file extensions"), 124);
-    btClose = button(this, "btClose", QStringLiteral("Close"), QStringLiteral("Close window"), 251);
+    const TExtensionList::Editor editor = TExtensionList::placeEditor(
+        this, QStringLiteral("Temporary File Extensions"), 250, true,
+        {{"btDefaults", QStringLiteral("D&efaults"), QStringLiteral("Inserts some default temporary file extensions"),
+          124}});
+    lblTitle = editor.title;
+    PickList1 = editor.list;
+    btAdd = editor.add;
+    btDelete = editor.del;
+    btClear = editor.clear;
+    btDefaults = editor.more.front();
+    btClose = editor.close;
 
     lblNote1 = note(this, "lblNote1",
                     QStringLiteral("Some common temporary file extensions are .TMP, .TEMP, .$$$, .OLD and .BAK.  "
@@ -77,20 +53,10 @@ TfrmTempFiles::TfrmTempFiles(QWidget *parent) : QDialog(parent)
     connect(btDefaults, &QPushButton::clicked, this, &TfrmTempFiles::btDefaultsClick);
     connect(btClose, &QPushButton::clicked, this, &TfrmTempFiles::btCloseClick);
 
-    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
-    TFontScale::scaleFixedWindow(this, QSize(371, 394));
-
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::finish(this, designed);
 }
 
-QStringList TfrmTempFiles::rows() const
-{
-    QStringList out;
-    for (int i = 0; i < PickList1->count(); ++i)
-        out << PickList1->item(i)->text();
-    return out;
-}
+QStringList TfrmTempFiles::rows() const { return TExtensionList::lines(PickList1); }
 
 void TfrmTempFiles::showEvent(QShowEvent *event)
 {

@@ -1,7 +1,6 @@
 #include "safety/TfrmZipDirectory.h"
 
 #include "common/Dialogs.h"
-#include "common/TDialogFrame.h"
 #include "common/TPathLabel.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
@@ -9,14 +8,12 @@
 #include "safety/ArchiveFolder.h"
 #include "safety/ZipExtract.h"
 #include "scan/TDriveBox.h"
+#include "scan/TFixedWindow.h"
 #include "scan/TFolderTree.h"
-#include "scan/TFontScale.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 const QString TfrmZipDirectory::notOriginalRootQuestion = QStringLiteral(
     "You are not restoring into the original root folder.  The files will not be restored to their original "
@@ -25,18 +22,14 @@ const QString TfrmZipDirectory::notOriginalRootQuestion = QStringLiteral(
 namespace {
 QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &r, bool wrap = false)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(r);
+    auto *l = TFixedWindow::placed<QLabel>(parent, name, r, text);
     l->setWordWrap(wrap);
     return l;
 }
 
 TPathLabel *pathLabel(QWidget *parent, const char *name, const QRect &r)
 {
-    auto *l = new TPathLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(r);
+    auto *l = TFixedWindow::placed<TPathLabel>(parent, name, r);
     l->setStyleSheet(QStringLiteral("font-weight: bold"));
     return l;
 }
@@ -51,10 +44,8 @@ std::string withoutTrailingSlash(std::string p)
 
 TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TfrmZipDirectory"));
-    setWindowTitle(QStringLiteral("Destination folder"));
-    setWindowFlags(TDialogFrame::flags);
-    setFixedSize(560, 360);
+    const QSize designed(560, 360);
+    TFixedWindow::begin(this, "TfrmZipDirectory", QStringLiteral("Destination folder"), designed);
 
     DriveComboBox1 = new TDriveBox(this);
     DriveComboBox1->setGeometry(8, 8, 240, 24);
@@ -69,10 +60,8 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
                    QRect(260, 68, 292, 18));
     lblFolder = pathLabel(this, "lblFolder", QRect(260, 88, 292, 18));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = TFixedWindow::placed<QFrame>(this, "Panel1", QRect(260, 132, 292, 140));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(260, 132, 292, 140);
     Label3 = label(Panel1, "Label3",
                    QStringLiteral("All files contained in the selected zip file will be extracted into the folder "
                                   "that you pick on the left. "),
@@ -82,27 +71,18 @@ TfrmZipDirectory::TfrmZipDirectory(QWidget *parent) : QDialog(parent)
                                   "name of the archive to restore the files into their original places."),
                    QRect(8, 62, 276, 72), true);
 
-    Button3 = new QPushButton(QStringLiteral("&Create sub-folder..."), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setGeometry(8, 322, 150, 28);
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button3 = TFixedWindow::placed<QPushButton>(this, "Button3", QRect(8, 322, 150, 28),
+                                                QStringLiteral("&Create sub-folder..."));
+    Button1 = TFixedWindow::placed<QPushButton>(this, "Button1", QRect(378, 322, 84, 28), QStringLiteral("OK"));
     Button1->setDefault(true);
-    Button1->setGeometry(378, 322, 84, 28);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(468, 322, 84, 28);
+    Button2 = TFixedWindow::placed<QPushButton>(this, "Button2", QRect(468, 322, 84, 28), QStringLiteral("Cancel"));
 
     connect(DirectoryListBox1, &TFolderTree::folderChanged, this, [this](const QByteArray &) { showFolder(); });
     connect(Button1, &QPushButton::clicked, this, &TfrmZipDirectory::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button3, &QPushButton::clicked, this, &TfrmZipDirectory::Button3Click);
 
-    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
-    TFontScale::scaleFixedWindow(this, QSize(560, 360));
-
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::finish(this, designed);
 }
 
 void TfrmZipDirectory::setArchive(const std::string &archivePath)

@@ -3,75 +3,54 @@
 #include "settings/AppState.h"
 #include "settings/IniFile.h"
 #include "common/Dialogs.h"
-#include "common/TDialogFrame.h"
-#include "common/TShadowLabel.h"
 #include "common/Text.h"
-#include "scan/TFontScale.h"
+#include "scan/TFixedWindow.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QShowEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QToolButton>
 
 namespace {
 QLabel *label(QWidget *parent, const char *name, const QString &text, int x, int y, int w)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(x, y, w, 18);
-    return l;
+    return TFixedWindow::placed<QLabel>(parent, name, QRect(x, y, w, 18), text);
 }
 }
 
 TfrmZipOptions::TfrmZipOptions(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TfrmZipOptions"));
-    setWindowTitle(QStringLiteral("Archive Zip File Options"));
-    setWindowFlags(TDialogFrame::flags);
-    setFixedSize(452, 262);
+    const QSize designed(452, 262);
+    TFixedWindow::begin(this, "TfrmZipOptions", QStringLiteral("Archive Zip File Options"), designed);
 
-    lblHeading = new TShadowLabel(QStringLiteral("Archive Zip File options"), QStringLiteral("Times New Roman"), 24,
-                                  this);
-    lblHeading->setObjectName(QStringLiteral("lblHeading"));
-    lblHeading->setColours(QColor(0, 0, 128), QColor(128, 128, 128));
-    lblHeading->setGeometry(8, 6, 436, 34);
+    lblHeading = TFixedWindow::heading(this, "lblHeading", QRect(8, 6, 436, 34),
+                                       QStringLiteral("Archive Zip File options"), QColor(0, 0, 128),
+                                       QColor(128, 128, 128));
 
     Label1 = label(this, "Label1", QStringLiteral("Store Zip Archive Files in this folder:"), 12, 48, 420);
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1 = TFixedWindow::placed<QLineEdit>(this, "Edit1", QRect(12, 68, 396, 24));
     Edit1->setReadOnly(true);
     Edit1->setToolTip(QStringLiteral("Click on the button on the right to change"));
     QPalette grey = Edit1->palette();
     grey.setColor(QPalette::Base, grey.color(QPalette::Window));
     Edit1->setPalette(grey);
-    Edit1->setGeometry(12, 68, 396, 24);
-    SpeedButton1 = new QToolButton(this);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1 = TFixedWindow::placed<QToolButton>(this, "SpeedButton1", QRect(412, 68, 28, 24));
     SpeedButton1->setText(QStringLiteral("..."));
-    SpeedButton1->setGeometry(412, 68, 28, 24);
     Label2 = label(this, "Label2", QStringLiteral("Note: the zip folder can be on the network on a different machine!"),
                    12, 96, 430);
 
     Label3 = label(this, "Label3", QStringLiteral("Comment to be inserted into Archive Zip file:"), 12, 130, 420);
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2 = TFixedWindow::placed<QLineEdit>(this, "Edit2", QRect(12, 150, 428, 24));
     Edit2->setMaxLength(80);
-    Edit2->setGeometry(12, 150, 428, 24);
     Label4 = label(this, "Label4",
                    QStringLiteral("Note: Comments make it much easier to identify archive zip files later."), 12, 178,
                    430);
 
-    btOK = new QPushButton(QStringLiteral("OK"), this);
-    btOK->setObjectName(QStringLiteral("btOK"));
+    btOK = TFixedWindow::placed<QPushButton>(this, "btOK", QRect(266, 222, 84, 28), QStringLiteral("OK"));
     btOK->setDefault(true);
-    btOK->setGeometry(266, 222, 84, 28);
-    btCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    btCancel->setGeometry(356, 222, 84, 28);
+    btCancel = TFixedWindow::placed<QPushButton>(this, "btCancel", QRect(356, 222, 84, 28), QStringLiteral("Cancel"));
 
     setTabOrder(Edit2, SpeedButton1);
     setTabOrder(SpeedButton1, btOK);
@@ -81,11 +60,7 @@ TfrmZipOptions::TfrmZipOptions(QWidget *parent) : QDialog(parent)
     connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
-    TFontScale::scaleFixedWindow(this, QSize(452, 262));
-
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::finish(this, designed);
 }
 
 void TfrmZipOptions::showEvent(QShowEvent *event)

@@ -2,77 +2,42 @@
 
 #include "settings/IniFile.h"
 #include "common/Dialogs.h"
-#include "common/TDialogFrame.h"
-#include "common/TModal.h"
 #include "common/Text.h"
 #include "scan/TExtensionList.h"
+#include "scan/TFixedWindow.h"
 #include "stats/StatTypeLists.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 
 TfrmStatList::TfrmStatList(const QString &section, QWidget *parent) : QDialog(parent), section_(section)
 {
-    setObjectName(QStringLiteral("TfrmStatList"));
-    setWindowTitle(QStringLiteral("File types"));
-    setWindowFlags(TDialogFrame::flags);
-    setFixedSize(371, 330);
+    TFixedWindow::begin(this, "TfrmStatList", QStringLiteral("File types"), QSize(371, 330));
 
-    auto *title = new QLabel(QStringLiteral("File Types"), this);
-    title->setObjectName(QStringLiteral("lblTitle"));
-    QFont f = title->font();
-    f.setBold(true);
-    title->setFont(f);
-    title->setGeometry(8, 6, 260, 20);
+    const TExtensionList::Editor editor = TExtensionList::placeEditor(this, QStringLiteral("File Types"), 230, false);
+    PickList1 = editor.list;
+    btAdd = editor.add;
+    btDelete = editor.del;
+    btClear = editor.clear;
+    btClose = editor.close;
 
-    PickList1 = new QListWidget(this);
-    PickList1->setObjectName(QStringLiteral("PickList1"));
-    PickList1->setToolTip(QStringLiteral("List of temporary file extensions and types"));
-    PickList1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    PickList1->setGeometry(8, 28, 260, 230);
-
-    lblCount = new QLabel(this);
-    lblCount->setObjectName(QStringLiteral("lblCount"));
-    lblCount->setGeometry(8, 262, 260, 18);
-
-    auto *hint = new QLabel(QStringLiteral("Hint: Drag mouse or use ctrl-click to select multiple file types."), this);
-    hint->setObjectName(QStringLiteral("lblHint"));
+    lblCount = TFixedWindow::placed<QLabel>(this, "lblCount", QRect(8, 262, 260, 18));
+    auto *hint = TFixedWindow::placed<QLabel>(
+        this, "lblHint", QRect(8, 284, 355, 38),
+        QStringLiteral("Hint: Drag mouse or use ctrl-click to select multiple file types."));
     hint->setWordWrap(true);
-    hint->setGeometry(8, 284, 355, 38);
-
-    auto button = [this](const char *name, const QString &caption, const QString &tip, int y) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setToolTip(tip);
-        b->setGeometry(276, y, 87, 27);
-        b->setAutoDefault(false);
-        return b;
-    };
-    btAdd = button("btAdd", QStringLiteral("&Add"), QStringLiteral("Add a file extension to this list"), 28);
-    btDelete = button("btDelete", QStringLiteral("&Delete"), QStringLiteral("Delete a file extension"), 60);
-    btClear = button("btClear", QStringLiteral("&Clear all"), QStringLiteral("Clear all extensions"), 92);
-    btClose = button("btClose", QStringLiteral("Close"), QStringLiteral("Close window"), 231);
 
     connect(btAdd, &QPushButton::clicked, this, &TfrmStatList::btAddClick);
     connect(btDelete, &QPushButton::clicked, this, &TfrmStatList::btDeleteClick);
     connect(btClear, &QPushButton::clicked, this, &TfrmStatList::btClearClick);
     connect(btClose, &QPushButton::clicked, this, &TfrmStatList::btCloseClick);
 
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::centre(this);
 }
 
-QStringList TfrmStatList::lines() const
-{
-    QStringList out;
-    for (int i = 0; i < PickList1->count(); ++i)
-        out << PickList1->item(i)->text();
-    return out;
-}
+QStringList TfrmStatList::lines() const { return TExtensionList::lines(PickList1); }
 
 void TfrmStatList::showEvent(QShowEvent *event)
 {
