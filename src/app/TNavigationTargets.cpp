@@ -4,6 +4,7 @@
 #include "finders/TfrmBrowse.h"
 #include "finders/TfrmDup.h"
 #include "finders/TfrmDupCompare.h"
+#include "finders/TfrmFolderMap.h"
 #include "inspect/TfrmDetails.h"
 #include "inspect/TfrmView.h"
 #include "safety/TfrmDelDirectory.h"
@@ -35,4 +36,5 @@ void TNavigationTargets::install()
     Navigation::setHandler(Navigation::Target::ComparePairs, [](const Navigation::Request &r) {
         return TfrmDupCompare::showFor(qobject_cast<TfrmDup *>(r.from));
     });
+    Navigation::setHandler(Navigation::Target::FolderMap, &TfrmFolderMap::navigate);
 }

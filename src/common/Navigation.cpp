@@ -55,6 +55,11 @@ bool Navigation::browseToFile(QObject *from, const std::string &filePath, const 
     return go(Target::BrowseFolder, {from, folder, filePath.substr(slash + 1), mask});
 }
 
+bool Navigation::mapFolder(QObject *from, const std::string &folder)
+{
+    return go(Target::FolderMap, {from, folder, {}, {}});
+}
+
 Navigation::Registration::Registration(Target target, Handler handler)
     : target_(target), previous_(setHandler(target, std::move(handler)))
 {

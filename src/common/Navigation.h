@@ -1,9 +1,11 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QObject;
+class FolderMap; // the folder map's tree (src/finders); only handed on here
 
 // The one way from a window to another window that acts on a file or folder
 // it shows. Each target window registers a handler once (see
@@ -19,6 +21,7 @@ enum class Target {
     FileDetails,  // the file details window
     RemoveFolder, // the folder removal window
     ComparePairs, // the duplicate pair comparison; from is the duplicate window
+    FolderMap,    // the folder map of the folder totals handed over, or of a folder it walks
     Count
 };
 
@@ -41,6 +44,15 @@ struct Request {
     QString mask;
     // RemoveFolder: filled in by the target when given.
     FolderRemovalOutcome *outcome = nullptr;
+    // FolderMap: the tree of the asking window's all-folders totals; empty:
+    // the map walks path (every folder below it) itself.
+    std::shared_ptr<::FolderMap> folderMap{};
+    // FolderMap: a click on a folder's tile; the asking window selects the
+    // folder's row. Empty when it has none.
+    std::function<void(const std::string &folder)> selectFolder{};
+    // FolderMap: a removal through the map ran on folder; the asking window
+    // updates what it shows of it. Empty when it shows nothing of it.
+    std::function<void(const std::string &folder, const FolderRemovalOutcome &outcome)> folderRemoved{};
 };
 
 // True when the target acted (RemoveFolder: the folder was removed).
@@ -61,6 +73,8 @@ bool removeFolder(QObject *from, const std::string &folder, FolderRemovalOutcome
 bool browseFolder(QObject *from, const std::string &folder, const QString &mask);
 // The browser on the folder of filePath with that file selected.
 bool browseToFile(QObject *from, const std::string &filePath, const QString &mask);
+// The folder map of a folder, which the map walks itself.
+bool mapFolder(QObject *from, const std::string &folder);
 
 // Registers a handler for a scope (tests, a window that is a target only
 // while it lives) and puts back the one it replaced.

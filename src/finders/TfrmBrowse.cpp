@@ -135,6 +135,7 @@ TfrmBrowse::TfrmBrowse(QWidget *parent) : QDialog(parent)
     row->setSpacing(5);
     btDeleteDirectory = button(bottom, "btDeleteDirectory", QStringLiteral("Delete &Folder"),
                                QStringLiteral("Delete folder and all files/folders below"));
+    btMap = button(bottom, "btMap", QStringLiteral("Ma&p"), QStringLiteral("A map of the folders below this one"));
     btDetails = button(bottom, "btDetails", QStringLiteral("&Details"), QStringLiteral("View more file details"));
     btLaunch = button(bottom, "btLaunch", QStringLiteral("&Open"), QStringLiteral("Run/launch associated application"));
     btView = button(bottom, "btView", QStringLiteral("&View"), QStringLiteral("View file"));
@@ -144,6 +145,7 @@ TfrmBrowse::TfrmBrowse(QWidget *parent) : QDialog(parent)
     btDeleteFiles->setEnabled(false);
     btClose = button(bottom, "btClose", QStringLiteral("Close"), QStringLiteral("Close window"));
     row->addWidget(btDeleteDirectory);
+    row->addWidget(btMap);
     row->addStretch(1);
     for (QPushButton *b : {btDetails, btLaunch, btView, btMark, btDeleteFiles, btClose})
         row->addWidget(b);
@@ -186,6 +188,7 @@ TfrmBrowse::TfrmBrowse(QWidget *parent) : QDialog(parent)
     connect(btMark, &QPushButton::clicked, this, &TfrmBrowse::btMarkClick);
     connect(btDeleteFiles, &QPushButton::clicked, this, &TfrmBrowse::btDeleteFilesClick);
     connect(btDeleteDirectory, &QPushButton::clicked, this, &TfrmBrowse::btDeleteDirectoryClick);
+    connect(btMap, &QPushButton::clicked, this, &TfrmBrowse::btMapClick);
     connect(btLaunch, &QPushButton::clicked, this, &TfrmBrowse::btLaunchClick);
     connect(btView, &QPushButton::clicked, this, &TfrmBrowse::btViewClick);
     connect(btDetails, &QPushButton::clicked, this, &TfrmBrowse::Details1Click);
@@ -313,6 +316,7 @@ void TfrmBrowse::setButtonsEnabled(bool on)
     for (QPushButton *b : {btLaunch, btMark})
         b->setEnabled(on);
     btDeleteDirectory->setEnabled(on && Navigation::isAvailable(Navigation::Target::RemoveFolder));
+    btMap->setEnabled(on && Navigation::isAvailable(Navigation::Target::FolderMap));
     btView->setEnabled(on && grid->canView());
     btDetails->setEnabled(on && grid->canShowDetails());
     btDeleteFiles->setEnabled(on && grid->markedCount() > 0);
@@ -361,6 +365,25 @@ void TfrmBrowse::btDeleteDirectoryClick()
         // Cancelled: back into the folder.
         if (!outcome.ran && isFolder(folder))
             DirectoryListBox1->setFolder(folder);
+    }
+    folder_ = DirectoryListBox1->selectedFolder();
+    DirectoryListBox1Change();
+}
+
+void TfrmBrowse::btMapClick()
+{
+    if (filling_)
+        return;
+    std::string folder = folder_;
+    Navigation::mapFolder(this, folder);
+    // Folders removed through the map leave the tree; the browser stays in
+    // the folder, or in what is left above it.
+    {
+        const QSignalBlocker quiet(DirectoryListBox1);
+        DirectoryListBox1->refresh();
+        while (!isFolder(folder) && folder != "/")
+            folder = parentOf(folder);
+        DirectoryListBox1->setFolder(folder);
     }
     folder_ = DirectoryListBox1->selectedFolder();
     DirectoryListBox1Change();

@@ -46,6 +46,9 @@ public:
     void btMarkClick();
     void btDeleteFilesClick();
     void btDeleteDirectoryClick();
+    // "Map": the folder map of the folder shown (the map walks it); the
+    // tree and the listing follow what was removed there.
+    void btMapClick();
     void btLaunchClick();
     void btViewClick();
     void Details1Click();
@@ -61,7 +64,7 @@ public:
     TPathLabel *lblFolder;
     QPushButton *btOptions;
     TResultGrid *grid;
-    QPushButton *btDeleteDirectory, *btDetails, *btLaunch, *btView, *btMark, *btDeleteFiles, *btClose;
+    QPushButton *btDeleteDirectory, *btMap, *btDetails, *btLaunch, *btView, *btMark, *btDeleteFiles, *btClose;
     QLabel *pnlScan, *pnlSize, *pnlWild;
 
     static const QString rootRefusal;

@@ -12,6 +12,8 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 FinderFrameSpec frameSpec()
@@ -82,6 +84,18 @@ TfrmDirHog::TfrmDirHog(QWidget *parent) : TFinderFrame(frameSpec(), parent), sca
     grid->printTitle = [this] { return printTitle(); };
     grid->clipboardText = [this] { return clipboardText(); };
     connect(grid, &QAbstractItemView::doubleClicked, this, [this] { btDeleteClick(); });
+
+    btMap = newButton(pnlTop, "btMap", QStringLiteral("Ma&p"),
+                      QStringLiteral("See the folders as a map (after All Folders)"));
+    connect(btMap, &QPushButton::clicked, this, &TfrmDirHog::btMapClick);
+    addResultButton(btMap, true);
+    btMap->setEnabled(false);
+    // The drives walked, for the map's top and its shares of the drives.
+    walker().driveStarted = [this, started = walker().driveStarted](const std::string &root) {
+        started(root);
+        mapRoots_.push_back(root);
+        mapCapacity_ += scan_.capacity;
+    };
 }
 
 void TfrmDirHog::btTopClick()
@@ -100,12 +114,17 @@ bool TfrmDirHog::beforeWalk()
 {
     scan_.begin(nextMode_, ParallelWalk::defaultWorkers());
     lb.clear();
+    mapFolders_.clear();
+    mapRoots_.clear();
+    mapCapacity_ = 0;
+    btMap->setEnabled(false);
     return true;
 }
 
 void TfrmDirHog::fillGrid()
 {
     const std::vector<DirHogScan::Line> lines = scan_.finish();
+    keepForMap(lines);
     // An abort by the user leads the clipboard's copy; a full list does not.
     if (walker().scanAborted && !scan_.limitReached)
         lb << Walker::abortText();
@@ -115,6 +134,44 @@ void TfrmDirHog::fillGrid()
         lb << l.text;
         grid->addToGrid(l.text, l.path);
     }
+}
+
+void TfrmDirHog::keepForMap(const std::vector<DirHogScan::Line> &lines)
+{
+    mapFolders_.clear();
+    if (scan_.mode() == DirHogScan::Mode::AllFolders) {
+        mapFolders_.reserve(lines.size());
+        for (const DirHogScan::Line &l : lines)
+            mapFolders_.push_back({l.path, l.bytes, l.files});
+    }
+    btMap->setEnabled(!mapFolders_.empty() && Navigation::isAvailable(Navigation::Target::FolderMap));
+}
+
+void TfrmDirHog::btMapClick()
+{
+    if (scanning() || mapFolders_.empty())
+        return;
+    auto map = std::make_shared<FolderMap>();
+    map->build(mapRoots_, mapFolders_, mapCapacity_);
+    Navigation::Request r{this, {}, {}, {}};
+    r.folderMap = std::move(map);
+    r.selectFolder = [this](const std::string &folder) { selectFolderRow(folder); };
+    r.folderRemoved = [this](const std::string &folder, const Navigation::FolderRemovalOutcome &outcome) {
+        if (outcome.removed || outcome.ran)
+            afterRemoval(folder, outcome.recycled ? kRecycled : kDeleted);
+    };
+    Navigation::go(Navigation::Target::FolderMap, r);
+}
+
+void TfrmDirHog::selectFolderRow(const std::string &folder)
+{
+    ResultGridModel *m = grid->gridModel();
+    for (int r = 1; r <= foundCount(); ++r)
+        if (m->path(r) == folder) {
+            grid->setSelectedRow(r);
+            grid->scrollTo(grid->currentIndex());
+            return;
+        }
 }
 
 void TfrmDirHog::sortGrid()
@@ -193,28 +250,41 @@ void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
     const std::string below = folder.back() == '/' ? folder : folder + '/';
     const std::string parent = folder.substr(0, folder.find_last_of('/') + 1);
     std::vector<int> left;
+    std::unordered_set<std::string> gone;
     for (int r = 1; r <= foundCount(); ++r) {
         if (isRemoved(r))
             continue;
         const std::string &path = m->path(r);
         if (path == folder || path.starts_with(below)) {
-            if (PathInfo::isFolder(path))
+            if (PathInfo::isFolder(path)) {
                 left.push_back(r);
-            else
+            } else {
                 m->setCell(r, 0, mark);
+                gone.insert(path);
+            }
         } else if (mode() == DirHogScan::Mode::AllFolders && !PathInfo::isFolder(folder)
                    && (path == parent || path + '/' == parent)) {
             left.push_back(r);
         }
     }
+    std::unordered_map<std::string, DirHogScan::Totals> totalled;
     walkAgain([&] {
         for (int r : left) {
             if (walker().scanAborted)
                 break;
-            updateRow(r);
+            if (const auto t = updateRow(r))
+                totalled.emplace(m->path(r), *t);
         }
     });
     setStatus(foundStatus(foundCount()));
+    // The map's totals follow the rows.
+    std::erase_if(mapFolders_, [&](FolderMap::Folder &f) {
+        if (const auto t = totalled.find(f.path); t != totalled.end()) {
+            f.ownBytes = t->second.bytes;
+            f.ownFiles = t->second.files;
+        }
+        return gone.contains(f.path);
+    });
 }
 
 QString TfrmDirHog::foundStatus(int found) const
@@ -226,7 +296,7 @@ QString TfrmDirHog::foundStatus(int found) const
     return QStringLiteral("Folders : ") + QString::number(found - removed);
 }
 
-void TfrmDirHog::updateRow(int row)
+std::optional<DirHogScan::Totals> TfrmDirHog::updateRow(int row)
 {
     // Part of the folder went: the row shows what is left of it. An aborted
     // walk leaves totals that are not known.
@@ -238,7 +308,7 @@ void TfrmDirHog::updateRow(int row)
         for (int c : {0, 1, 2, 3})
             m->setCell(row, c, unknown);
         m->setCell(row, 4, QString());
-        return;
+        return std::nullopt;
     }
     double capacity = 0, freeBytes = 0;
     if (const auto drive = Drives::driveOfPath(folder); !drive || !Drives::driveSpace(drive->root, freeBytes, capacity))
@@ -248,6 +318,7 @@ void TfrmDirHog::updateRow(int row)
     m->setCell(row, 2, QString::number(t.files));
     m->setCell(row, 3, QString::number(t.folders));
     m->setCell(row, 4, dosDateText(t.latestAccess));
+    return t;
 }
 
 void TfrmDirHog::BrowseDirectory1Click()

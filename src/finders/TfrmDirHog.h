@@ -1,8 +1,10 @@
 #pragma once
 #include "finders/DirHogScan.h"
+#include "finders/FolderMap.h"
 #include "scan/TFinderFrame.h"
 
 #include <QStringList>
+#include <optional>
 
 class QLabel;
 
@@ -24,6 +26,11 @@ public:
     void btDeleteClick() override;
     // "&Browse": the folder browser on the row's folder, every file listed.
     void BrowseDirectory1Click() override;
+    // "Map": the folder map of the last all-folders scan's totals; a click
+    // on a folder there selects its row, a removal there updates the rows.
+    void btMapClick();
+    // Selects and shows the row of a folder (none: nothing changes).
+    void selectFolderRow(const std::string &folder);
     // The lines of the last scan, the abort line first after an abort.
     QString clipboardText() const;
     QString printTitle() const;
@@ -32,6 +39,7 @@ public:
 
     QPushButton *btTop; // "&Start" of the frame, as "&Main folders"
     QPushButton *btAll;
+    QPushButton *btMap;
     QLabel *lblMain, *lblMainText, *lblAll, *lblAllText;
     // The lines of the last scan as the clipboard copies them.
     QStringList lb;
@@ -46,7 +54,14 @@ private:
     // A removal of folder ran: the rows at or below it marked or re-totalled.
     void afterRemoval(const std::string &folder, const QString &mark);
     bool isRemoved(int row) const;
-    void updateRow(int row);
+    // The row's folder totalled again; none after an abort.
+    std::optional<DirHogScan::Totals> updateRow(int row);
+    // What the map is drawn from: the all-folders lines' folders and totals
+    // (kept when the grid is filled), the drives walked and their capacity.
+    void keepForMap(const std::vector<DirHogScan::Line> &lines);
+    std::vector<FolderMap::Folder> mapFolders_;
+    std::vector<std::string> mapRoots_;
+    double mapCapacity_ = 0;
     DirHogScan scan_;
     DirHogScan::Mode nextMode_ = DirHogScan::Mode::MainFolders;
 };

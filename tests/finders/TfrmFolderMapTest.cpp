@@ -1,0 +1,247 @@
+#include "common/Navigation.h"
+#include "common/TModal.h"
+#include "common/TPathLabel.h"
+#include "finders/FolderMap.h"
+#include "finders/TFolderMapView.h"
+#include "finders/TfrmBrowse.h"
+#include "finders/TfrmDirHog.h"
+#include "finders/TfrmFolderMap.h"
+#include "platform/Drives.h"
+#include "safety/TfrmDelDirectory.h"
+#include "scan/SortDirections.h"
+#include "scan/TResultGrid.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+// Drive C: a small tree; folder hogs, the folder map and the folder removal
+// window as the program registers them.
+class FolderMapTest : public testing::Test {
+protected:
+    FolderMapTest()
+        : tree("drive"), removal(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate),
+          mapTarget(Navigation::Target::FolderMap, &TfrmFolderMap::navigate)
+    {
+        Drives::setMapping({{'C', tree.root()}});
+        SortDirections::resetForTests();
+        tree.sized("data/a", 1000);
+        tree.sized("data/b", 1000);
+        tree.sized("data/old/x", 500);
+        tree.sized("data/old/y", 500);
+        tree.sized("media/big", 4000);
+        tree.sized("top.txt", 50);
+    }
+    ~FolderMapTest() override
+    {
+        Drives::setMapping({});
+        TModal::clear();
+    }
+
+    int rowOf(TfrmDirHog &w, const std::string &rel) const
+    {
+        for (int r = 1; r <= w.foundCount(); ++r)
+            if (w.grid->gridModel()->path(r) == tree.path(rel))
+                return r;
+        return 0;
+    }
+    int nodeOf(TfrmFolderMap &m, const std::string &rel) const { return m.map()->find(tree.path(rel)); }
+    // The middle of a folder's tile in the map shown.
+    static QPoint centreOf(TfrmFolderMap &m, int node)
+    {
+        const int t = m.view->tileOf(node);
+        EXPECT_GE(t, 0) << "no tile for node " << node;
+        return t < 0 ? QPoint() : m.view->tiles()[size_t(t)].rect.center().toPoint();
+    }
+    // Opens the map from folder hogs and runs drive in it.
+    static void openMap(TfrmDirHog &w, const std::function<void(TfrmFolderMap &)> &drive)
+    {
+        bool ran = false;
+        TModal::push([&](QDialog *d) {
+            auto *m = qobject_cast<TfrmFolderMap *>(d);
+            ASSERT_TRUE(m);
+            ran = true;
+            drive(*m);
+            m->close();
+        });
+        w.btMap->click();
+        EXPECT_TRUE(ran) << "the map did not open";
+    }
+
+    ScriptedDialogs dlg;
+    TempTree tree;
+    Navigation::Registration removal, mapTarget;
+};
+}
+
+TEST_F(FolderMapTest, MapButtonNeedsAnAllFoldersScanWithRows)
+{
+    TfrmDirHog w;
+    w.show();
+    EXPECT_EQ(w.btMap->text(), "Ma&p");
+    EXPECT_FALSE(w.btMap->isVisible());
+    w.btTop->click();
+    EXPECT_TRUE(w.btMap->isVisible());
+    EXPECT_FALSE(w.btMap->isEnabled()); // main folders carry no folder tree
+    w.btAll->click();
+    EXPECT_TRUE(w.btMap->isEnabled());
+    w.btTop->click();
+    EXPECT_FALSE(w.btMap->isEnabled());
+    TModal::push([](QDialog *) { ADD_FAILURE() << "no map without all folders"; });
+    w.btMap->click();
+    EXPECT_EQ(TModal::pending(), 1u);
+    TModal::clear();
+
+    // An all-folders scan that finds nothing.
+    Drives::setMapping({{'C', tree.dir("empty")}});
+    w.btAll->click();
+    EXPECT_EQ(w.foundCount(), 0);
+    EXPECT_FALSE(w.btMap->isEnabled());
+}
+
+TEST_F(FolderMapTest, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
+{
+    TfrmDirHog w;
+    w.show();
+    w.btAll->click();
+    w.grid->setSelectedRow(rowOf(w, "media"));
+    openMap(w, [&](TfrmFolderMap &m) {
+        EXPECT_EQ(m.windowTitle(), "Folder map");
+        const FolderMap::Node &top = m.map()->nodes()[size_t(m.zoom())];
+        EXPECT_EQ(top.path, tree.root());
+        EXPECT_EQ(top.bytes, 7050);
+        EXPECT_FALSE(m.btZoomOut->isEnabled());
+
+        const int old = nodeOf(m, "data/old");
+        QTest::mouseClick(m.view, Qt::LeftButton, {}, centreOf(m, old));
+        EXPECT_EQ(m.selectedNode(), old);
+        EXPECT_EQ(w.grid->selectedRow(), rowOf(w, "data/old"));
+
+        // A double click on data shows data alone; its path heads the map.
+        const int data = nodeOf(m, "data");
+        const QPoint onData = m.view->tiles()[size_t(m.view->tileOf(data))].rect.topLeft().toPoint() + QPoint(4, 4);
+        QTest::mouseDClick(m.view, Qt::LeftButton, {}, onData);
+        EXPECT_EQ(m.zoom(), data);
+        EXPECT_EQ(m.lblZoom->path().toStdString(), tree.path("data"));
+        EXPECT_TRUE(m.btZoomOut->isEnabled());
+        EXPECT_EQ(m.view->tiles()[0].bytes, 3000);
+        EXPECT_EQ(m.view->tileOf(nodeOf(m, "media")), -1);
+
+        // A folder without sub-folders is not zoomed into, by Enter either.
+        m.selectNode(old);
+        QTest::keyClick(m.view, Qt::Key_Return);
+        EXPECT_EQ(m.zoom(), data);
+
+        QTest::keyClick(m.view, Qt::Key_Backspace);
+        EXPECT_EQ(m.zoom(), m.map()->top());
+        EXPECT_EQ(m.selectedNode(), data); // the folder left stays chosen
+        EXPECT_EQ(w.grid->selectedRow(), rowOf(w, "data"));
+        QTest::keyClick(m.view, Qt::Key_Enter);
+        EXPECT_EQ(m.zoom(), data);
+        m.btZoomOut->click();
+        EXPECT_EQ(m.zoom(), m.map()->top());
+    });
+    EXPECT_TRUE(dlg.boxes.empty());
+}
+
+TEST_F(FolderMapTest, CleanThroughTheMapRemovesTheFolderAndUpdatesMapAndGrid)
+{
+    TfrmDirHog w;
+    w.show();
+    w.btAll->click();
+    const int oldRow = rowOf(w, "data/old");
+    const int dataRow = rowOf(w, "data");
+    openMap(w, [&](TfrmFolderMap &m) {
+        const int old = nodeOf(m, "data/old");
+        QTest::mouseClick(m.view, Qt::LeftButton, {}, centreOf(m, old));
+        ASSERT_EQ(m.selectedNode(), old);
+        // Enter starts no removal.
+        TModal::push([](QDialog *) { ADD_FAILURE() << "Enter opened a window"; });
+        QTest::keyClick(m.view, Qt::Key_Return);
+        QTest::keyClick(&m, Qt::Key_Return);
+        EXPECT_EQ(TModal::pending(), 1u);
+        TModal::clear();
+        ASSERT_TRUE(TempTree::exists(tree.path("data/old")));
+
+        TModal::push([](QDialog *d) {
+            auto *r = qobject_cast<TfrmDelDirectory *>(d);
+            ASSERT_TRUE(r);
+            QTest::mouseClick(r->btDelete, Qt::LeftButton);
+        });
+        ASSERT_TRUE(m.actClean->isEnabled());
+        m.actClean->trigger();
+        EXPECT_EQ(TModal::pending(), 0u);
+        EXPECT_FALSE(TempTree::exists(tree.path("data/old")));
+        EXPECT_EQ(m.map()->find(tree.path("data/old")), -1);
+        EXPECT_EQ(m.view->tileOf(old), -1);
+        EXPECT_EQ(m.map()->nodes()[size_t(nodeOf(m, "data"))].bytes, 2000);
+        EXPECT_EQ(m.map()->nodes()[size_t(m.map()->top())].bytes, 6050);
+        EXPECT_EQ(m.selectedNode(), -1);
+    });
+    for (const char *kept : {"data/a", "data/b", "media/big", "top.txt"})
+        EXPECT_TRUE(TempTree::exists(tree.path(kept))) << kept;
+    EXPECT_EQ(w.grid->gridModel()->cell(oldRow, 0), "DELETED");
+    EXPECT_EQ(w.grid->gridModel()->cell(dataRow, 3), "0"); // data lost its sub-folder
+    EXPECT_EQ(w.findChild<QLabel *>("pnlScan")->text(), "Folders : 3");
+
+    // Opened again, the map leaves the removed folder out.
+    openMap(w, [&](TfrmFolderMap &m) {
+        EXPECT_EQ(nodeOf(m, "data/old"), -1);
+        EXPECT_EQ(m.map()->nodes()[size_t(m.map()->top())].bytes, 6050);
+    });
+}
+
+TEST_F(FolderMapTest, TheBrowserMapsTheFolderItShowsByWalkingIt)
+{
+    TfrmBrowse b;
+    b.setStart(tree.path("data"));
+    b.show();
+    ASSERT_TRUE(b.btMap->isEnabled());
+    bool ran = false;
+    TModal::push([&](QDialog *d) {
+        auto *m = qobject_cast<TfrmFolderMap *>(d);
+        ASSERT_TRUE(m);
+        ran = true;
+        EXPECT_FALSE(m->walking());
+        const FolderMap::Node &top = m->map()->nodes()[size_t(m->zoom())];
+        EXPECT_EQ(top.path, tree.path("data"));
+        EXPECT_EQ(top.bytes, 3000);
+        EXPECT_EQ(top.files, 4);
+        EXPECT_GE(m->map()->find(tree.path("data/old")), 0);
+        EXPECT_EQ(m->map()->find(tree.path("media")), -1);
+        m->close();
+    });
+    b.btMap->click();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(b.currentFolder(), tree.path("data"));
+}
+
+// VANTOR_SHOTS=<folder> (and VANTOR_SHOT_ROOT, else /usr): pictures of the
+// map of a real tree opened from folder hogs, for a person to look at.
+TEST_F(FolderMapTest, Pictures)
+{
+    const char *shots = std::getenv("VANTOR_SHOTS");
+    if (!shots)
+        GTEST_SKIP() << "VANTOR_SHOTS not set";
+    const char *root = std::getenv("VANTOR_SHOT_ROOT");
+    Drives::setMapping({{'C', root ? root : "/usr"}});
+    TfrmDirHog w;
+    w.show();
+    w.btAll->click();
+    openMap(w, [&](TfrmFolderMap &m) {
+        m.resize(1100, 760);
+        QCoreApplication::processEvents();
+        m.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/foldermap.png"));
+        const int first = m.view->tiles().size() > 1 ? m.view->tiles()[1].node : -1;
+        m.zoomIn(first);
+        m.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/foldermap-zoomed.png"));
+    });
+}
