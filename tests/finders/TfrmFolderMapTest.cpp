@@ -14,6 +14,9 @@
 #include "support/TempTree.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -148,6 +151,9 @@ TEST_F(FolderMapTest, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
         EXPECT_EQ(m.zoom(), data);
         m.btZoomOut->click();
         EXPECT_EQ(m.zoom(), m.map()->top());
+
+        m.actCopyPath->trigger();
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), tree.path("data"));
     });
     EXPECT_TRUE(dlg.boxes.empty());
 }
@@ -160,6 +166,13 @@ TEST_F(FolderMapTest, CleanThroughTheMapRemovesTheFolderAndUpdatesMapAndGrid)
     const int oldRow = rowOf(w, "data/old");
     const int dataRow = rowOf(w, "data");
     openMap(w, [&](TfrmFolderMap &m) {
+        // The drive's root is refused without opening anything.
+        TModal::push([](QDialog *) { ADD_FAILURE() << "the root went to the removal window"; });
+        m.selectNode(m.map()->top());
+        m.actClean->trigger();
+        EXPECT_EQ(dlg.last()->text, "You cannot delete the root folder using Vantor 95");
+        TModal::clear();
+
         const int old = nodeOf(m, "data/old");
         QTest::mouseClick(m.view, Qt::LeftButton, {}, centreOf(m, old));
         ASSERT_EQ(m.selectedNode(), old);
@@ -217,11 +230,14 @@ TEST_F(FolderMapTest, TheBrowserMapsTheFolderItShowsByWalkingIt)
         EXPECT_EQ(top.files, 4);
         EXPECT_GE(m->map()->find(tree.path("data/old")), 0);
         EXPECT_EQ(m->map()->find(tree.path("media")), -1);
+        dlg.printPdf = QString::fromStdString(tree.path("map.pdf"));
+        m->btPrint->click();
         m->close();
     });
     b.btMap->click();
     EXPECT_TRUE(ran);
     EXPECT_EQ(b.currentFolder(), tree.path("data"));
+    EXPECT_GT(QFileInfo(QString::fromStdString(tree.path("map.pdf"))).size(), 1000);
 }
 
 // VANTOR_SHOTS=<folder> (and VANTOR_SHOT_ROOT, else /usr): pictures of the
@@ -236,6 +252,7 @@ TEST_F(FolderMapTest, Pictures)
     TfrmDirHog w;
     w.show();
     w.btAll->click();
+    w.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/dirhogs.png"));
     openMap(w, [&](TfrmFolderMap &m) {
         m.resize(1100, 760);
         QCoreApplication::processEvents();
