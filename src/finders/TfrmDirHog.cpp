@@ -211,17 +211,9 @@ void TfrmDirHog::btDeleteClick()
         return;
     }
     const std::string folder = m->path(row);
-    switch (FolderRemoval::refusedAs(folder)) {
-    case FolderRemoval::Refused::Root:
-        dialogs().showError(QStringLiteral("You cannot delete the root folder using Vantor 95"));
+    if (const QString refused = FolderRemoval::listRefusal(folder); !refused.isEmpty()) {
+        dialogs().showError(refused);
         return;
-    case FolderRemoval::Refused::SystemFolder:
-    case FolderRemoval::Refused::Home:
-        dialogs().showError(QStringLiteral("You cannot delete the Windows folder using Vantor 95"));
-        return;
-    case FolderRemoval::Refused::NotFullPath:
-    case FolderRemoval::Refused::None:
-        break;
     }
     // Removed since the scan, by this window or another program: the
     // removal window would only fail on it.

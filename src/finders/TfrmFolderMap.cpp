@@ -390,17 +390,9 @@ void TfrmFolderMap::cleanClick()
     const std::string folder = pathOf(node);
     if (folder.empty() || walking())
         return;
-    switch (FolderRemoval::refusedAs(folder)) {
-    case FolderRemoval::Refused::Root:
-        dialogs().showError(QStringLiteral("You cannot delete the root folder using Vantor 95"));
+    if (const QString refused = FolderRemoval::listRefusal(folder); !refused.isEmpty()) {
+        dialogs().showError(refused);
         return;
-    case FolderRemoval::Refused::SystemFolder:
-    case FolderRemoval::Refused::Home:
-        dialogs().showError(QStringLiteral("You cannot delete the Windows folder using Vantor 95"));
-        return;
-    case FolderRemoval::Refused::NotFullPath:
-    case FolderRemoval::Refused::None:
-        break;
     }
     if (!PathInfo::isFolder(folder)) {
         dialogs().showError(QStringLiteral("This folder no longer exists: ") + displayName(folder));

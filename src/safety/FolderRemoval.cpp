@@ -85,6 +85,21 @@ FolderRemoval::Refused FolderRemoval::refusedAs(const std::string &folder)
     return Refused::None;
 }
 
+QString FolderRemoval::listRefusal(const std::string &folder)
+{
+    switch (refusedAs(folder)) {
+    case Refused::Root:
+        return QStringLiteral("You cannot delete the root folder using Vantor 95");
+    case Refused::SystemFolder:
+    case Refused::Home:
+        return QStringLiteral("You cannot delete the Windows folder using Vantor 95");
+    case Refused::NotFullPath:
+    case Refused::None:
+        break;
+    }
+    return {};
+}
+
 QString FolderRemoval::refusal(const std::string &folder)
 {
     const std::string f = trimmed(folder);

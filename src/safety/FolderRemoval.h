@@ -65,6 +65,10 @@ public:
     // The kind of refusal refusal() gives.
     enum class Refused { None, NotFullPath, Root, SystemFolder, Home };
     static Refused refusedAs(const std::string &folder);
+    // The error a window listing folders (folder hogs, the folder map) shows
+    // instead of opening the removal window: for a drive's root, a system
+    // folder or the home folder; empty for any other folder.
+    static QString listRefusal(const std::string &folder);
     // The non-delete reason of the folder or a folder inside it (0: none).
     int protectedReason() const;
     // Asks the non-delete warning when the folder is protected; false when
