@@ -28,9 +28,9 @@
 namespace {
 // Drive C: a small tree; folder hogs, the folder map and the folder removal
 // window as the program registers them.
-class FolderMapTest : public testing::Test {
+class FolderMapWindow : public testing::Test {
 protected:
-    FolderMapTest()
+    FolderMapWindow()
         : tree("drive"), removal(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate),
           mapTarget(Navigation::Target::FolderMap, &TfrmFolderMap::navigate)
     {
@@ -43,7 +43,7 @@ protected:
         tree.sized("media/big", 4000);
         tree.sized("top.txt", 50);
     }
-    ~FolderMapTest() override
+    ~FolderMapWindow() override
     {
         Drives::setMapping({});
         TModal::clear();
@@ -85,7 +85,7 @@ protected:
 };
 }
 
-TEST_F(FolderMapTest, MapButtonNeedsAnAllFoldersScanWithRows)
+TEST_F(FolderMapWindow, MapButtonNeedsAnAllFoldersScanWithRows)
 {
     TfrmDirHog w;
     w.show();
@@ -110,7 +110,7 @@ TEST_F(FolderMapTest, MapButtonNeedsAnAllFoldersScanWithRows)
     EXPECT_FALSE(w.btMap->isEnabled());
 }
 
-TEST_F(FolderMapTest, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
+TEST_F(FolderMapWindow, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
 {
     TfrmDirHog w;
     w.show();
@@ -158,7 +158,7 @@ TEST_F(FolderMapTest, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
     EXPECT_TRUE(dlg.boxes.empty());
 }
 
-TEST_F(FolderMapTest, CleanThroughTheMapRemovesTheFolderAndUpdatesMapAndGrid)
+TEST_F(FolderMapWindow, CleanThroughTheMapRemovesTheFolderAndUpdatesMapAndGrid)
 {
     TfrmDirHog w;
     w.show();
@@ -212,7 +212,7 @@ TEST_F(FolderMapTest, CleanThroughTheMapRemovesTheFolderAndUpdatesMapAndGrid)
     });
 }
 
-TEST_F(FolderMapTest, TheBrowserMapsTheFolderItShowsByWalkingIt)
+TEST_F(FolderMapWindow, TheBrowserMapsTheFolderItShowsByWalkingIt)
 {
     TfrmBrowse b;
     b.setStart(tree.path("data"));
@@ -242,7 +242,7 @@ TEST_F(FolderMapTest, TheBrowserMapsTheFolderItShowsByWalkingIt)
 
 // VANTOR_SHOTS=<folder> (and VANTOR_SHOT_ROOT, else /usr): pictures of the
 // map of a real tree opened from folder hogs, for a person to look at.
-TEST_F(FolderMapTest, Pictures)
+TEST_F(FolderMapWindow, Pictures)
 {
     const char *shots = std::getenv("VANTOR_SHOTS");
     if (!shots)
