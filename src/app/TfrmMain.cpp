@@ -223,12 +223,10 @@ int TfrmMain::runTool(QDialog *tool)
     std::unique_ptr<QDialog> owned(tool);
     if (!noRunGoingOn())
         return QDialog::Rejected;
-    try {
-        return TModal::exec(tool);
-    } catch (const IniWriteError &e) {
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
-        return QDialog::Rejected;
-    }
+    // A tool stores its settings as it closes; a failed store closes it as cancelled.
+    int result = QDialog::Rejected;
+    writeOrReport([&] { result = TModal::exec(tool); });
+    return result;
 }
 
 void TfrmMain::btDuplicateClick()

@@ -115,12 +115,7 @@ void TfrmCache::ReadInFromDisk()
 
 void TfrmCache::WriteOutToDisk()
 {
-    try {
-        CacheFolders::writeToDisk(folders());
-    } catch (const IniWriteError &e) {
-        // The list's edits would be lost without a word otherwise.
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
-    }
+    writeOrReport([this] { CacheFolders::writeToDisk(folders()); });
 }
 
 void TfrmCache::done(int result)

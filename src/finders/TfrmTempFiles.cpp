@@ -74,12 +74,7 @@ void TfrmTempFiles::ReadInFromDisk()
 
 void TfrmTempFiles::WriteOutToDisk()
 {
-    try {
-        TempPatterns::writeToDisk(rows());
-    } catch (const IniWriteError &e) {
-        // The edits would be lost without a word otherwise.
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
-    }
+    writeOrReport([this] { TempPatterns::writeToDisk(rows()); });
 }
 
 void TfrmTempFiles::done(int result)

@@ -52,8 +52,6 @@ Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion
     }
     return t;
 }
-
-void reportWriteFailure(const IniWriteError &e) { dialogs().showError(QString::fromLocal8Bit(e.what())); }
 }
 
 Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step)
@@ -78,20 +76,12 @@ Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, co
 void Deletion::recordDeletionTally(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,
                                    int64_t bytesRecycled)
 {
-    try {
-        IniFile().addDeletionTotals(filesDeleted, bytesDeleted, filesRecycled, bytesRecycled);
-    } catch (const IniWriteError &e) {
-        reportWriteFailure(e);
-    }
+    writeOrReport([&] { IniFile().addDeletionTotals(filesDeleted, bytesDeleted, filesRecycled, bytesRecycled); });
 }
 
 void Deletion::recordZipTally(int64_t filesZipped, int64_t bytesZipped)
 {
-    try {
-        IniFile().addZipTotals(filesZipped, bytesZipped);
-    } catch (const IniWriteError &e) {
-        reportWriteFailure(e);
-    }
+    writeOrReport([&] { IniFile().addZipTotals(filesZipped, bytesZipped); });
 }
 
 QString Deletion::countHeader(int toDelete, int kept)

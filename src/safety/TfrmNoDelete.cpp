@@ -271,9 +271,5 @@ void TfrmNoDelete::updateLastDate()
         text = QLocale().toString(t.date(), QLocale::LongFormat) + QLatin1Char(' ') + longTimeText(t.time());
     }
     lblWhen->setText(text);
-    try {
-        IniFile().writeString(QStringLiteral("Folders"), QStringLiteral("When"), text);
-    } catch (const IniWriteError &e) {
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
-    }
+    writeOrReport([&text] { IniFile().writeString(QStringLiteral("Folders"), QStringLiteral("When"), text); });
 }

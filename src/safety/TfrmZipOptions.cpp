@@ -88,13 +88,11 @@ void TfrmZipOptions::writeSettings()
 {
     AppState::defaultZipPath = QFile::decodeName(QByteArray::fromStdString(folder_));
     zipComment = Edit2->text();
-    try {
+    writeOrReport([this] {
         IniFile ini;
         ini.writeString(QStringLiteral("ZipFile"), QStringLiteral("Path"), AppState::defaultZipPath);
         ini.writeString(QStringLiteral("ZipFile"), QStringLiteral("Comment"), zipComment);
-    } catch (const IniWriteError &e) {
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 void TfrmZipOptions::SpeedButton1Click()

@@ -1,5 +1,6 @@
 #include "settings/IniFile.h"
 
+#include "common/Dialogs.h"
 #include "common/DosTime.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
@@ -14,6 +15,17 @@
 IniWriteError::IniWriteError(const std::string &file)
     : std::runtime_error("Unable to write to " + file)
 {
+}
+
+bool writeOrReport(const std::function<void()> &write)
+{
+    try {
+        write();
+        return true;
+    } catch (const IniWriteError &e) {
+        dialogs().showError(QString::fromLocal8Bit(e.what()));
+        return false;
+    }
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -11,6 +12,11 @@ class IniWriteError : public std::runtime_error {
 public:
     explicit IniWriteError(const std::string &file);
 };
+
+// Runs write (a store of settings, or anything that stores them on its way);
+// when it throws IniWriteError, shows its text as an error through dialogs()
+// and returns false, so that a failed store is never passed over in silence.
+bool writeOrReport(const std::function<void()> &write);
 
 // The settings file vantor.ini in the classic initialisation-file form.
 // Section and key names match without regard to case; the first of duplicate

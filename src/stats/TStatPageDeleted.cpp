@@ -75,12 +75,8 @@ void TStatPageDeleted::Button1Click()
 {
     if (!dialogs().askYesNo(QStringLiteral("Reset cumulative totals?")))
         return;
-    try {
-        IniFile().resetTotals();
-    } catch (const IniWriteError &e) {
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
+    if (!writeOrReport([] { IniFile().resetTotals(); }))
         return;
-    }
     lblSince1->clear();
     lblZipSince->clear();
     for (QLineEdit *e : {edNdelete, edSzDelete, edNWaste, edSzWaste, edNZip, edSzZip})

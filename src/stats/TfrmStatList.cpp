@@ -95,11 +95,6 @@ void TfrmStatList::btClearClick()
 
 void TfrmStatList::btCloseClick()
 {
-    try {
-        StatTypeLists::write(lines(), section_);
-    } catch (const IniWriteError &e) {
-        // The edits would be lost without a word otherwise.
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
-    }
+    writeOrReport([this] { StatTypeLists::write(lines(), section_); });
     accept();
 }
