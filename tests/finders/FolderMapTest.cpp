@@ -113,6 +113,24 @@ TEST(FolderMap, TilesProportionalInsideParentsAndApart)
     expectSoundLayout(g, g.layout(0, QRectF(0, 0, 1600, 1000), 24, 14));
 }
 
+TEST(FolderMap, TilesOfLikeSizesAreNearlySquare)
+{
+    FolderMap m;
+    std::vector<FolderMap::Folder> f;
+    for (int i = 0; i < 12; ++i)
+        f.push_back({"/r/f" + std::to_string(i), 1000 + i, 1});
+    m.build({"/r"}, f, 0);
+    const auto &tiles = m.layout(0, QRectF(0, 0, 400, 300), 1, 14);
+    int folders = 0;
+    for (const auto &t : tiles)
+        if (t.kind == Kind::Folder && t.depth == 1) {
+            ++folders;
+            const double w = t.rect.width(), h = t.rect.height();
+            EXPECT_LE(std::max(w, h) / std::min(w, h), 2.0) << w << "x" << h;
+        }
+    EXPECT_EQ(folders, 12);
+}
+
 TEST(FolderMap, SmallItemsMergeIntoOtherOrStayUnpainted)
 {
     FolderMap m;
