@@ -56,6 +56,12 @@ struct DirHogScan::Worker : WalkWorker {
         made.push_back({scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days), folder.path, t.bytes, t.files});
         return true;
     }
+    void walkEnded() override
+    {
+        // The worker's own lines are sorted on its thread; the calling
+        // thread merges the sorted runs.
+        std::sort(made.begin(), made.end(), textBefore);
+    }
     Totals &topTotals(int top)
     {
         if (size_t(top) >= tops.size())
@@ -100,6 +106,7 @@ void DirHogScan::begin(Mode mode, int workers)
 {
     mode_ = mode;
     lb2.clear();
+    runs_.clear();
     limitReached = false;
     totals_ = {};
     days_ = {};
@@ -146,13 +153,17 @@ void DirHogScan::collect()
                 break;
     } else {
         for (const auto &w : workers_) {
-            for (Line &l : w->made) {
-                if (!walker_.keep()) {
-                    limitHit();
-                    break;
-                }
-                lb2.push_back(std::move(l));
+            size_t kept = 0;
+            while (kept < w->made.size() && walker_.keep())
+                ++kept;
+            if (kept < w->made.size()) {
+                w->made.resize(kept); // what is left stays sorted
+                limitHit();
             }
+            if (!w->made.empty())
+                runs_.push_back(std::move(w->made));
+            if (limitReached)
+                break;
         }
     }
     if (full)
@@ -221,18 +232,50 @@ QString DirHogScan::lineText(const Totals &t, const QString &folderText, DayText
     return line(t, capacity, days.of(t.latestAccess), folderText);
 }
 
+bool DirHogScan::textBefore(const Line &a, const Line &b)
+{
+    const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+    if (c != 0)
+        return c > 0;
+    // Lines alike in text (folders whose names show alike) keep one order.
+    return a.text != b.text ? a.text > b.text : a.path > b.path;
+}
+
 std::vector<DirHogScan::Line> DirHogScan::finish()
 {
     std::vector<Line> out = std::move(lb2);
     lb2.clear();
-    std::sort(out.begin(), out.end(), [](const Line &a, const Line &b) {
-        const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
-        if (c != 0)
-            return c > 0;
-        // Lines alike in text (folders whose names show alike) keep one order.
-        return a.text != b.text ? a.text > b.text : a.path > b.path;
+    std::sort(out.begin(), out.end(), textBefore);
+    // The sorted runs are merged two at a time, the shortest first.
+    std::vector<std::vector<Line>> runs = std::move(runs_);
+    runs_.clear();
+    runs.push_back(std::move(out));
+    while (runs.size() > 1) {
+        std::sort(runs.begin(), runs.end(), [](const auto &a, const auto &b) { return a.size() > b.size(); });
+        std::vector<Line> a = std::move(runs.back());
+        runs.pop_back();
+        std::vector<Line> &b = runs.back();
+        std::vector<Line> merged;
+        merged.reserve(a.size() + b.size());
+        std::merge(std::make_move_iterator(a.begin()), std::make_move_iterator(a.end()),
+                   std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()), std::back_inserter(merged),
+                   textBefore);
+        b = std::move(merged);
+    }
+    return std::move(runs.front());
+}
+
+std::vector<uint32_t> DirHogScan::bySize(const std::vector<Line> &lines)
+{
+    // The grid reads a size from its text as a number; bytes are never
+    // negative.
+    std::vector<uint32_t> order(lines.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&lines](uint32_t a, uint32_t b) {
+        return double(std::max<int64_t>(lines[a].bytes, 0)) > double(std::max<int64_t>(lines[b].bytes, 0));
     });
-    return out;
+    return order;
 }
 
 QString DirHogScan::percentText(int64_t bytes, double capacity)

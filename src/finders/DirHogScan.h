@@ -56,10 +56,17 @@ public:
     void begin(Mode mode, int workers = 0);
     ~DirHogScan();
     Mode mode() const { return mode_; }
-    // The lines in the order the grid receives them: descending text order
-    // (letters compared without regard to case), so a later stable sort by
-    // size ranks equal sizes alike every time.
+    // The lines in descending text order (letters compared without regard
+    // to case; lines alike in text by path), so that a stable sort by size
+    // ranks equal sizes alike every time. A parallel walk's workers sorted
+    // their own lines when they ended; here the sorted runs are merged.
     std::vector<Line> finish();
+    // The order of lines (as finish gives them) that the grid's sort by
+    // size, largest first, gives them: by bytes, equal sizes in the order
+    // they have.
+    static std::vector<uint32_t> bySize(const std::vector<Line> &lines);
+    // finish's order: true when a comes before b.
+    static bool textBefore(const Line &a, const Line &b);
 
     // The line of one folder.
     static QString line(const Totals &t, double capacity, const QString &folderText);
@@ -78,7 +85,7 @@ public:
     static GridLayout gridLayout();
     static QString limitText();
 
-    std::vector<Line> lb2;     // the lines collected by the walk
+    std::vector<Line> lb2;     // the lines collected by the walker's own walk (and main folders)
     double capacity = 0;       // the capacity of the drive being walked
     bool limitReached = false; // the line list was full
 
@@ -91,6 +98,7 @@ private:
     // After each drive of a parallel walk: the workers' lines.
     void collect();
     std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<std::vector<Line>> runs_; // all folders in parallel: each worker's lines of each drive, sorted
     std::atomic<int64_t> lines_{0}; // lines the workers made on this drive
     int64_t room_ = 0;              // lines the limit leaves for this drive
     static QString line(const Totals &t, double capacity, const QString &dateText, const QString &folderText);

@@ -129,11 +129,12 @@ void TfrmDirHog::fillGrid()
     if (walker().scanAborted && !scan_.limitReached)
         lb << Walker::abortText();
     lb.reserve(lb.size() + qsizetype(lines.size()));
-    grid->gridModel()->reserve(int(lines.size()));
-    for (const DirHogScan::Line &l : lines) {
+    for (const DirHogScan::Line &l : lines)
         lb << l.text;
-        grid->addToGrid(l.text, l.path);
-    }
+    // The grid gets the rows ranked as its size sort would rank them.
+    grid->gridModel()->reserve(int(lines.size()));
+    for (const uint32_t i : DirHogScan::bySize(lines))
+        grid->addToGrid(lines[i].text, lines[i].path);
 }
 
 void TfrmDirHog::keepForMap(const std::vector<DirHogScan::Line> &lines)
@@ -176,9 +177,10 @@ void TfrmDirHog::selectFolderRow(const std::string &folder)
 
 void TfrmDirHog::sortGrid()
 {
-    // Every scan ends ranked largest first, whatever sort came before.
+    // Every scan ends ranked largest first, whatever sort came before; the
+    // rows came in that order.
     SortDirections::setDescending(DirHogScan::gridLayout().sortEntries[0].directionKey, true);
-    grid->Sortbysize1Click(0);
+    grid->gridModel()->sortedBy(0);
     if (foundCount() == 0)
         setStatus(foundStatus(0));
 }

@@ -107,6 +107,7 @@ void ParallelWalk::run(WalkWorker *worker)
             done_.notify_all();
         }
     }
+    worker->walkEnded();
 }
 
 bool ParallelWalk::take(Task &t)

@@ -32,6 +32,10 @@ public:
     // folder are the folder's (folderText empty). Not called for a folder
     // whose entries were cut short by a stop.
     virtual bool folderDone(const FoundFile &, const WalkPlace &) { return true; }
+    // On the worker's own thread once it takes no more folders (the walk is
+    // done or stopping): work on what it collected, such as sorting it, is
+    // spread over the threads instead of waiting for the calling thread.
+    virtual void walkEnded() {}
     // True once the walk is stopping (an abort): a worker that takes long
     // over one entry may give up early.
     bool stopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }

@@ -614,7 +614,11 @@ int ResultGridModel::sortEntryForColumn(int column) const
     return -1;
 }
 
-bool ResultGridModel::sortBy(int entry, bool flip)
+bool ResultGridModel::sortBy(int entry, bool flip) { return sortEntry(entry, flip, true); }
+
+bool ResultGridModel::sortedBy(int entry, bool flip) { return sortEntry(entry, flip, false); }
+
+bool ResultGridModel::sortEntry(int entry, bool flip, bool compare)
 {
     if (!layout_.sortingEnabled || entry < 0 || entry >= int(layout_.sortEntries.size()) || gridRows_ < 2)
         return false;
@@ -626,7 +630,10 @@ bool ResultGridModel::sortBy(int entry, bool flip)
         desc = !desc;
         SortDirections::setDescending(key, desc);
     }
-    sortRows(e.column, e.kind, desc);
+    if (compare)
+        sortRows(e.column, e.kind, desc);
+    else if (const int last = std::min(rowsFilled(), shown_); rowsFilled() > 1 && last > 0)
+        emit dataChanged(index(0, 0), index(last - 1, columns_ - 1));
     if (flip && !layout_.flipBeforeSort)
         SortDirections::setDescending(key, !desc);
     setChecked(entry);

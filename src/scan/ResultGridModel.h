@@ -112,6 +112,10 @@ public:
     // with flipBeforeSort; flip false keeps it). False when sorting is off,
     // the grid has fewer than 2 rows, or i is no entry.
     bool sortBy(int entry, bool flip = true);
+    // The same for rows a finder added in the order that entry's sort, in
+    // its present direction, gives them: the direction, the checked entry
+    // and the views change as after sortBy; the rows are not compared.
+    bool sortedBy(int entry, bool flip = true);
     // Sorts rows 1 to rowsFilled by one column; the other overload sorts the
     // grid rows first..last only.
     void sortRows(int column, SortKind kind, bool descending);
@@ -182,6 +186,7 @@ private:
     std::vector<int64_t> lookUpSizes() const;
     void showStatus() const;
     void scheduleSync();
+    bool sortEntry(int entry, bool flip, bool compare);
     bool sortByTable(CellKind show, bool descending, size_t from, size_t count);
     bool sortPaths(bool descending, size_t from, size_t count);
     void setChecked(int entry);

@@ -8,7 +8,10 @@
 #include "safety/TfrmDelDirectory.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
+#include "scan/ParallelWalk.h"
+#include "scan/ResultGridModel.h"
 #include "scan/TResultGrid.h"
+#include "support/MixedTree.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
@@ -23,6 +26,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sys/stat.h>
 
 namespace {
@@ -394,4 +398,72 @@ TEST_F(DirHogTest, CleanAfterAClickBelowTheLastRowDoesNothing)
     QTest::keyClick(w.grid, Qt::Key_Down);
     w.btDelete->click();
     EXPECT_EQ(TModal::pending(), 0u);
+}
+
+// The grid is filled in the order its sort by size gives (the scan's lines
+// in text order, ranked by size with equal sizes kept in that order), so the
+// sort after the walk compares nothing: rows, paths and the sort's state are
+// those of a grid filled in text order and sorted, whatever the number of
+// workers.
+TEST(DirHogRanking, RowsAreThoseOfTheSortedGridForAnyNumberOfWorkers)
+{
+    ScriptedDialogs dlg;
+    TempTree t("hogs");
+    const std::string root = makeMixedTree(t, "C", 53);
+    Drives::setMapping({{'C', root}});
+    struct Restore {
+        ~Restore()
+        {
+            ParallelWalk::setDefaultWorkers(-1);
+            Drives::setMapping({});
+        }
+    } restore;
+    const QString sizeKey = DirHogScan::gridLayout().sortEntries[0].directionKey;
+    const auto rows = [](const ResultGridModel &m) {
+        std::vector<std::string> out;
+        for (int r = 1; r <= m.rowsFilled(); ++r) {
+            std::string line;
+            for (int c = 0; c < m.columnCount(); ++c)
+                line += m.cell(r, c).toStdString() + '\t';
+            out.push_back(line + m.path(r));
+        }
+        return out;
+    };
+    for (const auto mode : {DirHogScan::Mode::AllFolders, DirHogScan::Mode::MainFolders}) {
+        // What the walker's own walk gives, filled in text order and sorted.
+        Walker walker;
+        walker.pumpIntervalMs = -1;
+        DirHogScan scan(walker);
+        scan.begin(mode);
+        walker.scanAllDrives({QStringLiteral("C:")});
+        ResultGridModel sorted(DirHogScan::gridLayout());
+        for (const DirHogScan::Line &l : scan.finish())
+            sorted.addToGrid(l.text, l.path);
+        sorted.sortRows(0, SortKind::Number, true);
+        const std::vector<std::string> expected = rows(sorted);
+        ASSERT_GT(expected.size(), mode == DirHogScan::Mode::AllFolders ? 20u : 5u);
+        std::map<std::string, int> sizes;
+        for (int r = 1; r <= sorted.rowsFilled(); ++r)
+            ++sizes[sorted.cell(r, 0).toStdString()];
+        if (mode == DirHogScan::Mode::AllFolders) {
+            EXPECT_LT(sizes.size() + 5, expected.size()) << "sizes alike are ranked by text";
+        }
+
+        for (const int workers : {0, 1, 2, 8}) {
+            ParallelWalk::setDefaultWorkers(workers);
+            SortDirections::resetForTests();
+            TfrmDirHog w;
+            w.show();
+            w.grid->Sortbysize1Click(4); // any sort before the scan
+            (mode == DirHogScan::Mode::AllFolders ? w.btAll : w.btTop)->click();
+            EXPECT_EQ(rows(*w.grid->gridModel()), expected) << workers << " workers";
+            EXPECT_EQ(w.grid->gridModel()->checkedSortEntry(), 0);
+            EXPECT_TRUE(w.grid->action("Sortby1")->isChecked());
+            EXPECT_FALSE(SortDirections::descending(sizeKey, true)) << "the next size sort is ascending";
+            // Sorting the filled grid again by size, largest first, moves no row.
+            w.grid->gridModel()->sortRows(0, SortKind::Number, true);
+            EXPECT_EQ(rows(*w.grid->gridModel()), expected) << workers << " workers";
+        }
+    }
+    EXPECT_TRUE(dlg.boxes.empty());
 }
