@@ -28,6 +28,7 @@ struct DirHogScan::Worker : WalkWorker {
     Worker(const DirHogScan &scan, Mode m, std::atomic<int64_t> &lines, const int64_t &room)
         : scan(scan), mode(m), lines(lines), room(room)
     {
+        fullRecords = false; // sums of sizes and the latest access only
     }
 
     bool visit(const FoundFile &f, const WalkPlace &at) override
@@ -229,7 +230,7 @@ QString DirHogScan::DayText::of(uint32_t stamp)
 
 QString DirHogScan::lineText(const Totals &t, const QString &folderText, DayText &days) const
 {
-    return line(t, capacity, days.of(t.latestAccess), folderText);
+    return line(t, capacity, days.of(t.latestAccess), folderText, days.locale);
 }
 
 bool DirHogScan::textBefore(const Line &a, const Line &b)
@@ -278,22 +279,24 @@ std::vector<uint32_t> DirHogScan::bySize(const std::vector<Line> &lines)
     return order;
 }
 
-QString DirHogScan::percentText(int64_t bytes, double capacity)
+QString DirHogScan::percentText(int64_t bytes, double capacity, const QLocale &locale)
 {
     if (!(double(bytes) < capacity))
         return QStringLiteral("???");
-    return QLocale().toString(100.0 * double(bytes) / capacity, 'f', 2);
+    return locale.toString(100.0 * double(bytes) / capacity, 'f', 2);
 }
 
 QString DirHogScan::line(const Totals &t, double capacity, const QString &folderText)
 {
-    return line(t, capacity, dosDateText(t.latestAccess), folderText);
+    return line(t, capacity, dosDateText(t.latestAccess), folderText, QLocale());
 }
 
-QString DirHogScan::line(const Totals &t, double capacity, const QString &dateText, const QString &folderText)
+QString DirHogScan::line(const Totals &t, double capacity, const QString &dateText, const QString &folderText,
+                         const QLocale &locale)
 {
+    // The size as formatThousands writes it, in a locale made once.
     const QChar tab(QLatin1Char('\t'));
-    return formatThousands(t.bytes) + tab + percentText(t.bytes, capacity) + tab + QString::number(t.files) + tab
+    return locale.toString(qlonglong(t.bytes)) + tab + percentText(t.bytes, capacity, locale) + tab + QString::number(t.files) + tab
         + QString::number(t.folders) + tab + dateText + tab + folderText;
 }
 

@@ -2,6 +2,7 @@
 #include "scan/GridLayout.h"
 #include "scan/Walker.h"
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -71,7 +72,7 @@ public:
     // The line of one folder.
     static QString line(const Totals &t, double capacity, const QString &folderText);
     // 100 x bytes / capacity with two decimals; "???" unless bytes is below it.
-    static QString percentText(int64_t bytes, double capacity);
+    static QString percentText(int64_t bytes, double capacity, const QLocale &locale = QLocale());
     // The totals of one folder as its row in mode shows them (a row after a
     // removal that left the folder behind). The walk uses its own walker.
     static Totals folderTotals(const std::string &folder, Mode mode);
@@ -101,15 +102,18 @@ private:
     std::vector<std::vector<Line>> runs_; // all folders in parallel: each worker's lines of each drive, sorted
     std::atomic<int64_t> lines_{0}; // lines the workers made on this drive
     int64_t room_ = 0;              // lines the limit leaves for this drive
-    static QString line(const Totals &t, double capacity, const QString &dateText, const QString &folderText);
+    static QString line(const Totals &t, double capacity, const QString &dateText, const QString &folderText,
+                        const QLocale &locale);
     Walker &walker_;
     Mode mode_ = Mode::AllFolders;
     Totals totals_;
     // The date text of the last line's latest access (folders walked one
-    // after another mostly share a day), kept for one scan.
+    // after another mostly share a day), kept for one scan, and the locale
+    // the numbers are written in (made once, not for every line).
     struct DayText {
         uint32_t day = 0xffffffffu;
         QString text;
+        QLocale locale;
         // The date text of a DOS stamp (empty for 0).
         QString of(uint32_t stamp);
     };

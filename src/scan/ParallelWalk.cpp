@@ -206,6 +206,11 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     const bool wantHidden = rules_.returned & FileAttr::Hidden;
     const bool wantSystem = rules_.returned & FileAttr::System;
     const bool wantFolders = rules_.returned & FileAttr::Folder;
+    const bool full = worker.fullRecords;
+    if (!full) {
+        f.path.clear();
+        f.written = f.created = 0;
+    }
     EntryStat st;
     for (Listed &e : l.listed) {
         if (stopping())
@@ -228,13 +233,15 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         f.name.assign(name, len);
         f.size = st.size;
         f.attributes = st.attributes;
-        f.written = l.written(st.written);
         f.accessed = l.accessed(st.accessed);
-        f.created = st.hasCreated ? l.created(st.created) : 0;
-        f.path.assign(t.path);
-        if (!slash)
-            f.path += '/';
-        f.path.append(name, len);
+        if (full) {
+            f.written = l.written(st.written);
+            f.created = st.hasCreated ? l.created(st.created) : 0;
+            f.path.assign(t.path);
+            if (!slash)
+                f.path += '/';
+            f.path.append(name, len);
+        }
         if (!worker.visit(f, at))
             return false;
     }

@@ -40,6 +40,12 @@ public:
     // over one entry may give up early.
     bool stopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
+protected:
+    // False for a worker that reads only the name, size, attributes and
+    // access stamp of the entries it visits: their path and their written
+    // and created stamps are then not made (the walk spends less per file).
+    bool fullRecords = true;
+
 private:
     friend class ParallelWalk;
     const std::atomic<bool> *stop_ = nullptr;
