@@ -3,7 +3,6 @@
 #include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
-#include "common/TDialogFrame.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"
 #include "common/Text.h"
@@ -16,16 +15,14 @@
 #include "safety/ZipRun.h"
 #include "scan/TDriveBox.h"
 #include "scan/TFolderTree.h"
-#include "scan/TFontScale.h"
+#include "scan/TFixedWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
@@ -36,14 +33,6 @@ const QString TfrmUnZipIt::noArchivesMessage =
                      "should not be used to unzip other non Vantor zip files.");
 
 namespace {
-QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &r)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(r);
-    return l;
-}
-
 // The hourglass while it lives; set aside while a box or window is up.
 class BusyCursor {
 public:
@@ -71,60 +60,50 @@ std::string fileNameOf(const std::string &path)
 
 TfrmUnZipIt::TfrmUnZipIt(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TfrmUnZipIt"));
-    setWindowTitle(QStringLiteral("Unzip Vantor Archive Zip Files"));
-    setWindowFlags(TDialogFrame::flags);
-    setFixedSize(648, 440);
+    const QSize designed(648, 440);
+    TFixedWindow::begin(this, "TfrmUnZipIt", QStringLiteral("Unzip Vantor Archive Zip Files"), designed);
 
-    Label1 = label(this, "Label1", QStringLiteral("Contents of the Vantor archive zip file:"), QRect(8, 8, 316, 18));
-    lblZip = new TPathLabel(this);
-    lblZip->setObjectName(QStringLiteral("lblZip"));
-    lblZip->setGeometry(8, 26, 316, 18);
+    Label1 = TFixedWindow::placed<QLabel>(this, "Label1", QRect(8, 8, 316, 18),
+                                          QStringLiteral("Contents of the Vantor archive zip file:"));
+    lblZip = TFixedWindow::placed<TPathLabel>(this, "lblZip", QRect(8, 26, 316, 18));
     lblZip->setStyleSheet(QStringLiteral("font-weight: bold"));
-    Outline = new QTreeWidget(this);
-    Outline->setObjectName(QStringLiteral("Outline"));
+    Outline = TFixedWindow::placed<QTreeWidget>(this, "Outline", QRect(8, 46, 316, 282));
     Outline->setHeaderHidden(true);
     Outline->setUniformRowHeights(true);
-    Outline->setGeometry(8, 46, 316, 282);
     QPalette grey = Outline->palette();
     grey.setColor(QPalette::Base, grey.color(QPalette::Window));
     Outline->setPalette(grey);
-    lblCount = label(this, "lblCount", QStringLiteral("0 files"), QRect(8, 332, 316, 18));
-    pnlComment = label(this, "pnlComment", QStringLiteral("Archive zip file comments"), QRect(8, 352, 316, 40));
+    lblCount = TFixedWindow::placed<QLabel>(this, "lblCount", QRect(8, 332, 316, 18), QStringLiteral("0 files"));
+    pnlComment = TFixedWindow::placed<QLabel>(this, "pnlComment", QRect(8, 352, 316, 40),
+                                              QStringLiteral("Archive zip file comments"));
     pnlComment->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlComment->setAlignment(Qt::AlignCenter);
     pnlComment->setWordWrap(true);
 
-    Label2 = label(this, "Label2", QStringLiteral("Archive files (double click to view)"), QRect(336, 8, 304, 18));
+    Label2 = TFixedWindow::placed<QLabel>(this, "Label2", QRect(336, 8, 304, 18),
+                                          QStringLiteral("Archive files (double click to view)"));
     DriveComboBox1 = new TDriveBox(this);
     DriveComboBox1->setGeometry(336, 28, 304, 24);
     DirectoryListBox1 = new TFolderTree(this);
     DirectoryListBox1->setGeometry(336, 56, 304, 160);
     DirectoryListBox1->attachDriveBox(DriveComboBox1);
-    Label3 = label(this, "Label3", QStringLiteral("File mask: Drive*.zip"), QRect(336, 220, 304, 18));
-    FileListBox1 = new QListWidget(this);
-    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(336, 240, 304, 152);
+    Label3 = TFixedWindow::placed<QLabel>(this, "Label3", QRect(336, 220, 304, 18),
+                                          QStringLiteral("File mask: Drive*.zip"));
+    FileListBox1 = TFixedWindow::placed<QListWidget>(this, "FileListBox1", QRect(336, 240, 304, 152));
 
-    btExtract = new QPushButton(QStringLiteral("&Extract files from ZIP"), this);
-    btExtract->setObjectName(QStringLiteral("btExtract"));
+    btExtract = TFixedWindow::placed<QPushButton>(this, "btExtract", QRect(8, 402, 156, 28),
+                                                  QStringLiteral("&Extract files from ZIP"));
     btExtract->setToolTip(QStringLiteral("Extract Files..."));
-    btExtract->setGeometry(8, 402, 156, 28);
-    btView = new QPushButton(QStringLiteral("&View files inside ZIP"), this);
-    btView->setObjectName(QStringLiteral("btView"));
+    btView = TFixedWindow::placed<QPushButton>(this, "btView", QRect(170, 402, 154, 28),
+                                               QStringLiteral("&View files inside ZIP"));
     btView->setToolTip(QStringLiteral("Extract Files..."));
-    btView->setGeometry(170, 402, 154, 28);
-    Gauge1 = new QProgressBar(this);
-    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1 = TFixedWindow::placed<QProgressBar>(this, "Gauge1", QRect(336, 406, 206, 20));
     Gauge1->setRange(0, 100);
-    Gauge1->setGeometry(336, 406, 206, 20);
     Gauge1->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid grey; background: white; text-align: center; }"
                                          "QProgressBar::chunk { background: red; }"));
     Gauge1->hide();
-    btClose = new QPushButton(QStringLiteral("Close"), this);
-    btClose->setObjectName(QStringLiteral("btClose"));
+    btClose = TFixedWindow::placed<QPushButton>(this, "btClose", QRect(556, 402, 84, 28), QStringLiteral("Close"));
     btClose->setToolTip(QStringLiteral("Close window"));
-    btClose->setGeometry(556, 402, 84, 28);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -143,11 +122,7 @@ TfrmUnZipIt::TfrmUnZipIt(QWidget *parent) : QDialog(parent)
     connect(btClose, &QPushButton::clicked, this, &TfrmUnZipIt::btCloseClick);
     BtExtractEnable();
 
-    // Drawn in fixed pixels for a narrower font: scaled to the one in use.
-    TFontScale::scaleFixedWindow(this, QSize(648, 440));
-
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::finish(this, designed);
 }
 
 TfrmUnZipIt::~TfrmUnZipIt() { zip_.close(); }
