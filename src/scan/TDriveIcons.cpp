@@ -1,19 +1,16 @@
 #include "scan/TDriveIcons.h"
 
+#include "common/TDrawnPicture.h"
+
 #include <QColor>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPixmap>
 
 #include <map>
 
 namespace {
-QIcon drawnIcon(DriveType type)
+void drawIcon(QPainter &p, DriveType type)
 {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(QColor(40, 40, 40));
     switch (type) {
     case DriveType::Removable:
@@ -52,8 +49,6 @@ QIcon drawnIcon(DriveType type)
             p.drawRect(x, 6, 2, 4);
         break;
     }
-    p.end();
-    return QIcon(pm);
 }
 
 const char *themeName(DriveType type)
@@ -77,7 +72,7 @@ QIcon TDriveIcons::icon(DriveType type)
         return it->second;
     QIcon icon = QIcon::fromTheme(QString::fromLatin1(themeName(type)));
     if (icon.isNull() && qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        icon = drawnIcon(type);
+        icon = QIcon(drawnPicture(QSize(16, 16), 1, [type](QPainter &p) { drawIcon(p, type); }));
     if (!icon.isNull())
         cache[type] = icon;
     return icon;
