@@ -145,7 +145,7 @@ QString TFolderMapView::tileName(const Tile &t) const
     case Kind::OwnFiles:
         return QStringLiteral("files");
     case Kind::Other:
-        return QStringLiteral("%1 smaller").arg(t.merged);
+        return QLatin1Char('+') + QString::number(t.merged); // the tooltip says what they are
     case Kind::Folder:
         break;
     }
@@ -250,20 +250,20 @@ void TFolderMapView::paintLabels(QPainter &p, const std::vector<Tile> &ts)
             continue;
         const QString name = tileName(t);
         const QString size = sizeText(t.bytes);
+        // A name cut to less than three characters says nothing: no label.
+        const QString shortName = fm.elidedText(name, Qt::ElideRight, int(box.width()));
+        if (shortName != name && shortName.size() < 4)
+            continue;
         p.setPen(textOn(fillOf(t)));
         if (twoLines) {
-            p.drawText(QRectF(box.left(), box.top(), box.width(), lineH), Qt::AlignLeft | Qt::AlignVCenter,
-                       fm.elidedText(name, Qt::ElideRight, int(box.width())));
+            p.drawText(QRectF(box.left(), box.top(), box.width(), lineH), Qt::AlignLeft | Qt::AlignVCenter, shortName);
             if (fm.horizontalAdvance(size) <= box.width())
                 p.drawText(QRectF(box.left(), box.top() + lineH, box.width(), lineH), Qt::AlignLeft | Qt::AlignVCenter, size);
             continue;
         }
         // One line: the name as far as it goes, the size after it when both fit.
         const QString both = name + QStringLiteral("  ") + size;
-        const QString text = fm.horizontalAdvance(both) <= box.width()
-            ? both
-            : fm.elidedText(name, Qt::ElideRight, int(box.width()));
-        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, fm.horizontalAdvance(both) <= box.width() ? both : shortName);
     }
 }
 

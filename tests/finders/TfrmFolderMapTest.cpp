@@ -1,6 +1,7 @@
 #include "common/Navigation.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"
+#include "common/Text.h"
 #include "finders/FolderMap.h"
 #include "finders/TFolderMapView.h"
 #include "finders/TfrmBrowse.h"
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 // Drive C: a small tree; folder hogs, the folder map and the folder removal
@@ -63,6 +65,13 @@ protected:
         const int t = m.view->tileOf(node);
         EXPECT_GE(t, 0) << "no tile for node " << node;
         return t < 0 ? QPoint() : m.view->tiles()[size_t(t)].rect.center().toPoint();
+    }
+    // A point on a folder's own tile rather than on a child's: its top left corner.
+    static QPoint cornerOf(TfrmFolderMap &m, int node)
+    {
+        const int t = m.view->tileOf(node);
+        EXPECT_GE(t, 0) << "no tile for node " << node;
+        return t < 0 ? QPoint() : m.view->tiles()[size_t(t)].rect.topLeft().toPoint() + QPoint(4, 4);
     }
     // Opens the map from folder hogs and runs drive in it.
     static void openMap(TfrmDirHog &w, const std::function<void(TfrmFolderMap &)> &drive)
@@ -130,8 +139,7 @@ TEST_F(FolderMapWindow, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
 
         // A double click on data shows data alone; its path heads the map.
         const int data = nodeOf(m, "data");
-        const QPoint onData = m.view->tiles()[size_t(m.view->tileOf(data))].rect.topLeft().toPoint() + QPoint(4, 4);
-        QTest::mouseDClick(m.view, Qt::LeftButton, {}, onData);
+        QTest::mouseDClick(m.view, Qt::LeftButton, {}, cornerOf(m, data));
         EXPECT_EQ(m.zoom(), data);
         EXPECT_EQ(m.lblZoom->path().toStdString(), tree.path("data"));
         EXPECT_TRUE(m.btZoomOut->isEnabled());
@@ -210,6 +218,47 @@ TEST_F(FolderMapWindow, CleanThroughTheMapRemovesTheFolderAndUpdatesMapAndGrid)
         EXPECT_EQ(nodeOf(m, "data/old"), -1);
         EXPECT_EQ(m.map()->nodes()[size_t(m.map()->top())].bytes, 6050);
     });
+}
+
+TEST_F(FolderMapWindow, APartRemovalLeavesTheFolderWithWhatIsLeftInMapAndGrid)
+{
+    // Every file is read-only: Yes to the first question, No to the second
+    // (the removal stops there), whatever the order.
+    const std::vector<std::pair<const char *, int64_t>> files{
+        {"data/a", 1000}, {"data/b", 1000}, {"data/old/x", 500}, {"data/old/y", 500}};
+    for (const auto &f : files)
+        ::chmod(tree.path(f.first).c_str(), 0444);
+    TfrmDirHog w;
+    w.show();
+    w.btAll->click();
+    int64_t left = 0, count = 0, ownLeft = 0;
+    openMap(w, [&](TfrmFolderMap &m) {
+        const int data = nodeOf(m, "data");
+        QTest::mouseClick(m.view, Qt::LeftButton, {}, cornerOf(m, data));
+        ASSERT_EQ(m.selectedNode(), data);
+        dlg.answer(Dialogs::Answer::Yes);
+        dlg.answer(Dialogs::Answer::No);
+        TModal::push([](QDialog *d) {
+            auto *r = qobject_cast<TfrmDelDirectory *>(d);
+            ASSERT_TRUE(r);
+            QTest::mouseClick(r->btDelete, Qt::LeftButton);
+        });
+        m.actClean->trigger();
+        ASSERT_TRUE(TempTree::exists(tree.path("data")));
+        for (const auto &[f, size] : files)
+            if (TempTree::exists(tree.path(f))) {
+                left += size;
+                ++count;
+                ownLeft += f[5] == 'o' ? 0 : size;
+            }
+        ASSERT_EQ(count, 3);
+        const FolderMap::Node &n = m.map()->nodes()[size_t(data)];
+        EXPECT_EQ(n.bytes, left);
+        EXPECT_EQ(n.files, 3);
+        EXPECT_TRUE(n.children.empty());
+        EXPECT_EQ(m.map()->nodes()[size_t(m.map()->top())].bytes, left + 4050);
+    });
+    EXPECT_EQ(w.grid->gridModel()->cell(rowOf(w, "data"), 0), formatThousands(ownLeft));
 }
 
 TEST_F(FolderMapWindow, TheBrowserMapsTheFolderItShowsByWalkingIt)
