@@ -113,6 +113,7 @@ void TfrmDirHog::btAllClick()
 bool TfrmDirHog::beforeWalk()
 {
     scan_.begin(nextMode_, ParallelWalk::defaultWorkers());
+    rowsMarked_ = false;
     lb.clear();
     mapFolders_.clear();
     mapRoots_.clear();
@@ -132,9 +133,11 @@ void TfrmDirHog::fillGrid()
     for (const DirHogScan::Line &l : lines)
         lb << l.text;
     // The grid gets the rows ranked as its size sort would rank them.
-    grid->gridModel()->reserve(int(lines.size()));
+    std::vector<ResultGridModel::Line> rows;
+    rows.reserve(lines.size());
     for (const uint32_t i : DirHogScan::bySize(lines))
-        grid->addToGrid(lines[i].text, lines[i].path);
+        rows.push_back({lines[i].text, lines[i].path});
+    grid->gridModel()->addLines(rows);
 }
 
 void TfrmDirHog::keepForMap(const std::vector<DirHogScan::Line> &lines)
@@ -254,6 +257,7 @@ void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
                 left.push_back(r);
             } else {
                 m->setCell(r, 0, mark);
+                rowsMarked_ = true;
                 gone.insert(path);
             }
         } else if (mode() == DirHogScan::Mode::AllFolders && !PathInfo::isFolder(folder)
@@ -285,7 +289,7 @@ QString TfrmDirHog::foundStatus(int found) const
 {
     // The folders listed that still exist.
     int removed = 0;
-    for (int r = 1; r <= found; ++r)
+    for (int r = 1; rowsMarked_ && r <= found; ++r) // no row reads removed before a removal
         removed += isRemoved(r);
     return QStringLiteral("Folders : ") + QString::number(found - removed);
 }

@@ -64,4 +64,5 @@ private:
     double mapCapacity_ = 0;
     DirHogScan scan_;
     DirHogScan::Mode nextMode_ = DirHogScan::Mode::MainFolders;
+    bool rowsMarked_ = false; // a row was marked removed since the last scan began
 };

@@ -16,17 +16,24 @@ public:
 
     uint64_t append(const T *data, size_t n)
     {
+        uint64_t handle;
+        T *to = allocate(n, handle);
+        for (size_t i = 0; i < n; ++i)
+            to[i] = data[i];
+        return handle;
+    }
+    // Room for a run of n, written by the caller; handle is the run's.
+    T *allocate(size_t n, uint64_t &handle)
+    {
         if (blocks_.empty() || used_ + n > capacity_) {
             capacity_ = n > BlockSize ? n : BlockSize;
             blocks_.emplace_back(static_cast<T *>(LargeBlocks::allocate(capacity_ * sizeof(T))));
             used_ = 0;
         }
-        const uint64_t handle = (uint64_t(blocks_.size() - 1) << 32) | used_;
+        handle = (uint64_t(blocks_.size() - 1) << 32) | used_;
         T *to = blocks_.back().get() + used_;
-        for (size_t i = 0; i < n; ++i)
-            to[i] = data[i];
         used_ += n;
-        return handle;
+        return to;
     }
     const T *at(uint64_t handle) const { return blocks_[size_t(handle >> 32)].get() + uint32_t(handle); }
     void clear()

@@ -164,18 +164,42 @@ void ResultGridModel::appendSlot(Slot &s)
 
 uint32_t ResultGridModel::storeTexts(const QStringView *cells)
 {
-    // One record: the cells' lengths, one unit each, then their texts.
-    thread_local QString joined;
-    joined.clear();
+    // One record: the cells' lengths, one unit each, then their texts,
+    // written in place.
+    size_t total = size_t(columns_);
     for (int c = 0; c < columns_; ++c)
-        joined.append(QChar(ushort(std::min<qsizetype>(cells[c].size(), 0xffff))));
+        total += size_t(std::min<qsizetype>(cells[c].size(), 0xffff));
+    uint64_t handle;
+    QChar *to = text_.allocate(total, handle);
     for (int c = 0; c < columns_; ++c)
-        joined.append(cells[c].first(std::min<qsizetype>(cells[c].size(), 0xffff)));
-    texts_.push_back(text_.append(joined.constData(), size_t(joined.size())));
+        *to++ = QChar(ushort(std::min<qsizetype>(cells[c].size(), 0xffff)));
+    for (int c = 0; c < columns_; ++c) {
+        const size_t n = size_t(std::min<qsizetype>(cells[c].size(), 0xffff));
+        if (n > 0)
+            std::memcpy(static_cast<void *>(to), cells[c].data(), n * sizeof(QChar));
+        to += n;
+    }
+    texts_.push_back(handle);
     return uint32_t(texts_.size());
 }
 
 void ResultGridModel::addToGrid(const QString &line, const std::string &path)
+{
+    Slot s = lineSlot(line, path);
+    appendSlot(s);
+}
+
+void ResultGridModel::addLines(const std::vector<Line> &lines)
+{
+    reserve(int(lines.size()));
+    texts_.reserve(texts_.size() + lines.size());
+    for (const Line &l : lines) {
+        Slot s = lineSlot(l.text, l.path);
+        appendSlot(s);
+    }
+}
+
+ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_view path)
 {
     QStringView fields[MaxFields];
     const int nFields = splitFields(line, fields);
@@ -190,11 +214,11 @@ void ResultGridModel::addToGrid(const QString &line, const std::string &path)
     // The folder is the path up to its last "/", which it keeps.
     const size_t slash = path.rfind('/');
     const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
-    s.folder = folderOf(std::string_view(path).substr(0, nameAt));
+    s.folder = folderOf(path.substr(0, nameAt));
     s.nameAt = bytes_.append(path.data() + nameAt, path.size() - nameAt);
     s.nameLen = uint32_t(path.size() - nameAt);
     s.nameFlags = nameFlags(nameBytes(s));
-    appendSlot(s);
+    return s;
 }
 
 void ResultGridModel::addFile(const GridFile &f)

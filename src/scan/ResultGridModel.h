@@ -60,6 +60,13 @@ public:
     // Appends one row: rowsFilled + 1; 50 more grid rows when the grid is
     // full; each column gets tabField(line, its field). path is the file as found.
     void addToGrid(const QString &line, const std::string &path);
+    // Appends one row per line as addToGrid does, in the order given; the
+    // views hear of them once.
+    struct Line {
+        QStringView text;
+        std::string_view path;
+    };
+    void addLines(const std::vector<Line> &lines);
     // Appends one file row (rows grow as with addToGrid); its path is the
     // folder joined with the name.
     void addFile(const GridFile &file);
@@ -172,6 +179,8 @@ private:
     uint32_t folderOf(std::string_view folder);
     static uint8_t nameFlags(std::string_view name);
     void appendSlot(Slot &s);
+    // A line's row, its texts stored (not yet appended).
+    Slot lineSlot(QStringView line, std::string_view path);
     std::string_view prefix(const Slot &s) const;
     std::string_view nameBytes(const Slot &s) const;
     std::string_view folderBytes(const Slot &s) const;
