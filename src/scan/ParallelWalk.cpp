@@ -226,6 +226,17 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             continue;
         if (!all && !l.mask.matches(std::string_view(name, len)))
             continue;
+        if (!full && kind == DirReader::Kind::Folder) {
+            // A folder as listed, without a look-up: such a worker reads
+            // nothing of it but that it is one.
+            f.name.assign(name, len);
+            f.size = 0;
+            f.attributes = uint8_t(FileAttr::Folder | (name[0] == '.' ? FileAttr::Hidden : 0));
+            f.accessed = 0;
+            if (!worker.visit(f, at))
+                return false;
+            continue;
+        }
         if (!dir->stat(name, st))
             continue; // deleted since it was listed
         if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))

@@ -43,7 +43,10 @@ public:
 protected:
     // False for a worker that reads only the name, size, attributes and
     // access stamp of the entries it visits: their path and their written
-    // and created stamps are then not made (the walk spends less per file).
+    // and created stamps are then not made (the walk spends less per file),
+    // and a folder entry (returned with FileAttr::Folder) comes as listed,
+    // without a look-up: size and stamp 0, attributes Folder (and Hidden
+    // for a dot-name).
     bool fullRecords = true;
 
 private:
