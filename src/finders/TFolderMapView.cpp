@@ -71,6 +71,12 @@ void TFolderMapView::setZoom(int node)
     update();
 }
 
+void TFolderMapView::mapChanged()
+{
+    hover_ = -1;
+    update();
+}
+
 void TFolderMapView::setSelected(int node)
 {
     if (node == selected_)

@@ -22,6 +22,9 @@ public:
     // The folder shown (a node of the map); its tree fills the view.
     void setZoom(int node);
     int zoom() const { return zoom_; }
+    // The map's tree changed (a removal): drawn afresh, the tile under the
+    // mouse found again at its next move.
+    void mapChanged();
     // The folder outlined (a node), -1 for none.
     void setSelected(int node);
     int selected() const { return selected_; }

@@ -419,7 +419,7 @@ void TfrmFolderMap::cleanClick()
         if (!aborted)
             m->removed(node, false, left.bytes, left.files);
     }
-    view->update();
+    view->mapChanged();
     showZoom();
     if (hooks_.folderRemoved)
         hooks_.folderRemoved(folder, outcome);

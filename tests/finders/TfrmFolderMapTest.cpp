@@ -308,6 +308,8 @@ TEST_F(FolderMapWindow, Pictures)
         m.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/foldermap.png"));
         const int first = m.view->tiles().size() > 1 ? m.view->tiles()[1].node : -1;
         m.zoomIn(first);
+        if (m.view->tiles().size() > 1)
+            m.selectNode(m.view->tiles()[1].node);
         m.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/foldermap-zoomed.png"));
     });
 }
