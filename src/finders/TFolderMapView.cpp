@@ -145,6 +145,18 @@ QString TFolderMapView::sizeText(int64_t bytes)
     return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
+QString TFolderMapView::filesText(int64_t files)
+{
+    return formatThousands(files) + (files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+}
+
+QString TFolderMapView::shareText(int64_t bytes) const
+{
+    if (!map_ || map_->capacity() <= 0)
+        return {};
+    return DirHogScan::percentText(bytes, map_->capacity()) + QStringLiteral(" % of the drive");
+}
+
 QString TFolderMapView::tileName(const Tile &t) const
 {
     switch (t.kind) {
@@ -175,12 +187,10 @@ QString TFolderMapView::tileToolTip(const Tile &t) const
         head = QString::number(t.merged) + QStringLiteral(" smaller folders and files in ") + path;
         break;
     }
-    const double capacity = map_->capacity();
-    const QString share = capacity > 0 ? DirHogScan::percentText(t.bytes, capacity) + QStringLiteral(" % of the drive")
-                                       : QStringLiteral("Share of the drive not known");
+    const QString share = shareText(t.bytes);
     return head + QLatin1Char('\n') + formatThousands(t.bytes) + QStringLiteral(" bytes (") + sizeText(t.bytes)
-        + QStringLiteral(")\n") + formatThousands(t.files) + (t.files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"))
-        + QLatin1Char('\n') + share;
+        + QStringLiteral(")\n") + filesText(t.files) + QLatin1Char('\n')
+        + (share.isEmpty() ? QStringLiteral("Share of the drive not known") : share);
 }
 
 void TFolderMapView::paintEvent(QPaintEvent *)
@@ -264,7 +274,8 @@ void TFolderMapView::paintLabels(QPainter &p, const std::vector<Tile> &ts)
         if (twoLines) {
             p.drawText(QRectF(box.left(), box.top(), box.width(), lineH), Qt::AlignLeft | Qt::AlignVCenter, shortName);
             if (fm.horizontalAdvance(size) <= box.width())
-                p.drawText(QRectF(box.left(), box.top() + lineH, box.width(), lineH), Qt::AlignLeft | Qt::AlignVCenter, size);
+                p.drawText(QRectF(box.left(), box.top() + lineH, box.width(), lineH),
+                           Qt::AlignLeft | Qt::AlignVCenter, size);
             continue;
         }
         // One line: the name as far as it goes, the size after it when both fit.
@@ -284,7 +295,8 @@ void TFolderMapView::paintLegend(QPainter &p, const QRect &strip)
     p.setPen(palette().color(QPalette::WindowText));
     auto text = [&](const QString &s) {
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QRect(x, strip.top(), fm.horizontalAdvance(s) + 1, strip.height()), Qt::AlignLeft | Qt::AlignVCenter, s);
+        p.drawText(QRect(x, strip.top(), fm.horizontalAdvance(s) + 1, strip.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, s);
         x += fm.horizontalAdvance(s);
     };
     auto swatch = [&](const QColor &c, const QString &label) {

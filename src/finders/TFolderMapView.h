@@ -46,6 +46,10 @@ public:
     QString tileName(const FolderMap::Tile &t) const;
     QString tileToolTip(const FolderMap::Tile &t) const;
     static QString sizeText(int64_t bytes);
+    // "1,234 files" ("1 file").
+    static QString filesText(int64_t files);
+    // "1.92 % of the drive"; empty when the drives' capacity is not known.
+    QString shareText(int64_t bytes) const;
 
     // The fill of a tile: by its level below the folder shown (1 to 8, the
     // eighth standing for every deeper one); the files lying in a folder

@@ -267,11 +267,9 @@ void TfrmFolderMap::showZoom()
     const FolderMap::Node &n = m->nodes()[size_t(z)];
     lblZoom->setPath(n.path.empty() ? kAllDrives : displayName(n.path));
     btZoomOut->setEnabled(n.parent >= 0 && !walking());
-    QString total = TFolderMapView::sizeText(n.bytes) + QStringLiteral(" in ") + formatThousands(n.files)
-        + (n.files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
-    if (m->capacity() > 0)
-        total += QStringLiteral(", ") + DirHogScan::percentText(n.bytes, m->capacity()) + QStringLiteral(" % of the drive");
-    pnlTotal->setText(total);
+    const QString share = view->shareText(n.bytes);
+    pnlTotal->setText(TFolderMapView::sizeText(n.bytes) + QStringLiteral(" in ") + TFolderMapView::filesText(n.files)
+                      + (share.isEmpty() ? QString() : QStringLiteral(", ") + share));
 }
 
 void TfrmFolderMap::zoomTo(int node)
@@ -335,10 +333,8 @@ void TfrmFolderMap::tileHovered(int tile)
         pnlPath->setText(QString::number(t.merged) + QStringLiteral(" smaller items in ") + shown);
         break;
     }
-    QString total = TFolderMapView::sizeText(t.bytes);
-    if (map()->capacity() > 0)
-        total += QStringLiteral(", ") + DirHogScan::percentText(t.bytes, map()->capacity()) + QStringLiteral(" % of the drive");
-    pnlTotal->setText(total);
+    const QString share = view->shareText(t.bytes);
+    pnlTotal->setText(TFolderMapView::sizeText(t.bytes) + (share.isEmpty() ? QString() : QStringLiteral(", ") + share));
 }
 
 void TfrmFolderMap::tileClicked(int tile)

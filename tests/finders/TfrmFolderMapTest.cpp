@@ -133,6 +133,16 @@ TEST_F(FolderMapWindow, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
         EXPECT_FALSE(m.btZoomOut->isEnabled());
 
         const int old = nodeOf(m, "data/old");
+        // Hovering names the folder; its tip has the whole path, bytes, files and share.
+        QTest::mouseMove(m.view, centreOf(m, old));
+        EXPECT_TRUE(m.pnlPath->text().endsWith(QString::fromStdString(tree.path("data/old")))) // its files' tile
+            << m.pnlPath->text().toStdString();
+        const QStringList tip = m.view->tileToolTip(m.view->tiles()[size_t(m.view->tileOf(old))]).split('\n');
+        ASSERT_EQ(tip.size(), 4);
+        EXPECT_EQ(tip[0].toStdString(), tree.path("data/old"));
+        EXPECT_EQ(tip[1], "1,000 bytes (1,000 bytes)");
+        EXPECT_EQ(tip[2], "2 files");
+        EXPECT_TRUE(tip[3].endsWith(" % of the drive")) << tip[3].toStdString();
         QTest::mouseClick(m.view, Qt::LeftButton, {}, centreOf(m, old));
         EXPECT_EQ(m.selectedNode(), old);
         EXPECT_EQ(w.grid->selectedRow(), rowOf(w, "data/old"));
