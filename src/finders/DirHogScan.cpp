@@ -8,6 +8,8 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 void DirHogScan::Totals::add(const FoundFile &f)
 {
@@ -76,7 +78,7 @@ struct DirHogScan::Worker : WalkWorker {
     const int64_t &room;
     Totals own;                                  // all folders: the folder being walked
     std::vector<Line> made;                      // all folders: the lines
-    DayText days;
+    LineWriter days;
     std::vector<Totals> tops;                    // main folders: by the main folder's number
     std::vector<std::pair<int, std::string>> mains; // main folders walked: number, path
 };
@@ -217,24 +219,147 @@ bool DirHogScan::addLine(const Totals &t, const std::string &path, const QString
     return true;
 }
 
-QString DirHogScan::DayText::of(uint32_t stamp)
+namespace {
+// Writes v's digits before end, in groups of three parted by group (none
+// when group is 0); gives the first character written.
+char16_t *digitsBefore(char16_t *end, uint64_t v, char16_t group)
+{
+    int n = 0;
+    do {
+        if (group != 0 && n != 0 && n % 3 == 0)
+            *--end = group;
+        *--end = char16_t(u'0' + v % 10);
+        v /= 10;
+        ++n;
+    } while (v != 0);
+    return end;
+}
+
+// Appends a whole number's digits (grouped by group, if set) at out.
+char16_t *putNumber(char16_t *out, int64_t v, char16_t group)
+{
+    char16_t buf[32];
+    char16_t *const end = buf + 32;
+    const uint64_t u = v < 0 ? 0 - uint64_t(v) : uint64_t(v);
+    char16_t *first = digitsBefore(end, u, group);
+    if (v < 0)
+        *--first = u'-';
+    return std::copy(first, end, out);
+}
+
+// Appends the percent of percentText with two decimals: rounded to the
+// nearest, an exact half away from zero as the locale rounds it.
+char16_t *putPercent(char16_t *out, int64_t bytes, double capacity, char16_t point)
+{
+    if (!(double(bytes) < capacity)) {
+        for (const char16_t c : u"???")
+            if (c != 0)
+                *out++ = c;
+        return out;
+    }
+    const double v = 100.0 * double(bytes) / capacity;
+    // Only a multiple of 1/8 ends exactly on a half of a hundredth (in
+    // binary, 5/1000 needs a factor 1/125 no double has): an odd number of
+    // eighths.
+    const double eighths = v * 8;
+    if (std::isfinite(v) && eighths == std::floor(eighths) && std::fmod(std::fabs(eighths), 2.0) == 1.0) {
+        const long long h = std::llround(v * 100); // exact: v * 100 is a whole number and a half
+        const uint64_t u = uint64_t(h < 0 ? -h : h);
+        if (h < 0)
+            *out++ = u'-';
+        char16_t buf[32];
+        out = std::copy(digitsBefore(buf + 32, u / 100, 0), buf + 32, out);
+        *out++ = point;
+        *out++ = char16_t(u'0' + u / 10 % 10);
+        *out++ = char16_t(u'0' + u % 10);
+        return out;
+    }
+    char buf[400];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    for (const char *c = buf; c != r.ptr; ++c)
+        *out++ = *c == '.' ? point : char16_t(*c);
+    return out;
+}
+}
+
+DirHogScan::LineWriter::LineWriter()
+{
+    const QString g = locale.groupSeparator(), p = locale.decimalPoint();
+    if (g.size() != 1 || p.size() != 1)
+        return;
+    group = g.front().unicode();
+    point = p.front().unicode();
+    // The locale's own texts of a few numbers decide whether they can be
+    // written here.
+    char16_t buf[64];
+    for (const int64_t n : {int64_t(0), int64_t(7), int64_t(999), int64_t(1000), int64_t(12345), int64_t(-1234567),
+                            int64_t(1234567890123456789)})
+        if (locale.toString(qlonglong(n)) != QStringView(buf, putNumber(buf, n, group) - buf))
+            return;
+    for (const auto &[bytes, capacity] : {std::pair<int64_t, double>{0, 10}, {1, 800}, {5, 800}, {1234, 10000},
+                                          {12345, 100000}, {99995, 100000}, {1, 3}, {2, 3}})
+        if (locale.toString(100.0 * double(bytes) / capacity, 'f', 2)
+            != QStringView(buf, putPercent(buf, bytes, capacity, point) - buf))
+            return;
+    direct = true;
+}
+
+QString DirHogScan::LineWriter::dateOf(uint32_t stamp)
 {
     if (stamp == 0)
         return {};
-    if (const uint32_t d = stamp >> 16; d != day) { // a DOS stamp's date half
-        day = d;
-        text = dosDateText(stamp);
-    }
-    return text;
+    const uint32_t d = stamp >> 16; // a DOS stamp's date half
+    auto found = dayTexts.find(d);
+    if (found == dayTexts.end())
+        found = dayTexts.emplace(d, dosDateText(stamp)).first;
+    return found->second;
 }
 
-QString DirHogScan::lineText(const Totals &t, const QString &folderText, DayText &days) const
+QString DirHogScan::LineWriter::line(const Totals &t, double capacity, const QString &folderText)
 {
-    return line(t, capacity, days.of(t.latestAccess), folderText, days.locale);
+    const QString date = dateOf(t.latestAccess);
+    if (!direct)
+        return DirHogScan::line(t, capacity, date, folderText, locale);
+    // The four numbers and their tabs, then the date and the folder.
+    char16_t head[160];
+    char16_t *at = putNumber(head, t.bytes, group);
+    *at++ = u'\t';
+    at = putPercent(at, t.bytes, capacity, point);
+    *at++ = u'\t';
+    at = putNumber(at, t.files, 0);
+    *at++ = u'\t';
+    at = putNumber(at, t.folders, 0);
+    *at++ = u'\t';
+    const qsizetype n = at - head;
+    QString out(n + date.size() + 1 + folderText.size(), Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    o = std::copy(head, at, o);
+    o = std::copy(date.utf16(), date.utf16() + date.size(), o);
+    *o++ = u'\t';
+    std::copy(folderText.utf16(), folderText.utf16() + folderText.size(), o);
+    return out;
+}
+
+QString DirHogScan::lineText(const Totals &t, const QString &folderText, LineWriter &days) const
+{
+    return days.line(t, capacity, folderText);
 }
 
 bool DirHogScan::textBefore(const Line &a, const Line &b)
 {
+    // Most lines part within their first characters (the size's digits).
+    // Where they first differ by two characters that case does not touch,
+    // those decide, as the comparison without regard to case would.
+    const char16_t *p = QStringView(a.text).utf16(), *q = QStringView(b.text).utf16();
+    const qsizetype n = std::min(a.text.size(), b.text.size());
+    qsizetype i = 0;
+    while (i < n && p[i] == q[i])
+        ++i;
+    if (i < n) {
+        const auto caseless = [](char16_t c) { return c < 0x80 && !((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); };
+        if (caseless(p[i]) && caseless(q[i]))
+            return p[i] > q[i];
+    }
     const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
     if (c != 0)
         return c > 0;
@@ -288,7 +413,7 @@ QString DirHogScan::percentText(int64_t bytes, double capacity, const QLocale &l
 
 QString DirHogScan::line(const Totals &t, double capacity, const QString &folderText)
 {
-    return line(t, capacity, dosDateText(t.latestAccess), folderText, QLocale());
+    return LineWriter().line(t, capacity, folderText);
 }
 
 QString DirHogScan::line(const Totals &t, double capacity, const QString &dateText, const QString &folderText,

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The folder hogs walk: sets up a walker to total the bytes, files,
@@ -107,17 +108,24 @@ private:
     Walker &walker_;
     Mode mode_ = Mode::AllFolders;
     Totals totals_;
-    // The date text of the last line's latest access (folders walked one
-    // after another mostly share a day), kept for one scan, and the locale
-    // the numbers are written in (made once, not for every line).
-    struct DayText {
-        uint32_t day = 0xffffffffu;
-        QString text;
-        QLocale locale;
+    // Writes the lines' texts. It keeps the date text of each day met (a
+    // drive's folders share a few hundred days at most) and the locale the numbers are written in (made once, not for every
+    // line). Where that locale writes whole numbers as digits in groups of
+    // three and the percent with a one-character decimal point (checked
+    // once against the locale), the numbers are written straight into the
+    // line; otherwise the locale writes them.
+    struct LineWriter {
+        LineWriter();
         // The date text of a DOS stamp (empty for 0).
-        QString of(uint32_t stamp);
+        QString dateOf(uint32_t stamp);
+        QString line(const Totals &t, double capacity, const QString &folderText);
+
+        std::unordered_map<uint32_t, QString> dayTexts; // by a DOS stamp's date half
+        QLocale locale;
+        char16_t group = u',', point = u'.';
+        bool direct = false;
     };
-    DayText days_;
+    LineWriter days_;
     // A line's text; days keeps the last date text (each worker has its own).
-    QString lineText(const Totals &t, const QString &folderText, DayText &days) const;
+    QString lineText(const Totals &t, const QString &folderText, LineWriter &days) const;
 };

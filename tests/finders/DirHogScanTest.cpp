@@ -271,3 +271,51 @@ TEST(DirHogScanParallel, LinesEqualTheWalkersForAnyNumberOfWorkers)
     Drives::setMapping({});
     EXPECT_TRUE(dialogs.boxes.empty());
 }
+
+// The line's numbers are written without the locale where it allows; they
+// must read as the locale writes them, exact halves of a hundredth included.
+TEST(DirHogScanLine, NumbersReadAsTheLocaleWritesThemInAnyLocale)
+{
+    const QLocale saved;
+    for (const QLocale &l : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+                             QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        QLocale::setDefault(l);
+        for (const double capacity : {800.0, 1000.0, 3.0, double(int64_t(250) << 30), double(int64_t(7) << 40), 0.0})
+            for (const int64_t bytes : {int64_t(0), int64_t(1), int64_t(5), int64_t(7), int64_t(999), int64_t(1000),
+                                        int64_t(123456), int64_t(5) << 30, int64_t(6) << 40, int64_t(7) << 40}) {
+                DirHogScan::Totals t;
+                t.bytes = bytes;
+                t.files = bytes % 100000;
+                t.folders = 12345;
+                const QString expected = l.toString(qlonglong(bytes)) + '\t' + DirHogScan::percentText(bytes, capacity, l)
+                    + '\t' + QString::number(t.files) + "\t12345\t\tname";
+                EXPECT_EQ(DirHogScan::line(t, capacity, "name"), expected) << l.name().toStdString() << " " << bytes;
+            }
+        // Exact halves of a hundredth (an odd number of eighths) round up.
+        EXPECT_EQ(DirHogScan::line({1, 0, 0, 0}, 800, "x").section('\t', 1, 1), l.toString(0.125, 'f', 2));
+        EXPECT_EQ(DirHogScan::line({5, 0, 0, 0}, 800, "x").section('\t', 1, 1), l.toString(0.625, 'f', 2));
+        EXPECT_EQ(DirHogScan::line({99, 0, 0, 0}, 800, "x").section('\t', 1, 1), l.toString(12.375, 'f', 2));
+    }
+    QLocale::setDefault(saved);
+    EXPECT_EQ(DirHogScan::line({1, 0, 0, 0}, 800, "x").section('\t', 1, 1), "0.13");
+}
+
+// Lines are ordered as their texts compare without regard to case, then by
+// text and path, whatever characters they part on.
+TEST(DirHogScanLine, OrderIsTheCaselessTextsThenTextAndPath)
+{
+    const QStringList texts = {"9\t1", "10\t1", "1,000\tb", "1,000\tB", "1,000\ta", "1,000\t_", "1,000\t[", "1,000\tÄ",
+                               "1,000\tä", "1,000\t\u212A", "1,000\tk", "1,000\tK", "1,000\t", "1,000", "1,000\t1",
+                               "1,000\t@", "1,000\t`", "1,000\t{"};
+    std::vector<DirHogScan::Line> lines;
+    for (const QString &s : texts)
+        for (const char *path : {"/b", "/a"})
+            lines.push_back({s, path, 0, 0});
+    for (const auto &a : lines)
+        for (const auto &b : lines) {
+            const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+            const bool expected = c != 0 ? c > 0 : (a.text != b.text ? a.text > b.text : a.path > b.path);
+            EXPECT_EQ(DirHogScan::textBefore(a, b), expected)
+                << a.text.toStdString() << a.path << " / " << b.text.toStdString() << b.path;
+        }
+}
