@@ -349,22 +349,31 @@ bool DirHogScan::textBefore(const Line &a, const Line &b)
 {
     // Most lines part within their first characters (the size's digits).
     // Where they first differ by two characters that case does not touch,
-    // those decide, as the comparison without regard to case would.
-    const char16_t *p = QStringView(a.text).utf16(), *q = QStringView(b.text).utf16();
-    const qsizetype n = std::min(a.text.size(), b.text.size());
+    // those decide, as the comparison without regard to case would;
+    // otherwise the texts are compared from there (the same characters
+    // before compare alike either way; a character of two units is compared
+    // whole).
+    const QStringView x(a.text), y(b.text);
+    const char16_t *p = x.utf16(), *q = y.utf16();
+    const qsizetype n = std::min(x.size(), y.size());
     qsizetype i = 0;
     while (i < n && p[i] == q[i])
         ++i;
+    if (i == x.size() && i == y.size())
+        return a.path > b.path; // alike in text: one order by path
     if (i < n) {
         const auto caseless = [](char16_t c) { return c < 0x80 && !((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); };
         if (caseless(p[i]) && caseless(q[i]))
             return p[i] > q[i];
     }
-    const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+    if (i > 0 && QChar::isHighSurrogate(p[i - 1]))
+        --i;
+    const int c = QtPrivate::compareStrings(x.mid(i), y.mid(i), Qt::CaseInsensitive);
     if (c != 0)
         return c > 0;
-    // Lines alike in text (folders whose names show alike) keep one order.
-    return a.text != b.text ? a.text > b.text : a.path > b.path;
+    // Lines alike but for case (folders whose names show alike) keep one
+    // order: by their texts as they are.
+    return x.mid(i) > y.mid(i);
 }
 
 std::vector<DirHogScan::Line> DirHogScan::finish()

@@ -306,7 +306,10 @@ TEST(DirHogScanLine, OrderIsTheCaselessTextsThenTextAndPath)
 {
     const QStringList texts = {"9\t1", "10\t1", "1,000\tb", "1,000\tB", "1,000\ta", "1,000\t_", "1,000\t[", "1,000\tÄ",
                                "1,000\tä", "1,000\t\u212A", "1,000\tk", "1,000\tK", "1,000\t", "1,000", "1,000\t1",
-                               "1,000\t@", "1,000\t`", "1,000\t{"};
+                               "1,000\t@", "1,000\t`", "1,000\t{", "1,000\tab", "1,000\taB", "1,000\tAb",
+                               // one character in two units, alike but for case
+                               QString::fromUcs4(U"1,000\t\U00010400"), QString::fromUcs4(U"1,000\t\U00010428"),
+                               QString::fromUcs4(U"1,000\t\U00010401")};
     std::vector<DirHogScan::Line> lines;
     for (const QString &s : texts)
         for (const char *path : {"/b", "/a"})
