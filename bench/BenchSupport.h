@@ -9,6 +9,7 @@
 #include <functional>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -20,6 +21,21 @@
 extern char **environ;
 
 namespace bench {
+
+// A field of /proc/self/status in kB (VmRSS, VmHWM); 0 when not found.
+inline long statusKb(const char *field)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::atol(line.c_str() + key.size());
+    return 0;
+}
+
+// Resets the peak resident size (VmHWM) to the current one.
+inline void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 inline double now()
 {

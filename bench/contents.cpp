@@ -48,18 +48,6 @@
 #include <vector>
 
 namespace {
-long statusKb(const char *field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    return 0;
-}
-
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 bool makeDir(const std::string &p) { return ::mkdir(p.c_str(), 0755) == 0 || errno == EEXIST; }
 
@@ -290,7 +278,7 @@ int main(int argc, char **argv)
         std::printf("pictures in %s\n", qPrintable(shotDir));
         return 0;
     }
-    const long idleKb = statusKb("VmRSS");
+    const long idleKb = bench::statusKb("VmRSS");
     std::vector<Peer> peers = {{"jdupes", {"jdupes", "-r", "-q", root}},
                                {"rmlint", {"rmlint", "-T", "duplicates", "-o", "fdupes", root}}};
     if (const std::string fc = fclonesPath(); !fc.empty())
@@ -307,9 +295,9 @@ int main(int argc, char **argv)
         // Order: contents first, then the peers; the next round the other way round.
         std::vector<std::pair<std::string, double>> times;
         auto ours = [&] {
-            resetPeak();
+            bench::resetPeak();
             times.emplace_back("contents", search.run());
-            peakKb = std::max(peakKb, statusKb("VmHWM"));
+            peakKb = std::max(peakKb, bench::statusKb("VmHWM"));
         };
         auto theirs = [&](const Peer &p) { times.emplace_back(p.name, bench::timeCommand(p.args, scratch)); };
         if (round % 2 == 1) {

@@ -7,6 +7,7 @@
 //
 //   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
 #include "settings/AppState.h"
+#include "BenchSupport.h"
 #include "DupWindow.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
@@ -33,22 +34,6 @@
 #include <unistd.h>
 
 namespace {
-long statusKb(const char *field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string key = std::string(field) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    return 0;
-}
-
-// Resets the peak resident size to the current one.
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 bool makeDir(const std::string &p) { return ::mkdir(p.c_str(), 0755) == 0 || errno == EEXIST; }
 
@@ -148,19 +133,19 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     BenchScan scan(root);
     scan.count();
-    const long idleKb = statusKb("VmRSS");
+    const long idleKb = bench::statusKb("VmRSS");
 
     // Warm the cache: one run of each, then the measured runs.
     pipeline(root);
     scan.run();
     const double pipe = pipeline(root);
-    resetPeak();
-    const long beforeKb = statusKb("VmRSS");
+    bench::resetPeak();
+    const long beforeKb = bench::statusKb("VmRSS");
     QElapsedTimer t;
     t.start();
     const BenchScan::Result r = scan.run();
     const double dups = double(t.nsecsElapsed()) / 1e9;
-    const long peakKb = statusKb("VmHWM");
+    const long peakKb = bench::statusKb("VmHWM");
 
     std::printf("files found:         %ld\n", r.found);
     std::printf("grid rows:           %ld\n", r.rows);
