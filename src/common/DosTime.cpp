@@ -60,24 +60,33 @@ DosDateTime DosTime::Converter::operator()(int64_t secs)
 {
     if (secs < 315000000LL || secs > 4354000000LL)
         return 0;
-    const int64_t span = secs / 900;
-    if (span != span_) {
-        span_ = span;
-        offset_ = gmtOffset(span * 900);
-        uniform_ = offset_ != INT64_MIN && gmtOffset(span * 900 + 899) == offset_;
+    const int64_t number = secs / 900;
+    if (!spans_)
+        spans_ = std::make_unique<Span[]>(kSpans);
+    Span &span = spans_[size_t(number) % kSpans];
+    if (span.number != number) {
+        span.number = number;
+        const int64_t offset = gmtOffset(number * 900);
+        // Offsets are within a day; anything else is converted stamp by stamp.
+        span.uniform = offset > -86400 && offset < 86400 && gmtOffset(number * 900 + 899) == offset;
+        span.offset = span.uniform ? int32_t(offset) : 0;
     }
-    if (!uniform_)
+    if (!span.uniform)
         return fromUnix(secs);
-    const int64_t local = secs + offset_;
+    const int64_t local = secs + span.offset;
     const int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
     const int64_t rest = local - days * 86400;
-    int y, m, d;
-    civilFromDays(days, y, m, d);
-    if (y < 1980 || y > 2107)
+    if (days != day_) {
+        // Neighbouring stamps mostly share their day: its date is kept.
+        int y, m, d;
+        civilFromDays(days, y, m, d);
+        day_ = days;
+        date_ = y < 1980 || y > 2107 ? 0 : (uint32_t(y - 1980) << 25) | (uint32_t(m) << 21) | (uint32_t(d) << 16);
+    }
+    if (date_ == 0)
         return 0;
     const int hh = int(rest / 3600), mm = int(rest / 60 % 60), ss = int(rest % 60);
-    return (uint32_t(y - 1980) << 25) | (uint32_t(m) << 21) | (uint32_t(d) << 16) | (uint32_t(hh) << 11)
-        | (uint32_t(mm) << 5) | uint32_t(ss / 2);
+    return date_ | (uint32_t(hh) << 11) | (uint32_t(mm) << 5) | uint32_t(ss / 2);
 }
 
 int DosTime::year(DosDateTime s) { return int(s >> 25) + 1980; }

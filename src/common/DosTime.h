@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 
 // The packed DOS date/time stamp: bits 25-31 years since 1980, 21-24 month,
 // 16-20 day, 11-15 hours, 5-10 minutes, 0-4 seconds / 2. 0 means no time.
@@ -30,18 +31,25 @@ QDateTime unpack(DosDateTime s);
 bool isValid(DosDateTime s);
 
 // Converts many stamps as fromUnix does, faster: it remembers the local
-// time's offset from UTC for the quarter hour it last converted, so a walk
-// asks the time-zone database once per quarter hour of stamps rather than
-// once per stamp. Keep one for a run; a time-zone change during its life is
-// not seen.
+// time's offset from UTC for the quarter hours it converted (a table of
+// recent ones, by the quarter hour's number), so a walk asks the time-zone
+// database about once per quarter hour of stamps met rather than once per
+// stamp, even where the stamps of neighbouring files jump between a few
+// times. Keep one for a run; a time-zone change during its life is not seen.
 class Converter {
 public:
     DosDateTime operator()(int64_t secs);
 
 private:
-    int64_t span_ = INT64_MIN; // quarter hour whose offset is known
-    int64_t offset_ = 0;
-    bool uniform_ = false; // the offset holds for the whole quarter hour
+    struct Span {
+        int64_t number = INT64_MIN; // the quarter hour (seconds / 900) whose offset is known
+        int32_t offset = 0;
+        bool uniform = false; // the offset holds for the whole quarter hour
+    };
+    static constexpr size_t kSpans = 4096;
+    std::unique_ptr<Span[]> spans_; // by number modulo kSpans; made at the first stamp
+    int64_t day_ = INT64_MIN;       // the local day (since 1970) last converted
+    uint32_t date_ = 0;             // its date half; 0 outside 1980-2107
 };
 }
 

@@ -114,8 +114,10 @@ bool TfrmDirHog::beforeWalk()
 {
     scan_.begin(nextMode_, ParallelWalk::defaultWorkers());
     rowsMarked_ = false;
-    lb.clear();
+    lines_.clear();
+    abortLeads_ = false;
     mapFolders_.clear();
+    mapTaken_ = false;
     mapRoots_.clear();
     mapCapacity_ = 0;
     btMap->setEnabled(false);
@@ -124,36 +126,44 @@ bool TfrmDirHog::beforeWalk()
 
 void TfrmDirHog::fillGrid()
 {
-    const std::vector<DirHogScan::Line> lines = scan_.finish();
-    keepForMap(lines);
+    lines_ = scan_.finish();
     // An abort by the user leads the clipboard's copy; a full list does not.
-    if (walker().scanAborted && !scan_.limitReached)
-        lb << Walker::abortText();
-    lb.reserve(lb.size() + qsizetype(lines.size()));
-    for (const DirHogScan::Line &l : lines)
-        lb << l.text;
+    abortLeads_ = walker().scanAborted && !scan_.limitReached;
+    btMap->setEnabled(scan_.mode() == DirHogScan::Mode::AllFolders && !lines_.empty()
+                      && Navigation::isAvailable(Navigation::Target::FolderMap));
     // The grid gets the rows ranked as its size sort would rank them.
     std::vector<ResultGridModel::Line> rows;
-    rows.reserve(lines.size());
-    for (const uint32_t i : DirHogScan::bySize(lines))
-        rows.push_back({lines[i].text, lines[i].path});
+    rows.reserve(lines_.size());
+    for (const uint32_t i : DirHogScan::bySize(lines_))
+        rows.push_back({lines_[i].text, lines_[i].path});
     grid->gridModel()->addLines(rows);
 }
 
-void TfrmDirHog::keepForMap(const std::vector<DirHogScan::Line> &lines)
+QStringList TfrmDirHog::lb() const
 {
-    mapFolders_.clear();
-    if (scan_.mode() == DirHogScan::Mode::AllFolders) {
-        mapFolders_.reserve(lines.size());
-        for (const DirHogScan::Line &l : lines)
+    QStringList out;
+    out.reserve(qsizetype(lines_.size()) + 1);
+    if (abortLeads_)
+        out << Walker::abortText();
+    for (const DirHogScan::Line &l : lines_)
+        out << l.text;
+    return out;
+}
+
+std::vector<FolderMap::Folder> &TfrmDirHog::mapFolders()
+{
+    if (!mapTaken_ && scan_.mode() == DirHogScan::Mode::AllFolders) {
+        mapFolders_.reserve(lines_.size());
+        for (const DirHogScan::Line &l : lines_)
             mapFolders_.push_back({l.path, l.bytes, l.files});
+        mapTaken_ = true;
     }
-    btMap->setEnabled(!mapFolders_.empty() && Navigation::isAvailable(Navigation::Target::FolderMap));
+    return mapFolders_;
 }
 
 void TfrmDirHog::btMapClick()
 {
-    if (scanning() || mapFolders_.empty())
+    if (scanning() || mapFolders().empty())
         return;
     auto map = std::make_shared<FolderMap>();
     map->build(mapRoots_, mapFolders_, mapCapacity_);
@@ -192,7 +202,7 @@ void TfrmDirHog::sortGrid()
 QString TfrmDirHog::clipboardText() const
 {
     QString out;
-    for (const QString &l : lb)
+    for (const QString &l : lb())
         out += l + QLatin1Char('\n');
     return out;
 }
@@ -276,7 +286,7 @@ void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
     });
     setStatus(foundStatus(foundCount()));
     // The map's totals follow the rows.
-    std::erase_if(mapFolders_, [&](FolderMap::Folder &f) {
+    std::erase_if(mapFolders(), [&](FolderMap::Folder &f) {
         if (const auto t = totalled.find(f.path); t != totalled.end()) {
             f.ownBytes = t->second.bytes;
             f.ownFiles = t->second.files;

@@ -42,7 +42,7 @@ public:
     QPushButton *btMap;
     QLabel *lblMain, *lblMainText, *lblAll, *lblAllText;
     // The lines of the last scan as the clipboard copies them.
-    QStringList lb;
+    QStringList lb() const;
 
 protected:
     bool beforeWalk() override;
@@ -57,9 +57,13 @@ private:
     // The row's folder totalled again; none after an abort.
     std::optional<DirHogScan::Totals> updateRow(int row);
     // What the map is drawn from: the all-folders lines' folders and totals
-    // (kept when the grid is filled), the drives walked and their capacity.
-    void keepForMap(const std::vector<DirHogScan::Line> &lines);
+    // (taken from the lines when first asked for, then following removals),
+    // the drives walked and their capacity.
+    std::vector<FolderMap::Folder> &mapFolders();
+    std::vector<DirHogScan::Line> lines_; // the last scan's, in the scan's order
+    bool abortLeads_ = false;             // the clipboard's copy begins with the abort line
     std::vector<FolderMap::Folder> mapFolders_;
+    bool mapTaken_ = false; // mapFolders_ holds the lines' folders
     std::vector<std::string> mapRoots_;
     double mapCapacity_ = 0;
     DirHogScan scan_;

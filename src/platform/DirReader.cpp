@@ -82,6 +82,26 @@ std::string baseNameOf(const std::string &path)
 }
 }
 
+namespace {
+// The first block holds an ordinary folder's listing in one read (about a
+// thousand entries); a folder that fills it gets ever larger blocks, so a
+// huge one takes few reads.
+constexpr size_t kFirstBlock = 32 * 1024;
+constexpr size_t kLargestBlock = 1024 * 1024;
+
+// A first-size block a listing released, kept for the thread's next one: a
+// walk lists folder after folder, and each would otherwise ask the heap for
+// (and give back) a block.
+thread_local std::unique_ptr<char[]> t_spareBlock;
+
+void releaseBlock(std::unique_ptr<char[]> &block, size_t size)
+{
+    if (block && size == kFirstBlock && !t_spareBlock)
+        t_spareBlock = std::move(block);
+    block.reset();
+}
+}
+
 DirReader::DirReader(const std::string &path)
 {
     adopt(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), baseNameOf(path).c_str());
@@ -110,17 +130,11 @@ void DirReader::adopt(int fd, const char *baseName)
 
 DirReader::~DirReader()
 {
+    releaseBlock(block_, blockSize_);
     if (fd_ >= 0)
         ::close(fd_);
 }
 
-namespace {
-// The first block holds an ordinary folder's listing in one read (about a
-// thousand entries); a folder that fills it gets ever larger blocks, so a
-// huge one takes few reads.
-constexpr size_t kFirstBlock = 32 * 1024;
-constexpr size_t kLargestBlock = 1024 * 1024;
-}
 
 // Reads the next block of raw entries; false at the end of the listing (or
 // on an error, which ends it too), when the block is released.
@@ -130,16 +144,20 @@ bool DirReader::fill()
         return false;
     if (!block_) {
         blockSize_ = blockSize_ ? blockSize_ : kFirstBlock;
-        block_.reset(new char[blockSize_]);
+        if (blockSize_ == kFirstBlock && t_spareBlock)
+            block_ = std::move(t_spareBlock);
+        else
+            block_.reset(new char[blockSize_]);
     } else if (filled_ + sizeof(struct dirent64) > blockSize_ && blockSize_ < kLargestBlock) {
         // The last read stopped for want of room: the folder goes on.
+        releaseBlock(block_, blockSize_);
         blockSize_ *= 2;
         block_.reset(new char[blockSize_]);
     }
     const ssize_t got = ::getdents64(fd_, block_.get(), blockSize_);
     if (got <= 0) {
         ended_ = true;
-        block_.reset();
+        releaseBlock(block_, blockSize_);
         filled_ = at_ = 0;
         return false;
     }

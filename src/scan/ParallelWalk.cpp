@@ -80,6 +80,7 @@ bool ParallelWalk::latestFolder(std::string &out)
         return false;
     latestChanged_ = false;
     out = latest_;
+    latestWanted_.store(true, std::memory_order_relaxed);
     return true;
 }
 
@@ -151,7 +152,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (!dir->isOpen() || !dir->place().sameAs(place_))
             return true; // vanished, denied, or another mount here
     }
-    {
+    if (latestWanted_.load(std::memory_order_relaxed) && latestWanted_.exchange(false)) {
         const std::lock_guard<std::mutex> lock(latestMutex_);
         latest_ = t.path;
         latestChanged_ = true;
@@ -209,6 +210,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     const bool full = worker.fullRecords;
     if (!full) {
         f.path.clear();
+        f.name.clear();
         f.written = f.created = 0;
     }
     EntryStat st;
@@ -229,7 +231,6 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (!full && kind == DirReader::Kind::Folder) {
             // A folder as listed, without a look-up: such a worker reads
             // nothing of it but that it is one.
-            f.name.assign(name, len);
             f.size = 0;
             f.attributes = uint8_t(FileAttr::Folder | (name[0] == '.' ? FileAttr::Hidden : 0));
             f.accessed = 0;
@@ -241,11 +242,11 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             continue; // deleted since it was listed
         if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
             continue;
-        f.name.assign(name, len);
         f.size = st.size;
         f.attributes = st.attributes;
         f.accessed = l.accessed(st.accessed);
         if (full) {
+            f.name.assign(name, len);
             f.written = l.written(st.written);
             f.created = st.hasCreated ? l.created(st.created) : 0;
             f.path.assign(t.path);

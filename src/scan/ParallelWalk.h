@@ -41,12 +41,12 @@ public:
     bool stopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
 protected:
-    // False for a worker that reads only the name, size, attributes and
-    // access stamp of the entries it visits: their path and their written
-    // and created stamps are then not made (the walk spends less per file),
-    // and a folder entry (returned with FileAttr::Folder) comes as listed,
-    // without a look-up: size and stamp 0, attributes Folder (and Hidden
-    // for a dot-name).
+    // False for a worker that reads only the size, attributes and access
+    // stamp of the entries it visits: their name, path and written and
+    // created stamps are then not made (the walk spends less per file; the
+    // record keeps the folder's name), and a folder entry (returned with
+    // FileAttr::Folder) comes as listed, without a look-up: size and stamp
+    // 0, attributes Folder (and Hidden for a dot-name).
     bool fullRecords = true;
 
 private:
@@ -91,7 +91,8 @@ public:
     void join();
     // A worker's visit or folderDone returned false.
     bool stoppedByWorker() const { return stoppedByWorker_.load(); }
-    // The folder a thread began last, when it changed since the last call.
+    // A folder a thread began since the last call (the first one begun
+    // after it), for showing the walk's progress; false when none was.
     bool latestFolder(std::string &out);
 
     // The threads the parallel scans use: the machine's cores (one where
@@ -146,6 +147,9 @@ private:
     int nextTop_ = 0;         // only the root's thread numbers the top folders
     std::atomic<bool> stop_{false};
     std::atomic<bool> stoppedByWorker_{false};
+    // The progress shown: a thread notes the folder it begins only when the
+    // last one noted was taken, so the walk does not copy every path.
+    std::atomic<bool> latestWanted_{true};
     std::mutex latestMutex_;
     std::string latest_;
     bool latestChanged_ = false;

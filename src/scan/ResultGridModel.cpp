@@ -185,7 +185,7 @@ uint32_t ResultGridModel::storeTexts(const QStringView *cells)
 
 void ResultGridModel::addToGrid(const QString &line, const std::string &path)
 {
-    Slot s = lineSlot(line, path);
+    Slot s = lineSlot(line, path, false);
     appendSlot(s);
 }
 
@@ -193,13 +193,20 @@ void ResultGridModel::addLines(const std::vector<Line> &lines)
 {
     reserve(int(lines.size()));
     texts_.reserve(texts_.size() + lines.size());
-    for (const Line &l : lines) {
-        Slot s = lineSlot(l.text, l.path);
+    // The lines' texts lie wherever they were made: the next ones are asked
+    // for ahead, so their reads overlap this one's work.
+    constexpr size_t ahead = 6;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i + ahead < lines.size()) {
+            __builtin_prefetch(lines[i + ahead].text.data());
+            __builtin_prefetch(lines[i + ahead].path.data());
+        }
+        Slot s = lineSlot(lines[i].text, lines[i].path, layout_.markColumn < 0);
         appendSlot(s);
     }
 }
 
-ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_view path)
+ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_view path, bool wholePath)
 {
     QStringView fields[MaxFields];
     const int nFields = splitFields(line, fields);
@@ -211,8 +218,12 @@ ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_vi
     }
     Slot s;
     s.text = storeTexts(cells.data());
-    // The folder is the path up to its last "/", which it keeps.
-    const size_t slash = path.rfind('/');
+    // The folder is the path up to its last "/", which it keeps. A line's
+    // cells are its own texts, so its path is only kept for acting on it;
+    // where rows cannot be marked (nothing looks their files up folder by
+    // folder) it is kept whole, under the empty folder, which spares a look-up
+    // of the folder for every line.
+    const size_t slash = wholePath ? std::string::npos : path.rfind('/');
     const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
     s.folder = folderOf(path.substr(0, nameAt));
     s.nameAt = bytes_.append(path.data() + nameAt, path.size() - nameAt);

@@ -163,7 +163,7 @@ private:
     };
     enum : uint8_t {
         NamePlain = 1, // printable ASCII only: shown as stored
-        NameSlash = 2  // holds a "/" (a name a finder made up; a walk never finds one)
+        NameSlash = 2  // holds a "/" (a name a finder made up, or a whole path kept as one; a walk never finds one)
     };
     struct Folder {
         uint64_t at = 0;     // the prefix in bytes_
@@ -180,7 +180,7 @@ private:
     static uint8_t nameFlags(std::string_view name);
     void appendSlot(Slot &s);
     // A line's row, its texts stored (not yet appended).
-    Slot lineSlot(QStringView line, std::string_view path);
+    Slot lineSlot(QStringView line, std::string_view path, bool wholePath);
     std::string_view prefix(const Slot &s) const;
     std::string_view nameBytes(const Slot &s) const;
     std::string_view folderBytes(const Slot &s) const;

@@ -36,6 +36,13 @@ TEST(DosConverter, AgreesWithFromUnixAcrossDaylightSavingChanges)
     expectSameAsFromUnix(1635642000 - 4000, 1635642000 + 4000, 1);
     // Forty years in odd steps, so both the cache and its misses are used.
     expectSameAsFromUnix(315532800, 1700000000, 86413);
+    // Stamps that jump between quarter hours remembered side by side, some
+    // sharing a place in the table, across the autumn change.
+    DosTime::Converter conv;
+    const int64_t autumn = 1635642000, apart = 1024 * 900;
+    for (int64_t t = autumn - 3600; t <= autumn + 3600; t += 97)
+        for (const int64_t u : {t, t + apart, t - apart, autumn + (autumn - t), t + 7 * 86400})
+            ASSERT_EQ(conv(u), DosTime::fromUnix(u)) << "at " << u;
 }
 
 TEST(DosConverter, HalfHourZoneAndRangeEnds)

@@ -176,7 +176,7 @@ TEST_F(DirHogTest, ControlsAndBothScansRankedLargestFirst)
     // The clipboard copies the scan's lines as they were collected.
     w.grid->action("Clipboard1")->trigger();
     const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(copied, w.lb);
+    EXPECT_EQ(copied, w.lb());
     ASSERT_EQ(copied.size(), 5);
     EXPECT_EQ(copied.first().section('\t', 5), QString::fromStdString(tree.root() + "/")); // "5" sorts last as text
     EXPECT_EQ(w.printTitle(), "Folder hogs on drive(s) C ");
@@ -261,7 +261,7 @@ TEST_F(DirHogTest, APartRemovalShowsWhatIsLeftOfTheFolder)
     EXPECT_EQ(cell(w, 1, 0), QString::number(left));
     EXPECT_EQ(cell(w, 1, 2), QString::number(files));
     EXPECT_EQ(cell(w, 1, 5), shown("data"));
-    EXPECT_EQ(w.lb.first().section('\t', 0, 0), "400"); // the scan's lines are kept
+    EXPECT_EQ(w.lb().first().section('\t', 0, 0), "400"); // the scan's lines are kept
 }
 
 TEST_F(DirHogTest, AnAbortKeepsWhatWasFoundAndLeadsTheClipboard)
@@ -291,8 +291,8 @@ TEST_F(DirHogTest, AnAbortKeepsWhatWasFoundAndLeadsTheClipboard)
     EXPECT_TRUE(inputsOff);
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(dlg.count("LIST INCOMPLETE ... ABORTED BY USER"), 1);
-    EXPECT_EQ(w.lb.first(), "LIST INCOMPLETE ... ABORTED BY USER");
-    EXPECT_EQ(w.lb.size(), w.foundCount() + 1);
+    EXPECT_EQ(w.lb().first(), "LIST INCOMPLETE ... ABORTED BY USER");
+    EXPECT_EQ(w.lb().size(), w.foundCount() + 1);
     EXPECT_EQ(w.findChild<QLabel *>("pnlScan")->text(), "Folders : " + QString::number(w.foundCount()));
     EXPECT_TRUE(w.btTop->isEnabled());
     EXPECT_TRUE(w.btAll->isEnabled());
