@@ -56,7 +56,9 @@ struct DirHogScan::Worker : WalkWorker {
             return true; // a drive's root holding nothing at all makes no line
         if (lines.fetch_add(1) >= room)
             return false; // the line list is full
-        made.push_back({scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days), folder.path, t.bytes, t.files});
+        QString text = scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days);
+        const uint64_t lead = leadKey(text);
+        made.push_back({std::move(text), folder.path, t.bytes, t.files, lead});
         return true;
     }
     void walkEnded() override
@@ -215,7 +217,9 @@ bool DirHogScan::addLine(const Totals &t, const std::string &path, const QString
         limitHit();
         return false;
     }
-    lb2.push_back({lineText(t, folderText, days_), path, t.bytes, t.files});
+    QString text = lineText(t, folderText, days_);
+    const uint64_t lead = leadKey(text);
+    lb2.push_back({std::move(text), path, t.bytes, t.files, lead});
     return true;
 }
 
@@ -345,8 +349,30 @@ QString DirHogScan::lineText(const Totals &t, const QString &folderText, LineWri
     return days.line(t, capacity, folderText);
 }
 
+namespace {
+// An ASCII character that a comparison without regard to case compares as it is.
+bool caseless(char16_t c) { return c < 0x80 && !((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); }
+}
+
+uint64_t DirHogScan::leadKey(const QString &text)
+{
+    if (text.size() < 8)
+        return 0;
+    uint64_t key = 0;
+    for (qsizetype i = 0; i < 8; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (!caseless(c))
+            return 0;
+        key = key << 8 | c;
+    }
+    return key;
+}
+
 bool DirHogScan::textBefore(const Line &a, const Line &b)
 {
+    // Keys set on both that differ part at a character that case leaves alone.
+    if (a.lead != b.lead && a.lead != 0 && b.lead != 0)
+        return a.lead > b.lead;
     // Most lines part within their first characters (the size's digits).
     // Where they first differ by two characters that case does not touch,
     // those decide, as the comparison without regard to case would;
@@ -362,7 +388,6 @@ bool DirHogScan::textBefore(const Line &a, const Line &b)
     if (i == x.size() && i == y.size())
         return a.path > b.path; // alike in text: one order by path
     if (i < n) {
-        const auto caseless = [](char16_t c) { return c < 0x80 && !((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); };
         if (caseless(p[i]) && caseless(q[i]))
             return p[i] > q[i];
     }

@@ -48,6 +48,7 @@ public:
         std::string path;
         int64_t bytes = 0; // the line's totals as numbers (the folder map)
         int64_t files = 0;
+        uint64_t lead = 0; // leadKey(text): textBefore's first step without reading the text
     };
 
     // Points the walker's visitor, folder and drive hooks at this scan.
@@ -69,6 +70,11 @@ public:
     static std::vector<uint32_t> bySize(const std::vector<Line> &lines);
     // finish's order: true when a comes before b.
     static bool textBefore(const Line &a, const Line &b);
+    // The first eight characters of a line packed a byte each, when all are
+    // ASCII that case leaves alone (digits, separators, tabs: a line's size
+    // and percent); 0 otherwise. Lines whose keys are both set and differ
+    // are ordered by them as by their texts.
+    static uint64_t leadKey(const QString &text);
 
     // The line of one folder.
     static QString line(const Totals &t, double capacity, const QString &folderText);

@@ -309,11 +309,16 @@ TEST(DirHogScanLine, OrderIsTheCaselessTextsThenTextAndPath)
                                "1,000\t@", "1,000\t`", "1,000\t{", "1,000\tab", "1,000\taB", "1,000\tAb",
                                // one character in two units, alike but for case
                                QString::fromUcs4(U"1,000\t\U00010400"), QString::fromUcs4(U"1,000\t\U00010428"),
-                               QString::fromUcs4(U"1,000\t\U00010401")};
+                               QString::fromUcs4(U"1,000\t\U00010401"),
+                               // long enough for a lead key, alike or not in their first eight
+                               "12,345\t0.01\tx", "12,345\t0.02\tx", "12,346\t0.01\tx", "2,345,678\t1", "0\t0.00\t0\tA",
+                               "0\t0.00\t0\ta", "0\t0.00\t1\ta", "0\t0.00\t1", "0\t0.00\ta", "0\t0.00\tA", "0\t0.00\t9"};
     std::vector<DirHogScan::Line> lines;
     for (const QString &s : texts)
-        for (const char *path : {"/b", "/a"})
+        for (const char *path : {"/b", "/a"}) {
             lines.push_back({s, path, 0, 0});
+            lines.push_back({s, path, 0, 0, DirHogScan::leadKey(s)});
+        }
     for (const auto &a : lines)
         for (const auto &b : lines) {
             const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
