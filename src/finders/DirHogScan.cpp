@@ -58,7 +58,10 @@ struct DirHogScan::Worker : WalkWorker {
             return false; // the line list is full
         QString text = scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days);
         const uint64_t lead = leadKey(text);
-        made.push_back({std::move(text), folder.path, t.bytes, t.files, lead});
+        // The grid's row is made while the text is at hand; its batch is
+        // numbered when the drive's lines are collected.
+        const uint32_t row = rows ? rows->add(text, folder.path) : 0;
+        made.push_back({std::move(text), folder.path, t.bytes, t.files, lead, kNoRow, row});
         return true;
     }
     void walkEnded() override
@@ -80,6 +83,7 @@ struct DirHogScan::Worker : WalkWorker {
     const int64_t &room;
     Totals own;                                  // all folders: the folder being walked
     std::vector<Line> made;                      // all folders: the lines
+    std::unique_ptr<GridLines> rows;             // all folders, when asked for: their grid rows
     LineWriter days;
     std::vector<Totals> tops;                    // main folders: by the main folder's number
     std::vector<std::pair<int, std::string>> mains; // main folders walked: number, path
@@ -107,11 +111,13 @@ DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
     walker_.rootDone = [this] { collect(); };
 }
 
-void DirHogScan::begin(Mode mode, int workers)
+void DirHogScan::begin(Mode mode, int workers, bool gridRows)
 {
     mode_ = mode;
     lb2.clear();
     runs_.clear();
+    batches_.clear();
+    gridRows_ = gridRows && mode == Mode::AllFolders;
     limitReached = false;
     totals_ = {};
     days_ = {};
@@ -127,8 +133,17 @@ void DirHogScan::begin(Mode mode, int workers)
     room_ = walker_.capacity;
     for (int i = 0; i < workers; ++i) {
         workers_.push_back(std::make_unique<Worker>(*this, mode, lines_, room_));
+        if (gridRows_)
+            workers_.back()->rows = std::make_unique<GridLines>(gridLayout());
         walker_.workers.push_back(workers_.back().get());
     }
+}
+
+std::vector<GridLines> DirHogScan::gridRows()
+{
+    std::vector<GridLines> out = std::move(batches_);
+    batches_.clear();
+    return out;
 }
 
 void DirHogScan::collect()
@@ -165,6 +180,13 @@ void DirHogScan::collect()
                 w->made.resize(kept); // what is left stays sorted
                 limitHit();
             }
+            if (w->rows) {
+                const auto batch = uint32_t(batches_.size());
+                for (Line &l : w->made)
+                    l.batch = batch;
+                batches_.push_back(std::move(*w->rows));
+                w->rows = std::make_unique<GridLines>(gridLayout());
+            }
             if (!w->made.empty())
                 runs_.push_back(std::move(w->made));
             if (limitReached)
@@ -176,6 +198,8 @@ void DirHogScan::collect()
     // The next drive starts afresh.
     for (auto &w : workers_) {
         w->own = {};
+        if (w->rows && w->rows->size() != 0)
+            w->rows = std::make_unique<GridLines>(gridLayout());
         w->made.clear();
         w->tops.clear();
         w->mains.clear();

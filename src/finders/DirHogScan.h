@@ -1,5 +1,6 @@
 #pragma once
 #include "scan/GridLayout.h"
+#include "scan/GridLines.h"
 #include "scan/Walker.h"
 
 #include <QLocale>
@@ -49,14 +50,21 @@ public:
         int64_t bytes = 0; // the line's totals as numbers (the folder map)
         int64_t files = 0;
         uint64_t lead = 0; // leadKey(text): textBefore's first step without reading the text
+        // Where a worker made the line's grid row (see gridRows); batch
+        // kNoRow: none was made.
+        uint32_t batch = kNoRow;
+        uint32_t row = 0;
     };
+    static constexpr uint32_t kNoRow = ~0u;
 
     // Points the walker's visitor, folder and drive hooks at this scan.
     explicit DirHogScan(Walker &walker);
 
     // Sets the walker up for a mode and forgets the last scan's lines; with
-    // workers, the walk runs on that many threads.
-    void begin(Mode mode, int workers = 0);
+    // workers, the walk runs on that many threads. With gridRows, a parallel
+    // all-folders walk's threads also make the lines' rows of the window's
+    // grid (gridLayout) as they make the lines.
+    void begin(Mode mode, int workers = 0, bool gridRows = false);
     ~DirHogScan();
     Mode mode() const { return mode_; }
     // The lines in descending text order (letters compared without regard
@@ -68,6 +76,9 @@ public:
     // size, largest first, gives them: by bytes, equal sizes in the order
     // they have.
     static std::vector<uint32_t> bySize(const std::vector<Line> &lines);
+    // The grid rows the threads made (after finish): batch b of a line is
+    // element b. Taken once; the next scan starts without.
+    std::vector<GridLines> gridRows();
     // finish's order: true when a comes before b.
     static bool textBefore(const Line &a, const Line &b);
     // The first eight characters of a line packed a byte each, when all are
@@ -107,6 +118,8 @@ private:
     void collect();
     std::vector<std::unique_ptr<Worker>> workers_;
     std::vector<std::vector<Line>> runs_; // all folders in parallel: each worker's lines of each drive, sorted
+    std::vector<GridLines> batches_;      // their grid rows, by Line::batch
+    bool gridRows_ = false;
     std::atomic<int64_t> lines_{0}; // lines the workers made on this drive
     int64_t room_ = 0;              // lines the limit leaves for this drive
     static QString line(const Totals &t, double capacity, const QString &dateText, const QString &folderText,

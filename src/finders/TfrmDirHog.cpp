@@ -112,7 +112,7 @@ void TfrmDirHog::btAllClick()
 
 bool TfrmDirHog::beforeWalk()
 {
-    scan_.begin(nextMode_, ParallelWalk::defaultWorkers());
+    scan_.begin(nextMode_, ParallelWalk::defaultWorkers(), true);
     rowsMarked_ = false;
     lines_.clear();
     abortLeads_ = false;
@@ -131,10 +131,21 @@ void TfrmDirHog::fillGrid()
     abortLeads_ = walker().scanAborted && !scan_.limitReached;
     btMap->setEnabled(scan_.mode() == DirHogScan::Mode::AllFolders && !lines_.empty()
                       && Navigation::isAvailable(Navigation::Target::FolderMap));
-    // The grid gets the rows ranked as its size sort would rank them.
+    // The grid gets the rows ranked as its size sort would rank them: those
+    // the walk's threads made, or else made here from the lines.
+    const std::vector<uint32_t> ranked = DirHogScan::bySize(lines_);
+    std::vector<GridLines> made = scan_.gridRows();
+    if (!made.empty() && std::all_of(lines_.begin(), lines_.end(), [](const auto &l) { return l.batch != DirHogScan::kNoRow; })) {
+        std::vector<ResultGridModel::BatchRow> order;
+        order.reserve(ranked.size());
+        for (const uint32_t i : ranked)
+            order.push_back({lines_[i].batch, lines_[i].row});
+        grid->gridModel()->addBatches(made, order);
+        return;
+    }
     std::vector<ResultGridModel::Line> rows;
     rows.reserve(lines_.size());
-    for (const uint32_t i : DirHogScan::bySize(lines_))
+    for (const uint32_t i : ranked)
         rows.push_back({lines_[i].text, lines_[i].path});
     grid->gridModel()->addLines(rows);
 }

@@ -36,6 +36,21 @@ public:
         return to;
     }
     const T *at(uint64_t handle) const { return blocks_[size_t(handle >> 32)].get() + uint32_t(handle); }
+    // Takes over other's blocks, after this pool's own (other is left
+    // empty): a handle other gave is this pool's handle plus the value
+    // returned. Later runs go on in other's last block.
+    uint64_t adopt(ChunkPool &&other)
+    {
+        const uint64_t shift = uint64_t(blocks_.size()) << 32;
+        if (other.blocks_.empty())
+            return shift;
+        for (auto &b : other.blocks_)
+            blocks_.push_back(std::move(b));
+        used_ = other.used_;
+        capacity_ = other.capacity_;
+        other.clear();
+        return shift;
+    }
     void clear()
     {
         blocks_.clear();

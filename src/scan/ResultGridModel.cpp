@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "platform/FileLookup.h"
 #include "scan/FoundFile.h"
+#include "scan/GridLines.h"
 #include "scan/GridSortKeys.h"
 #include "scan/SortDirections.h"
 
@@ -16,26 +17,6 @@
 
 namespace {
 constexpr int GrowBy = 50;
-constexpr int MaxFields = 64;
-
-// The fields of a tab-separated line, each trimmed of spaces as tabField does.
-int splitFields(QStringView line, QStringView *fields)
-{
-    int n = 0;
-    qsizetype start = 0;
-    while (n < MaxFields) {
-        qsizetype end = line.indexOf(QLatin1Char('\t'), start);
-        const bool last = end < 0;
-        if (last)
-            end = line.size();
-        fields[n++] = trimSpaces(line.mid(start, end - start));
-        if (last)
-            break;
-        start = end + 1;
-    }
-    return n;
-}
-
 // A made cell as a line's field would have shown it: trimmed of spaces and
 // at most 65535 characters.
 QString finish(QString text)
@@ -59,17 +40,7 @@ bool plainBytes(std::string_view b)
 }
 }
 
-uint8_t ResultGridModel::nameFlags(std::string_view name)
-{
-    uint8_t flags = NamePlain;
-    for (const char c : name) {
-        if (c < 0x20 || c >= 0x7f)
-            flags &= uint8_t(~NamePlain);
-        else if (c == '/')
-            flags |= NameSlash;
-    }
-    return flags;
-}
+uint8_t ResultGridModel::nameFlags(std::string_view name) { return GridLines::nameFlags(name); }
 
 ResultGridModel::ResultGridModel(const GridLayout &layout, QObject *parent)
     : QAbstractTableModel(parent), layout_(layout), columns_(int(layout.columns.size()))
@@ -164,28 +135,13 @@ void ResultGridModel::appendSlot(Slot &s)
 
 uint32_t ResultGridModel::storeTexts(const QStringView *cells)
 {
-    // One record: the cells' lengths, one unit each, then their texts,
-    // written in place.
-    size_t total = size_t(columns_);
-    for (int c = 0; c < columns_; ++c)
-        total += size_t(std::min<qsizetype>(cells[c].size(), 0xffff));
-    uint64_t handle;
-    QChar *to = text_.allocate(total, handle);
-    for (int c = 0; c < columns_; ++c)
-        *to++ = QChar(ushort(std::min<qsizetype>(cells[c].size(), 0xffff)));
-    for (int c = 0; c < columns_; ++c) {
-        const size_t n = size_t(std::min<qsizetype>(cells[c].size(), 0xffff));
-        if (n > 0)
-            std::memcpy(static_cast<void *>(to), cells[c].data(), n * sizeof(QChar));
-        to += n;
-    }
-    texts_.push_back(handle);
+    texts_.push_back(GridLines::storeCells(text_, cells, size_t(columns_)));
     return uint32_t(texts_.size());
 }
 
 void ResultGridModel::addToGrid(const QString &line, const std::string &path)
 {
-    Slot s = lineSlot(line, path, false);
+    Slot s = lineSlot(line, path);
     appendSlot(s);
 }
 
@@ -193,37 +149,50 @@ void ResultGridModel::addLines(const std::vector<Line> &lines)
 {
     reserve(int(lines.size()));
     texts_.reserve(texts_.size() + lines.size());
-    // The lines' texts lie wherever they were made: the next ones are asked
-    // for ahead, so their reads overlap this one's work.
-    constexpr size_t ahead = 6;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i + ahead < lines.size()) {
-            __builtin_prefetch(lines[i + ahead].text.data());
-            __builtin_prefetch(lines[i + ahead].path.data());
-        }
-        Slot s = lineSlot(lines[i].text, lines[i].path, layout_.markColumn < 0);
+    for (const Line &l : lines) {
+        Slot s = lineSlot(l.text, l.path);
         appendSlot(s);
     }
 }
 
-ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_view path, bool wholePath)
+void ResultGridModel::addBatches(std::vector<GridLines> &batches, const std::vector<BatchRow> &order)
 {
-    QStringView fields[MaxFields];
-    const int nFields = splitFields(line, fields);
-    thread_local std::vector<QStringView> cells;
-    cells.assign(size_t(columns_), QStringView());
-    for (int c = 0; c < columns_; ++c) {
-        const int f = layout_.columns[size_t(c)].field;
-        cells[size_t(c)] = (f >= 1 && f <= nFields) ? fields[f - 1] : QStringView();
+    std::vector<uint64_t> textShift, byteShift;
+    for (GridLines &b : batches) {
+        textShift.push_back(text_.adopt(std::move(b.text_)));
+        byteShift.push_back(bytes_.adopt(std::move(b.bytes_)));
     }
+    reserve(int(order.size()));
+    texts_.reserve(texts_.size() + order.size());
+    const uint32_t whole = folderOf({}); // the paths are kept whole
+    for (const BatchRow &at : order) {
+        const GridLines::Row &r = batches[at.batch].rows_[at.row];
+        texts_.push_back(r.text + textShift[at.batch]);
+        Slot s;
+        s.text = uint32_t(texts_.size());
+        s.folder = whole;
+        s.nameAt = r.nameAt + byteShift[at.batch];
+        s.nameLen = r.nameLen;
+        s.nameFlags = r.nameFlags;
+        appendSlot(s);
+    }
+    for (GridLines &b : batches)
+        b.rows_.clear();
+}
+
+ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_view path)
+{
+    thread_local std::vector<QStringView> cells;
+    thread_local std::vector<int> fields;
+    cells.resize(size_t(columns_));
+    fields.clear();
+    for (const GridColumn &c : layout_.columns)
+        fields.push_back(c.field);
+    GridLines::cellsOf(line, fields, cells.data());
     Slot s;
     s.text = storeTexts(cells.data());
-    // The folder is the path up to its last "/", which it keeps. A line's
-    // cells are its own texts, so its path is only kept for acting on it;
-    // where rows cannot be marked (nothing looks their files up folder by
-    // folder) it is kept whole, under the empty folder, which spares a look-up
-    // of the folder for every line.
-    const size_t slash = wholePath ? std::string::npos : path.rfind('/');
+    // The folder is the path up to its last "/", which it keeps.
+    const size_t slash = path.rfind('/');
     const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
     s.folder = folderOf(path.substr(0, nameAt));
     s.nameAt = bytes_.append(path.data() + nameAt, path.size() - nameAt);
@@ -396,7 +365,14 @@ QString ResultGridModel::longestCell(int column) const
             }
             continue;
         }
-        const QString t = slotText(s, column);
+        if (s.text) {
+            // Stored texts are measured where they lie; only a longer one is copied out.
+            const QStringView t = storedCell(s, column);
+            if (t.size() > longest.size())
+                longest = t.toString();
+            continue;
+        }
+        const QString t = madeCell(s, column);
         if (t.size() > longest.size())
             longest = t;
     }

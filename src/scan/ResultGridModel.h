@@ -2,6 +2,7 @@
 #include "common/DosTime.h"
 #include "scan/ChunkPool.h"
 #include "scan/GridLayout.h"
+#include "scan/GridLines.h"
 #include "scan/LargeArray.h"
 
 #include <QAbstractTableModel>
@@ -67,6 +68,16 @@ public:
         std::string_view path;
     };
     void addLines(const std::vector<Line> &lines);
+    // Appends the rows of batches made away from the model, in the order
+    // given (rows not listed are left out), as addToGrid would have made
+    // them but for the path, kept whole. The batches' texts are taken over
+    // without a copy; the batches are left empty. For a layout whose rows
+    // cannot be marked.
+    struct BatchRow {
+        uint32_t batch;
+        uint32_t row;
+    };
+    void addBatches(std::vector<GridLines> &batches, const std::vector<BatchRow> &order);
     // Appends one file row (rows grow as with addToGrid); its path is the
     // folder joined with the name.
     void addFile(const GridFile &file);
@@ -149,6 +160,8 @@ signals:
 private:
     // One row. Its path is its folder's prefix (the folder and, unless the
     // folder ends in one, a "/") followed by its name; folders are kept once.
+    // A row from a batch keeps its path whole as its name, under the empty
+    // folder (its cells are texts: the parts are never shown or sorted).
     struct Slot {
         uint64_t nameAt = 0; // in bytes_
         int64_t size = 0;
@@ -162,8 +175,8 @@ private:
         uint8_t nameFlags = 0; // NamePlain, NameSlash
     };
     enum : uint8_t {
-        NamePlain = 1, // printable ASCII only: shown as stored
-        NameSlash = 2  // holds a "/" (a name a finder made up, or a whole path kept as one; a walk never finds one)
+        NamePlain = GridLines::NamePlain, // printable ASCII only: shown as stored
+        NameSlash = GridLines::NameSlash  // holds a "/" (a name a finder made up, or a batch's whole path; a walk never finds one)
     };
     struct Folder {
         uint64_t at = 0;     // the prefix in bytes_
@@ -180,7 +193,7 @@ private:
     static uint8_t nameFlags(std::string_view name);
     void appendSlot(Slot &s);
     // A line's row, its texts stored (not yet appended).
-    Slot lineSlot(QStringView line, std::string_view path, bool wholePath);
+    Slot lineSlot(QStringView line, std::string_view path);
     std::string_view prefix(const Slot &s) const;
     std::string_view nameBytes(const Slot &s) const;
     std::string_view folderBytes(const Slot &s) const;

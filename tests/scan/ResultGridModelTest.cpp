@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -450,4 +451,66 @@ TEST(ResultGridModel, MarkAllOverManyFoldersCountsWhatMarkingOneByOneCounts)
     EXPECT_EQ(all.lbDeleted(), one.lbDeleted());
     EXPECT_EQ(all.lbDeleted().front(), all.path(1));
     EXPECT_EQ(all.lbDeleted().back(), all.path(25000));
+}
+
+// Rows made in batches on other threads and taken over read as rows added
+// line by line in the same order: every cell, every path, the sorts; rows
+// left out of the order are not there, and lines added afterwards still
+// read right.
+TEST(ResultGridModel, BatchesMadeOnOtherThreadsReadAsLinesAddedOneByOne)
+{
+    GridLayout layout = hogLayout();
+    layout.markColumn = -1;
+    const auto line = [](int i) {
+        const std::string path = "/d" + std::to_string(i % 7) + "/f " + std::to_string(i) + (i % 5 ? "" : " \xc3\xa9");
+        return std::pair{hogLine(QString::number(i * 37 % 1000) + (i % 3 ? "" : "  "), path,
+                                 "1/" + QString::number(1 + i % 28) + "/1999"),
+                         path};
+    };
+    std::vector<GridLines> batches;
+    batches.reserve(2);
+    batches.emplace_back(layout);
+    batches.emplace_back(layout);
+    std::vector<ResultGridModel::BatchRow> order;
+    {
+        std::thread a([&] {
+            for (int i = 0; i < 3000; i += 2)
+                batches[0].add(line(i).first, line(i).second);
+        });
+        std::thread b([&] {
+            for (int i = 1; i < 3000; i += 2)
+                batches[1].add(line(i).first, line(i).second);
+        });
+        a.join();
+        b.join();
+    }
+    ResultGridModel byLine(layout), byBatch(layout);
+    byLine.ClearGrid();
+    byBatch.ClearGrid();
+    for (int i = 2999; i >= 0; --i)
+        if (i != 1500) { // left out
+            order.push_back({uint32_t(i % 2), uint32_t(i / 2)});
+            byLine.addToGrid(line(i).first, line(i).second);
+        }
+    byBatch.addBatches(batches, order);
+    for (ResultGridModel *m : {&byLine, &byBatch})
+        m->addToGrid(line(5000).first, line(5000).second);
+    const auto rows = [](const ResultGridModel &m) {
+        std::vector<std::string> out;
+        for (int r = 1; r <= m.rowsFilled(); ++r) {
+            std::string s = m.path(r);
+            for (int c = 0; c < m.columnCount(); ++c)
+                s += '\t' + m.cell(r, c).toStdString();
+            out.push_back(s);
+        }
+        return out;
+    };
+    ASSERT_EQ(byBatch.rowsFilled(), 3000);
+    EXPECT_EQ(rows(byBatch), rows(byLine));
+    EXPECT_EQ(byBatch.longestCell(0), byLine.longestCell(0));
+    for (const auto &[column, kind] : {std::pair{0, SortKind::Number}, {1, SortKind::Date}, {4, SortKind::Text}}) {
+        byLine.sortRows(column, kind, true);
+        byBatch.sortRows(column, kind, true);
+        EXPECT_EQ(rows(byBatch), rows(byLine)) << column;
+    }
 }

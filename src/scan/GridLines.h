@@ -1,0 +1,50 @@
+#pragma once
+#include "scan/ChunkPool.h"
+#include "scan/GridLayout.h"
+
+#include <QStringView>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// Text lines made into grid rows away from the model, on any thread: each
+// line's cells as the model's addToGrid splits them, stored as the model
+// stores them, with the line's path kept whole. ResultGridModel::addBatches
+// takes the rows over without copying their texts, so a scan's threads can
+// make the rows of the lines they find while the texts are at hand. For
+// grids whose rows cannot be marked (their files are never looked up folder
+// by folder).
+class GridLines {
+public:
+    explicit GridLines(const GridLayout &layout);
+    // The row of one line; gives its number in this batch.
+    uint32_t add(QStringView line, std::string_view path);
+    size_t size() const { return rows_.size(); }
+
+    // The fields of a tab-separated line, each trimmed of spaces as
+    // tabField does (at most MaxFields); gives their number.
+    static constexpr int MaxFields = 64;
+    static int splitFields(QStringView line, QStringView *fields);
+    // The cells of a line under a layout: column c gets field fields[c]
+    // (counted from 1; none: empty).
+    static void cellsOf(QStringView line, const std::vector<int> &fields, QStringView *cells);
+    // One row's cell texts in pool as the model reads them: the cells'
+    // lengths, one unit each (at most 65535), then their texts.
+    static uint64_t storeCells(ChunkPool<QChar> &pool, const QStringView *cells, size_t columns);
+    // Printable ASCII only (NamePlain), a "/" (NameSlash): how a name is shown.
+    static uint8_t nameFlags(std::string_view name);
+    enum : uint8_t { NamePlain = 1, NameSlash = 2 };
+
+private:
+    friend class ResultGridModel;
+    struct Row {
+        uint64_t text = 0;   // the cells in text_
+        uint64_t nameAt = 0; // the path in bytes_
+        uint32_t nameLen = 0;
+        uint8_t nameFlags = 0;
+    };
+    std::vector<int> fields_; // the line field of each column
+    ChunkPool<QChar> text_;
+    ChunkPool<char> bytes_;
+    std::vector<Row> rows_;
+};
