@@ -58,6 +58,16 @@ int64_t gmtOffset(int64_t secs)
 
 DosDateTime DosTime::Converter::operator()(int64_t secs)
 {
+    // Files made together share their stamps: the last one is kept.
+    if (secs == lastSecs_)
+        return lastStamp_;
+    lastSecs_ = secs;
+    lastStamp_ = convert(secs);
+    return lastStamp_;
+}
+
+DosDateTime DosTime::Converter::convert(int64_t secs)
+{
     if (secs < 315000000LL || secs > 4354000000LL)
         return 0;
     const int64_t number = secs / 900;
@@ -149,14 +159,16 @@ QString longTimeText(const QTime &t)
     return QLocale().toString(t, longTimeFormat());
 }
 
-QString dosDateText(DosDateTime s)
+QString dosDateText(DosDateTime s) { return dosDateText(s, QLocale(), shortDateFormat()); }
+
+QString dosDateText(DosDateTime s, const QLocale &locale, const QString &format)
 {
     if (s == 0)
         return {};
     QDate d = DosTime::date(s);
     if (!d.isValid())
         d = QDate(1980, 1, 1);
-    return shortDateText(d);
+    return locale.toString(d, format);
 }
 
 QString dosTimeText(DosDateTime s)

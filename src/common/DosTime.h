@@ -1,6 +1,7 @@
 #pragma once
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <ctime>
@@ -41,6 +42,9 @@ public:
     DosDateTime operator()(int64_t secs);
 
 private:
+    DosDateTime convert(int64_t secs);
+    int64_t lastSecs_ = INT64_MIN; // the stamp last converted, and what it gave
+    DosDateTime lastStamp_ = 0;
     struct Span {
         int64_t number = INT64_MIN; // the quarter hour (seconds / 900) whose offset is known
         int32_t offset = 0;
@@ -62,6 +66,8 @@ QString longTimeText(const QTime &t);
 
 // Empty for 0; the short date; an invalid date gives the text of 1 January 1980.
 QString dosDateText(DosDateTime s);
+// The same in locale with format (shortDateFormat made once for many dates).
+QString dosDateText(DosDateTime s, const QLocale &locale, const QString &format);
 // Empty for 0; the long time; an invalid time gives "12:00:00".
 QString dosTimeText(DosDateTime s);
 

@@ -1,6 +1,7 @@
 #include "common/Text.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 
 QString formatThousands(int64_t n)
 {
@@ -43,15 +44,35 @@ std::string joinPath(const std::string &folder, const std::string &name)
 
 QString displayName(const std::string &bytes)
 {
-    QString s = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-    for (QChar &c : s) {
-        const ushort u = c.unicode();
-        if (u < 0x20)
-            c = QChar(ushort(0x2400 + u));
-        else if (u == 0x7f)
-            c = QChar(ushort(0x2421));
-    }
+    QString s(qsizetype(bytes.size()), Qt::Uninitialized);
+    s.truncate(displayNameInto(s.data(), bytes) - s.constData());
     return s;
+}
+
+QChar *displayNameInto(QChar *out, std::string_view bytes)
+{
+    // Printable ASCII, as most names are, is written as it is (and written
+    // over below when it turns out to be something else).
+    bool printable = true;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        printable &= uint8_t(c - 0x20) < 0x5f;
+        out[i] = QLatin1Char(c);
+    }
+    if (printable)
+        return out + bytes.size();
+    // Decoded as QString::fromUtf8 decodes (a bad sequence becomes U+FFFD),
+    // without a string of its own.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QChar *const end = utf8.appendToBuffer(out, QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    for (QChar *c = out; c != end; ++c) {
+        const ushort u = c->unicode();
+        if (u < 0x20)
+            *c = QChar(ushort(0x2400 + u));
+        else if (u == 0x7f)
+            *c = QChar(ushort(0x2421));
+    }
+    return end;
 }
 
 QString asciiUpper(const QString &s)

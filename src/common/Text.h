@@ -2,6 +2,7 @@
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The integer with the default locale's thousands separators and no decimals
 // (1234567 gives "1,234,567" in en_US).
@@ -22,6 +23,9 @@ std::string joinPath(const std::string &folder, const std::string &name);
 // substitutes from the Control Pictures block, so a display line never holds a
 // tab or line break of its own.
 QString displayName(const std::string &bytes);
+// The same written at out, which has room for bytes.size() units (UTF-8
+// never takes more units than bytes); gives the end of what was written.
+QChar *displayNameInto(QChar *out, std::string_view bytes);
 
 // Upper-cases a to z only, as the text sort key does.
 QString asciiUpper(const QString &s);

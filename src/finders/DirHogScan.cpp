@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 void DirHogScan::Totals::add(const FoundFile &f)
 {
@@ -56,11 +57,12 @@ struct DirHogScan::Worker : WalkWorker {
             return true; // a drive's root holding nothing at all makes no line
         if (lines.fetch_add(1) >= room)
             return false; // the line list is full
-        QString text = scan.lineText(t, displayName(at.depth == 0 ? folder.folder : folder.path), days);
+        QStringView fields[6];
+        QString text = days.line(t, scan.capacity, at.depth == 0 ? folder.folder : folder.path, rows ? fields : nullptr);
         const uint64_t lead = leadKey(text);
         // The grid's row is made while the text is at hand; its batch is
         // numbered when the drive's lines are collected.
-        const uint32_t row = rows ? rows->add(text, folder.path) : 0;
+        const uint32_t row = rows ? rows->addFields(fields, 6, folder.path) : 0;
         made.push_back({std::move(text), folder.path, t.bytes, t.files, lead, kNoRow, row});
         return true;
     }
@@ -286,6 +288,12 @@ char16_t *putPercent(char16_t *out, int64_t bytes, double capacity, char16_t poi
         return out;
     }
     const double v = 100.0 * double(bytes) / capacity;
+    if (v >= 0 && v < 0.004) {
+        // Far below the first hundredth, as most folders of a drive are.
+        for (const char16_t c : {u'0', point, u'0', u'0'})
+            *out++ = c;
+        return out;
+    }
     // Only a multiple of 1/8 ends exactly on a half of a hundredth (in
     // binary, 5/1000 needs a factor 1/125 no double has): an odd number of
     // eighths.
@@ -332,40 +340,89 @@ DirHogScan::LineWriter::LineWriter()
     direct = true;
 }
 
-QString DirHogScan::LineWriter::dateOf(uint32_t stamp)
+const QString &DirHogScan::LineWriter::dateOf(uint32_t stamp)
 {
+    static const QString none;
     if (stamp == 0)
-        return {};
+        return none;
     const uint32_t d = stamp >> 16; // a DOS stamp's date half
+    if (d == lastDay && lastDayText)
+        return *lastDayText;
     auto found = dayTexts.find(d);
     if (found == dayTexts.end())
-        found = dayTexts.emplace(d, dosDateText(stamp)).first;
+        found = dayTexts.emplace(d, dosDateText(stamp, locale, dateFormat)).first;
+    lastDay = d;
+    lastDayText = &found->second; // the map's entries stay where they are
     return found->second;
 }
 
 QString DirHogScan::LineWriter::line(const Totals &t, double capacity, const QString &folderText)
 {
-    const QString date = dateOf(t.latestAccess);
     if (!direct)
-        return DirHogScan::line(t, capacity, date, folderText, locale);
-    // The four numbers and their tabs, then the date and the folder.
+        return DirHogScan::line(t, capacity, dateOf(t.latestAccess), folderText, locale);
+    QString out;
+    QChar *o = begin(out, t, capacity, folderText.size());
+    std::copy(folderText.constData(), folderText.constData() + folderText.size(), o);
+    return out;
+}
+
+QString DirHogScan::LineWriter::line(const Totals &t, double capacity, std::string_view folder, QStringView *fields)
+{
+    if (!direct) {
+        QString out = DirHogScan::line(t, capacity, dateOf(t.latestAccess), displayName(std::string(folder)), locale);
+        if (fields) {
+            QStringView all[GridLines::MaxFields];
+            const int n = GridLines::splitFields(out, all);
+            std::copy(all, all + std::min(n, 6), fields);
+            std::fill(fields + std::min(n, 6), fields + 6, QStringView());
+        }
+        return out;
+    }
+    // The folder's bytes are decoded straight into the line.
+    QString out;
+    qsizetype tabs[5];
+    QChar *o = begin(out, t, capacity, qsizetype(folder.size()), tabs);
+    out.truncate(displayNameInto(o, folder) - out.constData());
+    if (fields) {
+        qsizetype from = 0;
+        for (int f = 0; f < 5; ++f) {
+            fields[f] = QStringView(out).mid(from, tabs[f] - from);
+            from = tabs[f] + 1;
+        }
+        fields[5] = QStringView(out).mid(from);
+    }
+    return out;
+}
+
+QChar *DirHogScan::LineWriter::begin(QString &out, const Totals &t, double capacity, qsizetype folderRoom,
+                                     qsizetype *tabs)
+{
+    // The four numbers and their tabs, then the date and its tab.
+    const QString &date = dateOf(t.latestAccess);
     char16_t head[160];
+    qsizetype tab[5];
     char16_t *at = putNumber(head, t.bytes, group);
+    tab[0] = at - head;
     *at++ = u'\t';
     at = putPercent(at, t.bytes, capacity, point);
+    tab[1] = at - head;
     *at++ = u'\t';
     at = putNumber(at, t.files, 0);
+    tab[2] = at - head;
     *at++ = u'\t';
     at = putNumber(at, t.folders, 0);
+    tab[3] = at - head;
     *at++ = u'\t';
     const qsizetype n = at - head;
-    QString out(n + date.size() + 1 + folderText.size(), Qt::Uninitialized);
+    tab[4] = n + date.size();
+    if (tabs)
+        std::copy(tab, tab + 5, tabs);
+    out = QString(n + date.size() + 1 + folderRoom, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
     o = std::copy(head, at, o);
     o = std::copy(date.utf16(), date.utf16() + date.size(), o);
     *o++ = u'\t';
-    std::copy(folderText.utf16(), folderText.utf16() + folderText.size(), o);
-    return out;
+    return reinterpret_cast<QChar *>(o);
 }
 
 QString DirHogScan::lineText(const Totals &t, const QString &folderText, LineWriter &days) const
@@ -407,6 +464,14 @@ bool DirHogScan::textBefore(const Line &a, const Line &b)
     const char16_t *p = x.utf16(), *q = y.utf16();
     const qsizetype n = std::min(x.size(), y.size());
     qsizetype i = 0;
+    // Four characters at a time through the part they share (long where
+    // folders share their parents).
+    for (uint64_t a, b; i + 4 <= n; i += 4) {
+        std::memcpy(&a, p + i, sizeof a);
+        std::memcpy(&b, q + i, sizeof b);
+        if (a != b)
+            break;
+    }
     while (i < n && p[i] == q[i])
         ++i;
     if (i == x.size() && i == y.size())

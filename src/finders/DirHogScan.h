@@ -1,4 +1,5 @@
 #pragma once
+#include "common/DosTime.h"
 #include "scan/GridLayout.h"
 #include "scan/GridLines.h"
 #include "scan/Walker.h"
@@ -135,12 +136,26 @@ private:
     // line; otherwise the locale writes them.
     struct LineWriter {
         LineWriter();
+        LineWriter(const LineWriter &) = delete; // lastDayText points into its own dayTexts
+        LineWriter &operator=(const LineWriter &) = delete;
+        LineWriter(LineWriter &&) = default; // the map's entries move with it
+        LineWriter &operator=(LineWriter &&) = default;
         // The date text of a DOS stamp (empty for 0).
-        QString dateOf(uint32_t stamp);
+        const QString &dateOf(uint32_t stamp);
         QString line(const Totals &t, double capacity, const QString &folderText);
+        // The same for a folder given as its bytes (shown as displayName
+        // shows them); fields, when given, gets the line's six fields.
+        QString line(const Totals &t, double capacity, std::string_view folder, QStringView *fields = nullptr);
+        // Makes out a line with room for folderRoom units of folder text
+        // after the date's tab; gives where the folder goes. tabs, when
+        // given, gets where the five tabs are.
+        QChar *begin(QString &out, const Totals &t, double capacity, qsizetype folderRoom, qsizetype *tabs = nullptr);
 
         std::unordered_map<uint32_t, QString> dayTexts; // by a DOS stamp's date half
+        uint32_t lastDay = 0;                 // the day asked for last, and its text
+        const QString *lastDayText = nullptr;
         QLocale locale;
+        QString dateFormat = shortDateFormat();
         char16_t group = u',', point = u'.';
         bool direct = false;
     };

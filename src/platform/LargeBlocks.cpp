@@ -16,6 +16,14 @@ void *LargeBlocks::allocate(size_t bytes)
     return p;
 }
 
+void *LargeBlocks::allocatePlain(size_t bytes)
+{
+    void *p = std::malloc(bytes);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
 void LargeBlocks::release(void *block)
 {
     std::free(block);

@@ -8,5 +8,8 @@ namespace LargeBlocks {
 constexpr size_t Alignment = size_t(2) << 20;
 // At least bytes of memory (rounded up to the alignment); never null.
 void *allocate(size_t bytes);
+// bytes of ordinary heap memory, without the alignment; never null.
+void *allocatePlain(size_t bytes);
+// Either kind.
 void release(void *block);
 }

@@ -1,7 +1,9 @@
 #pragma once
 #include "platform/LargeBlocks.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -14,20 +16,29 @@ class ChunkPool {
 public:
     static constexpr size_t BlockSize = LargeBlocks::Alignment / sizeof(T);
 
+    ChunkPool() = default;
+    // A pool of smaller blocks from the ordinary heap (blockBytes below the
+    // large blocks' size), for a store that is made often and handed on: its
+    // memory is reused from one run to the next instead of being mapped and
+    // cleared afresh.
+    explicit ChunkPool(size_t blockBytes) : blockSize_(std::max<size_t>(blockBytes / sizeof(T), 1)) {}
+
     uint64_t append(const T *data, size_t n)
     {
         uint64_t handle;
         T *to = allocate(n, handle);
-        for (size_t i = 0; i < n; ++i)
-            to[i] = data[i];
+        if (n > 0)
+            std::memcpy(static_cast<void *>(to), data, n * sizeof(T));
         return handle;
     }
     // Room for a run of n, written by the caller; handle is the run's.
     T *allocate(size_t n, uint64_t &handle)
     {
         if (blocks_.empty() || used_ + n > capacity_) {
-            capacity_ = n > BlockSize ? n : BlockSize;
-            blocks_.emplace_back(static_cast<T *>(LargeBlocks::allocate(capacity_ * sizeof(T))));
+            capacity_ = n > blockSize_ ? n : blockSize_;
+            const size_t bytes = capacity_ * sizeof(T);
+            blocks_.emplace_back(static_cast<T *>(blockSize_ == BlockSize ? LargeBlocks::allocate(bytes)
+                                                                          : LargeBlocks::allocatePlain(bytes)));
             used_ = 0;
         }
         handle = (uint64_t(blocks_.size() - 1) << 32) | used_;
@@ -62,6 +73,7 @@ private:
         void operator()(T *p) const { LargeBlocks::release(p); }
     };
     std::vector<std::unique_ptr<T, Release>> blocks_;
+    size_t blockSize_ = BlockSize;
     size_t used_ = 0;
     size_t capacity_ = 0;
 };

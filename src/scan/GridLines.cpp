@@ -15,16 +15,15 @@ GridLines::GridLines(const GridLayout &layout)
 int GridLines::splitFields(QStringView line, QStringView *fields)
 {
     int n = 0;
-    qsizetype start = 0;
+    const char16_t *start = line.utf16(), *const end = start + line.size();
     while (n < MaxFields) {
-        qsizetype end = line.indexOf(QLatin1Char('\t'), start);
-        const bool last = end < 0;
-        if (last)
-            end = line.size();
-        fields[n++] = trimSpaces(line.mid(start, end - start));
-        if (last)
+        const char16_t *tab = start;
+        while (tab != end && *tab != u'\t')
+            ++tab;
+        fields[n++] = trimSpaces(QStringView(start, tab));
+        if (tab == end)
             break;
-        start = end + 1;
+        start = tab + 1;
     }
     return n;
 }
@@ -36,6 +35,14 @@ void GridLines::cellsOf(QStringView line, const std::vector<int> &fields, QStrin
     for (size_t c = 0; c < fields.size(); ++c) {
         const int f = fields[c];
         cells[c] = (f >= 1 && f <= n) ? all[f - 1] : QStringView();
+    }
+}
+
+void GridLines::cellsOf(const QStringView *lineFields, int n, const std::vector<int> &fields, QStringView *cells)
+{
+    for (size_t c = 0; c < fields.size(); ++c) {
+        const int f = fields[c];
+        cells[c] = (f >= 1 && f <= n) ? trimSpaces(lineFields[f - 1]) : QStringView();
     }
 }
 
@@ -59,14 +66,13 @@ uint64_t GridLines::storeCells(ChunkPool<QChar> &pool, const QStringView *cells,
 
 uint8_t GridLines::nameFlags(std::string_view name)
 {
-    uint8_t flags = NamePlain;
+    // Without branches, so that long paths are read many bytes at a time.
+    bool plain = true, slash = false;
     for (const char c : name) {
-        if (c < 0x20 || c >= 0x7f)
-            flags &= uint8_t(~NamePlain);
-        else if (c == '/')
-            flags |= NameSlash;
+        plain &= uint8_t(c - 0x20) < 0x5f;
+        slash |= c == '/';
     }
-    return flags;
+    return uint8_t((plain ? NamePlain : 0) | (slash ? NameSlash : 0));
 }
 
 uint32_t GridLines::add(QStringView line, std::string_view path)
@@ -74,11 +80,26 @@ uint32_t GridLines::add(QStringView line, std::string_view path)
     thread_local std::vector<QStringView> cells;
     cells.resize(fields_.size());
     cellsOf(line, fields_, cells.data());
+    return addCells(cells.data(), path);
+}
+
+uint32_t GridLines::addFields(const QStringView *fields, int n, std::string_view path)
+{
+    thread_local std::vector<QStringView> cells;
+    cells.resize(fields_.size());
+    cellsOf(fields, std::min(n, int(MaxFields)), fields_, cells.data());
+    return addCells(cells.data(), path);
+}
+
+uint32_t GridLines::addCells(const QStringView *cells, std::string_view path)
+{
     Row r;
-    r.text = storeCells(text_, cells.data(), cells.size());
+    r.text = storeCells(text_, cells, fields_.size());
     r.nameAt = bytes_.append(path.data(), path.size());
     r.nameLen = uint32_t(path.size());
-    r.nameFlags = nameFlags(path);
+    // The whole path is the name: it holds a "/", and it is shown as the
+    // general case shows a name (the cells are texts: it is never shown).
+    r.nameFlags = NameSlash;
     rows_.push_back(r);
     return uint32_t(rows_.size() - 1);
 }

@@ -19,6 +19,9 @@ public:
     explicit GridLines(const GridLayout &layout);
     // The row of one line; gives its number in this batch.
     uint32_t add(QStringView line, std::string_view path);
+    // The same for a line whose n fields the caller has at hand (not yet
+    // trimmed).
+    uint32_t addFields(const QStringView *fields, int n, std::string_view path);
     size_t size() const { return rows_.size(); }
 
     // The fields of a tab-separated line, each trimmed of spaces as
@@ -28,6 +31,8 @@ public:
     // The cells of a line under a layout: column c gets field fields[c]
     // (counted from 1; none: empty).
     static void cellsOf(QStringView line, const std::vector<int> &fields, QStringView *cells);
+    // The same for a line's n fields, trimmed as splitFields trims them.
+    static void cellsOf(const QStringView *lineFields, int n, const std::vector<int> &fields, QStringView *cells);
     // One row's cell texts in pool as the model reads them: the cells'
     // lengths, one unit each (at most 65535), then their texts.
     static uint64_t storeCells(ChunkPool<QChar> &pool, const QStringView *cells, size_t columns);
@@ -37,6 +42,7 @@ public:
 
 private:
     friend class ResultGridModel;
+    uint32_t addCells(const QStringView *cells, std::string_view path);
     struct Row {
         uint64_t text = 0;   // the cells in text_
         uint64_t nameAt = 0; // the path in bytes_
@@ -44,7 +50,10 @@ private:
         uint8_t nameFlags = 0;
     };
     std::vector<int> fields_; // the line field of each column
-    ChunkPool<QChar> text_;
-    ChunkPool<char> bytes_;
+    // A batch is made for every scan and taken over by the model: blocks
+    // from the ordinary heap are reused scan after scan.
+    static constexpr size_t kBlockBytes = 64 * 1024;
+    ChunkPool<QChar> text_{kBlockBytes};
+    ChunkPool<char> bytes_{kBlockBytes};
     std::vector<Row> rows_;
 };

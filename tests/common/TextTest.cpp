@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include <random>
+
 TEST(Text, FormatThousandsUsesLocaleSeparatorAnd64Bits)
 {
     EXPECT_EQ(formatThousands(1234567), "1,234,567");
@@ -42,6 +44,28 @@ TEST(Text, DisplayNameShowsControlCharactersVisibly)
     EXPECT_FALSE(s.contains(QLatin1Char('\n')));
     EXPECT_EQ(s, QString::fromUtf8("a\u2409b\u240Ac\\d"));
     EXPECT_EQ(displayName(std::string("bad\xff")).size(), 4);
+}
+
+// Names of any bytes decode as QString::fromUtf8 decodes them: bad, cut
+// short and overlong sequences, encoded surrogates, a leading byte-order mark.
+TEST(Text, DisplayNameDecodesAnyBytesAsUtf8Decoding)
+{
+    std::mt19937 random(7);
+    std::vector<std::string> names = {"\xEF\xBB\xBF" "a", "a\xC3", "b\xE2\x82", "\xED\xA0\x80x", "\xC0\xAF", "\xF4\x90\x80\x80",
+                                      "\xF0\x9F\x98\x80\x7f", ""};
+    for (int i = 0; i < 20000; ++i) {
+        std::string n(random() % 10, ' ');
+        for (char &c : n)
+            c = char(random() % 3 == 0 ? 'a' + random() % 26 : random() % 256);
+        names.push_back(n);
+    }
+    for (const std::string &n : names) {
+        QString expected = QString::fromUtf8(n.data(), qsizetype(n.size()));
+        for (QChar &c : expected)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                c = QChar(ushort(c.unicode() == 0x7f ? 0x2421 : 0x2400 + c.unicode()));
+        ASSERT_EQ(displayName(n), expected) << QByteArray::fromStdString(n).toHex().toStdString();
+    }
 }
 
 TEST(DosTime, PackAndUnpackRoundTrip)

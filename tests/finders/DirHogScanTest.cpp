@@ -1,4 +1,5 @@
 #include "finders/DirHogScan.h"
+#include "scan/ResultGridModel.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "support/MixedTree.h"
@@ -270,6 +271,45 @@ TEST(DirHogScanParallel, LinesEqualTheWalkersForAnyNumberOfWorkers)
     }
     Drives::setMapping({});
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The grid rows the walk's threads make read as the lines added to a grid
+// one by one, where the numbers are written directly and where the locale
+// writes them.
+TEST(DirHogScanParallel, GridRowsReadAsTheirLinesInAnyLocale)
+{
+    ScriptedDialogs dialogs;
+    TempTree t("hogs");
+    const std::string root = makeMixedTree(t, "D", 35);
+    Drives::setMapping({{'D', root}});
+    const QLocale saved;
+    for (const QLocale &l : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        QLocale::setDefault(l);
+        Walker w;
+        w.pumpIntervalMs = -1;
+        DirHogScan scan(w);
+        scan.begin(DirHogScan::Mode::AllFolders, 2, true);
+        w.scanAllDrives({QStringLiteral("D:")});
+        const std::vector<DirHogScan::Line> lines = scan.finish();
+        std::vector<GridLines> made = scan.gridRows();
+        ResultGridModel byBatch(DirHogScan::gridLayout()), byLine(DirHogScan::gridLayout());
+        std::vector<ResultGridModel::BatchRow> order;
+        for (const DirHogScan::Line &line : lines) {
+            ASSERT_LT(line.batch, made.size());
+            order.push_back({line.batch, line.row});
+            byLine.addToGrid(line.text, line.path);
+        }
+        byBatch.addBatches(made, order);
+        ASSERT_EQ(byBatch.rowsFilled(), int(lines.size()));
+        ASSERT_GT(lines.size(), 20u);
+        for (int r = 1; r <= byLine.rowsFilled(); ++r) {
+            EXPECT_EQ(byBatch.path(r), byLine.path(r));
+            for (int c = 0; c < byLine.columnCount(); ++c)
+                EXPECT_EQ(byBatch.cell(r, c), byLine.cell(r, c)) << l.name().toStdString() << " row " << r;
+        }
+    }
+    QLocale::setDefault(saved);
+    Drives::setMapping({});
 }
 
 // The line's numbers are written without the locale where it allows; they
