@@ -58,19 +58,20 @@ struct DirHogScan::Worker : WalkWorker {
         if (lines.fetch_add(1) >= room)
             return false; // the line list is full
         QStringView fields[6];
-        QString text = days.line(t, scan.capacity, at.depth == 0 ? folder.folder : folder.path, rows ? fields : nullptr);
+        QString text =
+            days.line(*store, t, scan.capacity, at.depth == 0 ? folder.folder : folder.path, rows ? fields : nullptr);
         const uint64_t lead = leadKey(text);
         // The grid's row is made while the text is at hand; its batch is
         // numbered when the drive's lines are collected.
         const uint32_t row = rows ? rows->addFields(fields, 6, folder.path) : 0;
-        made.push_back({std::move(text), folder.path, t.bytes, t.files, lead, kNoRow, row});
+        made.push_back({std::move(text), store->keep(folder.path), t.bytes, t.files, lead, kNoRow, row});
         return true;
     }
     void walkEnded() override
     {
         // The worker's own lines are sorted on its thread; the calling
         // thread merges the sorted runs.
-        std::sort(made.begin(), made.end(), textBefore);
+        sortLines(made);
     }
     Totals &topTotals(int top)
     {
@@ -85,6 +86,7 @@ struct DirHogScan::Worker : WalkWorker {
     const int64_t &room;
     Totals own;                                  // all folders: the folder being walked
     std::vector<Line> made;                      // all folders: the lines
+    std::unique_ptr<Store> store = std::make_unique<Store>(); // their texts and paths
     std::unique_ptr<GridLines> rows;             // all folders, when asked for: their grid rows
     LineWriter days;
     std::vector<Totals> tops;                    // main folders: by the main folder's number
@@ -119,6 +121,8 @@ void DirHogScan::begin(Mode mode, int workers, bool gridRows)
     lb2.clear();
     runs_.clear();
     batches_.clear();
+    stores_.clear(); // no line is left that lies in them
+    store_ = std::make_unique<Store>();
     gridRows_ = gridRows && mode == Mode::AllFolders;
     limitReached = false;
     totals_ = {};
@@ -171,7 +175,7 @@ void DirHogScan::collect()
         }
         std::sort(mains.begin(), mains.end());
         for (const auto &[top, path] : mains)
-            if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, path, displayName(path)))
+            if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, path, path))
                 break;
     } else {
         for (const auto &w : workers_) {
@@ -200,6 +204,8 @@ void DirHogScan::collect()
     // The next drive starts afresh.
     for (auto &w : workers_) {
         w->own = {};
+        stores_.push_back(std::move(w->store)); // the lines collected lie there
+        w->store = std::make_unique<Store>();
         if (w->rows && w->rows->size() != 0)
             w->rows = std::make_unique<GridLines>(gridLayout());
         w->made.clear();
@@ -234,19 +240,24 @@ void DirHogScan::folderDone(const FoundFile &folder)
     }
     const Totals t = totals_;
     totals_ = {};
-    addLine(t, folder.path, depth == 0 ? folder.folderText : displayName(folder.path));
+    addLine(t, folder.path, depth == 0 ? folder.folder : folder.path);
 }
 
-bool DirHogScan::addLine(const Totals &t, const std::string &path, const QString &folderText)
+bool DirHogScan::addLine(const Totals &t, const std::string &path, std::string_view shown)
 {
     if (!walker_.keep()) {
         limitHit();
         return false;
     }
-    QString text = lineText(t, folderText, days_);
+    QString text = days_.line(*store_, t, capacity, shown);
     const uint64_t lead = leadKey(text);
-    lb2.push_back({std::move(text), path, t.bytes, t.files, lead});
+    lb2.push_back({std::move(text), store_->keep(path), t.bytes, t.files, lead});
     return true;
+}
+
+std::string_view DirHogScan::Store::keep(std::string_view path)
+{
+    return {paths.at(paths.append(path.data(), path.size())), path.size()};
 }
 
 namespace {
@@ -358,76 +369,75 @@ const QString &DirHogScan::LineWriter::dateOf(uint32_t stamp)
 
 QString DirHogScan::LineWriter::line(const Totals &t, double capacity, const QString &folderText)
 {
+    const QString &date = dateOf(t.latestAccess);
     if (!direct)
-        return DirHogScan::line(t, capacity, dateOf(t.latestAccess), folderText, locale);
-    QString out;
-    QChar *o = begin(out, t, capacity, folderText.size());
-    std::copy(folderText.constData(), folderText.constData() + folderText.size(), o);
+        return DirHogScan::line(t, capacity, date, folderText, locale);
+    QString out(headRoom + date.size() + folderText.size(), Qt::Uninitialized);
+    QChar *o = head(out.data(), t, capacity, date);
+    o = std::copy(folderText.constData(), folderText.constData() + folderText.size(), o);
+    out.truncate(o - out.constData());
     return out;
 }
 
-QString DirHogScan::LineWriter::line(const Totals &t, double capacity, std::string_view folder, QStringView *fields)
+QString DirHogScan::LineWriter::line(Store &store, const Totals &t, double capacity, std::string_view folder,
+                                     QStringView *fields)
 {
-    if (!direct) {
-        QString out = DirHogScan::line(t, capacity, dateOf(t.latestAccess), displayName(std::string(folder)), locale);
-        if (fields) {
-            QStringView all[GridLines::MaxFields];
-            const int n = GridLines::splitFields(out, all);
-            std::copy(all, all + std::min(n, 6), fields);
-            std::fill(fields + std::min(n, 6), fields + 6, QStringView());
-        }
-        return out;
-    }
-    // The folder's bytes are decoded straight into the line.
-    QString out;
+    const QString &date = dateOf(t.latestAccess);
+    QString made; // where the locale writes the numbers
+    if (!direct)
+        made = DirHogScan::line(t, capacity, date, displayName(std::string(folder)), locale);
+    const qsizetype room = direct ? headRoom + date.size() + qsizetype(folder.size()) : made.size();
+    uint64_t handle;
+    QChar *const start = store.texts.allocate(size_t(room), handle);
+    QChar *end;
     qsizetype tabs[5];
-    QChar *o = begin(out, t, capacity, qsizetype(folder.size()), tabs);
-    out.truncate(displayNameInto(o, folder) - out.constData());
-    if (fields) {
+    if (direct)
+        end = displayNameInto(head(start, t, capacity, date, tabs), folder); // the bytes decoded in place
+    else
+        end = std::copy(made.constData(), made.constData() + made.size(), start);
+    store.texts.unuse(size_t(room - (end - start)));
+    const QString text = QString::fromRawData(start, end - start);
+    if (!fields)
+        return text;
+    if (direct) {
         qsizetype from = 0;
         for (int f = 0; f < 5; ++f) {
-            fields[f] = QStringView(out).mid(from, tabs[f] - from);
+            fields[f] = QStringView(start + from, tabs[f] - from);
             from = tabs[f] + 1;
         }
-        fields[5] = QStringView(out).mid(from);
+        fields[5] = QStringView(start + from, end);
+    } else {
+        QStringView all[GridLines::MaxFields];
+        const int n = GridLines::splitFields(text, all);
+        std::copy(all, all + std::min(n, 6), fields);
+        std::fill(fields + std::min(n, 6), fields + 6, QStringView());
     }
-    return out;
+    return text;
 }
 
-QChar *DirHogScan::LineWriter::begin(QString &out, const Totals &t, double capacity, qsizetype folderRoom,
-                                     qsizetype *tabs)
+QChar *DirHogScan::LineWriter::head(QChar *out, const Totals &t, double capacity, const QString &date, qsizetype *tabs)
 {
     // The four numbers and their tabs, then the date and its tab.
-    const QString &date = dateOf(t.latestAccess);
-    char16_t head[160];
+    char16_t *const first = reinterpret_cast<char16_t *>(out);
+    char16_t *at = putNumber(first, t.bytes, group);
     qsizetype tab[5];
-    char16_t *at = putNumber(head, t.bytes, group);
-    tab[0] = at - head;
+    tab[0] = at - first;
     *at++ = u'\t';
     at = putPercent(at, t.bytes, capacity, point);
-    tab[1] = at - head;
+    tab[1] = at - first;
     *at++ = u'\t';
     at = putNumber(at, t.files, 0);
-    tab[2] = at - head;
+    tab[2] = at - first;
     *at++ = u'\t';
     at = putNumber(at, t.folders, 0);
-    tab[3] = at - head;
+    tab[3] = at - first;
     *at++ = u'\t';
-    const qsizetype n = at - head;
-    tab[4] = n + date.size();
+    at = std::copy(date.utf16(), date.utf16() + date.size(), at);
+    tab[4] = at - first;
+    *at++ = u'\t';
     if (tabs)
         std::copy(tab, tab + 5, tabs);
-    out = QString(n + date.size() + 1 + folderRoom, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    o = std::copy(head, at, o);
-    o = std::copy(date.utf16(), date.utf16() + date.size(), o);
-    *o++ = u'\t';
-    return reinterpret_cast<QChar *>(o);
-}
-
-QString DirHogScan::lineText(const Totals &t, const QString &folderText, LineWriter &days) const
-{
-    return days.line(t, capacity, folderText);
+    return reinterpret_cast<QChar *>(at);
 }
 
 namespace {
@@ -490,11 +500,34 @@ bool DirHogScan::textBefore(const Line &a, const Line &b)
     return x.mid(i) > y.mid(i);
 }
 
+void DirHogScan::sortLines(std::vector<Line> &lines)
+{
+    // Small keys are sorted, each with its line's number (most comparisons
+    // end at the keys), and the lines are moved once into their places.
+    struct Key {
+        uint64_t lead;
+        uint32_t line;
+    };
+    std::vector<Key> keys(lines.size());
+    for (uint32_t i = 0; i < keys.size(); ++i)
+        keys[i] = {lines[i].lead, i};
+    std::sort(keys.begin(), keys.end(), [&lines](const Key &a, const Key &b) {
+        if (a.lead != b.lead && a.lead != 0 && b.lead != 0)
+            return a.lead > b.lead;
+        return textBefore(lines[a.line], lines[b.line]);
+    });
+    std::vector<Line> sorted;
+    sorted.reserve(lines.size());
+    for (const Key &k : keys)
+        sorted.push_back(std::move(lines[k.line]));
+    lines = std::move(sorted);
+}
+
 std::vector<DirHogScan::Line> DirHogScan::finish()
 {
     std::vector<Line> out = std::move(lb2);
     lb2.clear();
-    std::sort(out.begin(), out.end(), textBefore);
+    sortLines(out);
     // The sorted runs are merged two at a time, the shortest first.
     std::vector<std::vector<Line>> runs = std::move(runs_);
     runs_.clear();

@@ -1,5 +1,6 @@
 #pragma once
 #include "common/DosTime.h"
+#include "scan/ChunkPool.h"
 #include "scan/GridLayout.h"
 #include "scan/GridLines.h"
 #include "scan/Walker.h"
@@ -45,9 +46,12 @@ public:
         uint32_t latestAccess = 0; // DOS stamp, 0: no file counted
         void add(const FoundFile &f);
     };
+    // A line's text and path lie in the scan's store (the text is a QString
+    // over it, not a copy): they are valid until the scan's next begin, and a
+    // text kept longer is copied (QString(text.constData(), text.size())).
     struct Line {
         QString text;
-        std::string path;
+        std::string_view path;
         int64_t bytes = 0; // the line's totals as numbers (the folder map)
         int64_t files = 0;
         uint64_t lead = 0; // leadKey(text): textBefore's first step without reading the text
@@ -87,6 +91,8 @@ public:
     // and percent); 0 otherwise. Lines whose keys are both set and differ
     // are ordered by them as by their texts.
     static uint64_t leadKey(const QString &text);
+    // Puts lines in finish's order.
+    static void sortLines(std::vector<Line> &lines);
 
     // The line of one folder.
     static QString line(const Totals &t, double capacity, const QString &folderText);
@@ -113,11 +119,22 @@ private:
     struct Worker;
     void folderDone(const FoundFile &folder);
     // One line for the grid; false when the line list is full (the walk ends).
-    bool addLine(const Totals &t, const std::string &path, const QString &folderText);
+    // shown: the folder as the line shows it (bytes, as displayName shows them).
+    bool addLine(const Totals &t, const std::string &path, std::string_view shown);
     void limitHit();
     // After each drive of a parallel walk: the workers' lines.
     void collect();
     std::vector<std::unique_ptr<Worker>> workers_;
+    // Where lines keep their texts and paths: each worker has its own, and
+    // the scan takes them over when a drive's lines are collected.
+    struct Store {
+        static constexpr size_t kBlockBytes = 64 * 1024;
+        ChunkPool<QChar> texts{kBlockBytes};
+        ChunkPool<char> paths{kBlockBytes};
+        std::string_view keep(std::string_view path);
+    };
+    std::unique_ptr<Store> store_;               // the scan's own lines' (lb2)
+    std::vector<std::unique_ptr<Store>> stores_; // the workers' lines', taken over
     std::vector<std::vector<Line>> runs_; // all folders in parallel: each worker's lines of each drive, sorted
     std::vector<GridLines> batches_;      // their grid rows, by Line::batch
     bool gridRows_ = false;
@@ -143,13 +160,16 @@ private:
         // The date text of a DOS stamp (empty for 0).
         const QString &dateOf(uint32_t stamp);
         QString line(const Totals &t, double capacity, const QString &folderText);
-        // The same for a folder given as its bytes (shown as displayName
-        // shows them); fields, when given, gets the line's six fields.
-        QString line(const Totals &t, double capacity, std::string_view folder, QStringView *fields = nullptr);
-        // Makes out a line with room for folderRoom units of folder text
-        // after the date's tab; gives where the folder goes. tabs, when
-        // given, gets where the five tabs are.
-        QChar *begin(QString &out, const Totals &t, double capacity, qsizetype folderRoom, qsizetype *tabs = nullptr);
+        // The same written in store for a folder given as its bytes (shown
+        // as displayName shows them); fields, when given, gets the line's six
+        // fields.
+        QString line(Store &store, const Totals &t, double capacity, std::string_view folder,
+                     QStringView *fields = nullptr);
+        // Writes the four numbers, the date and their tabs at out (room for
+        // headRoom plus the date); gives the end. tabs, when given, gets
+        // where the five tabs are.
+        static constexpr qsizetype headRoom = 160;
+        QChar *head(QChar *out, const Totals &t, double capacity, const QString &date, qsizetype *tabs = nullptr);
 
         std::unordered_map<uint32_t, QString> dayTexts; // by a DOS stamp's date half
         uint32_t lastDay = 0;                 // the day asked for last, and its text
@@ -160,6 +180,5 @@ private:
         bool direct = false;
     };
     LineWriter days_;
-    // A line's text; days keeps the last date text (each worker has its own).
-    QString lineText(const Totals &t, const QString &folderText, LineWriter &days) const;
+
 };

@@ -112,9 +112,9 @@ void TfrmDirHog::btAllClick()
 
 bool TfrmDirHog::beforeWalk()
 {
+    lines_.clear(); // before the scan lets go of what they show
     scan_.begin(nextMode_, ParallelWalk::defaultWorkers(), true);
     rowsMarked_ = false;
-    lines_.clear();
     abortLeads_ = false;
     mapFolders_.clear();
     mapTaken_ = false;
@@ -157,7 +157,7 @@ QStringList TfrmDirHog::lb() const
     if (abortLeads_)
         out << Walker::abortText();
     for (const DirHogScan::Line &l : lines_)
-        out << l.text;
+        out << QString(l.text.constData(), l.text.size()); // a copy: the scan keeps the text only until it runs again
     return out;
 }
 
@@ -166,7 +166,7 @@ std::vector<FolderMap::Folder> &TfrmDirHog::mapFolders()
     if (!mapTaken_ && scan_.mode() == DirHogScan::Mode::AllFolders) {
         mapFolders_.reserve(lines_.size());
         for (const DirHogScan::Line &l : lines_)
-            mapFolders_.push_back({l.path, l.bytes, l.files});
+            mapFolders_.push_back({std::string(l.path), l.bytes, l.files});
         mapTaken_ = true;
     }
     return mapFolders_;

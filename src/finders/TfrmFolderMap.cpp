@@ -191,11 +191,11 @@ void TfrmFolderMap::walkFolder(const std::string &folder)
     walker_.status = [this](const QString &s) { pnlPath->setText(s); };
     setWalking(true);
     walker_.scanFolder(folder);
-    std::vector<DirHogScan::Line> lines = scan_.finish();
+    const std::vector<DirHogScan::Line> lines = scan_.finish();
     std::vector<FolderMap::Folder> folders;
     folders.reserve(lines.size());
-    for (DirHogScan::Line &l : lines)
-        folders.push_back({std::move(l.path), l.bytes, l.files});
+    for (const DirHogScan::Line &l : lines)
+        folders.push_back({std::string(l.path), l.bytes, l.files});
     auto built = std::make_shared<FolderMap>();
     built->build({folder}, std::move(folders), capacity);
     const bool aborted = walker_.scanAborted;

@@ -46,6 +46,9 @@ public:
         used_ += n;
         return to;
     }
+    // Gives back the last n units of the run allocated last (written shorter
+    // than its room).
+    void unuse(size_t n) { used_ -= n; }
     const T *at(uint64_t handle) const { return blocks_[size_t(handle >> 32)].get() + uint32_t(handle); }
     // Takes over other's blocks, after this pool's own (other is left
     // empty): a handle other gave is this pool's handle plus the value

@@ -259,7 +259,10 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     }
     f.path = t.path;
     const size_t lastSlash = t.path.find_last_of('/');
-    f.name = lastSlash == std::string::npos ? t.path : t.path.substr(lastSlash + 1);
+    if (lastSlash == std::string::npos)
+        f.name = t.path;
+    else
+        f.name.assign(t.path, lastSlash + 1);
     f.size = 0;
     f.attributes = FileAttr::Folder;
     f.written = f.accessed = f.created = 0;

@@ -139,7 +139,7 @@ uint32_t ResultGridModel::storeTexts(const QStringView *cells)
     return uint32_t(texts_.size());
 }
 
-void ResultGridModel::addToGrid(const QString &line, const std::string &path)
+void ResultGridModel::addToGrid(const QString &line, std::string_view path)
 {
     Slot s = lineSlot(line, path);
     appendSlot(s);

@@ -60,7 +60,7 @@ public:
     void ClearGrid();
     // Appends one row: rowsFilled + 1; 50 more grid rows when the grid is
     // full; each column gets tabField(line, its field). path is the file as found.
-    void addToGrid(const QString &line, const std::string &path);
+    void addToGrid(const QString &line, std::string_view path);
     // Appends one row per line as addToGrid does, in the order given; the
     // views hear of them once.
     struct Line {

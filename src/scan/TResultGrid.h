@@ -28,7 +28,7 @@ public:
     void configure(const GridLayout &layout);
 
     void ClearGrid();
-    void addToGrid(const QString &line, const std::string &path) { model_->addToGrid(line, path); }
+    void addToGrid(const QString &line, std::string_view path) { model_->addToGrid(line, path); }
     // After the last addToGrid (rowsFilled + 1 rows when more than one).
     void trimRows();
     int rowsFilled() const { return model_->rowsFilled(); }

@@ -62,7 +62,7 @@ struct DirHogScanTest : ::testing::Test {
             QStringList f = l.text.split(QLatin1Char('\t'));
             EXPECT_EQ(f.size(), 6) << l.text.toStdString();
             f.removeAt(1);
-            out[l.path] = f;
+            out[std::string(l.path)] = f;
         }
         return out;
     }
@@ -261,7 +261,7 @@ TEST(DirHogScanParallel, LinesEqualTheWalkersForAnyNumberOfWorkers)
             EXPECT_FALSE(w.scanAborted);
             std::vector<std::string> out;
             for (const DirHogScan::Line &l : scan.finish())
-                out.push_back(l.text.toStdString() + " | " + l.path);
+                out.push_back(l.text.toStdString() + " | " + std::string(l.path));
             return out;
         };
         const std::vector<std::string> expected = lines(0);
