@@ -126,7 +126,9 @@ void DirHogScan::begin(Mode mode, int workers, bool gridRows)
     gridRows_ = gridRows && mode == Mode::AllFolders;
     limitReached = false;
     totals_ = {};
+    keepDays();
     days_ = {};
+    days_.known = &knownDays_;
     walker_.mask = WildPattern(QStringLiteral("*.*"));
     walker_.returned = FileAttr::Hidden | FileAttr::System | (mode == Mode::AllFolders ? unsigned(FileAttr::Folder) : 0u);
     // Events run between a folder's files; the folder loop goes on without.
@@ -139,10 +141,26 @@ void DirHogScan::begin(Mode mode, int workers, bool gridRows)
     room_ = walker_.capacity;
     for (int i = 0; i < workers; ++i) {
         workers_.push_back(std::make_unique<Worker>(*this, mode, lines_, room_));
+        workers_.back()->days.known = &knownDays_;
         if (gridRows_)
             workers_.back()->rows = std::make_unique<GridLines>(gridLayout());
         walker_.workers.push_back(workers_.back().get());
     }
+}
+
+void DirHogScan::keepDays()
+{
+    // The date texts the last scan's writers made are kept for the next
+    // scans, as long as the dates are written alike.
+    const QString dates = QLocale().name() + QLatin1Char('\n') + shortDateFormat();
+    if (dates != knownDaysFor_) {
+        knownDays_.clear();
+        knownDaysFor_ = dates;
+        return; // the last scan's texts are another locale's
+    }
+    knownDays_.insert(days_.dayTexts.begin(), days_.dayTexts.end());
+    for (const auto &w : workers_)
+        knownDays_.insert(w->days.dayTexts.begin(), w->days.dayTexts.end());
 }
 
 std::vector<GridLines> DirHogScan::gridRows()
@@ -357,13 +375,19 @@ const QString &DirHogScan::LineWriter::dateOf(uint32_t stamp)
     if (stamp == 0)
         return none;
     const uint32_t d = stamp >> 16; // a DOS stamp's date half
-    if (d == lastDay && lastDayText)
-        return *lastDayText;
+    Recent &r = recent[d % recent.size()];
+    if (r.text && r.day == d)
+        return *r.text;
+    if (known) {
+        if (const auto k = known->find(d); k != known->end()) {
+            r = {d, &k->second};
+            return k->second;
+        }
+    }
     auto found = dayTexts.find(d);
     if (found == dayTexts.end())
         found = dayTexts.emplace(d, dosDateText(stamp, locale, dateFormat)).first;
-    lastDay = d;
-    lastDayText = &found->second; // the map's entries stay where they are
+    r = {d, &found->second}; // the map's entries stay where they are
     return found->second;
 }
 

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -153,7 +154,7 @@ private:
     // line; otherwise the locale writes them.
     struct LineWriter {
         LineWriter();
-        LineWriter(const LineWriter &) = delete; // lastDayText points into its own dayTexts
+        LineWriter(const LineWriter &) = delete; // recent points into its own dayTexts
         LineWriter &operator=(const LineWriter &) = delete;
         LineWriter(LineWriter &&) = default; // the map's entries move with it
         LineWriter &operator=(LineWriter &&) = default;
@@ -172,13 +173,23 @@ private:
         QChar *head(QChar *out, const Totals &t, double capacity, const QString &date, qsizetype *tabs = nullptr);
 
         std::unordered_map<uint32_t, QString> dayTexts; // by a DOS stamp's date half
-        uint32_t lastDay = 0;                 // the day asked for last, and its text
-        const QString *lastDayText = nullptr;
+        struct Recent {
+            uint32_t day = 0;
+            const QString *text = nullptr; // in dayTexts
+        };
+        std::array<Recent, 64> recent{}; // days asked for lately, by day modulo 64
+        // Texts of earlier scans in the same locale (read only while the writer works).
+        const std::unordered_map<uint32_t, QString> *known = nullptr;
         QLocale locale;
         QString dateFormat = shortDateFormat();
         char16_t group = u',', point = u'.';
         bool direct = false;
     };
     LineWriter days_;
+    // The date texts of earlier scans, for the writers of the next, and the
+    // locale and format they are written in.
+    std::unordered_map<uint32_t, QString> knownDays_;
+    QString knownDaysFor_;
+    void keepDays();
 
 };

@@ -54,9 +54,13 @@ TEST(Text, DisplayNameDecodesAnyBytesAsUtf8Decoding)
     std::vector<std::string> names = {"\xEF\xBB\xBF" "a", "a\xC3", "b\xE2\x82", "\xED\xA0\x80x", "\xC0\xAF", "\xF4\x90\x80\x80",
                                       "\xF0\x9F\x98\x80\x7f", ""};
     for (int i = 0; i < 20000; ++i) {
-        std::string n(random() % 10, ' ');
+        // Some long enough to be read sixteen bytes at a time, some all printable.
+        std::string n(random() % 40, ' ');
+        const bool plain = i % 2 == 0;
         for (char &c : n)
-            c = char(random() % 3 == 0 ? 'a' + random() % 26 : random() % 256);
+            c = char(plain || random() % 3 == 0 ? 0x20 + random() % 0x5f : random() % 256);
+        if (plain && !n.empty() && i % 4 == 0)
+            n[random() % n.size()] = char(random() % 2 ? 0x7f : random() % 0x20); // one control character
         names.push_back(n);
     }
     for (const std::string &n : names) {

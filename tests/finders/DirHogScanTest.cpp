@@ -1,5 +1,6 @@
 #include "finders/DirHogScan.h"
 #include "scan/ResultGridModel.h"
+#include "common/DosTime.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "support/MixedTree.h"
@@ -94,6 +95,25 @@ TEST_F(DirHogScanTest, AllFoldersGiveEachFolderItsOwnFilesAndTheRootAsDFolder)
     // The root: its file and its link (by the link's own size); data,
     // .cache, Data and empty as sub-folders. It reads as the drive's root.
     EXPECT_EQ(rows.at(d), (QStringList{"9", "2", "4", rows.at(d)[3], QString::fromStdString(d + "/")}));
+}
+
+// Date texts are kept from scan to scan only while the locale stays.
+TEST_F(DirHogScanTest, DatesFollowTheLocaleFromScanToScan)
+{
+    const QLocale saved;
+    for (const QLocale &l : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+                             QLocale(QLocale::English, QLocale::UnitedStates)})
+        for (const int workers : {0, 2, 2}) {
+            QLocale::setDefault(l);
+            scan.begin(DirHogScan::Mode::AllFolders, workers);
+            walker.scanAllDrives({QStringLiteral("D:")});
+            QString date;
+            for (const DirHogScan::Line &line : scan.finish())
+                if (line.path == t.path("D/data"))
+                    date = line.text.section('\t', 4, 4);
+            EXPECT_EQ(date, shortDateText(QDate(2020, 3, 4))) << l.name().toStdString() << " " << workers;
+        }
+    QLocale::setDefault(saved);
 }
 
 TEST_F(DirHogScanTest, LinesComeInDescendingTextOrderAndPercentOfTheCapacity)
