@@ -574,13 +574,14 @@ std::vector<DirHogScan::Line> DirHogScan::finish()
 std::vector<uint32_t> DirHogScan::bySize(const std::vector<Line> &lines)
 {
     // The grid reads a size from its text as a number; bytes are never
-    // negative.
-    std::vector<uint32_t> order(lines.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&lines](uint32_t a, uint32_t b) {
-        return double(std::max<int64_t>(lines[a].bytes, 0)) > double(std::max<int64_t>(lines[b].bytes, 0));
-    });
+    // negative. The keys are sorted side by side with the lines' numbers.
+    std::vector<std::pair<double, uint32_t>> keys(lines.size());
+    for (uint32_t i = 0; i < keys.size(); ++i)
+        keys[i] = {double(std::max<int64_t>(lines[i].bytes, 0)), i};
+    std::stable_sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    std::vector<uint32_t> order(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        order[i] = keys[i].second;
     return order;
 }
 
