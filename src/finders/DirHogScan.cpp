@@ -391,18 +391,6 @@ const QString &DirHogScan::LineWriter::dateOf(uint32_t stamp)
     return found->second;
 }
 
-QString DirHogScan::LineWriter::line(const Totals &t, double capacity, const QString &folderText)
-{
-    const QString &date = dateOf(t.latestAccess);
-    if (!direct)
-        return DirHogScan::line(t, capacity, date, folderText, locale);
-    QString out(headRoom + date.size() + folderText.size(), Qt::Uninitialized);
-    QChar *o = head(out.data(), t, capacity, date);
-    o = std::copy(folderText.constData(), folderText.constData() + folderText.size(), o);
-    out.truncate(o - out.constData());
-    return out;
-}
-
 QString DirHogScan::LineWriter::line(Store &store, const Totals &t, double capacity, std::string_view folder,
                                      QStringView *fields)
 {
@@ -592,9 +580,11 @@ QString DirHogScan::percentText(int64_t bytes, double capacity, const QLocale &l
     return locale.toString(100.0 * double(bytes) / capacity, 'f', 2);
 }
 
-QString DirHogScan::line(const Totals &t, double capacity, const QString &folderText)
+QString DirHogScan::line(const Totals &t, double capacity, std::string_view folder)
 {
-    return LineWriter().line(t, capacity, folderText);
+    Store store;
+    const QString text = LineWriter().line(store, t, capacity, folder);
+    return QString(text.constData(), text.size()); // a copy: the store goes
 }
 
 QString DirHogScan::line(const Totals &t, double capacity, const QString &dateText, const QString &folderText,

@@ -95,8 +95,8 @@ public:
     // Puts lines in finish's order.
     static void sortLines(std::vector<Line> &lines);
 
-    // The line of one folder.
-    static QString line(const Totals &t, double capacity, const QString &folderText);
+    // The line of one folder (its bytes, shown as displayName shows them).
+    static QString line(const Totals &t, double capacity, std::string_view folder);
     // 100 x bytes / capacity with two decimals; "???" unless bytes is below it.
     static QString percentText(int64_t bytes, double capacity, const QLocale &locale = QLocale());
     // The totals of one folder as its row in mode shows them (a row after a
@@ -160,10 +160,9 @@ private:
         LineWriter &operator=(LineWriter &&) = default;
         // The date text of a DOS stamp (empty for 0).
         const QString &dateOf(uint32_t stamp);
-        QString line(const Totals &t, double capacity, const QString &folderText);
-        // The same written in store for a folder given as its bytes (shown
-        // as displayName shows them); fields, when given, gets the line's six
-        // fields.
+        // A folder's line, written in store (the text lies there), the
+        // folder given as its bytes (shown as displayName shows them);
+        // fields, when given, gets the line's six fields.
         QString line(Store &store, const Totals &t, double capacity, std::string_view folder,
                      QStringView *fields = nullptr);
         // Writes the four numbers, the date and their tabs at out (room for

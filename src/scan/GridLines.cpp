@@ -5,12 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-GridLines::GridLines(const GridLayout &layout)
-{
-    fields_.reserve(layout.columns.size());
-    for (const GridColumn &c : layout.columns)
-        fields_.push_back(c.field);
-}
+GridLines::GridLines(const GridLayout &layout) : columns_(layout.columns) {}
 
 int GridLines::splitFields(QStringView line, QStringView *fields)
 {
@@ -28,20 +23,18 @@ int GridLines::splitFields(QStringView line, QStringView *fields)
     return n;
 }
 
-void GridLines::cellsOf(QStringView line, const std::vector<int> &fields, QStringView *cells)
+void GridLines::cellsOf(QStringView line, const std::vector<GridColumn> &columns, QStringView *cells)
 {
     QStringView all[MaxFields];
     const int n = splitFields(line, all);
-    for (size_t c = 0; c < fields.size(); ++c) {
-        const int f = fields[c];
-        cells[c] = (f >= 1 && f <= n) ? all[f - 1] : QStringView();
-    }
+    cellsOf(all, n, columns, cells); // trimmed already: trimming again changes nothing
 }
 
-void GridLines::cellsOf(const QStringView *lineFields, int n, const std::vector<int> &fields, QStringView *cells)
+void GridLines::cellsOf(const QStringView *lineFields, int n, const std::vector<GridColumn> &columns,
+                        QStringView *cells)
 {
-    for (size_t c = 0; c < fields.size(); ++c) {
-        const int f = fields[c];
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const int f = columns[c].field;
         cells[c] = (f >= 1 && f <= n) ? trimSpaces(lineFields[f - 1]) : QStringView();
     }
 }
@@ -64,42 +57,28 @@ uint64_t GridLines::storeCells(ChunkPool<QChar> &pool, const QStringView *cells,
     return handle;
 }
 
-uint8_t GridLines::nameFlags(std::string_view name)
-{
-    // Without branches, so that long paths are read many bytes at a time.
-    bool plain = true, slash = false;
-    for (const char c : name) {
-        plain &= uint8_t(c - 0x20) < 0x5f;
-        slash |= c == '/';
-    }
-    return uint8_t((plain ? NamePlain : 0) | (slash ? NameSlash : 0));
-}
-
 uint32_t GridLines::add(QStringView line, std::string_view path)
 {
     thread_local std::vector<QStringView> cells;
-    cells.resize(fields_.size());
-    cellsOf(line, fields_, cells.data());
+    cells.resize(columns_.size());
+    cellsOf(line, columns_, cells.data());
     return addCells(cells.data(), path);
 }
 
 uint32_t GridLines::addFields(const QStringView *fields, int n, std::string_view path)
 {
     thread_local std::vector<QStringView> cells;
-    cells.resize(fields_.size());
-    cellsOf(fields, std::min(n, int(MaxFields)), fields_, cells.data());
+    cells.resize(columns_.size());
+    cellsOf(fields, n, columns_, cells.data());
     return addCells(cells.data(), path);
 }
 
 uint32_t GridLines::addCells(const QStringView *cells, std::string_view path)
 {
     Row r;
-    r.text = storeCells(text_, cells, fields_.size());
+    r.text = storeCells(text_, cells, columns_.size());
     r.nameAt = bytes_.append(path.data(), path.size());
     r.nameLen = uint32_t(path.size());
-    // The whole path is the name: it holds a "/", and it is shown as the
-    // general case shows a name (the cells are texts: it is never shown).
-    r.nameFlags = NameSlash;
     rows_.push_back(r);
     return uint32_t(rows_.size() - 1);
 }

@@ -28,17 +28,15 @@ public:
     // tabField does (at most MaxFields); gives their number.
     static constexpr int MaxFields = 64;
     static int splitFields(QStringView line, QStringView *fields);
-    // The cells of a line under a layout: column c gets field fields[c]
-    // (counted from 1; none: empty).
-    static void cellsOf(QStringView line, const std::vector<int> &fields, QStringView *cells);
+    // The cells of a line under a layout's columns: each column gets its
+    // field of the line (none: empty).
+    static void cellsOf(QStringView line, const std::vector<GridColumn> &columns, QStringView *cells);
     // The same for a line's n fields, trimmed as splitFields trims them.
-    static void cellsOf(const QStringView *lineFields, int n, const std::vector<int> &fields, QStringView *cells);
+    static void cellsOf(const QStringView *lineFields, int n, const std::vector<GridColumn> &columns,
+                        QStringView *cells);
     // One row's cell texts in pool as the model reads them: the cells'
     // lengths, one unit each (at most 65535), then their texts.
     static uint64_t storeCells(ChunkPool<QChar> &pool, const QStringView *cells, size_t columns);
-    // Printable ASCII only (NamePlain), a "/" (NameSlash): how a name is shown.
-    static uint8_t nameFlags(std::string_view name);
-    enum : uint8_t { NamePlain = 1, NameSlash = 2 };
 
 private:
     friend class ResultGridModel;
@@ -47,9 +45,8 @@ private:
         uint64_t text = 0;   // the cells in text_
         uint64_t nameAt = 0; // the path in bytes_
         uint32_t nameLen = 0;
-        uint8_t nameFlags = 0;
     };
-    std::vector<int> fields_; // the line field of each column
+    std::vector<GridColumn> columns_; // the layout's
     // A batch is made for every scan and taken over by the model: blocks
     // from the ordinary heap are reused scan after scan.
     static constexpr size_t kBlockBytes = 64 * 1024;

@@ -40,7 +40,16 @@ bool plainBytes(std::string_view b)
 }
 }
 
-uint8_t ResultGridModel::nameFlags(std::string_view name) { return GridLines::nameFlags(name); }
+uint8_t ResultGridModel::nameFlags(std::string_view name)
+{
+    // Without branches, so that long names are read many bytes at a time.
+    bool plain = true, slash = false;
+    for (const char c : name) {
+        plain &= uint8_t(c - 0x20) < 0x5f;
+        slash |= c == '/';
+    }
+    return uint8_t((plain ? NamePlain : 0) | (slash ? NameSlash : 0));
+}
 
 ResultGridModel::ResultGridModel(const GridLayout &layout, QObject *parent)
     : QAbstractTableModel(parent), layout_(layout), columns_(int(layout.columns.size()))
@@ -173,7 +182,9 @@ void ResultGridModel::addBatches(std::vector<GridLines> &batches, const std::vec
         s.folder = whole;
         s.nameAt = r.nameAt + byteShift[at.batch];
         s.nameLen = r.nameLen;
-        s.nameFlags = r.nameFlags;
+        // The whole path is the name: it holds a "/", and it is shown as the
+        // general case shows a name (the cells are texts: it is never shown).
+        s.nameFlags = NameSlash;
         appendSlot(s);
     }
     for (GridLines &b : batches)
@@ -183,12 +194,8 @@ void ResultGridModel::addBatches(std::vector<GridLines> &batches, const std::vec
 ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_view path)
 {
     thread_local std::vector<QStringView> cells;
-    thread_local std::vector<int> fields;
     cells.resize(size_t(columns_));
-    fields.clear();
-    for (const GridColumn &c : layout_.columns)
-        fields.push_back(c.field);
-    GridLines::cellsOf(line, fields, cells.data());
+    GridLines::cellsOf(line, layout_.columns, cells.data());
     Slot s;
     s.text = storeTexts(cells.data());
     // The folder is the path up to its last "/", which it keeps.

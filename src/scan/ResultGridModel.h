@@ -175,8 +175,8 @@ private:
         uint8_t nameFlags = 0; // NamePlain, NameSlash
     };
     enum : uint8_t {
-        NamePlain = GridLines::NamePlain, // printable ASCII only: shown as stored
-        NameSlash = GridLines::NameSlash  // holds a "/" (a name a finder made up, or a batch's whole path; a walk never finds one)
+        NamePlain = 1, // printable ASCII only: shown as stored
+        NameSlash = 2  // holds a "/" (a name a finder made up, or a batch's whole path; a walk never finds one)
     };
     struct Folder {
         uint64_t at = 0;     // the prefix in bytes_
