@@ -213,8 +213,6 @@ void TFolderMapView::paintMap(QPainter &p, const QRect &r)
     // Fills and frames, parents first: a folder's tile shows as the frame
     // and label strip around its children.
     p.setRenderHint(QPainter::Antialiasing, false);
-    QPen frame(Qt::black);
-    frame.setCosmetic(true);
     for (const Tile &t : ts) {
         const QColor fill = fillOf(t);
         const QRectF &rc = t.rect;
@@ -292,7 +290,6 @@ void TFolderMapView::paintLegend(QPainter &p, const QRect &strip)
     const int gap = fm.horizontalAdvance(QLatin1Char(' '));
     int x = strip.left() + 6;
     const int y = strip.top() + (strip.height() - sw) / 2;
-    p.setPen(palette().color(QPalette::WindowText));
     auto text = [&](const QString &s) {
         p.setPen(palette().color(QPalette::WindowText));
         p.drawText(QRect(x, strip.top(), fm.horizontalAdvance(s) + 1, strip.height()),

@@ -146,14 +146,6 @@ bool TfrmFolderMap::navigate(const Navigation::Request &r)
     return true;
 }
 
-void TfrmFolderMap::setMap(std::shared_ptr<FolderMap> map, Navigation::Request hooks)
-{
-    hooks_ = std::move(hooks);
-    hooks_.folderMap.reset();
-    view->setMap(std::move(map));
-    showZoom();
-}
-
 FolderMap *TfrmFolderMap::map() const { return view->map(); }
 
 int TfrmFolderMap::zoom() const { return view->zoom(); }
@@ -399,7 +391,9 @@ void TfrmFolderMap::cleanClick()
     if (!outcome.removed && !outcome.ran)
         return;
     FolderMap *m = map();
-    const bool gone = !PathInfo::isFolder(folder);
+    // The removal says whether the folder went (nothing is looked up again
+    // by its path).
+    const bool gone = outcome.removed;
     if (gone) {
         const int parent = m->nodes()[size_t(node)].parent;
         m->removed(node, true);

@@ -31,8 +31,6 @@ public:
     // The navigation target: the totals handed over, or a walk of r.path.
     static bool navigate(const Navigation::Request &r);
 
-    // The map to show, with the asking window's hooks (either may be empty).
-    void setMap(std::shared_ptr<FolderMap> map, Navigation::Request hooks = {});
     // Walks every folder below folder (its drive's capacity for the shares)
     // and shows the map of it; Abort, Escape and the close box stop the walk
     // and the map shows what was found.
