@@ -6,6 +6,7 @@
 #include "finders/CacheFolders.h"
 #include "platform/Paths.h"
 #include "safety/TfrmReallyDelete.h"
+#include "scan/TExtensionList.h"
 #include "scan/TFixedWindow.h"
 
 #include <QShowEvent>
@@ -80,13 +81,7 @@ TfrmCache::TfrmCache(QWidget *parent) : QDialog(parent)
     TFixedWindow::finish(this, designed);
 }
 
-QStringList TfrmCache::folders() const
-{
-    QStringList out;
-    for (int i = 0; i < ListBox1->count(); ++i)
-        out << ListBox1->item(i)->text();
-    return out;
-}
+QStringList TfrmCache::folders() const { return TExtensionList::lines(ListBox1); }
 
 void TfrmCache::appendFolders(const QStringList &list)
 {

@@ -15,6 +15,7 @@
 #include "inspect/TFileIcon.h"
 #include "platform/FileLookup.h"
 #include "safety/NonDeleteList.h"
+#include "scan/TExtensionList.h"
 #include "scan/TResultGrid.h"
 
 #include <QApplication>
@@ -81,7 +82,8 @@ public:
     }
     void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        const bool differs = DupPairs::profileLineDiffers(lines(mine_), lines(other_), index.row());
+        const bool differs = DupPairs::profileLineDiffers(TExtensionList::lines(mine_), TExtensionList::lines(other_),
+                                                          index.row());
         p->fillRect(option.rect, differs ? kAqua : mine_->palette().color(QPalette::Base));
         p->setPen(option.palette.color(QPalette::Text));
         p->drawText(option.rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
@@ -89,13 +91,6 @@ public:
     }
 
 private:
-    static QStringList lines(const QListWidget *l)
-    {
-        QStringList out;
-        for (int i = 0; i < l->count(); ++i)
-            out << l->item(i)->text();
-        return out;
-    }
     QListWidget *mine_, *other_;
 };
 

@@ -11,7 +11,6 @@ struct Entry {
 
 struct Registry {
     bool loaded = false;
-    bool fixed = false;
     QHash<QString, Entry> exact; // extension with dot, as registered
     QHash<QString, Entry> folded; // lower-cased extension
     QStringList extensions;
@@ -110,7 +109,6 @@ void FileTypes::setTableForTests(const QList<QPair<QString, QString>> &table)
         return;
     }
     r.loaded = true;
-    r.fixed = true;
     for (const auto &p : table) {
         QString name = QStringLiteral("application/x-") + p.first.mid(1);
         r.add(p.first, {name, p.second});

@@ -107,19 +107,28 @@ std::string timeExtra(const ZipEntry &e)
     return x;
 }
 
+namespace {
+// The fields local headers and directory records share, in the order
+// readSharedFields reads them.
+void putSharedFields(std::string &s, const ZipEntry &e, bool bigSizes)
+{
+    put16(s, e.versionNeeded);
+    put16(s, e.flags);
+    put16(s, e.method);
+    put16(s, uint16_t(e.time & 0xffff));
+    put16(s, uint16_t(e.time >> 16));
+    put32(s, e.crc);
+    put32(s, bigSizes ? kMax32 : uint32_t(e.compressedSize));
+    put32(s, bigSizes ? kMax32 : uint32_t(e.size));
+}
+}
+
 std::string localHeader(const ZipEntry &e, bool zip64)
 {
     std::string h;
     h.reserve(30 + e.name.size() + 20);
     put32(h, kLocalSig);
-    put16(h, e.versionNeeded);
-    put16(h, e.flags);
-    put16(h, e.method);
-    put16(h, uint16_t(e.time & 0xffff));
-    put16(h, uint16_t(e.time >> 16));
-    put32(h, e.crc);
-    put32(h, zip64 ? kMax32 : uint32_t(e.compressedSize));
-    put32(h, zip64 ? kMax32 : uint32_t(e.size));
+    putSharedFields(h, e, zip64);
     const std::string time = timeExtra(e);
     put16(h, uint16_t(e.name.size()));
     put16(h, uint16_t((zip64 ? 20 : 0) + time.size()));
@@ -154,14 +163,7 @@ std::string centralRecord(const ZipEntry &e, uint64_t zip64Limit)
     r.reserve(46 + e.name.size() + extra.size());
     put32(r, kCentralSig);
     put16(r, e.versionMadeBy);
-    put16(r, e.versionNeeded);
-    put16(r, e.flags);
-    put16(r, e.method);
-    put16(r, uint16_t(e.time & 0xffff));
-    put16(r, uint16_t(e.time >> 16));
-    put32(r, e.crc);
-    put32(r, bigSizes ? kMax32 : uint32_t(e.compressedSize));
-    put32(r, bigSizes ? kMax32 : uint32_t(e.size));
+    putSharedFields(r, e, bigSizes);
     put16(r, uint16_t(e.name.size()));
     put16(r, uint16_t(extra.size()));
     put16(r, uint16_t(e.comment.size()));

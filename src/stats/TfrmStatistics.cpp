@@ -9,6 +9,7 @@
 #include "common/TPrintImage.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
+#include "scan/TFixedWindow.h"
 #include "scan/TFontScale.h"
 #include "scan/TPrintGrid.h"
 #include "stats/TStatPageAges.h"
@@ -27,7 +28,6 @@
 #include <QChartView>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -35,7 +35,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -148,8 +147,7 @@ TfrmStatistics::TfrmStatistics(QWidget *parent)
 
     OvcNotebook1->setCurrentIndex(Space);
     scaleToFont();
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+    TFixedWindow::centre(this);
 }
 
 // The pages go before the widgets they drive: no page change of the notebook
@@ -544,7 +542,6 @@ void TfrmStatistics::Timer1Timer()
 
 void TfrmStatistics::Timer2Timer() { space_->Timer2Timer(); }
 
-void TfrmStatistics::pie1Click() { turnPies(!piesTurning()); }
 
 // --- What the pages ask of the window -------------------------------------------------------------
 

@@ -87,7 +87,6 @@ public:
     // bar depth of the Space page.
     void Timer1Timer();
     void Timer2Timer();
-    void pie1Click();
     // Prints the current page: the types listing as a report, any other
     // page as the window's image.
     void btPrintClick();
