@@ -12,6 +12,11 @@ QString formatThousands(int64_t n)
     return QLocale().toString(qlonglong(n));
 }
 
+QString countedText(int64_t n, const char *one, const char *many)
+{
+    return formatThousands(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+}
+
 QString tabField(const QString &line, int n)
 {
     if (n < 1)

@@ -7,6 +7,8 @@
 // The integer with the default locale's thousands separators and no decimals
 // (1234567 gives "1,234,567" in en_US).
 QString formatThousands(int64_t n);
+// n with thousands separators and the noun that fits it: "1 file", "2 files".
+QString countedText(int64_t n, const char *one, const char *many);
 
 // The text without leading and trailing spaces (only the space character).
 QStringView trimSpaces(QStringView s);

@@ -93,7 +93,6 @@ TfrmBrowse::TfrmBrowse(QWidget *parent) : QDialog(parent)
     auto *leftBox = new QVBoxLayout(left);
     leftBox->setContentsMargins(3, 3, 0, 0);
     DriveComboBox1 = new TDriveBox(left);
-    DriveComboBox1->upperCase = true;
     DirectoryListBox1 = new TFolderTree(left);
     DirectoryListBox1->setToolTip(QStringLiteral("Double click to select"));
     DirectoryListBox1->attachDriveBox(DriveComboBox1);

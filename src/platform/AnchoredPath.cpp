@@ -347,12 +347,13 @@ UniqueFd AnchoredPath::openFile(const std::string &path, int flags, int *error)
     return openAt(p.folder.get(), p.name, flags, error);
 }
 
-bool AnchoredPath::unlink(const std::string &path, int *error, const FileIdentity *expected, int64_t *size)
+bool AnchoredPath::unlink(const std::string &path, int *error, const FileIdentity *expected, int64_t *size,
+                          int64_t *freed)
 {
     const Parent p = openParent(path);
     if (!p)
         return fail(error, p.error);
-    if (expected || size) {
+    if (expected || size || freed) {
         FileIdentity now;
         if (!statAt(p.folder.get(), p.name, now, error))
             return false;
@@ -360,6 +361,8 @@ bool AnchoredPath::unlink(const std::string &path, int *error, const FileIdentit
             return fail(error, ESTALE);
         if (size)
             *size = now.size;
+        if (freed)
+            *freed = now.links > 1 ? 0 : now.size;
     }
     return unlinkAt(p.folder.get(), p.name, error);
 }

@@ -84,9 +84,11 @@ bool stat(const std::string &path, FileIdentity &out, int *error = nullptr);
 UniqueFd openFile(const std::string &path, int flags, int *error = nullptr);
 // Removes the entry path names (a file, or a symbolic link itself). With
 // expected, only when the entry is still that file (device and inode).
-// size (if given) gets the entry's size just before its removal.
+// size (if given) gets the entry's size just before its removal, and freed
+// (if given) what the removal gave back: that size when this was the file's
+// last name, 0 while another name still holds its data.
 bool unlink(const std::string &path, int *error = nullptr, const FileIdentity *expected = nullptr,
-            int64_t *size = nullptr);
+            int64_t *size = nullptr, int64_t *freed = nullptr);
 
 // The anchor a path is reached from (for tests and messages).
 std::string anchorOf(const std::string &path);

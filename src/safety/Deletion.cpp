@@ -57,7 +57,7 @@ Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion
 Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step)
 {
     return removeEach(
-        paths, step, [](const std::string &p, int64_t &size) { return Removal::deleteFile(p, nullptr, &size); },
+        paths, step, [](const std::string &p, int64_t &freed) { return Removal::deleteFile(p, nullptr, nullptr, &freed); },
         [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false);
 }
 
@@ -82,6 +82,16 @@ void Deletion::recordDeletionTally(int64_t filesDeleted, int64_t bytesDeleted, i
 void Deletion::recordZipTally(int64_t filesZipped, int64_t bytesZipped)
 {
     writeOrReport([&] { IniFile().addZipTotals(filesZipped, bytesZipped); });
+}
+
+QString Deletion::recycledText(int64_t files, int64_t bytes, bool completed)
+{
+    QString t = QStringLiteral("Sent ") + countedText(files, "file", "files")
+        + QStringLiteral(" to the recycle bin, which now holds ") + formatThousands(bytes)
+        + QStringLiteral(" bytes from this run. No space is freed until the bin is emptied.");
+    if (!completed)
+        t += QStringLiteral(" (Note: operation canceled ... not all files sent to the recycle bin)");
+    return t;
 }
 
 QString Deletion::countHeader(int toDelete, int kept)

@@ -19,7 +19,8 @@ public:
     using Step = std::function<bool(size_t index, const std::string &path)>;
 
     // Deletes every file permanently (a symbolic link itself, never its
-    // target). A file that cannot be deleted is reported ("Couldn't delete
+    // target). The tally's bytes are those given back: a name of a file
+    // that keeps another name frees nothing. A file that cannot be deleted is reported ("Couldn't delete
     // file - " and its name) and the run goes on.
     static Tally deleteFiles(const std::vector<std::string> &paths, const Step &step);
     // Sends every file to the trash. The first failure is reported ("An
@@ -33,6 +34,9 @@ public:
                                     int64_t bytesRecycled);
     static void recordZipTally(int64_t filesZipped, int64_t bytesZipped);
 
+    // What a run that sent files to the trash did: nothing is freed until
+    // the trash is emptied, so it says how much the trash took.
+    static QString recycledText(int64_t files, int64_t bytes, bool completed);
     // "Delete - 3, Do NOT delete - 1"
     static QString countHeader(int toDelete, int kept);
     // "1,234,567 bytes"

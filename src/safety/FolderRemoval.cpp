@@ -142,7 +142,7 @@ bool FolderRemoval::confirmProtected() const
 
 QString FolderRemoval::deletedText(int64_t files, int64_t bytes, bool completed)
 {
-    QString t = QStringLiteral("Deleted ") + formatThousands(files) + QStringLiteral(" files for a savings of ")
+    QString t = QStringLiteral("Deleted ") + countedText(files, "file", "files") + QStringLiteral(" for a savings of ")
         + formatThousands(bytes) + QStringLiteral(" bytes.");
     if (!completed)
         t += QStringLiteral(" (Note: Deletion operation canceled ... not all files deleted)");
@@ -151,7 +151,7 @@ QString FolderRemoval::deletedText(int64_t files, int64_t bytes, bool completed)
 
 QString FolderRemoval::zippedText(int64_t files, bool completed)
 {
-    QString t = QStringLiteral("Zipped up ") + formatThousands(files) + QStringLiteral(" files");
+    QString t = QStringLiteral("Zipped up ") + countedText(files, "file", "files");
     if (!completed)
         t += QStringLiteral(" (Note: Zip operation canceled ... not all files zipped)");
     return t;
@@ -186,11 +186,6 @@ bool FolderRemoval::askAttributes(const std::string &path, const std::string &na
 }
 
 namespace {
-QString counted(int64_t n, const char *one, const char *many)
-{
-    return formatThousands(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
-}
-
 QString kindText(unsigned mode)
 {
     if (S_ISLNK(mode))
@@ -386,16 +381,18 @@ FolderRemoval::Outcome FolderRemoval::run()
             waited = true;
         switch (mode) {
         case Mode::Delete: {
-            // The size the walk just read, unless time passed since: then
-            // the size as it is now, just before the removal.
-            int64_t size = e.st.st_size;
-            struct stat now;
-            if (waited && ::fstatat(e.folder, e.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0)
-                size = now.st_size;
+            // What the removal gives back, from what the walk just read,
+            // unless time passed since: then as it is now, just before the
+            // removal. A name of a file that keeps another name frees
+            // nothing; its last name, met later, frees the bytes.
+            struct stat now = e.st;
+            if (waited)
+                ::fstatat(e.folder, e.name.c_str(), &now, AT_SYMLINK_NOFOLLOW);
+            const int64_t freed = now.st_nlink > 1 ? 0 : int64_t(now.st_size);
             int error = 0;
             if (TreeRemoval::deleteEntry(e, &error)) {
                 ++out.files;
-                out.bytes += size;
+                out.bytes += freed;
             } else {
                 ++filesFailed;
                 reportFailure(Deletion::kCouldNotDelete + displayName(e.path) + QStringLiteral("\n\n")
@@ -444,22 +441,22 @@ FolderRemoval::Outcome FolderRemoval::run()
     // left are covered by the note that not everything went.
     QStringList left;
     if (filesFailed > 0)
-        left << counted(filesFailed, "file that could not be deleted", "files that could not be deleted");
+        left << countedText(filesFailed, "file that could not be deleted", "files that could not be deleted");
     if (!out.completed || !removing)
         foldersLeft = 0;
     else if (!zip)
         foldersLeft = r.foldersLeft; // zip mode counts its own, held ones included
     if (foldersLeft > 0)
-        left << counted(foldersLeft, "folder that could not be removed", "folders that could not be removed");
+        left << countedText(foldersLeft, "folder that could not be removed", "folders that could not be removed");
     if (foldersUnopened > 0)
-        left << counted(foldersUnopened, "folder that could not be opened", "folders that could not be opened");
+        left << countedText(foldersUnopened, "folder that could not be opened", "folders that could not be opened");
     if (foldersElsewhere > 0)
-        left << counted(foldersElsewhere, "folder on another file system", "folders on another file system");
+        left << countedText(foldersElsewhere, "folder on another file system", "folders on another file system");
     if (trashSkipped)
         left << QStringLiteral("the trash folder ") + displayName(trash) + QStringLiteral(", which the files were sent to");
     QString notes;
     if (notZippedCount > 0) {
-        notes += QStringLiteral("\n\n") + counted(notZippedCount, "entry was", "entries were")
+        notes += QStringLiteral("\n\n") + countedText(notZippedCount, "entry was", "entries were")
             + (removing ? QStringLiteral(" neither zipped nor removed") : QStringLiteral(" not zipped"))
             + QStringLiteral(": an archive holds only regular files.");
         for (size_t i = 0; i < notZipped.size(); ++i)
@@ -472,6 +469,8 @@ FolderRemoval::Outcome FolderRemoval::run()
     if (!left.isEmpty())
         notes += QStringLiteral("\n\nNot removed: ") + left.join(QStringLiteral("; ")) + QLatin1Char('.');
     const bool tell = out.met > 0 || !notes.isEmpty();
+    if (hooks.settled)
+        hooks.settled();
 
     if (zip) {
         if (tell)
@@ -480,7 +479,9 @@ FolderRemoval::Outcome FolderRemoval::run()
             Deletion::recordZipTally(out.files, out.bytes);
     } else {
         if (tell)
-            dialogs().showInfo(deletedText(out.files, out.bytes, out.completed) + notes);
+            dialogs().showInfo((mode == Mode::Recycle ? Deletion::recycledText(out.files, out.bytes, out.completed)
+                                                      : deletedText(out.files, out.bytes, out.completed))
+                               + notes);
         if (out.files > 0) {
             if (mode == Mode::Recycle)
                 Deletion::recordDeletionTally(0, 0, out.files, out.bytes);

@@ -28,8 +28,12 @@ public:
         // file); true when it ran them. Called for every entry, so it should
         // run events only now and then (EventPump).
         std::function<bool()> pump;
-        // Zip mode: each progress report of an add, in percent.
+        // Zip mode: each progress report of an add, in percent (100 once
+        // the file is in the archive).
         std::function<void(int percent)> zipProgress;
+        // The walk is over and the closing message comes next: the panels
+        // show the final count.
+        std::function<void()> settled;
     };
 
     struct Outcome {

@@ -81,7 +81,7 @@ TfrmDelDirectory::TfrmDelDirectory(QWidget *parent) : QDialog(parent)
         QStringLiteral("Send to recycle bin.  Recycle bin can be emptied later.  Files can be recovered."));
     lay->addWidget(row(this, btRecycle,
                        QStringLiteral("All files sent to the recycle bin which can be emptied later. Files may be "
-                                      "recovered.  Hard disk space is not freed up until recycle bin is emptied..")));
+                                      "recovered.  Hard disk space is not freed up until recycle bin is emptied.")));
     btZip = new QPushButton(QStringLiteral("&Zip up folder"), this);
     btZip->setToolTip(QStringLiteral("Compress files into a ZIP file"));
     cbDelete = new QCheckBox(QStringLiteral("Delete files after zipping them up"), this);
@@ -174,18 +174,24 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
     // count and name panels show the latest file only every sixth interval
     // (about ten times a second), not at every file: drawing names nobody
     // can read would otherwise take a good part of a removal's own time.
+    // The first file shows at once, a long add of zip mode updates them at
+    // its progress reports, and the final count is shown before the closing
+    // message.
     int64_t count = 0, shownCount = 0;
     std::string path;
     QElapsedTimer sinceShown;
     sinceShown.start();
     const int showEveryMs = 6 * EventPump::defaultInterval();
-    EventPump pump(EventPump::defaultInterval(), {}, [&] {
-        if (count != shownCount && sinceShown.elapsed() >= showEveryMs) {
+    auto showPanels = [&](bool now) {
+        if (count != shownCount && (now || shownCount == 0 || sinceShown.elapsed() >= showEveryMs)) {
             shownCount = count;
             sinceShown.start();
             pnlCount->setText(formatThousands(count));
             pnlName->setPath(displayName(path));
         }
+    };
+    EventPump pump(EventPump::defaultInterval(), {}, [&] {
+        showPanels(false);
         QCoreApplication::processEvents();
     });
     removal.hooks.pump = [&] {
@@ -199,9 +205,14 @@ bool TfrmDelDirectory::StartTheDeletionProcess(const QString &zipComment)
         path = p;
     };
     TGaugeFeed gauge(Gauge1);
+    removal.hooks.settled = [&] {
+        showPanels(true);
+        gauge.flush();
+    };
     removal.hooks.zipProgress = [&](int percent) {
         Gauge1->show();
         gauge.set(percent);
+        showPanels(false);
     };
     btDelete->setEnabled(false);
     btRecycle->setEnabled(false);

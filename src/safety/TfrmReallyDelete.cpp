@@ -9,6 +9,7 @@
 #include "common/TModal.h"
 #include "common/Text.h"
 #include "safety/Deletion.h"
+#include "platform/Removal.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmZipOptions.h"
 #include "safety/ZipRun.h"
@@ -283,7 +284,10 @@ void TfrmReallyDelete::FormShow()
 {
     abortRequested = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    lblSavings->setText(Deletion::savingsText(potentialSavings));
+    // A name of a file that keeps another name frees nothing: the finder's
+    // figure counts each name, so those bytes come off.
+    lblSavings->setText(
+        Deletion::savingsText(std::max(0.0, potentialSavings - double(Removal::unfreedBytes(deletionPanel())))));
     UpdateHeaders();
     lblName->clear();
     MoveFiles();
@@ -452,9 +456,11 @@ void TfrmReallyDelete::removeAll(const QString &question, bool recycle)
     runWithProgress(files.size(), false, [&] {
         done = recycle ? Deletion::recycleFiles(files, step) : Deletion::deleteFiles(files, step);
     });
-    if (recycle)
+    if (recycle) {
         Deletion::recordDeletionTally(0, 0, done.files, done.bytes);
-    else
+        // Nothing was freed: say where the files went and what the bin took.
+        dialogs().showInfo(Deletion::recycledText(done.files, done.bytes, done.files == int64_t(files.size())));
+    } else
         Deletion::recordDeletionTally(done.files, done.bytes, 0, 0);
     closeAfterAction();
 }

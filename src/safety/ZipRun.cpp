@@ -148,6 +148,10 @@ ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &pat
         return Outcome::NotZipped;
     }
     archive.afterRead = nullptr;
+    // The add reports pieces of large files only: the gauge learns here that
+    // the file is in.
+    if (hooks.itemProgress)
+        hooks.itemProgress(100);
     if (pending_.empty())
         batchStart_ = std::chrono::steady_clock::now();
     const int64_t size = int64_t(archive.entries().back().size);

@@ -18,7 +18,7 @@ public:
     // Reads the drive list again, keeping the chosen drive when it is still there.
     void fillDriveList();
     // Entry texts with the letter in upper case ("D: [label]"); read by fillDriveList.
-    bool upperCase = false;
+    bool upperCase = true;
     // The chosen drive.
     std::optional<Drive> drive() const;
     // Chooses the drive of letter (either case) without announcing it; false

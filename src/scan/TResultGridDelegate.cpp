@@ -42,7 +42,9 @@ void TResultGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
 {
     const GridLayout &layout = model_->layout();
     const QRect r = option.rect;
-    const bool selected = option.state & QStyle::State_Selected;
+    // The empty row a grid keeps when nothing was found is never shown as
+    // chosen: there is nothing in it to choose.
+    const bool selected = (option.state & QStyle::State_Selected) && index.row() < model_->rowsFilled();
     const QPalette &pal = option.palette;
     painter->save();
     painter->setClipRect(r);

@@ -8,6 +8,7 @@
 #include "stats/TfrmStatList.h"
 
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +17,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 constexpr int kPageW = 281, kPageH = 313;
@@ -55,17 +58,23 @@ TfrmWhichDrive::TfrmWhichDrive(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("TfrmWhichDrive"));
     setWindowTitle(QStringLiteral("Which drives and file types?"));
     setWindowFlags(TDialogFrame::flags);
-    setFixedSize(kPageW + 2, kPageH + 2);
+    // The window manager writes the title beside its own buttons: the window
+    // is made wide enough for it, so that it is not cut, and the pages sit
+    // in its middle.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const int width = std::max(kPageW + 2, QFontMetrics(titleFont).horizontalAdvance(windowTitle()) * 6 / 5 + 120);
+    setFixedSize(width, kPageH + 2);
     for (int i = 0; i < 3; ++i) {
         pages_[i] = new QWidget(this);
         pages_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        pages_[i]->setGeometry(1, 1, kPageW, kPageH);
+        pages_[i]->setGeometry((width - kPageW) / 2, 1, kPageW, kPageH);
     }
 
     // Page 1: which drives.
     QWidget *p1 = pages_[0];
     pageTitle(p1, QStringLiteral("Which drives?"));
-    pckDrive = new TDriveCheckList(p1, false);
+    pckDrive = new TDriveCheckList(p1);
     pckDrive->setToolTip(QStringLiteral("Right click to select/deselect all"));
     pckDrive->move((kPageW - pckDrive->width()) / 2, 60);
     btNext1 = pageButton(p1, "btNext1", QStringLiteral("&Next >>"), 36);

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 #include "platform/Drives.h"
 #include "platform/Paths.h"
+#include "platform/Removal.h"
 #include "safety/Deletion.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
@@ -88,4 +89,24 @@ TEST(Deletion, RunsNeverActThroughAFolderSwappedForALink)
     }
     EXPECT_EQ(TempTree::read(f), "found");
     Drives::setMapping({});
+}
+
+TEST(Deletion, ANameOfAFileWithAnotherNameFreesNothingUntilItsLastNameGoes)
+{
+    ScriptedDialogs dialogs;
+    TempTree t("links");
+    // a keeps a name outside the list; b's two names are both listed; c has one.
+    const std::string a = t.sized("a", 50000), b = t.sized("b", 1000), c = t.sized("c", 10);
+    const std::string a2 = t.path("a2"), b2 = t.path("b2");
+    ASSERT_EQ(::link(a.c_str(), a2.c_str()), 0);
+    ASSERT_EQ(::link(b.c_str(), b2.c_str()), 0);
+    const std::vector<std::string> files{a, b, b2, c};
+    EXPECT_EQ(Removal::unfreedBytes(files), 50000 + 1000);
+    EXPECT_EQ(Removal::unfreedBytes({a2, a}), 50000);
+    EXPECT_EQ(Removal::unfreedBytes({c}), 0);
+
+    const Deletion::Tally done = Deletion::deleteFiles(files, {});
+    EXPECT_EQ(done.files, 4);
+    EXPECT_EQ(done.bytes, 1000 + 10); // b's bytes once, with its last name
+    EXPECT_EQ(TempTree::read(a2).size(), 50000u);
 }

@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QTest>
@@ -144,7 +146,7 @@ TEST_F(FolderRemovalTest, AttributeQuestionsComeInOrderAndNoStopsTheWalkWithTheR
     ASSERT_EQ(dialogs.texts().size(), 3u);
     EXPECT_TRUE(dialogs.texts()[0].endsWith(" is read-only, " + kQuestion)) << dialogs.texts()[0].toStdString();
     EXPECT_EQ(dialogs.texts()[2],
-              "Deleted 1 files for a savings of 10 bytes. (Note: Deletion operation canceled ... not all files deleted)");
+              "Deleted 1 file for a savings of 10 bytes. (Note: Deletion operation canceled ... not all files deleted)");
     int left = 0;
     for (const char *n : {"f1", "f2", "f3"})
         left += TempTree::exists(t.path("D/top/" + std::string(n)));
@@ -163,7 +165,7 @@ TEST_F(FolderRemovalTest, AttributeQuestionsComeInOrderAndNoStopsTheWalkWithTheR
     EXPECT_TRUE(FolderRemoval(hidden).run().folderRemoved);
     const QString p = QString::fromStdString(hidden + "/.secret");
     EXPECT_EQ(dialogs.texts(), (std::vector<QString>{p + " is read-only, " + kQuestion, p + " is hidden, " + kQuestion,
-                                                     "Deleted 1 files for a savings of 5 bytes."}));
+                                                     "Deleted 1 file for a savings of 5 bytes."}));
 }
 
 // Every failure is counted and named in the closing message; only the first
@@ -186,7 +188,7 @@ TEST_F(FolderRemovalTest, WhatCannotBeRemovedIsReportedAndNotCounted)
     ASSERT_EQ(dialogs.texts().size(), 2u);
     EXPECT_TRUE(dialogs.texts()[0].startsWith("Couldn't delete file - " + QString::fromStdString(t.path("D/top/locked/stuck"))));
     EXPECT_EQ(dialogs.texts()[1].toStdString(),
-              "Deleted 1 files for a savings of 7 bytes.\n\nNot removed: 2 files that could not be deleted; 2 folders "
+              "Deleted 1 file for a savings of 7 bytes.\n\nNot removed: 2 files that could not be deleted; 2 folders "
               "that could not be removed; 1 folder that could not be opened.");
     EXPECT_TRUE(TempTree::exists(t.path("D/top/locked/stuck")));
     EXPECT_TRUE(TempTree::exists(t.path("D/top/closed/inside")));
@@ -207,6 +209,25 @@ TEST_F(FolderRemovalTest, RecycleModeTrashesEveryFileRestorablyAndTalliesItAsRec
     EXPECT_EQ(tally("NWaste"), 3);
     EXPECT_EQ(tally("SizeWaste"), 1300);
     EXPECT_EQ(tally("Ndelete"), 0);
+    // Nothing was freed: the message says where the files went.
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"Sent 3 files to the recycle bin, which now holds 1,300 bytes from "
+                                                     "this run. No space is freed until the bin is emptied."}));
+}
+
+TEST_F(FolderRemovalTest, AFileWithANameOutsideTheFolderFreesNothing)
+{
+    // a keeps a name outside; b's two names are both inside, so its bytes go once.
+    const std::string a = t.sized("D/top/a", 50000), b = t.sized("D/top/one/b", 700);
+    ASSERT_EQ(::link(a.c_str(), t.path("D/a-elsewhere").c_str()), 0);
+    ASSERT_EQ(::link(b.c_str(), t.path("D/top/b2").c_str()), 0);
+    EXPECT_TRUE(FolderRemoval(t.path("D/top")).run().folderRemoved);
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"Deleted 3 files for a savings of 700 bytes."}));
+    EXPECT_EQ(tally("SizeDelete"), 700);
+    EXPECT_EQ(TempTree::read(t.path("D/a-elsewhere")).size(), 50000u);
+
+    t.sized("D/one/c", 10);
+    EXPECT_TRUE(FolderRemoval(t.path("D/one")).run().folderRemoved);
+    EXPECT_EQ(dialogs.texts().back(), "Deleted 1 file for a savings of 10 bytes.");
 }
 
 TEST_F(FolderRemovalTest, ZipModeArchivesFromTheDriveRootAndDeletesOnlyWhenAsked)
@@ -392,6 +413,42 @@ TEST_F(FolderRemovalTest, TheWindowsAbortAsksAndKeepsTheRestWhileReportingWhatWe
     EXPECT_GE(left, 1);
 }
 
+// With no window events between files (a fast run), the panels and the
+// gauge still say where the run ended when its closing message comes.
+TEST_F(FolderRemovalTest, TheWindowShowsTheFinalCountAndAFullGaugeAtTheClosingMessage)
+{
+    const std::string top = threeFiles();
+    Navigation::Registration reg(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate);
+    EventPump::setDefaultInterval(-1);
+    struct Watch : ScriptedDialogs {
+        std::function<void()> seen;
+        Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title) override
+        {
+            if (seen)
+                seen();
+            return ScriptedDialogs::message(kind, text, buttons, title);
+        }
+    } watch;
+    QString count;
+    int gauge = -1;
+    TModal::push([&](QDialog *d) {
+        auto *w = qobject_cast<TfrmDelDirectory *>(d);
+        ASSERT_TRUE(w);
+        watch.seen = [&, w] {
+            count = w->pnlCount->text();
+            gauge = w->Gauge1->value();
+        };
+        TModal::push([](QDialog *options) { options->accept(); });
+        w->cbDelete->setChecked(true);
+        QTest::mouseClick(w->btZip, Qt::LeftButton);
+    });
+    EXPECT_TRUE(Navigation::removeFolder(nullptr, top));
+    EventPump::setDefaultInterval(15);
+    EXPECT_EQ(watch.texts(), (std::vector<QString>{"Zipped up 3 files"}));
+    EXPECT_EQ(count, "3");
+    EXPECT_EQ(gauge, 100);
+}
+
 // "Yes to all" answers a kind of question for the rest of the run; the
 // other kinds are still asked, once each.
 TEST_F(FolderRemovalTest, YesToAllAnswersEachKindOfQuestionForTheRestOfTheRun)
@@ -453,7 +510,8 @@ TEST_F(FolderRemovalTest, RecyclingAFolderThatHoldsTheTrashLeavesTheTrashAlone)
     EXPECT_EQ(out.files, 2);
     EXPECT_FALSE(out.folderRemoved);
     EXPECT_EQ(dialogs.texts().back().toStdString(),
-              "Deleted 2 files for a savings of 42 bytes.\n\nNot removed: 1 folder that could not be removed; the trash "
+              "Sent 2 files to the recycle bin, which now holds 42 bytes from this run. No space is freed until the bin is "
+              "emptied.\n\nNot removed: 1 folder that could not be removed; the trash "
               "folder " + trash + ", which the files were sent to.");
     std::set<std::string> infos;
     for (const std::string &n : DirReader::namesOfKind(trash + "/info", DirReader::Kind::File))

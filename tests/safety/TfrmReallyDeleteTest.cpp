@@ -268,7 +268,9 @@ TEST_F(ReallyDelete, RecycleHandsFilesToTheTrashForPeersToRestore)
     w.show();
     QTest::mouseClick(w.btRecycle, Qt::LeftButton);
     EXPECT_EQ(w.result(), QDialog::Accepted);
-    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{kRecycleQuestion}));
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{kRecycleQuestion, "Sent 2 files to the recycle bin, which now "
+                                                     "holds 11 bytes from this run. No space is freed until the bin "
+                                                     "is emptied."}));
     EXPECT_FALSE(TempTree::exists(a) || TempTree::exists(b));
     EXPECT_EQ(TempTree::read(k), "keep");
 
@@ -285,6 +287,21 @@ TEST_F(ReallyDelete, RecycleHandsFilesToTheTrashForPeersToRestore)
     EXPECT_EQ(tally("DelDate"), dateSerial(QDate::currentDate()));
 }
 
+TEST_F(ReallyDelete, SavingsLeaveOutTheBytesOfFilesThatKeepAnotherName)
+{
+    const std::string a = t.file("D/a.txt", "12345"), b = t.file("D/b.txt", "1234567");
+    ASSERT_EQ(::link(a.c_str(), t.path("E/a-again").c_str()), 0);
+    dialogs.answer(Dialogs::Answer::Yes);
+    TfrmReallyDelete w;
+    w.setFiles({a, b});
+    w.potentialSavings = 12;
+    w.show();
+    EXPECT_EQ(w.lblSavings->text(), "7 bytes");
+    QTest::mouseClick(w.btDelete, Qt::LeftButton);
+    EXPECT_EQ(tally("Ndelete"), 2);
+    EXPECT_EQ(tally("SizeDelete"), 7);
+}
+
 TEST_F(ReallyDelete, RecycleStopsAtTheFirstFailureAndCountsWhatWent)
 {
     const std::string a = t.file("D/a.txt", "1"), b = t.file("D/b.txt", "22"), c = t.file("D/c.txt", "333");
@@ -296,9 +313,11 @@ TEST_F(ReallyDelete, RecycleStopsAtTheFirstFailureAndCountsWhatWent)
     ::unlink(b.c_str());
     QTest::mouseClick(w.btRecycle, Qt::LeftButton);
     EXPECT_EQ(w.result(), QDialog::Accepted);
-    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
     EXPECT_EQ(dialogs.boxes[1].text, kRecycleFailed);
     EXPECT_EQ(dialogs.boxes[1].kind, Dialogs::Kind::Error);
+    EXPECT_TRUE(dialogs.boxes[2].text.startsWith("Sent 1 file to the recycle bin, which now holds 1 bytes"));
+    EXPECT_TRUE(dialogs.boxes[2].text.endsWith("not all files sent to the recycle bin)"));
     EXPECT_FALSE(TempTree::exists(a));
     EXPECT_EQ(TempTree::read(c), "333");
     EXPECT_EQ(tally("NWaste"), 1);

@@ -350,3 +350,24 @@ TEST(TResultGrid, NumbersShowWholeInDejaVuSansAndLongTextsAreElided)
         QToolTip::hideText();
     }
 }
+
+// An empty grid keeps one blank row; it is never drawn as chosen, while a
+// filled row under the cursor is.
+TEST(TResultGrid, TheBlankRowOfAnEmptyGridIsNotHighlighted)
+{
+    Grid g(0);
+    g.grid.show();
+    g.grid.setCurrentIndex(g.grid.model()->index(0, 1));
+    const QColor highlight = g.grid.palette().color(QPalette::Highlight);
+    auto highlighted = [&] {
+        const QRect cell = g.grid.visualRect(g.grid.model()->index(0, 1));
+        const QImage shot = g.grid.viewport()->grab(cell).toImage();
+        return shot.pixelColor(cell.width() - 3, cell.height() / 2) == highlight;
+    };
+    EXPECT_FALSE(highlighted());
+    g.grid.addToGrid(hogLine("100", g.tree.sized("f.txt", 100)), g.tree.path("f.txt"));
+    g.grid.trimRows();
+    g.grid.setCurrentIndex(g.grid.model()->index(0, 1));
+    g.grid.selectRow(0);
+    EXPECT_TRUE(highlighted());
+}

@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -55,7 +56,7 @@ protected:
         TModal::push([=](QDialog *dlg) {
             auto *w = static_cast<TfrmWhichDrive *>(dlg);
             for (int i = 0; i < w->pckDrive->count(); ++i) {
-                const char l = char(w->pckDrive->item(i)->text().at(0).toLatin1());
+                const char l = char(w->pckDrive->item(i)->text().at(0).toLower().toLatin1());
                 w->pckDrive->item(i)->setCheckState(letters.find(l) != std::string::npos ? Qt::Checked
                                                                                         : Qt::Unchecked);
             }
@@ -90,11 +91,16 @@ TEST_F(StatsWindow, WizardPagesChoicesAndCancel)
     TfrmWhichDrive w;
     w.show();
     EXPECT_EQ(w.windowTitle(), "Which drives and file types?");
-    EXPECT_EQ(w.size(), QSize(283, 315));
+    // Wide enough for its title beside the window manager's buttons, the page in the middle.
+    QFont bold = w.font();
+    bold.setBold(true);
+    EXPECT_GE(w.width(), QFontMetrics(bold).horizontalAdvance(w.windowTitle()) + 120);
+    EXPECT_EQ(w.height(), 315);
+    EXPECT_EQ(w.findChild<QWidget *>("Panel1")->geometry(), QRect((w.width() - 281) / 2, 1, 281, 313));
     EXPECT_EQ(w.currentPage(), 0);
-    // Lower-case entries; A and B are never listed.
+    // Upper-case letters as in every other drive list; A and B are never listed.
     ASSERT_EQ(w.pckDrive->count(), 3);
-    EXPECT_TRUE(w.pckDrive->item(0)->text().startsWith("c:"));
+    EXPECT_TRUE(w.pckDrive->item(0)->text().startsWith("C:"));
     w.setAllDrives(false);
     EXPECT_FALSE(w.btNext1->isEnabled());
     w.pckDrive->item(0)->setCheckState(Qt::Checked);
@@ -154,7 +160,7 @@ TEST_F(StatsWindow, IncludeOnlyTxtCountsOnlyTxtAndCancelChangesNothing)
     EXPECT_EQ(w.statusText(), "Finished - 4 files processed 2 files found");
     EXPECT_TRUE(w.windowTitle().startsWith("Statistics completed for drives C: "));
     ASSERT_EQ(dlg.boxes.size(), 1u);
-    EXPECT_TRUE(dlg.boxes[0].text.startsWith("Disk Drive c: "));
+    EXPECT_TRUE(dlg.boxes[0].text.startsWith("Disk Drive C: "));
     EXPECT_TRUE(w.OvcNotebook1->isTabEnabled(TfrmStatistics::Overhang));
     // A chosen type without files has a row of zeros; totals in the last row.
     ASSERT_EQ(w.gridTypes->rowCount(), 3);
