@@ -1,18 +1,36 @@
 #include "app/CommandLine.h"
 #include "app/TNavigationTargets.h"
 #include "app/TStartup.h"
-#include "app/TfrmMain.h"
-#include "safety/TfrmStandBy.h"
 #include "common/TInteractiveDialogs.h"
-#include "common/TLongLived.h"
-#include "finders/TfrmDupCompare.h"
-#include "inspect/TFindDlg.h"
-#include "platform/QuitSignals.h"
-#include "stats/TfrmStatistics.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+// While the application object is made, Qt's messages are held back: a
+// window system that cannot be started after all (a display that does not
+// answer) ends the program with one line and status 1 instead of an abort;
+// otherwise they are given out afterwards.
+std::string g_firstWarning;
+QStringList g_held;
+void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        if (g_firstWarning.empty() && type != QtDebugMsg && type != QtInfoMsg)
+            g_firstWarning = text.section(QLatin1Char('\n'), 0, 0).toStdString();
+        g_held << text;
+        return;
+    }
+    const std::string why = g_firstWarning.empty() ? text.section(QLatin1Char('\n'), 0, 0).toStdString() : g_firstWarning;
+    std::fprintf(stderr, "vantor: the window system cannot be reached (%s)\n", why.c_str());
+    std::fflush(stderr);
+    ::_exit(CommandLine::noDisplayError);
+}
+}
 
 int main(int argc, char **argv)
 {
@@ -32,6 +50,14 @@ int main(int argc, char **argv)
     case CommandLine::Action::Run:
         break;
     }
+    const std::string noDisplay = CommandLine::displayProblem(cmd.qtArguments, [](const char *name) {
+        const char *v = std::getenv(name);
+        return std::string(v ? v : "");
+    });
+    if (!noDisplay.empty()) {
+        std::fputs(noDisplay.c_str(), stderr);
+        return CommandLine::noDisplayError;
+    }
 
     // Qt sees only its own options, never the folder.
     std::vector<std::string> qtArgs = cmd.qtArguments;
@@ -41,7 +67,11 @@ int main(int argc, char **argv)
     qtArgv.push_back(nullptr);
     int qtArgc = int(qtArgs.size());
 
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessages);
     QApplication app(qtArgc, qtArgv.data());
+    qInstallMessageHandler(previous);
+    for (const QString &m : std::as_const(g_held))
+        qWarning("%s", qPrintable(m));
     QApplication::setApplicationName(QStringLiteral("Vantor '95"));
     // Ties the windows to the installed menu entry (vantor.desktop), and gives
     // them the program's icon also when it runs from its build folder.
@@ -54,29 +84,5 @@ int main(int argc, char **argv)
     TInteractiveDialogs interactive;
     setDialogs(&interactive);
     TNavigationTargets::install();
-
-    // The windows that live for the whole run, in their order; closing the
-    // main window ends the program even while the statistics window is open.
-    int rc = 0;
-    {
-        TfrmMain main;
-        TfrmStatistics::instance();
-        TFindDlg::instance();
-        TfrmDupCompare::instance();
-        TfrmStandBy::instance();
-        app.setQuitOnLastWindowClosed(false);
-        QObject::connect(&main, &TfrmMain::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-        // A request to end (logout, Ctrl-C) closes the main window like its
-        // Close button, so the program ends through its usual path.
-        QuitSignals quitSignals;
-        QObject::connect(&quitSignals, &QuitSignals::quitRequested, &main, [&main] { main.close(); });
-        main.show();
-        TStartup::afterShow(&main, cmd.folder, qEnvironmentVariableIsSet("VANTOR_STARTUP_REPORT"));
-        rc = app.exec();
-        TLongLived<TfrmStandBy>::destroy();
-        TLongLived<TfrmDupCompare>::destroy();
-        TLongLived<TFindDlg>::destroy();
-        TLongLived<TfrmStatistics>::destroy();
-    }
-    return rc;
+    return TStartup::run(cmd.folder, qEnvironmentVariableIsSet("VANTOR_STARTUP_REPORT"));
 }

@@ -109,3 +109,44 @@ std::string CommandLine::versionText()
 {
     return "Vantor '95 " VANTOR_VERSION "\n";
 }
+
+std::string CommandLine::displayProblem(const std::vector<std::string> &qtArguments,
+                                        const std::function<std::string(const char *)> &env)
+{
+    std::string platform, display;
+    for (size_t i = 1; i + 1 < qtArguments.size(); ++i) {
+        if (qtArguments[i] == "-platform" || qtArguments[i] == "--platform")
+            platform = qtArguments[i + 1];
+        else if (qtArguments[i] == "-display" || qtArguments[i] == "--display")
+            display = qtArguments[i + 1];
+    }
+    if (platform.empty())
+        platform = env("QT_QPA_PLATFORM");
+    if (platform.empty())
+        platform = env("XDG_SESSION_TYPE") == "wayland" ? "wayland;xcb" : "xcb";
+    if (display.empty())
+        display = env("DISPLAY");
+    const std::string runtime = env("XDG_RUNTIME_DIR");
+    const bool wayland = !env("WAYLAND_DISPLAY").empty() || !env("WAYLAND_SOCKET").empty()
+        || (!runtime.empty() && PathInfo::exists(runtime + "/wayland-0"));
+    // Each candidate's name, without its ":options".
+    size_t from = 0;
+    for (;;) {
+        const size_t end = std::min(platform.find(';', from), platform.size());
+        const std::string spec = platform.substr(from, end - from);
+        const std::string name = spec.substr(0, spec.find(':'));
+        if (name == "xcb") {
+            if (!display.empty())
+                return {};
+        } else if (name.compare(0, 7, "wayland") == 0) {
+            if (wayland)
+                return {};
+        } else if (!name.empty()) {
+            return {};
+        }
+        if (end >= platform.size())
+            break;
+        from = end + 1;
+    }
+    return "vantor: no display to open windows on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,24 @@ struct Parsed {
 
 // Exit status for a wrong command line.
 constexpr int usageError = 2;
+// Exit status when no window system can be reached.
+constexpr int noDisplayError = 1;
 
 // args as main received them, the program name first.
 Parsed parse(const std::vector<std::string> &args);
 std::string helpText();
+
+// Why the window system cannot be reached, decided before the application
+// object exists (Qt ends the program with an abort when no platform plugin
+// starts): one line "vantor: ...\n", or empty when a platform may start. The
+// platform is the -platform option's, else QT_QPA_PLATFORM's, else Qt's
+// default (xcb; wayland when XDG_SESSION_TYPE says so); "a;b" tries each.
+// The X11 platform needs DISPLAY (or -display), the Wayland one
+// WAYLAND_DISPLAY, WAYLAND_SOCKET or the default socket in XDG_RUNTIME_DIR;
+// any other platform (offscreen, vnc ...) is let through. env gives a
+// variable's value (empty when unset).
+std::string displayProblem(const std::vector<std::string> &qtArguments,
+                           const std::function<std::string(const char *)> &env);
 std::string versionText();
 
 } // namespace CommandLine

@@ -1,8 +1,16 @@
 #include "app/TStartup.h"
 
+#include "app/TQuit.h"
 #include "app/TfrmMain.h"
 #include "common/Navigation.h"
+#include "common/TLongLived.h"
+#include "finders/TfrmDupCompare.h"
+#include "inspect/TFindDlg.h"
+#include "platform/QuitSignals.h"
+#include "safety/TfrmStandBy.h"
+#include "stats/TfrmStatistics.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QTimer>
@@ -55,4 +63,36 @@ void TStartup::afterShow(TfrmMain *main, const std::string &folder, bool report)
             if (main->checkExceptionList())
                 Navigation::browseFolder(main, folder, QString());
         });
+}
+
+int TStartup::run(const std::string &folder, bool report, const std::function<void(TfrmMain *)> &started)
+{
+    // The windows that live for the whole run, in their order; closing the
+    // main window ends the program even while the statistics window is open.
+    int rc = 0;
+    {
+        TfrmMain main;
+        TfrmStatistics::instance();
+        TFindDlg::instance();
+        TfrmDupCompare::instance();
+        TfrmStandBy::instance();
+        QApplication::setQuitOnLastWindowClosed(false);
+        QObject::connect(&main, &TfrmMain::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        // A request to end (logout, Ctrl-C) stops whatever runs and closes
+        // the windows, the main window last, so the program ends through its
+        // usual path.
+        auto *quit = new TQuit(&main);
+        QuitSignals quitSignals;
+        QObject::connect(&quitSignals, &QuitSignals::quitRequested, quit, &TQuit::begin);
+        main.show();
+        afterShow(&main, folder, report);
+        if (started)
+            started(&main);
+        rc = QApplication::exec();
+        TLongLived<TfrmStandBy>::destroy();
+        TLongLived<TfrmDupCompare>::destroy();
+        TLongLived<TFindDlg>::destroy();
+        TLongLived<TfrmStatistics>::destroy();
+    }
+    return rc;
 }

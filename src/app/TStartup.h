@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 class TfrmMain;
@@ -14,5 +15,13 @@ namespace TStartup {
 // desktop test waits for (VANTOR_STARTUP_REPORT=1 asks for it).
 // Call after main->show().
 void afterShow(TfrmMain *main, const std::string &folder, bool report);
+
+// The program's run once the application object, the dialogs and the
+// navigation targets are in place: the main window and the long-lived
+// windows, the quit signals (SIGTERM, SIGINT, SIGHUP end the program through
+// TQuit), the event loop, and the long-lived windows destroyed in order.
+// started, when given, is called once the main window is shown (a test
+// drives the program from there). Returns the exit status.
+int run(const std::string &folder, bool report, const std::function<void(TfrmMain *)> &started = {});
 
 } // namespace TStartup

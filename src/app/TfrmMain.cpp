@@ -178,8 +178,11 @@ void TfrmMain::warnRefusedSettings()
     for (const char *name : {"vantor.ini", "drives.ini", "registry.ini"}) {
         const std::string file = Paths::settingsFile(name);
         const std::string why = AtomicFile::refusalOf(file);
-        if (!why.empty())
-            dialogs().showWarning(QStringLiteral("Unable to read ") + displayName(file) + QStringLiteral(": ")
+        if (why.empty())
+            continue;
+        if (file == IniFile().path())
+            IniFile::refusalAnnounced(file);
+        dialogs().showWarning(QStringLiteral("Unable to read ") + displayName(file) + QStringLiteral(": ")
                                   + QString::fromStdString(why)
                                   + QStringLiteral(". It is left as it is, and Vantor goes on without it."));
     }
@@ -226,6 +229,12 @@ int TfrmMain::runTool(QDialog *tool)
     // A tool stores its settings as it closes; a failed store closes it as cancelled.
     int result = QDialog::Rejected;
     writeOrReport([&] { result = TModal::exec(tool); });
+    owned.reset();
+    // A closed tool leaves the keyboard focus where the window system puts
+    // it, often nowhere: the main window takes it back, so that its keys
+    // (Alt+D ...) work at once, without a click first.
+    if (isVisible())
+        activateWindow();
     return result;
 }
 

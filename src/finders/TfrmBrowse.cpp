@@ -282,7 +282,7 @@ void TfrmBrowse::fillGrid()
     setButtonsEnabled(false);
     {
         WaitCursor wait;
-        const Runs::Token token(QStringLiteral("a folder listing"));
+        const Runs::Token token(QStringLiteral("a folder listing"), [this] { closing_ = true; });
         EventPump pump;
         const BrowseList::Filled filled = BrowseList::fill(*model, folder, WildPattern(mask_), [&] {
             pump.pump();

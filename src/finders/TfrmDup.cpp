@@ -219,7 +219,7 @@ void TfrmDup::fillByContents()
         QTimer tick;
         tick.setInterval(100);
         connect(&tick, &QTimer::timeout, this, [&] { setStatus(ContentSearch::progressText(search.progress())); });
-        Runs::Token token(QStringLiteral("a duplicate search"));
+        Runs::Token token(QStringLiteral("a duplicate search"), [this] { abortWork(); });
         search_ = &search;
         searchLoop_ = &loop;
         setWorking(true);

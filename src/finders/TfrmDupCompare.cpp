@@ -498,7 +498,7 @@ void TfrmDupCompare::computeCRCValues()
         return;
     PairChecksum::Result r;
     {
-        const Runs::Token token(QStringLiteral("a checksum comparison"));
+        const Runs::Token token(QStringLiteral("a checksum comparison"), [this] { stop_ = true; });
         const WaitCursor wait;
         busy_ = true;
         stop_ = false;

@@ -1,6 +1,7 @@
 #include "finders/TfrmFolderMap.h"
 
 #include "common/Dialogs.h"
+#include "common/PathsMime.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"
 #include "common/TPrintImage.h"
@@ -369,7 +370,7 @@ void TfrmFolderMap::copyPathClick()
 {
     const std::string path = pathOf(selectedNode());
     if (!path.empty())
-        QGuiApplication::clipboard()->setText(displayName(path));
+        QGuiApplication::clipboard()->setMimeData(PathsMime::mimeData({path}, false));
 }
 
 void TfrmFolderMap::cleanClick()

@@ -255,7 +255,7 @@ bool TViewer::runLong(const QString &what, const std::function<bool(const std::f
 {
     if (busy_)
         return false;
-    const Runs::Token token(what);
+    const Runs::Token token(what, [this] { abort_ = true; });
     busy_ = true;
     abort_ = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);

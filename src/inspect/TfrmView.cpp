@@ -546,7 +546,7 @@ void TfrmView::btStringsClick()
     } else {
         StringsScanner scanner;
         std::string text;
-        const Runs::Token token(QStringLiteral("a strings scan"));
+        const Runs::Token token(QStringLiteral("a strings scan"), [this] { stringsAborted_ = true; });
         scanning_ = true;
         stringsAborted_ = false;
         btStrings->setText(QStringLiteral("&Abort"));

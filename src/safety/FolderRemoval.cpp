@@ -260,7 +260,7 @@ FolderRemoval::Outcome FolderRemoval::run()
     Outcome out;
     if (refused() || !confirmProtected())
         return out;
-    const Runs::Token token(QStringLiteral("a folder removal"));
+    const Runs::Token token(QStringLiteral("a folder removal"), [this] { aborted = true; });
     const bool zip = mode == Mode::Zip;
     const bool removing = !zip || deleteAfterZip;
     allReadOnly_ = allHidden_ = allSystem_ = false;

@@ -480,7 +480,8 @@ void TfrmReallyDelete::runWithProgress(size_t files, bool abortable, const std::
             w->abortable_ = false;
         }
     };
-    const Runs::Token token(abortable ? QStringLiteral("a zip run") : QStringLiteral("a deletion"));
+    const Runs::Token token(abortable ? QStringLiteral("a zip run") : QStringLiteral("a deletion"),
+                           [this] { abortRequested = true; });
     busy_ = true;
     abortable_ = abortable;
     pump_ = std::make_unique<EventPump>();

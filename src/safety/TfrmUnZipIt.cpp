@@ -3,6 +3,7 @@
 #include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/EventPump.h"
+#include "common/Runs.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"
 #include "common/Text.h"
@@ -200,6 +201,7 @@ bool TfrmUnZipIt::openSelected()
         return abortRequested_;
     });
     try {
+        const Runs::Token token(QStringLiteral("an archive listing"), [this] { abortRequested_ = true; });
         next.openRead(path);
         opening_ = false;
     } catch (const ZipError &e) {
@@ -290,6 +292,7 @@ void TfrmUnZipIt::ExtractFiles1Click()
     ZipExtract::Result result;
     QStringList failures;
     {
+        const Runs::Token token(QStringLiteral("an extraction"), [this] { abortRequested_ = true; });
         BusyCursor busy;
         ZipExtract::Hooks hooks;
         hooks.progress = [&](int percent) {

@@ -54,7 +54,7 @@ bool ZipRun::itemProgress(int percent)
     // Events run at most every pump interval, also between files: running
     // them after every small file would spend the run redrawing the window.
     pump_.pump();
-    const bool stop = hooks.abortRequested && hooks.abortRequested();
+    const bool stop = stopRequested();
     if (stop && percent < 100)
         abortedAdd_ = true;
     return stop;
@@ -247,11 +247,11 @@ void ZipRun::closeArchive(ZipArchive &archive)
 
 ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
 {
-    const Runs::Token token(QStringLiteral("a zip run"));
+    const Runs::Token token(QStringLiteral("a zip run"), [this] { stopped_ = true; });
     Result r;
     std::map<char, ZipArchive> archives;
     for (size_t i = 0; i < files.size(); ++i) {
-        if (hooks.abortRequested && hooks.abortRequested()) {
+        if (stopRequested()) {
             r.aborted = true;
             break;
         }

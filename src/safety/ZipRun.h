@@ -151,12 +151,15 @@ private:
     };
 
     bool batchFull() const;
+    // abortRequested answers yes, or the program is ending (Runs::requestQuit).
+    bool stopRequested() const { return stopped_ || (hooks.abortRequested && hooks.abortRequested()); }
 
     QString tag_;
     std::string comment_;
     QDateTime time_;
     EventPump pump_;
     bool abortedAdd_ = false;
+    bool stopped_ = false;  // stopped by a request to end the program
     bool repaired_ = false; // the archive folder was swept for interrupted archives
     bool failed_ = false;   // a batch could not be synced
     bool diskFull_ = false; // an add found the archive's disk full

@@ -1,6 +1,7 @@
 #include "scan/ResultGridModel.h"
 
 #include "common/DosTime.h"
+#include "common/PathsMime.h"
 #include "common/Text.h"
 #include "platform/FileLookup.h"
 #include "scan/FoundFile.h"
@@ -1187,9 +1188,18 @@ QString ResultGridModel::clipboardText() const
 {
     QString out;
     for (int r = 1; r <= rowsFilled(); ++r) {
-        out += displayName(path(r));
+        out += PathsMime::pathText(path(r)); // the file's name, not its shown text
         out += QLatin1Char('\n'); // a plain-text copy on Linux: LF line ends
     }
+    return out;
+}
+
+std::vector<std::string> ResultGridModel::paths() const
+{
+    std::vector<std::string> out;
+    out.reserve(size_t(std::max(rowsFilled(), 0)));
+    for (int r = 1; r <= rowsFilled(); ++r)
+        out.push_back(path(r));
     return out;
 }
 

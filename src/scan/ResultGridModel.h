@@ -144,6 +144,8 @@ public:
 
     // One full path per file row, each followed by CR LF.
     QString clipboardText() const;
+    // The rows' paths in order, as found (the clipboard's file forms).
+    std::vector<std::string> paths() const;
 
     // Reports pending row growth to attached views (also done from the event
     // loop after a run of addToGrid calls).

@@ -1,6 +1,7 @@
 #include "scan/TResultGrid.h"
 
 #include "common/Dialogs.h"
+#include "common/PathsMime.h"
 #include "common/DosTime.h"
 #include "common/Navigation.h"
 #include "common/TShell.h"
@@ -344,7 +345,10 @@ void TResultGrid::Details1Click()
 
 void TResultGrid::btClipClick()
 {
-    QGuiApplication::clipboard()->setText(clipboardText ? clipboardText() : model_->clipboardText());
+    if (clipboardText)
+        QGuiApplication::clipboard()->setText(clipboardText());
+    else
+        QGuiApplication::clipboard()->setMimeData(PathsMime::mimeData(model_->paths(), true));
 }
 
 void TResultGrid::btPrintClick()

@@ -68,7 +68,7 @@ void Walker::scanFolder(const std::string &root)
         path_.pop_back();
     place_ = dir->place();
     {
-        const Runs::Token token(QStringLiteral("a drive scan"));
+        const Runs::Token token(QStringLiteral("a drive scan"), [this] { scanAborted = true; });
         pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
         depth_ = 0;
         if (workers.empty())

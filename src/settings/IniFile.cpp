@@ -7,13 +7,14 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 
 #include <vector>
 
-IniWriteError::IniWriteError(const std::string &file)
-    : std::runtime_error("Unable to write to " + file)
+IniWriteError::IniWriteError(const std::string &file, std::string reason)
+    : std::runtime_error("Unable to write to " + file), reason_(std::move(reason))
 {
 }
 
@@ -23,7 +24,10 @@ bool writeOrReport(const std::function<void()> &write)
         write();
         return true;
     } catch (const IniWriteError &e) {
-        dialogs().showError(QString::fromLocal8Bit(e.what()));
+        QString text = QString::fromLocal8Bit(e.what());
+        if (!e.reason().empty())
+            text += QStringLiteral(": ") + QString::fromStdString(e.reason()) + QLatin1Char('.');
+        dialogs().showError(text);
         return false;
     }
 }
@@ -300,11 +304,25 @@ std::string IniFile::load() const
 }
 
 namespace {
+std::vector<std::string> &announcedRefusals()
+{
+    static std::vector<std::string> paths;
+    return paths;
+}
+
 // Reads, changes and replaces the file under the file's lock; raises
 // IniWriteError when the lock, the read of an existing file or the write
 // fails (the file is then unchanged).
 void update(const std::string &path, const std::function<void(Parsed &)> &change)
 {
+    // A file refused unread is never replaced; once the user was told, the
+    // program goes on without it in silence.
+    if (const std::string refusal = AtomicFile::refusalOf(path); !refusal.empty()) {
+        const auto &told = announcedRefusals();
+        if (std::find(told.begin(), told.end(), path) != told.end())
+            return;
+        throw IniWriteError(path, refusal);
+    }
     // The lock spans the read and the rename, so a change made by another
     // process in between is never overwritten with stale content.
     AtomicFile::Lock lock(path);
@@ -388,6 +406,13 @@ void IniFile::addZipTotals(int64_t filesZipped, int64_t bytesZipped, const QDate
         addTotal(p, QStringLiteral("SizeZip"), bytesZipped);
         startDate(p, QStringLiteral("ZipDate"), today);
     });
+}
+
+void IniFile::refusalAnnounced(const std::string &path)
+{
+    auto &told = announcedRefusals();
+    if (std::find(told.begin(), told.end(), path) == told.end())
+        told.push_back(path);
 }
 
 void IniFile::resetTotals()

@@ -7,15 +7,21 @@
 #include <stdexcept>
 #include <string>
 
-// A failed write of the settings file; what() is "Unable to write to <file>".
+// A failed write of the settings file; what() is "Unable to write to <file>",
+// reason() why, when it is known ("it is not a regular file").
 class IniWriteError : public std::runtime_error {
 public:
-    explicit IniWriteError(const std::string &file);
+    explicit IniWriteError(const std::string &file, std::string reason = {});
+    const std::string &reason() const { return reason_; }
+
+private:
+    std::string reason_;
 };
 
 // Runs write (a store of settings, or anything that stores them on its way);
-// when it throws IniWriteError, shows its text as an error through dialogs()
-// and returns false, so that a failed store is never passed over in silence.
+// when it throws IniWriteError, shows its text (and its reason) as an error
+// through dialogs() and returns false, so that a failed store is never
+// passed over in silence.
 bool writeOrReport(const std::function<void()> &write);
 
 // The settings file vantor.ini in the classic initialisation-file form.
@@ -51,6 +57,12 @@ public:
                            int64_t bytesRecycled, const QDate &today = QDate::currentDate());
     void addZipTotals(int64_t filesZipped, int64_t bytesZipped, const QDate &today = QDate::currentDate());
     void resetTotals();
+
+    // The user was told that the file at path is refused unread (not a
+    // regular file, too large: AtomicFile::refusalOf) and is left as it is.
+    // From then on a write to it while it is still refused changes nothing
+    // and raises no error: the program goes on without it, as it said.
+    static void refusalAnnounced(const std::string &path);
 
 private:
     std::string load() const;

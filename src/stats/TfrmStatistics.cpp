@@ -381,7 +381,7 @@ void TfrmStatistics::btOKClick()
     scan_.tallies.countOverhang = oneDrive;
 
     // The whole collection is one run: no other tool starts inside it.
-    const Runs::Token token(QStringLiteral("a statistics collection"));
+    const Runs::Token token(QStringLiteral("a statistics collection"), [this] { scan_.abort(); });
     QString driveList;
     for (const QString &entry : PickList1) {
         if (scan_.aborted())

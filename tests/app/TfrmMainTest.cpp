@@ -15,6 +15,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestEnv.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -321,5 +322,56 @@ TEST(TfrmMain, StartGoesOnPastSettingsFilesThatAreFifosAndSaysSoOnce)
         ASSERT_EQ(::lstat(Paths::settingsFile(name).c_str(), &st), 0);
         EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
         ::unlink(Paths::settingsFile(name).c_str());
+    }
+}
+
+TEST(TfrmMain, WritesToARefusedSettingsFileAreSkippedOnceTheWarningWasShown)
+{
+    ScriptedDialogs d;
+    const std::string ini = Paths::settingsFile("vantor.ini");
+    ASSERT_TRUE(Paths::makeFolders(Paths::settingsFolder()));
+    ASSERT_EQ(::symlink("/dev/zero", ini.c_str()), 0);
+    auto store = [] { return writeOrReport([] { IniFile().writeString("ZipFile", "Path", "/srv"); }); };
+    // Before anyone was told: the one box says why.
+    EXPECT_FALSE(store());
+    ASSERT_EQ(d.boxes.size(), 1u);
+    EXPECT_EQ(d.boxes[0].text, "Unable to write to " + QString::fromStdString(ini) + ": it is not a regular file.");
+    {
+        TfrmMain w;
+        w.show();
+        ASSERT_EQ(d.boxes.size(), 2u); // the start-up warning
+        // A window that stores its settings as it closes goes on quietly.
+        EXPECT_TRUE(store());
+        EXPECT_TRUE(writeOrReport([] { IniFile().addDeletionTotals(1, 10, 0, 0); }));
+        EXPECT_EQ(d.boxes.size(), 2u);
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(ini.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ::unlink(ini.c_str());
+}
+
+TEST(TfrmMain, TheKeyboardFocusComesBackWhenAToolCloses)
+{
+    ScriptedDialogs d;
+    ASSERT_TRUE(FoldersFile::write({TestEnv::home() + "/protected/"}));
+    TfrmMain w;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    for (auto open : {&TfrmMain::btDuplicateClick, &TfrmMain::btCleanClick, &TfrmMain::btBrowseClick}) {
+        bool ran = false;
+        TModal::push([&](QDialog *dlg) {
+            ran = true;
+            dlg->activateWindow();
+            dlg->close();
+        });
+        (w.*open)();
+        ASSERT_TRUE(ran);
+        QCoreApplication::processEvents(); // the window system's answer
+        // Alt+D works at once: the main window is active and holds the focus.
+        EXPECT_EQ(QApplication::activeWindow(), &w);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->window(), &w);
     }
 }

@@ -14,6 +14,8 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 
+#include <QMimeData>
+#include <QUrl>
 #include <QAction>
 #include <QClipboard>
 #include <QFileInfo>
@@ -172,6 +174,8 @@ TEST_F(FolderMapWindow, AClickSelectsTheRowAndDoubleClickAndBackspaceZoom)
 
         m.actCopyPath->trigger();
         EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), tree.path("data"));
+        ASSERT_TRUE(QGuiApplication::clipboard()->mimeData());
+        EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(tree.path("data")))});
     });
     EXPECT_TRUE(dlg.boxes.empty());
 }

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -223,6 +224,36 @@ TEST(TResultGrid, ClipboardOpenViewAndDetailsUseTheRowsPath)
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(QByteArray::fromPercentEncoding(catcher.urls[0].toEncoded(QUrl::RemoveScheme)).toStdString(),
               "//" + odd);
+}
+
+TEST(TResultGrid, TheClipboardHoldsThePathsAsTheSystemGaveThem)
+{
+    // A newline and a byte that is not UTF-8: pasted, each names its file.
+    Grid g;
+    const std::string lined = g.tree.file("two\nlines.txt", "x");
+    const std::string odd = g.tree.file("caf\xe9 100%.txt", "x");
+    g.grid.ClearGrid();
+    g.grid.addToGrid(hogLine("1", "lined"), lined);
+    g.grid.addToGrid(hogLine("1", "odd"), odd);
+    g.grid.trimRows();
+    g.grid.btClipClick();
+    const QMimeData *m = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->text(), QFile::decodeName(QByteArray::fromStdString(lined)) + "\n"
+                             + QFile::decodeName(QByteArray::fromStdString(odd)) + "\n");
+    EXPECT_FALSE(m->text().contains(QChar(0x240A)));
+    // The file managers' form: every byte back from its percent-encoding.
+    const QList<QByteArray> uris = m->data("text/uri-list").split('\n');
+    ASSERT_EQ(uris.size(), 3);
+    EXPECT_TRUE(uris[2].isEmpty());
+    std::vector<std::string> back;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(uris[i].startsWith("file:///") && uris[i].endsWith('\r')) << uris[i].constData();
+        back.push_back(QByteArray::fromPercentEncoding(uris[i].mid(7).chopped(1)).toStdString());
+    }
+    EXPECT_EQ(back, (std::vector<std::string>{lined, odd}));
+    ASSERT_EQ(m->urls().size(), 2);
+    EXPECT_EQ(QByteArray::fromPercentEncoding(m->urls()[1].toEncoded(QUrl::RemoveScheme)).toStdString(), "//" + odd);
 }
 
 TEST(TResultGrid, PrintsFixedWidthFieldsToPdf)

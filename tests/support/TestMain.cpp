@@ -7,6 +7,7 @@
 // destroyed, so the next test that asks for one gets it fresh.
 // Run as root, it first drops to an unprivileged user so that permission
 // checks (a denied folder, a read-only folder) behave as for a real user.
+#include "support/TestChild.h"
 #include "support/TestEnv.h"
 
 #include "safety/TfrmStandBy.h"
@@ -23,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <grp.h>
 #include <string>
 #include <sys/stat.h>
@@ -138,6 +140,15 @@ int main(int argc, char **argv)
     unsetenv("https_proxy");
     setenv("no_proxy", "*", 1);
     tzset();
+
+    // A child a test started (TestChild): it keeps the environment the test
+    // gave it and runs only its own body.
+    if (argc == 3 && std::strcmp(argv[1], "--vantor-child") == 0) {
+        int one = 1;
+        QApplication app(one, argv);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        return TestChild::run(argv[2]);
+    }
 
     char tmpl[] = "/tmp/vantor-test-XXXXXX";
     const char *made = mkdtemp(tmpl);
