@@ -647,7 +647,7 @@ TEST_F(StatChartsWindow, PrintsTheTypesListingAsAReportAndOtherPagesAsTheWindows
     w.rgTypesItems[0]->setChecked(true);
     w.btPrint->click();
     const std::string text = TestEnv::commandOutput("pdftotext -layout '" + pdf.toStdString() + "' -");
-    EXPECT_NE(text.find("File types for drive c:"), std::string::npos) << text;
+    EXPECT_NE(text.find("File types for drive C:"), std::string::npos) << text;
     EXPECT_NE(text.find(".DOC"), std::string::npos) << text;
     EXPECT_NE(text.find("Totals"), std::string::npos) << text;
 
@@ -863,8 +863,10 @@ TEST_F(StatChartsWindow, PagePictures)
     };
     w.SelectAll1->trigger();
     shot(out + "/00-space-bar.png");
-    TModal::push([](QDialog *dlgW) {
+    TModal::push([out](QDialog *dlgW) {
         auto *wiz = static_cast<TfrmWhichDrive *>(dlgW);
+        QApplication::processEvents();
+        wiz->grab().save(out + "/00-wizard.png");
         wiz->setAllDrives(false);
         wiz->pckDrive->item(0)->setCheckState(Qt::Checked);
         wiz->btNext1->click();
