@@ -105,9 +105,11 @@ void ZipArchive::writeTail(uint64_t at, const std::string &record)
     tail = cd_;
     tail += record;
     tail += endRecords(at, cd_.size() + record.size(), count);
+    tailValid_ = false;
     writeOrThrow(file_, at, tail, path_);
     if (!file_.truncate(at + tail.size()))
         throw ZipError("Cannot write to " + path_ + ": " + file_.error(), file_.errorCode());
+    tailValid_ = true;
     fileEnd_ = at + tail.size();
     dirty_ = false;
     lastDirectory_ = std::chrono::steady_clock::now();
@@ -270,6 +272,9 @@ FileIdentity ZipArchive::addOpenFile(const RawFile &src, const std::string &path
 
     uint64_t end = 0;
     try {
+        // From the first byte written until the directory follows the new
+        // entry, the file does not end in a directory.
+        tailValid_ = false;
         if (info.size <= kInMemory && !zip64) {
             // Read, compress and write in one piece.
             std::string in;
