@@ -113,7 +113,7 @@ void ZipArchive::close()
         // The record goes only once the directory is on disk: otherwise it
         // stays, and the next start repairs the archive.
         try {
-            if (recordWritten_ && tailValid_ && !dirty_ && file_.sync())
+            if (recordWritten_ && tailValid_ && !dirty_ && (!unsynced_ || file_.sync()))
                 clearRecord();
         } catch (const ZipError &) {
             // A fault hook of the crash tests: the record stays.
@@ -139,6 +139,7 @@ void ZipArchive::close()
     mayRepair_ = false;
     recordWritten_ = false;
     tailValid_ = false;
+    unsynced_ = false;
     repair_ = ZipRepair{};
 }
 
@@ -256,6 +257,7 @@ void ZipArchive::load(bool forWriting)
                 throw ZipError(path_ + " holds data after its end record that this program did not write, so it "
                                       "is left as it is");
             markUnfinished();
+            unsynced_ = true;
             if (!file_.truncate(trailingFrom_))
                 throw ZipError("Cannot write to " + path_ + ": " + file_.error(), file_.errorCode());
             fileEnd_ = trailingFrom_;

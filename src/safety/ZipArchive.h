@@ -284,6 +284,7 @@ private:
     bool mayRepair_ = false;     // a record says this writer left the archive unfinished
     bool recordWritten_ = false; // this writer's record is on disk
     bool tailValid_ = false;     // the file ends in a directory of entries_ as written
+    bool unsynced_ = false;      // written since the last sync
     ZipRepair repair_;           // what load() repaired
     uint64_t prefix_ = 0;        // bytes before the first item
     uint64_t gapBeforeEnd_ = 0;  // bytes between the directory and the end records

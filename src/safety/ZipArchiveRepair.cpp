@@ -122,6 +122,7 @@ ZipRepair ZipArchive::repairInterrupted(const std::string &path)
     // The record of a run that was at work on this very file.
     z.mayRepair_ = z.recordMatches();
     z.recordWritten_ = z.mayRepair_;
+    z.unsynced_ = z.mayRepair_; // what the interrupted run wrote is synced before its record goes
     const uint64_t size = z.file_.size();
     if (size > 0 && !z.mayRepair_) {
         // No run of this program left it unfinished: nothing is rewritten,

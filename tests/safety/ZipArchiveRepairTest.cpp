@@ -74,9 +74,9 @@ TEST_F(ZipArchiveRepair, AnArchiveCutInsideAnItemWithoutARecordIsReportedNeverRe
         ZipArchive z;
         z.open(path);
         for (int i = 0; i < 50; ++i)
-            z.addFile(t.file("src/f" + std::to_string(i), std::string(100 + i, char('a' + i % 26))),
-                      "f" + std::to_string(i));
-        cut = z.entries()[30].localOffset + 40;
+            z.addFile(t.file("src/f" + std::to_string(i), randomBytes(100 + i, unsigned(i))), "f" + std::to_string(i));
+        cut = z.entries()[30].localOffset + 90; // inside its data
+
     }
     EXPECT_FALSE(TempTree::exists(ZipArchive::unfinishedRecordPath(path)));
     writeFile(path, TempTree::read(path).substr(0, cut));
