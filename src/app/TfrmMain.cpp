@@ -163,8 +163,9 @@ void TfrmMain::FormShow()
     AppState::defaultZipPath = IniFile().readString(QStringLiteral("ZipFile"), QStringLiteral("Path"),
                                                     QStringLiteral("C:\\"));
     // An archive a killed zip run left without its directory is made whole
-    // at once, so that other zip programs read it before it is next listed.
-    ZipRun::repairArchiveFolder();
+    // at once, so that other zip programs read it before it is next listed;
+    // the repair is reported.
+    ZipRun::repairAndReport();
     GetSearchPath();
     THintStyle::install();
     warnRefusedSettings();

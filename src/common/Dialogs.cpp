@@ -36,6 +36,11 @@ Dialogs *setDialogs(Dialogs *d)
     return old;
 }
 
+void Dialogs::showDetails(Kind kind, const QString &text, const QString &details)
+{
+    message(kind, details.isEmpty() ? text : text + QStringLiteral("\n\n") + details, Buttons::Ok);
+}
+
 bool Dialogs::choosePrintRange(QPrinter &printer, bool, const QString &title) { return choosePrinter(printer, title); }
 
 std::optional<QFont> Dialogs::chooseFont(const QFont &, bool) { return std::nullopt; }

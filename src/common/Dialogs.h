@@ -29,6 +29,11 @@ public:
     void showInfo(const QString &text) { message(Kind::Info, text, Buttons::Ok); }
     // Plain message box with OK.
     void showMessage(const QString &text) { message(Kind::Plain, text, Buttons::Ok); }
+    // A box with OK whose text stays short and whose details (a long list,
+    // one item a line or more) sit in a details area the user can open, so
+    // the box keeps within the screen however long the list. Without
+    // details it is the plain box of its kind.
+    virtual void showDetails(Kind kind, const QString &text, const QString &details);
     // Questions: true for Yes (or OK).
     bool askYesNo(const QString &text, const QString &title = {})
     {

@@ -13,6 +13,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <memory>
+
 void TInteractiveDialogs::fitTitle(QMessageBox &box)
 {
     // A short text makes a narrow box, and the window manager then cuts its
@@ -28,16 +30,39 @@ void TInteractiveDialogs::fitTitle(QMessageBox &box)
                       grid->columnCount());
 }
 
+namespace {
+// The box's icon; the beeps of errors and warnings sound at once.
+QMessageBox::Icon iconOf(Dialogs::Kind kind)
+{
+    switch (kind) {
+    case Dialogs::Kind::Error: QApplication::beep(); return QMessageBox::Critical;
+    case Dialogs::Kind::Warning: QApplication::beep(); return QMessageBox::Warning;
+    case Dialogs::Kind::Info: return QMessageBox::Information;
+    case Dialogs::Kind::Question: return QMessageBox::Question;
+    case Dialogs::Kind::Plain: break;
+    }
+    return QMessageBox::NoIcon;
+}
+}
+
+QMessageBox *TInteractiveDialogs::detailsBox(Kind kind, const QString &text, const QString &details, QWidget *parent)
+{
+    auto *box = new QMessageBox(iconOf(kind), QApplication::applicationName(), text, QMessageBox::Ok, parent);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+    fitTitle(*box);
+    return box;
+}
+
+void TInteractiveDialogs::showDetails(Kind kind, const QString &text, const QString &details)
+{
+    std::unique_ptr<QMessageBox> box(detailsBox(kind, text, details, QApplication::activeWindow()));
+    box->exec();
+}
+
 Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, Buttons buttons, const QString &title)
 {
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    switch (kind) {
-    case Kind::Error: icon = QMessageBox::Critical; QApplication::beep(); break;
-    case Kind::Warning: icon = QMessageBox::Warning; QApplication::beep(); break;
-    case Kind::Info: icon = QMessageBox::Information; break;
-    case Kind::Question: icon = QMessageBox::Question; break;
-    case Kind::Plain: break;
-    }
+    const QMessageBox::Icon icon = iconOf(kind);
     QMessageBox::StandardButtons bs = QMessageBox::Ok;
     switch (buttons) {
     case Buttons::Ok: bs = QMessageBox::Ok; break;

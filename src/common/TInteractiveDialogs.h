@@ -2,11 +2,13 @@
 #include "common/Dialogs.h"
 
 class QMessageBox;
+class QWidget;
 
 // Dialogs shown to the user: message boxes with the system's beeps.
 class TInteractiveDialogs : public Dialogs {
 public:
     Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title = {}) override;
+    void showDetails(Kind kind, const QString &text, const QString &details) override;
     std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) override;
     std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
                                               const std::string &start = {}) override;
@@ -19,4 +21,7 @@ public:
 
     // Widens a message box so that its title is never cut.
     static void fitTitle(QMessageBox &box);
+    // The box showDetails shows (details in the box's details area),
+    // ready to exec or, in tests, to look at.
+    static QMessageBox *detailsBox(Kind kind, const QString &text, const QString &details, QWidget *parent);
 };

@@ -49,8 +49,8 @@ public:
     }
 };
 
-// Failures listed in the closing report; the rest are counted.
-constexpr qsizetype kFailuresShown = 10;
+// Failures listed in the closing report's details; the rest are counted.
+constexpr qsizetype kFailuresShown = 1000;
 
 std::string fileNameOf(const std::string &path)
 {
@@ -145,8 +145,9 @@ void TfrmUnZipIt::FormShow()
         folder = slash == 0 || slash == std::string::npos ? std::string("/") : folder.substr(0, slash);
     }
     // An archive a killed zip run left without its directory is made whole
-    // again before it is listed, so that other zip programs read it too.
-    ZipRun::repairArchiveFolder();
+    // again before it is listed, so that other zip programs read it too;
+    // the repair is reported.
+    ZipRun::repairAndReport();
     DriveComboBox1->fillDriveList();
     DirectoryListBox1->setFolder(folder);
     fillArchiveList();
@@ -326,14 +327,18 @@ void TfrmUnZipIt::ExtractFiles1Click()
         dialogs().showError(displayName(result.destinationError));
         return;
     }
-    QString report = ZipExtract::closingMessage(result);
-    if (!failures.isEmpty()) {
-        report += QStringLiteral("\n\n") + failures.join(QStringLiteral("\n\n"));
-        const size_t notShown = result.failed + result.foldersFailed - size_t(failures.size());
-        if (notShown > 0)
-            report += QStringLiteral("\n\n... and %1 more.").arg(formatThousands(int64_t(notShown)));
-    }
-    dialogs().showMessage(report);
+    // The message stays short; the list of files goes to the box's details,
+    // so the box keeps within the screen however many files failed.
+    QString details = failures.join(QStringLiteral("\n\n"));
+    const size_t notShown = result.failed + result.foldersFailed - size_t(failures.size());
+    if (!failures.isEmpty() && notShown > 0)
+        details += QStringLiteral("\n\n... and %1 more.").arg(formatThousands(int64_t(notShown)));
+    Dialogs::Kind kind = Dialogs::Kind::Plain;
+    if (ZipExtract::onlyExisting(result))
+        kind = Dialogs::Kind::Info;
+    else if (result.failed || result.foldersFailed || !result.missing.empty() || !result.repairNote.empty())
+        kind = Dialogs::Kind::Warning;
+    dialogs().showDetails(kind, ZipExtract::closingMessage(result), details);
 }
 
 void TfrmUnZipIt::btCloseClick()

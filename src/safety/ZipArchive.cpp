@@ -1,5 +1,6 @@
 #include "safety/ZipArchive.h"
 
+#include "common/Text.h"
 #include "platform/PathInfo.h"
 #include "safety/ZipCrypto.h"
 #include "safety/ZipFormat.h"
@@ -13,6 +14,8 @@
 using namespace ZipFormat;
 
 namespace {
+constexpr uint64_t kMax64 = ~uint64_t(0);
+
 struct Inflater {
     z_stream s{};
     bool ok = false;
@@ -99,11 +102,21 @@ bool ZipArchive::isFile(uint64_t device, uint64_t inode) const
 
 void ZipArchive::close()
 {
-    if (file_.isOpen() && writable_ && dirty_) {
+    if (file_.isOpen() && writable_) {
+        if (dirty_) {
+            try {
+                writeDirectory();
+            } catch (const ZipError &) {
+                // The entries are on disk; the next open rebuilds the directory.
+            }
+        }
+        // The record goes only once the directory is on disk: otherwise it
+        // stays, and the next start repairs the archive.
         try {
-            writeDirectory();
+            if (recordWritten_ && tailValid_ && !dirty_ && (!unsynced_ || file_.sync()))
+                clearRecord();
         } catch (const ZipError &) {
-            // The entries are on disk; the next open rebuilds the directory.
+            // A fault hook of the crash tests: the record stays.
         }
     }
     file_.close();
@@ -115,11 +128,19 @@ void ZipArchive::close()
     cd_.clear();
     comment_.clear();
     missing_.clear();
+    remark_.clear();
+    repairNote_.clear();
     trailingFrom_ = 0;
+    prefix_ = 0;
     path_.clear();
     cdOffset_ = 0;
     writable_ = false;
     repaired_ = false;
+    mayRepair_ = false;
+    recordWritten_ = false;
+    tailValid_ = false;
+    unsynced_ = false;
+    repair_ = ZipRepair{};
 }
 
 void ZipArchive::open(const std::string &path)
@@ -142,16 +163,28 @@ void ZipArchive::open(const std::string &path)
         close();
         throw ZipError("The archive " + path + " is in use");
     }
+    // A new file is this writer's own; an existing one may be repaired only
+    // when the record of an interrupted run names it.
+    mayRepair_ = created || recordMatches();
     try {
         load(true);
         if (created) {
             const auto slash = path.find_last_of('/');
             RawFile::syncFolder(slash == std::string::npos ? "." : path.substr(0, std::max<size_t>(slash, 1)));
         }
+        // Whatever is written from now on is covered by the record.
+        markUnfinished();
+        if (repair_.repaired())
+            noteRepair(repair_);
     } catch (...) {
+        const bool ownRecord = created && recordWritten_;
+        recordWritten_ = false; // close() must not take a failed open for a finished one
         close();
-        if (created)
+        if (created) {
             PathInfo::removeOwnFile(path);
+            if (ownRecord)
+                PathInfo::removeOwnFile(unfinishedRecordPath(path));
+        }
         throw;
     }
 }
@@ -171,6 +204,7 @@ void ZipArchive::openRead(const std::string &path)
         close();
         throw;
     }
+    repairNote_ = readRepairNote();
 }
 
 void ZipArchive::scanStep() const
@@ -185,9 +219,17 @@ void ZipArchive::load(bool forWriting)
     fileEnd_ = file_.size();
     const uint64_t size = file_.size();
     missing_.clear();
+    remark_.clear();
     trailingFrom_ = 0;
+    prefix_ = 0;
+    gapBeforeEnd_ = 0;
+    tailValid_ = false;
+    repair_ = ZipRepair{};
+    repair_.path = path_;
     if (size == 0 && forWriting) {
-        // A new archive (or one whose creation was cut short): write the empty end record.
+        // A new archive (or one whose creation was cut short, which holds
+        // nothing to lose): write the empty end record.
+        markUnfinished();
         cdOffset_ = 0;
         writeTail(0, {});
         syncOrThrow();
@@ -195,18 +237,36 @@ void ZipArchive::load(bool forWriting)
     }
     std::string why;
     if (parseDirectory(why)) {
+        if (prefix_)
+            remark_ = "The archive has " + formatThousands(int64_t(prefix_)).toStdString()
+                + " bytes before its first item (it is self-extracting, or was joined to other data); its items "
+                  "were read where they lie.";
+        uint64_t first = cdOffset_;
+        for (const ZipEntry &e : entries_)
+            first = std::min(first, e.localOffset);
+        // This writer puts the directory first thing and the end record
+        // right after it: bytes anywhere else are another program's.
+        if (forWriting && (first > 0 || gapBeforeEnd_ > 0))
+            throw ZipError(path_ + " holds " + formatThousands(int64_t(first ? first : gapBeforeEnd_)).toStdString()
+                           + (first ? " bytes before its first item" : " bytes between its directory and its end record")
+                           + ", so nothing is added to it and it is left as it is");
         if (forWriting && trailingFrom_) {
             // Bytes after the end record: only the remains of a directory
             // this writer wrote before an add that was cut short go.
-            if (!staleDirectoryFrom(trailingFrom_))
+            if (!mayRepair_ || !staleDirectoryFrom(trailingFrom_))
                 throw ZipError(path_ + " holds data after its end record that this program did not write, so it "
                                       "is left as it is");
+            markUnfinished();
+            unsynced_ = true;
             if (!file_.truncate(trailingFrom_))
                 throw ZipError("Cannot write to " + path_ + ": " + file_.error(), file_.errorCode());
             fileEnd_ = trailingFrom_;
             trailingFrom_ = 0;
             syncOrThrow();
+            repair_.outcome = ZipRepair::Outcome::Repaired;
+            repair_.kept = entries_.size();
         }
+        tailValid_ = trailingFrom_ == 0;
         return;
     }
     if (why.find("overlap") != std::string::npos)
@@ -220,6 +280,10 @@ void ZipArchive::load(bool forWriting)
     comment_.clear();
     repaired_ = true;
     if (forWriting) {
+        // Only what this writer is known to have left unfinished is rewritten.
+        if (!mayRepair_)
+            throw ZipError(path_ + " is damaged (" + why
+                           + ") and was not left so by an unfinished zip run of this program, so it is left as it is");
         std::string notOurs;
         if (!leftOfInterruptedRun(notOurs))
             throw ZipError(path_ + " is damaged (" + notOurs + "), so it is left as it is");
@@ -230,8 +294,11 @@ void ZipArchive::load(bool forWriting)
     for (const ZipEntry &e : entries_)
         cd_ += centralRecord(e, zip64Limit_);
     if (forWriting) {
+        markUnfinished();
         writeTail(cdOffset_, {});
         syncOrThrow();
+        repair_.outcome = ZipRepair::Outcome::Repaired;
+        repair_.kept = entries_.size();
     }
 }
 
@@ -253,12 +320,20 @@ bool ZipArchive::readEndRecord(const std::string &tail, uint64_t tailStart, size
     if (r.pos >= 20) {
         unsigned char loc[20];
         if (file_.readFully(r.pos - 20, loc, 20) && get32(loc) == kLocator64Sig) {
-            const uint64_t z64 = get64(loc + 8);
+            uint64_t z64 = get64(loc + 8);
             unsigned char rec[56];
-            if (z64 > r.pos - 20 || r.pos - 20 - z64 < 56 || !file_.readFully(z64, rec, 56)
-                || get32(rec) != kEnd64Sig) {
-                why = "bad zip64 end record";
-                return false;
+            auto readAt = [&](uint64_t at) {
+                return at <= r.pos - 20 && r.pos - 20 - at >= 56 && file_.readFully(at, rec, 56)
+                    && get32(rec) == kEnd64Sig;
+            };
+            // Bytes before the archive shift the zip64 end record too: it
+            // is then looked for just before its locator.
+            if (!readAt(z64)) {
+                if (r.pos < 76 || !readAt(r.pos - 76)) {
+                    why = "bad zip64 end record";
+                    return false;
+                }
+                z64 = r.pos - 76;
             }
             r.count = get64(rec + 32);
             r.cdSize = get64(rec + 40);
@@ -303,10 +378,28 @@ bool ZipArchive::parseDirectory(std::string &why)
         const bool atEnd = uint64_t(i) + 22 + get16(t + i + 20) == tailLen;
         EndRecord r;
         std::string w;
-        if (readEndRecord(tail, tailStart, size_t(i), r, w) && (atEnd || r.cdOffset + r.cdSize == r.bound)
-            && parseDirectoryAt(r, !atEnd, w)) {
+        const bool read = readEndRecord(tail, tailStart, size_t(i), r, w);
+        if (read && (atEnd || r.cdOffset + r.cdSize == r.bound) && parseDirectoryAt(r, !atEnd, w)) {
             trailingFrom_ = atEnd ? 0 : r.end;
+            gapBeforeEnd_ = r.bound - r.cdOffset - r.cdSize;
             return true;
+        }
+        // Bytes before the archive (a self-extracting archive, one joined
+        // to other data) shift every offset: the directory then ends just
+        // before the end record, and the offsets are read shifted by the
+        // distance, as other readers do.
+        if (read && atEnd && w.find("overlap") == std::string::npos && r.cdSize <= r.bound
+            && r.bound - r.cdSize > r.cdOffset) {
+            const uint64_t shift = r.bound - r.cdSize - r.cdOffset;
+            EndRecord shifted = r;
+            shifted.cdOffset += shift;
+            std::string ws;
+            if (parseDirectoryAt(shifted, true, ws, shift)) {
+                prefix_ = shift;
+                return true;
+            }
+            if (ws.find("overlap") != std::string::npos)
+                w = ws;
         }
         if (firstWhy.empty())
             firstWhy = w;
@@ -319,7 +412,7 @@ bool ZipArchive::parseDirectory(std::string &why)
     return false;
 }
 
-bool ZipArchive::parseDirectoryAt(const EndRecord &r, bool exact, std::string &why)
+bool ZipArchive::parseDirectoryAt(const EndRecord &r, bool exact, std::string &why, uint64_t shift)
 {
     const uint64_t count = r.count, cdSize = r.cdSize, cdOffset = r.cdOffset;
     if (cdSize > kMaxDirectory || count > cdSize / 46 || (exact && count == 0 && cdSize != 0)) {
@@ -360,6 +453,11 @@ bool ZipArchive::parseDirectoryAt(const EndRecord &r, bool exact, std::string &w
             return false;
         }
         z.unixTime = readUnixTime(extra);
+        if (z.localOffset > kMax64 - shift) {
+            why = "an entry lies outside the archive's data";
+            return false;
+        }
+        z.localOffset += shift;
         if (z.localOffset > cdOffset || cdOffset - z.localOffset < 30 + nameLen
             || z.compressedSize > cdOffset - z.localOffset - 30 - nameLen) {
             why = "an entry lies outside the archive's data";

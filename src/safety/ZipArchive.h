@@ -29,6 +29,24 @@ private:
 
 struct ZipDeflater;
 
+// What ZipArchive::repairInterrupted did with an archive.
+struct ZipRepair {
+    enum class Outcome {
+        None,       // whole, in use, or not there: nothing done
+        Repaired,   // an archive an interrupted run left unfinished, made whole
+        LeftDamaged // damaged, but not left so by an interrupted run of this writer: left as it is
+    };
+    Outcome outcome = Outcome::None;
+    std::string path;
+    size_t kept = 0;          // Repaired: the items the archive holds
+    std::string dropped;      // Repaired: the unfinished item left out (empty: none, or its name unreadable)
+    bool droppedUnnamed = false; // Repaired: an unfinished item whose name could not be read was left out
+    std::string why;          // LeftDamaged: what is wrong with it
+    bool repaired() const { return outcome == Outcome::Repaired; }
+    // The report of a repair, in words (empty when nothing was repaired).
+    std::string message() const;
+};
+
 // One item of an archive as its central directory describes it.
 struct ZipEntry {
     std::string name;              // stored name, bytes as stored ("/" separators)
@@ -65,10 +83,14 @@ struct ZipEntry {
 // cut off before its directory was written (a kill, a power cut) has no valid
 // directory; open() rebuilds it from the local headers, keeping every entry
 // whose data checks out against its CRC, and drops the unfinished tail. Only
-// what such a run leaves is ever rewritten: entries of the form this writer
-// gives them, followed by nothing but an unfinished add or a directory
-// written before; any other damaged file is read as far as it goes and left
-// as it is.
+// what such a run leaves is ever rewritten: a writer records that it is at
+// work (a hidden file beside the archive naming the archive's file system
+// and inode) before it writes anything and clears the record once the
+// directory is written and synced, so only an archive with that record is
+// repaired, and only when it holds entries of the form this writer gives
+// them, followed by nothing but an unfinished add or a directory written
+// before. Any other damaged file is read as far as it goes and left as it
+// is, and nothing is added to it.
 class ZipArchive {
 public:
     // Progress of one add in percent (0-100); return true to abort the add.
@@ -85,10 +107,13 @@ public:
     ZipArchive &operator=(ZipArchive &&) = default;
 
     // Opens the archive at path for adding, creating an empty one (and
-    // nothing else: the folder must exist) when no file is there. An
-    // interrupted archive is repaired on disk. A file that is not an archive
-    // is left untouched and throws. The archive is locked against a second
-    // writer until close().
+    // nothing else: the folder must exist) when no file is there. An archive
+    // this writer left unfinished (its record is there) is repaired on disk.
+    // A file that is not an archive, a damaged archive without the record and
+    // an archive with bytes before its first item are left untouched and
+    // throw. The archive is locked against a second writer until close();
+    // the record is written before the first write and removed by close()
+    // once the directory is written and synced.
     void open(const std::string &path);
     // Opens for reading only; nothing is ever written. An archive without a
     // valid directory is listed from its local headers by the sizes they
@@ -97,16 +122,28 @@ public:
     // other readers do. An archive whose items overlap is refused.
     void openRead(const std::string &path);
     // Writes a pending directory (errors ignored: the next open rebuilds
-    // it) and closes.
+    // it), syncs, clears the record that a writer is at work (kept when the
+    // directory could not be written or synced) and closes.
     void close();
     // Repairs an archive that an interrupted run of this writer left without
     // a directory: the directory is rebuilt from the local headers, keeping
     // each entry whose data passes its CRC, and written (an empty file gets
-    // the end record of an empty archive). True when it repaired; an archive
-    // in use by a writer, a valid archive, a file that is not an archive and
-    // a damaged archive that is not what an interrupted run leaves are left
-    // alone.
-    static bool repairInterrupted(const std::string &path);
+    // the end record of an empty archive). Only an archive whose record
+    // says a writer was at work is repaired; the record then becomes a note
+    // of the repair (repairNote()). An archive in use by a writer, a whole
+    // archive, a file that is not an archive and a damaged archive that is
+    // not what an interrupted run leaves are left alone (LeftDamaged for
+    // the last two; a damaged archive without the record is not even read
+    // through).
+    static ZipRepair repairInterrupted(const std::string &path);
+    // The hidden files beside an archive: the record that a writer is at
+    // work on it, and the note that it was repaired.
+    static std::string unfinishedRecordPath(const std::string &archivePath);
+    static std::string repairNotePath(const std::string &archivePath);
+    // Writes the record that a writer is at work on the archive at path (as
+    // open() does before its first write), synced with its folder; false
+    // when it cannot be written.
+    static bool recordUnfinished(const std::string &path);
     // Called at each piece of a long scan (listing an archive without a
     // directory, checking entries for a repair); true stops it, and the open
     // fails with ZipError.
@@ -116,6 +153,13 @@ public:
     // it was whole): no directory, cut off inside an item, an item whose end
     // was not found.
     const std::string &missing() const { return missing_; }
+    // What the reader worked around, in words (empty when nothing): bytes
+    // before the first item (a self-extracting archive, one joined to other
+    // data), whose offsets it shifted as other readers do.
+    const std::string &remark() const { return remark_; }
+    // The note left when this archive was repaired after an interrupted run
+    // (empty when it never was): what was kept and which item was left out.
+    const std::string &repairNote() const { return repairNote_; }
     bool isOpen() const { return file_.isOpen(); }
     bool writable() const { return writable_; }
     const std::string &path() const { return path_; }
@@ -207,14 +251,19 @@ private:
     void load(bool forWriting);
     bool readEndRecord(const std::string &tail, uint64_t tailStart, size_t at, EndRecord &r, std::string &why) const;
     bool parseDirectory(std::string &why);
-    bool parseDirectoryAt(const EndRecord &r, bool exact, std::string &why);
+    bool parseDirectoryAt(const EndRecord &r, bool exact, std::string &why, uint64_t shift = 0);
     bool checkOverlaps(std::string &why);
     bool readHeader(uint64_t pos, Header &h, bool blankSignature = false) const;
     bool findDescriptor(uint64_t data, bool zip64, ZipEntry &z, uint64_t &next) const;
     void scanLocalHeaders();
     bool leftOfInterruptedRun(std::string &why);
     bool staleDirectoryFrom(uint64_t from) const;
-    bool ownEntryFollows(uint64_t from) const;
+    bool entryFollows(uint64_t from, uint64_t skipFrom, uint64_t skipTo) const;
+    bool recordMatches() const;
+    std::string readRepairNote() const;
+    void markUnfinished();
+    void clearRecord();
+    void noteRepair(const ZipRepair &r) const;
     void scanStep() const;
     std::string endRecords(uint64_t cdOffset, uint64_t cdSize, uint64_t count,
                            const std::string *comment = nullptr) const;
@@ -232,6 +281,15 @@ private:
     std::string path_;
     bool writable_ = false;
     bool repaired_ = false;
+    bool mayRepair_ = false;     // a record says this writer left the archive unfinished
+    bool recordWritten_ = false; // this writer's record is on disk
+    bool tailValid_ = false;     // the file ends in a directory of entries_ as written
+    bool unsynced_ = false;      // written since the last sync
+    ZipRepair repair_;           // what load() repaired
+    uint64_t prefix_ = 0;        // bytes before the first item
+    uint64_t gapBeforeEnd_ = 0;  // bytes between the directory and the end records
+    std::string remark_;
+    std::string repairNote_;
     bool sync_ = true;
     uint64_t zip64Limit_ = 0xFFFFFFFFu;
     std::vector<ZipEntry> entries_;

@@ -1,33 +1,169 @@
 #include "safety/ZipArchive.h"
 
 #include "common/Text.h"
+#include "platform/AtomicFile.h"
+#include "platform/PathInfo.h"
 #include "safety/ZipFormat.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 // The listing and repair of archives without a valid directory: entries
 // found from their local headers.
 
 using namespace ZipFormat;
 
-bool ZipArchive::repairInterrupted(const std::string &path)
+namespace {
+// "<device> <inode>" of the archive a record or note belongs to.
+std::string identityLine(const RawFile &f)
 {
+    RawFile::Info info;
+    if (!f.stat(info))
+        return {};
+    return std::to_string(info.device) + " " + std::to_string(info.inode);
+}
+
+std::string folderOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, std::max<size_t>(slash, 1));
+}
+
+std::string besideArchive(const std::string &archivePath, const char *suffix)
+{
+    const size_t slash = archivePath.rfind('/');
+    const std::string name = slash == std::string::npos ? archivePath : archivePath.substr(slash + 1);
+    return (slash == std::string::npos ? std::string() : archivePath.substr(0, slash + 1)) + "." + name + suffix;
+}
+
+// The text of a record or note when its first line names this file.
+std::optional<std::string> ownedText(const std::string &path, const RawFile &archive)
+{
+    std::string content;
+    if (AtomicFile::load(path, content) != AtomicFile::ReadResult::Read)
+        return std::nullopt;
+    const size_t eol = content.find('\n');
+    const std::string id = identityLine(archive);
+    if (id.empty() || content.substr(0, eol) != id)
+        return std::nullopt;
+    return eol == std::string::npos ? std::string() : content.substr(eol + 1);
+}
+}
+
+std::string ZipRepair::message() const
+{
+    if (outcome == Outcome::LeftDamaged)
+        return why;
+    if (outcome != Outcome::Repaired)
+        return {};
+    std::string text = "The archive " + path + " was left unfinished when a zip run stopped, and was repaired: it holds "
+        + (kept ? formatThousands(int64_t(kept)).toStdString() + (kept == 1 ? " file." : " files.")
+                : std::string("no files."));
+    if (!dropped.empty())
+        text += " The file " + dropped
+            + " was being zipped when the run stopped; it is not in the archive, and its original was not deleted.";
+    else if (droppedUnnamed)
+        text += " A file was being zipped when the run stopped; it is not in the archive, and its original was not "
+                "deleted.";
+    return text;
+}
+
+std::string ZipArchive::unfinishedRecordPath(const std::string &archivePath)
+{
+    return besideArchive(archivePath, ".unfinished");
+}
+
+std::string ZipArchive::repairNotePath(const std::string &archivePath)
+{
+    return besideArchive(archivePath, ".repaired");
+}
+
+bool ZipArchive::recordUnfinished(const std::string &path)
+{
+    RawFile f;
+    if (!f.open(path, RawFile::Mode::Read))
+        return false;
+    const std::string id = identityLine(f);
+    return !id.empty() && AtomicFile::write(unfinishedRecordPath(path), id + "\n");
+}
+
+bool ZipArchive::recordMatches() const { return ownedText(unfinishedRecordPath(path_), file_).has_value(); }
+
+std::string ZipArchive::readRepairNote() const { return ownedText(repairNotePath(path_), file_).value_or(""); }
+
+void ZipArchive::markUnfinished()
+{
+    if (recordWritten_)
+        return;
+    const std::string record = unfinishedRecordPath(path_);
+    const std::string id = identityLine(file_);
+    if (id.empty() || !AtomicFile::write(record, id + "\n"))
+        throw ZipError("Cannot write " + record + ", the record that the archive is being written");
+    recordWritten_ = true;
+}
+
+void ZipArchive::clearRecord()
+{
+    if (PathInfo::removeOwnFile(unfinishedRecordPath(path_)))
+        RawFile::syncFolder(folderOf(path_));
+    recordWritten_ = false;
+}
+
+ZipRepair ZipArchive::repairInterrupted(const std::string &path)
+{
+    ZipRepair r;
+    r.path = path;
     ZipArchive z;
     z.path_ = path;
     z.writable_ = true;
     if (!z.file_.open(path, RawFile::Mode::ReadWrite) || !z.file_.lockExclusive())
-        return false;
-    // An empty file is an archive whose creation was cut short: it gets the
-    // end record of an empty archive.
-    const bool empty = z.file_.size() == 0;
-    const uint64_t before = z.file_.size();
+        return r;
+    // The record of a run that was at work on this very file.
+    z.mayRepair_ = z.recordMatches();
+    z.recordWritten_ = z.mayRepair_;
+    z.unsynced_ = z.mayRepair_; // what the interrupted run wrote is synced before its record goes
+    const uint64_t size = z.file_.size();
+    if (size > 0 && !z.mayRepair_) {
+        // No run of this program left it unfinished: nothing is rewritten,
+        // and a damaged archive is not read through (the reader says what
+        // it lacks when it is opened).
+        std::string why;
+        if (z.parseDirectory(why))
+            return r;
+        r.outcome = ZipRepair::Outcome::LeftDamaged;
+        r.why = path + " is damaged (" + why
+            + ") and was not left so by an unfinished zip run of this program, so it is left as it is.";
+        return r;
+    }
     try {
         z.load(true);
-    } catch (const ZipError &) {
-        return false;
+    } catch (const ZipError &e) {
+        // The record stays: the run that left it never finished.
+        z.recordWritten_ = false;
+        r.outcome = ZipRepair::Outcome::LeftDamaged;
+        r.why = e.what();
+        return r;
     }
-    return empty || z.repaired_ || z.file_.size() != before;
+    r = z.repair_;
+    r.path = path;
+    if (size == 0) {
+        // An archive whose creation was cut short: it now holds no files.
+        r.outcome = ZipRepair::Outcome::Repaired;
+        r.kept = 0;
+    }
+    if (r.repaired())
+        z.noteRepair(r);
+    // close() syncs, and drops the record once the archive is whole.
+    return r;
+}
+
+void ZipArchive::noteRepair(const ZipRepair &r) const
+{
+    // Kept beside the archive, so that its restore says what the repair left out.
+    const std::string id = identityLine(file_);
+    if (!id.empty())
+        AtomicFile::write(repairNotePath(path_), id + "\n" + r.message());
 }
 
 struct ZipArchive::Header {
@@ -205,29 +341,41 @@ bool ZipArchive::leftOfInterruptedRun(std::string &why)
     cdOffset_ = pos;
     if (pos == size)
         return true;
-    // What follows may only be what an interrupted add leaves: no complete
-    // entry after it, and either the add's own unfinished header or the
-    // directory that was written before it.
-    if (ownEntryFollows(pos)) {
+    // What follows may only be what an interrupted add leaves: the add's
+    // own unfinished header (its data running to where its header says, or
+    // to the end of the file while the header is blank), or the directory
+    // that was written before it. No complete entry of any form may lie
+    // after the cut, except inside the unfinished add's own data (a zip
+    // file being zipped holds entries of its own).
+    Header u;
+    const bool unfinished = readHeader(pos, u, true) && u.ownForm;
+    uint64_t skipFrom = 0, skipTo = 0;
+    if (unfinished) {
+        unsigned char sig[4] = {0, 0, 0, 0};
+        const bool blank = file_.readFully(pos, sig, 4) && get32(sig) == 0;
+        skipFrom = u.data;
+        skipTo = blank || u.entry.compressedSize > size - u.data ? size : u.data + u.entry.compressedSize;
+    }
+    if (entryFollows(pos, skipFrom, skipTo)) {
         why = "items follow a damaged one";
         return false;
     }
     if (staleDirectoryFrom(pos))
         return true;
-    Header h;
-    if (readHeader(pos, h, true)) {
-        const ZipEntry &z = h.entry;
-        if ((z.versionNeeded == 20 || z.versionNeeded == 45) && (z.flags & ~0x800) == 0
-            && (z.method == 0 || z.method == 8))
-            return true;
-    } else if (size - pos < 30) {
+    if (unfinished) {
+        repair_.dropped = u.entry.name;
+        return true;
+    }
+    if (size - pos < 30) {
         // A header cut short in its first bytes.
         unsigned char b[4] = {0, 0, 0, 0};
         const size_t n = size_t(std::min<uint64_t>(4, size - pos));
         static const unsigned char sig[4] = {'P', 'K', 3, 4};
         if (file_.readFully(pos, b, n)
-            && (std::memcmp(b, sig, n) == 0 || std::all_of(b, b + n, [](unsigned char c) { return c == 0; })))
+            && (std::memcmp(b, sig, n) == 0 || std::all_of(b, b + n, [](unsigned char c) { return c == 0; }))) {
+            repair_.droppedUnnamed = true;
             return true;
+        }
     }
     why = "it holds data that this program did not write";
     return false;
@@ -287,22 +435,24 @@ bool ZipArchive::staleDirectoryFrom(uint64_t from) const
     return false;
 }
 
-bool ZipArchive::ownEntryFollows(uint64_t from) const
+bool ZipArchive::entryFollows(uint64_t from, uint64_t skipFrom, uint64_t skipTo) const
 {
+    // Any entry, of whatever form, whose data decodes to its recorded size
+    // and CRC.
     const uint64_t size = file_.size();
     constexpr size_t kWindow = 1 << 20;
     std::string buf;
-    for (uint64_t at = from + 1; at < size;) {
+    for (uint64_t at = from; at < size;) {
         scanStep();
         const size_t n = size_t(std::min<uint64_t>(kWindow + 3, size - at));
         buf.resize(n);
         if (!file_.readFully(at, buf.data(), n))
             return false;
         for (size_t i = 0; i + 4 <= n && i < kWindow; ++i) {
-            if (get32(bytes(buf) + i) != kLocalSig)
+            if (get32(bytes(buf) + i) != kLocalSig || (at + i >= skipFrom && at + i < skipTo))
                 continue;
             Header h;
-            if (!readHeader(at + i, h) || !h.ownForm || h.entry.compressedSize > size - h.data)
+            if (!readHeader(at + i, h) || h.entry.compressedSize > size - h.data)
                 continue;
             try {
                 decode(h.entry, h.data, h.data + h.entry.compressedSize, {}, nullptr, true);

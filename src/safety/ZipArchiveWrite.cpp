@@ -105,9 +105,12 @@ void ZipArchive::writeTail(uint64_t at, const std::string &record)
     tail = cd_;
     tail += record;
     tail += endRecords(at, cd_.size() + record.size(), count);
+    tailValid_ = false;
+    unsynced_ = true;
     writeOrThrow(file_, at, tail, path_);
     if (!file_.truncate(at + tail.size()))
         throw ZipError("Cannot write to " + path_ + ": " + file_.error(), file_.errorCode());
+    tailValid_ = true;
     fileEnd_ = at + tail.size();
     dirty_ = false;
     lastDirectory_ = std::chrono::steady_clock::now();
@@ -146,6 +149,7 @@ void ZipArchive::sync()
         throw ZipError("The archive is not open for writing");
     if (!file_.sync())
         throw ZipError("Cannot write to " + path_ + ": " + file_.error(), file_.errorCode());
+    unsynced_ = false;
 }
 
 struct ZipDeflater {
@@ -187,8 +191,11 @@ void ZipArchive::rollback(const Mark &m)
 
 void ZipArchive::syncOrThrow()
 {
-    if (sync_ && !file_.sync())
+    if (!sync_)
+        return;
+    if (!file_.sync())
         throw ZipError("Cannot write to " + path_ + ": " + file_.error(), file_.errorCode());
+    unsynced_ = false;
 }
 
 void ZipArchive::setComment(const std::string &comment)
@@ -270,6 +277,10 @@ FileIdentity ZipArchive::addOpenFile(const RawFile &src, const std::string &path
 
     uint64_t end = 0;
     try {
+        // From the first byte written until the directory follows the new
+        // entry, the file does not end in a directory.
+        tailValid_ = false;
+        unsynced_ = true;
         if (info.size <= kInMemory && !zip64) {
             // Read, compress and write in one piece.
             std::string in;

@@ -72,6 +72,8 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
     Result r;
     const auto &entries = zip.entries();
     r.missing = zip.missing();
+    r.remark = zip.remark();
+    r.repairNote = zip.repairNote();
     uint64_t total = 0, done = 0;
     for (const ZipEntry &e : entries) {
         if (!isFolderItem(e)) {
@@ -153,6 +155,7 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
             continue;
         }
         if (target.exists(dirFd, leaf)) {
+            ++r.existing;
             failItem("Cannot write " + display + ": a file of that name exists");
             done += e.size;
             continue;
@@ -232,24 +235,56 @@ ZipExtract::Result ZipExtract::extractAll(const ZipArchive &zip, const std::stri
     return r;
 }
 
+bool ZipExtract::onlyExisting(const Result &r)
+{
+    return !r.aborted && r.failed > 0 && r.existing == r.failed && r.foldersFailed == 0 && r.missing.empty()
+        && r.repairNote.empty();
+}
+
 QString ZipExtract::closingMessage(const Result &r)
 {
-    if (!r.aborted && r.failed == 0 && r.foldersFailed == 0 && r.extracted == r.items && r.missing.empty())
-        return QStringLiteral("Files were unzipped");
-    if (!r.aborted && r.failed == 0 && r.foldersFailed == 0 && r.extracted == r.items)
+    // What the reader found unusual, and how the archive was repaired, close every message.
+    QString notes;
+    if (!r.repairNote.empty())
+        notes += QStringLiteral("\n\n") + displayName(r.repairNote);
+    if (!r.remark.empty())
+        notes += QStringLiteral("\n\n") + displayName(r.remark);
+    const bool all = !r.aborted && r.failed == 0 && r.foldersFailed == 0 && r.extracted == r.items;
+    if (all && r.missing.empty() && r.repairNote.empty())
+        return QStringLiteral("Files were unzipped") + notes;
+    if (all && r.missing.empty())
+        return QStringLiteral("%1 of %2 files were unzipped from an archive that was repaired.")
+                   .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)))
+            + notes;
+    if (all)
         return QStringLiteral("%1 of %2 files were unzipped, but the archive was not whole: ")
                    .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)))
-            + displayName(r.missing);
+            + displayName(r.missing) + notes;
+    if (onlyExisting(r)) {
+        // Unzipping again: the files are there, and none was touched.
+        const QString there = r.extracted == 0
+            ? QStringLiteral("The files of this archive are already there: all %1 exist in the destination folder "
+                             "and were left untouched, so nothing was unzipped.")
+                  .arg(formatThousands(int64_t(r.existing)))
+            : QStringLiteral("%1 of %2 files were unzipped; the other %3 are already there and were left untouched.")
+                  .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)),
+                       formatThousands(int64_t(r.existing)));
+        return there + notes;
+    }
     const QString counts = QStringLiteral("%1 of %2 files were unzipped")
                                .arg(formatThousands(int64_t(r.extracted)), formatThousands(int64_t(r.items)));
     if (r.aborted)
         return QStringLiteral("Unzipping was aborted: ") + counts
                + (r.failed ? QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)))
-                           : QStringLiteral("."));
+                           : QStringLiteral("."))
+               + notes;
     QString text = counts + QStringLiteral("; %1 could not be extracted.").arg(formatThousands(int64_t(r.failed)));
+    if (r.existing)
+        text += QStringLiteral(" %1 of them are already there and were left untouched.")
+                    .arg(formatThousands(int64_t(r.existing)));
     if (r.foldersFailed)
         text += QStringLiteral(" %1 folders could not be made.").arg(formatThousands(int64_t(r.foldersFailed)));
     if (!r.missing.empty())
         text += QStringLiteral("\n\n") + displayName(r.missing);
-    return text;
+    return text + notes;
 }

@@ -36,10 +36,13 @@ public:
         size_t items = 0;     // files in the archive
         size_t extracted = 0; // files written
         size_t failed = 0;    // files that could not be
+        size_t existing = 0;  // of those, files left out because a file of that name is there
         size_t folders = 0, foldersFailed = 0; // folder items made or found, and not
         bool aborted = false;
         std::string destinationError; // the destination could not be opened, or lacks the space
         std::string missing;          // what the archive lacked (ZipArchive::missing)
+        std::string remark;           // what the reader worked around (ZipArchive::remark)
+        std::string repairNote;       // how the archive was repaired (ZipArchive::repairNote)
     };
 
     static Result extractAll(const ZipArchive &zip, const std::string &destination, const Hooks &hooks);
@@ -50,7 +53,12 @@ public:
     static bool splitStoredName(const std::string &name, std::vector<std::string> &parts, std::string &why);
 
     // The closing message of a run: "Files were unzipped" when every item
-    // was extracted from a whole archive, else the counts (and what the
-    // archive lacked).
+    // was extracted from a whole archive that was never repaired, else the
+    // counts (and what the archive lacked, or how it was repaired). When
+    // the only failures are files already there, it says so first: they
+    // were left untouched.
     static QString closingMessage(const Result &r);
+    // True when the run had nothing worse to report than files already
+    // there (an information, not a warning).
+    static bool onlyExisting(const Result &r);
 };

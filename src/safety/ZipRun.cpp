@@ -7,6 +7,7 @@
 #include "platform/AnchoredPath.h"
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
+#include "platform/PathInfo.h"
 #include "platform/Paths.h"
 #include "platform/RawFile.h"
 #include "safety/Deletion.h"
@@ -40,6 +41,16 @@ bool isRunArchiveName(const std::string &name)
     return name.size() > 12 && name.compare(0, 6, "Drive-") == 0 && name[7] == '-'
         && name.compare(name.size() - 4, 4, ".zip") == 0;
 }
+
+// The archive a hidden record or note beside it belongs to
+// (".<archive>.unfinished", ".<archive>.repaired"); empty for other names.
+std::string hiddenArchiveName(const std::string &name)
+{
+    for (const std::string suffix : {".unfinished", ".repaired"})
+        if (name.size() > suffix.size() + 1 && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return name.substr(1, name.size() - suffix.size() - 1);
+    return {};
+}
 }
 
 ZipRun::ZipRun(QString tag, QString comment, QDateTime time)
@@ -65,7 +76,7 @@ bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
     const std::string path = zipArchivePath(tag_, driveLetter, time_);
     if (!repaired_) {
         repaired_ = true;
-        repairArchiveFolder();
+        repairAndReport();
     }
     try {
         // The folder, default or chosen, is made when it is missing.
@@ -83,20 +94,45 @@ bool ZipRun::openArchive(ZipArchive &archive, char driveLetter)
     }
 }
 
-std::vector<std::string> ZipRun::repairArchiveFolder()
+std::vector<ZipRepair> ZipRun::repairArchiveFolder()
 {
-    std::vector<std::string> repaired;
+    std::vector<ZipRepair> reports;
     const std::string folder = AppState::zipFolder();
-    DirReader dir(folder);
-    const char *name;
-    size_t len;
-    DirReader::Kind kind;
-    while (dir.next(name, len, kind)) {
-        const std::string n(name, len);
-        if (kind != DirReader::Kind::Folder && isRunArchiveName(n) && ZipArchive::repairInterrupted(joinPath(folder, n)))
-            repaired.push_back(n);
+    std::vector<std::string> names, hidden;
+    {
+        DirReader dir(folder);
+        const char *name;
+        size_t len;
+        DirReader::Kind kind;
+        while (dir.next(name, len, kind)) {
+            const std::string n(name, len);
+            if (kind == DirReader::Kind::Folder)
+                continue;
+            if (isRunArchiveName(n))
+                names.push_back(n);
+            else if (n.size() > 1 && n[0] == '.' && isRunArchiveName(hiddenArchiveName(n)))
+                hidden.push_back(n);
+        }
     }
-    return repaired;
+    std::sort(names.begin(), names.end());
+    for (const std::string &n : names) {
+        ZipRepair r = ZipArchive::repairInterrupted(joinPath(folder, n));
+        if (r.outcome != ZipRepair::Outcome::None)
+            reports.push_back(std::move(r));
+    }
+    // A record or note outlives its archive only when the archive was
+    // removed or renamed: it then goes too.
+    for (const std::string &n : hidden)
+        if (!PathInfo::exists(joinPath(folder, hiddenArchiveName(n))))
+            PathInfo::removeOwnFile(joinPath(folder, n));
+    return reports;
+}
+
+void ZipRun::repairAndReport()
+{
+    for (const ZipRepair &r : repairArchiveFolder())
+        if (r.repaired())
+            dialogs().showInfo(displayName(r.message()));
 }
 
 ZipRun::Outcome ZipRun::zipAndDelete(ZipArchive &archive, const std::string &path, bool deleteAfter, int folder)

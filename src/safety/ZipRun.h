@@ -105,10 +105,17 @@ public:
     bool openArchive(ZipArchive &archive, char driveLetter);
 
     // Repairs every archive in the archive folder that an interrupted run
-    // left without a directory (ZipArchive::repairInterrupted); the names
-    // repaired. Zip runs do this before their first archive; a window that
-    // lists the archives does it before listing them.
-    static std::vector<std::string> repairArchiveFolder();
+    // left without a directory (ZipArchive::repairInterrupted); what was
+    // repaired, and the damaged archives left as they are (no run of this
+    // program left them so). Records and notes whose archive is gone are
+    // removed.
+    static std::vector<ZipRepair> repairArchiveFolder();
+    // The same, showing each repair once, as it is made, through dialogs();
+    // a damaged archive left alone is reported when it is opened or
+    // extracted, not at each start. Zip runs do this before their first
+    // archive, the main window at its first show, and a window that lists
+    // the archives before listing them.
+    static void repairAndReport();
 
     // Adds one file to an open archive under the stored-name rule (its path
     // relative to its drive's root) and puts it in the batch, which is

@@ -2,6 +2,7 @@
 #include "settings/AppState.h"
 #include "settings/IniFile.h"
 #include "app/TfrmMain.h"
+#include "common/TInteractiveDialogs.h"
 #include "common/TModal.h"
 #include "common/TPathLabel.h"
 #include "platform/Drives.h"
@@ -18,7 +19,9 @@
 #include "support/TestEnv.h"
 #include "ZipTestData.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,6 +34,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -162,13 +166,17 @@ TEST_F(UnZipIt, FilesZippedByTheDeletionWindowComeBackToTheirPlaces)
         TempTree::setTimes(paths[0], 1600000000, 1600000000);
         dialogs.boxes.clear();
         extract(w, ok);
-        // One report, not two boxes per file.
+        // One report, not two boxes per file: first that the files are
+        // there, untouched; the list in the box's details.
         const std::vector<QString> texts = dialogs.texts();
         ASSERT_EQ(texts.size(), 1u);
-        EXPECT_TRUE(texts[0].startsWith("0 of 3 files were unzipped; 3 could not be extracted.\n\nCannot extract b.bin from "
-                                        + name + "\nCannot write " + QString::fromStdString(d)
-                                        + "/b.bin: a file of that name exists\n\n"))
-            << texts[0].toStdString();
+        EXPECT_EQ(texts[0], "The files of this archive are already there: all 3 exist in the destination folder and "
+                            "were left untouched, so nothing was unzipped.");
+        EXPECT_EQ(dialogs.last()->kind, Dialogs::Kind::Info);
+        EXPECT_TRUE(dialogs.last()->details.startsWith("Cannot extract b.bin from " + name + "\nCannot write "
+                                                       + QString::fromStdString(d)
+                                                       + "/b.bin: a file of that name exists\n\n"))
+            << dialogs.last()->details.toStdString();
         struct stat st;
         ASSERT_EQ(stat(paths[0].c_str(), &st), 0);
         EXPECT_EQ(st.st_mtime, 1600000000);
@@ -292,11 +300,14 @@ TEST_F(UnZipIt, AnArchiveCutShortByAKilledRunIsRepairedWhenTheWindowListsIt)
     }
     std::filesystem::remove(name);
     std::filesystem::rename(archives + "/cut.tmp", name);
+    ASSERT_TRUE(ZipArchive::recordUnfinished(name)); // as the killed run left it
     ASSERT_NE(std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()), 0);
 
     inWindow([&](TfrmUnZipIt &w) {
         EXPECT_EQ(w.findChild<QListWidget *>("FileListBox1")->count(), 1);
     });
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("was repaired: it holds 1 file.")) << dialogs.boxes[0].text.toStdString();
     EXPECT_EQ(std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()), 0);
     ZipArchive r;
     r.openRead(name);
@@ -395,12 +406,12 @@ TEST_F(UnZipIt, EncryptedItemsAreExtractedWithTheTypedPassword)
             password(std::nullopt);
             ok(z);
         });
-        EXPECT_EQ(dialogs.texts(),
-                  (std::vector<QString>{"0 of 2 files were unzipped; 2 could not be extracted.\n\n"
-                                        "Cannot extract one.txt from " + QString::fromStdString(name)
-                                        + "\nThe password for one.txt is wrong\n\n"
-                                          "Cannot extract two.bin from " + QString::fromStdString(name)
-                                        + "\nNo password was given for two.bin"}));
+        EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"0 of 2 files were unzipped; 2 could not be extracted."}));
+        EXPECT_EQ(dialogs.last()->kind, Dialogs::Kind::Warning);
+        EXPECT_EQ(dialogs.last()->details, "Cannot extract one.txt from " + QString::fromStdString(name)
+                                               + "\nThe password for one.txt is wrong\n\n"
+                                                 "Cannot extract two.bin from " + QString::fromStdString(name)
+                                               + "\nNo password was given for two.bin");
         EXPECT_FALSE(TempTree::exists(d + "/one.txt") || TempTree::exists(d + "/two.bin"));
 
         dialogs.boxes.clear();
@@ -496,10 +507,13 @@ TEST_F(UnZipIt, TheMainWindowRepairsWhatAKilledRunLeftWhenTheProgramStarts)
         std::filesystem::copy_file(name, archives + "/cut.tmp");
     }
     std::filesystem::rename(archives + "/cut.tmp", name);
+    ASSERT_TRUE(ZipArchive::recordUnfinished(name)); // as the killed run left it
     ASSERT_NE(std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()), 0);
     TfrmMain m;
     m.show();
     EXPECT_EQ(std::system(("unzip -tqq '" + name + "' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains("was repaired: it holds 1 file.")) << dialogs.boxes[0].text.toStdString();
 }
 
 TEST_F(UnZipIt, TheCountOfItemsHasThousandsSeparators)
@@ -513,4 +527,36 @@ TEST_F(UnZipIt, TheCountOfItemsHasThousandsSeparators)
         w.FileListBox1DblClick();
         EXPECT_EQ(w.findChild<QLabel *>("lblCount")->text(), "1,200 files");
     });
+}
+
+TEST_F(UnZipIt, UnzippingTwiceSaysTheFilesAreThereInABoxThatKeepsWithinTheScreen)
+{
+    std::vector<std::pair<std::string, std::string>> items;
+    for (int i = 0; i < 50; ++i)
+        items.push_back({"folder/file" + std::to_string(i) + ".txt", "content " + std::to_string(i)});
+    const std::string name = "Drive-D-Twice01Mar270905.zip";
+    archiveNamed(name, items);
+    inWindow([&](TfrmUnZipIt &w) {
+        select(w, QString::fromStdString(name));
+        extract(w, ok);
+        EXPECT_EQ(dialogs.texts(), std::vector<QString>{"Files were unzipped"});
+        dialogs.boxes.clear();
+        extract(w, ok);
+    });
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    const ScriptedDialogs::Box box = dialogs.boxes[0];
+    EXPECT_EQ(box.kind, Dialogs::Kind::Info);
+    EXPECT_EQ(box.text, "The files of this archive are already there: all 50 exist in the destination folder and were "
+                        "left untouched, so nothing was unzipped.");
+    EXPECT_EQ(box.details.count("a file of that name exists"), 50);
+
+    // The box as the program shows it: the list waits in its details area.
+    std::unique_ptr<QMessageBox> shown(TInteractiveDialogs::detailsBox(box.kind, box.text, box.details, nullptr));
+    shown->show();
+    QApplication::processEvents();
+    EXPECT_EQ(shown->icon(), QMessageBox::Information);
+    EXPECT_EQ(shown->detailedText(), box.details);
+    EXPECT_LT(shown->height(), 300);
+    if (const char *dir = std::getenv("VANTOR_GRAB_DIR"))
+        shown->grab().save(QString::fromLocal8Bit(dir) + "/unzip-twice.png");
 }

@@ -507,9 +507,16 @@ TEST(ZipArchive, ADirectoryWrittenOnlyNowAndThenIsRebuiltWhenCutShort)
         for (size_t i = 0; i < 5; ++i)
             EXPECT_TRUE(contentOf(r, i) == data[i]) << i;
     }
-    EXPECT_FALSE(ZipArchive::repairInterrupted(zipPath)); // its writer holds it
-    EXPECT_TRUE(ZipArchive::repairInterrupted(cut));
-    EXPECT_FALSE(ZipArchive::repairInterrupted(cut)); // whole now: left alone
+    EXPECT_FALSE(ZipArchive::repairInterrupted(zipPath).repaired()); // its writer holds it
+    // Without the record a killed writer leaves, it is never rewritten.
+    const std::string unrepaired = TempTree::read(cut);
+    EXPECT_EQ(ZipArchive::repairInterrupted(cut).outcome, ZipRepair::Outcome::LeftDamaged);
+    EXPECT_TRUE(TempTree::read(cut) == unrepaired);
+    ASSERT_TRUE(ZipArchive::recordUnfinished(cut)); // as the killed writer left it
+    const ZipRepair repaired = ZipArchive::repairInterrupted(cut);
+    EXPECT_TRUE(repaired.repaired());
+    EXPECT_EQ(repaired.kept, 5u);
+    EXPECT_FALSE(ZipArchive::repairInterrupted(cut).repaired()); // whole now: left alone
     EXPECT_EQ(run("unzip -tqq " + quote(cut) + " 2>&1", &out), 0) << out;
     EXPECT_EQ(run("python3 -c " + quote(kPython) + " " + quote(cut) + " 2>&1", &out), 0) << out;
     EXPECT_EQ(out.rfind("None\n", 0), 0u) << out;
@@ -519,7 +526,7 @@ TEST(ZipArchive, ADirectoryWrittenOnlyNowAndThenIsRebuiltWhenCutShort)
     EXPECT_EQ(run("python3 -c " + quote(kPython) + " " + quote(zipPath) + " 2>&1", &out), 0) << out;
     EXPECT_EQ(out.rfind("None\nbatched\nf0 10 ", 0), 0u) << out;
     const std::string notZip = t.file("Drive-C-Not01Mar270905.zip", "not a zip");
-    EXPECT_FALSE(ZipArchive::repairInterrupted(notZip));
+    EXPECT_FALSE(ZipArchive::repairInterrupted(notZip).repaired());
     EXPECT_EQ(TempTree::read(notZip), "not a zip");
 }
 
@@ -543,7 +550,7 @@ TEST(ZipArchive, DamagedArchivesAreReadAsFarAsTheyGoAndNeverCutShort)
         const std::string path = damagedArchive(t, kind);
         const std::string before = TempTree::read(path);
         // Neither the repair nor opening to add rewrites what this program did not leave.
-        EXPECT_FALSE(ZipArchive::repairInterrupted(path)) << kind;
+        EXPECT_FALSE(ZipArchive::repairInterrupted(path).repaired()) << kind;
         ZipArchive w;
         EXPECT_THROW(w.open(path), ZipError) << kind;
         EXPECT_TRUE(TempTree::read(path) == before) << kind;

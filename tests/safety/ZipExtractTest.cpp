@@ -208,7 +208,8 @@ TEST(ZipExtract, ExistingNamesAreNeverReplacedAndFailedItemsLeaveNothing)
     EXPECT_EQ(TempTree::read(dest + "/a.txt"), "mine");
     EXPECT_EQ(TempTree::read(dest + "/dir/b.bin"), randomBytes(300000, 3));
     EXPECT_FALSE(TempTree::exists("/nonexistent-target"));
-    EXPECT_EQ(ZipExtract::closingMessage(r.result), "1 of 3 files were unzipped; 2 could not be extracted.");
+    EXPECT_EQ(ZipExtract::closingMessage(r.result),
+              "1 of 3 files were unzipped; the other 2 are already there and were left untouched.");
 
     // A damaged entry (a flipped byte in the middle of b's data) fails its
     // check and leaves no file and no temporary file, in either way of writing.
@@ -395,7 +396,10 @@ TEST(ZipExtract, TheClosingMessageCountsFilesOnlyAndSaysWhatTheArchiveLacked)
     EXPECT_EQ(ZipExtract::closingMessage(first.result), "Files were unzipped");
     Extraction again;
     again.extract(folders, t.path("dest"));
-    EXPECT_EQ(ZipExtract::closingMessage(again.result), "0 of 3 files were unzipped; 3 could not be extracted.");
+    EXPECT_EQ(ZipExtract::closingMessage(again.result),
+              "The files of this archive are already there: all 3 exist in the destination folder and were left "
+              "untouched, so nothing was unzipped.");
+    EXPECT_TRUE(ZipExtract::onlyExisting(again.result));
 
     // An archive cut inside its fourth item: what came back was all it held,
     // but the message says what it lacked.

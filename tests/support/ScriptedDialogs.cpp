@@ -5,9 +5,14 @@
 ScriptedDialogs::ScriptedDialogs() : previous_(setDialogs(this)) {}
 ScriptedDialogs::~ScriptedDialogs() { setDialogs(previous_); }
 
+void ScriptedDialogs::showDetails(Kind kind, const QString &text, const QString &details)
+{
+    boxes.push_back({kind, text, Buttons::Ok, {}, details});
+}
+
 Dialogs::Answer ScriptedDialogs::message(Kind kind, const QString &text, Buttons buttons, const QString &title)
 {
-    boxes.push_back({kind, text, buttons, title});
+    boxes.push_back({kind, text, buttons, title, {}});
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     if (!answers.empty()) {

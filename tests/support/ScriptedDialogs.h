@@ -17,12 +17,15 @@ public:
         QString text;
         Buttons buttons;
         QString title;
+        QString details; // the details area of showDetails
     };
 
     ScriptedDialogs();
     ~ScriptedDialogs() override;
 
     Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title = {}) override;
+    // Recorded as one OK box with its details.
+    void showDetails(Kind kind, const QString &text, const QString &details) override;
 
     std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) override;
     std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
