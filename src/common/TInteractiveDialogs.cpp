@@ -30,6 +30,21 @@ void TInteractiveDialogs::fitTitle(QMessageBox &box)
                       grid->columnCount());
 }
 
+QString TInteractiveDialogs::boxText(const QString &text)
+{
+    // A line may break after a "/", which cuts a path after its first
+    // folder: a word joiner after each "/" within a word keeps a path whole
+    // on its line (it still breaks at the spaces around it).
+    QString out;
+    out.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == QLatin1Char('/') && i + 1 < text.size() && !text[i + 1].isSpace())
+            out += QChar(0x2060);
+    }
+    return out;
+}
+
 namespace {
 // The box's icon; the beeps of errors and warnings sound at once.
 QMessageBox::Icon iconOf(Dialogs::Kind kind)
@@ -47,7 +62,7 @@ QMessageBox::Icon iconOf(Dialogs::Kind kind)
 
 QMessageBox *TInteractiveDialogs::detailsBox(Kind kind, const QString &text, const QString &details, QWidget *parent)
 {
-    auto *box = new QMessageBox(iconOf(kind), QApplication::applicationName(), text, QMessageBox::Ok, parent);
+    auto *box = new QMessageBox(iconOf(kind), QApplication::applicationName(), boxText(text), QMessageBox::Ok, parent);
     if (!details.isEmpty())
         box->setDetailedText(details);
     fitTitle(*box);
@@ -73,7 +88,7 @@ Dialogs::Answer TInteractiveDialogs::message(Kind kind, const QString &text, But
         bs = QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel;
         break;
     }
-    QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, text, bs,
+    QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, boxText(text), bs,
                     QApplication::activeWindow());
     if (buttons == Buttons::YesAllNoCancel)
         box.setDefaultButton(QMessageBox::No);

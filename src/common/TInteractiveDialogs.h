@@ -21,6 +21,8 @@ public:
 
     // Widens a message box so that its title is never cut.
     static void fitTitle(QMessageBox &box);
+    // A box's text as shown: a path is never broken at its "/".
+    static QString boxText(const QString &text);
     // The box showDetails shows (details in the box's details area),
     // ready to exec or, in tests, to look at.
     static QMessageBox *detailsBox(Kind kind, const QString &text, const QString &details, QWidget *parent);

@@ -19,11 +19,17 @@
 #include "stats/TfrmStatList.h"
 #include "stats/TfrmStatistics.h"
 #include "stats/TfrmWhichDrive.h"
+#include "safety/Deletion.h"
+#include "safety/ZipArchive.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QTextLayout>
 #include <QTimer>
+
+#include <memory>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -194,4 +200,49 @@ TEST(DialogFrame, ResizableWindowsStayResizable)
     EXPECT_FALSE(f.minimise);
     EXPECT_FALSE(f.fixed);
     finder.close();
+}
+
+// Qt's line breaking may break after a "/"; a box's text keeps each path
+// whole on its line, and the text read without the joiners is the same.
+TEST(MessageBoxText, APathIsNeverBrokenAtItsSlashes)
+{
+    const QString text = QStringLiteral("Not removed: the trash folder /home/someone/.local/share/Trash, which the "
+                                        "files were sent to.");
+    const QString shown = TInteractiveDialogs::boxText(text);
+    QString plain = shown;
+    EXPECT_EQ(plain.remove(QChar(0x2060)), text);
+    QTextLayout layout(shown, QApplication::font());
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(QFontMetrics(QApplication::font()).horizontalAdvance(
+            QStringLiteral("Not removed: the trash folder /home/someone/.local")));
+        const QString part = shown.mid(line.textStart(), line.textLength()).trimmed();
+        EXPECT_FALSE(part.endsWith(QChar(0x2060)) || part.endsWith(QLatin1Char('/'))) << part.toStdString();
+    }
+    layout.endLayout();
+}
+
+// Pictures of closing messages, for a person to look at: VANTOR_SHOTS names
+// the folder for the PNG files.
+TEST(MessageBoxText, Pictures)
+{
+    const QString out = qEnvironmentVariable("VANTOR_SHOTS");
+    if (out.isEmpty())
+        GTEST_SKIP() << "set VANTOR_SHOTS to a folder for the pictures";
+    ZipRepair repair;
+    repair.outcome = ZipRepair::Outcome::Repaired;
+    repair.path = "/home/someone/VantorArchives/Drive-C-TempClean09Dec261102.zip";
+    repair.kept = 30;
+    repair.dropped = "home/someone/big/c.bin";
+    const std::pair<const char *, QString> boxes[] = {
+        {"recycle", Deletion::recycledText(80, 900000, true)
+                        + "\n\nNot removed: the trash folder /home/someone/.local/share/Trash, which the files were sent to."},
+        {"repaired", QString::fromStdString(repair.message())},
+    };
+    for (const auto &[name, text] : boxes) {
+        std::unique_ptr<QMessageBox> box(TInteractiveDialogs::detailsBox(Dialogs::Kind::Info, text, {}, nullptr));
+        box->show();
+        QApplication::processEvents();
+        box->grab().save(out + "/box-" + name + ".png");
+    }
 }
