@@ -7,6 +7,11 @@
 #include <emmintrin.h>
 #endif
 
+QString sizeWithUnit(int64_t bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeIecFormat);
+}
+
 QString formatThousands(int64_t n)
 {
     return QLocale().toString(qlonglong(n));

@@ -10,6 +10,11 @@ QString formatThousands(int64_t n);
 // n with thousands separators and the noun that fits it: "1 file", "2 files".
 QString countedText(int64_t n, const char *one, const char *many);
 
+// A size in the unit that suits it, as the program writes sizes it chooses
+// the unit of: multiples of 1,024 with their binary names and one decimal
+// in the default locale ("976.6 KiB", "1.5 GiB"; below 1,024 "512 bytes").
+QString sizeWithUnit(int64_t bytes);
+
 // The text without leading and trailing spaces (only the space character).
 QStringView trimSpaces(QStringView s);
 

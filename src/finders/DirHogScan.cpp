@@ -18,9 +18,21 @@ void DirHogScan::Totals::add(const FoundFile &f)
         ++folders;
         return;
     }
-    ++files;
+    files += (f.attributes & FileAttr::Archive) != 0; // a regular file (a link or special file is none)
     bytes += f.size;
     latestAccess = std::max(latestAccess, f.accessed);
+}
+
+void DirHogScan::Totals::add(const LinkLedger::Name &n)
+{
+    files += (n.attributes & FileAttr::Archive) != 0;
+    bytes += n.size;
+    latestAccess = std::max(latestAccess, n.accessed);
+}
+
+namespace {
+// A name of a file that has others: the ledger decides where it counts.
+bool linked(const FoundFile &f) { return f.links > 1 && !(f.attributes & FileAttr::Folder); }
 }
 
 // One thread's part of a parallel folder hogs walk. A worker handles one
@@ -36,6 +48,11 @@ struct DirHogScan::Worker : WalkWorker {
 
     bool visit(const FoundFile &f, const WalkPlace &at) override
     {
+        if (linked(f)) {
+            // All folders: the folder's slot is given at its folderDone.
+            links.add(f, f.folder, f.name, mode == Mode::MainFolders && at.depth > 0 ? uint32_t(at.top) : kNoSlot);
+            return true;
+        }
         if (mode == Mode::AllFolders)
             own.add(f);
         else if (at.depth > 0)
@@ -53,10 +70,19 @@ struct DirHogScan::Worker : WalkWorker {
         }
         const Totals t = own;
         own = {};
-        if (at.depth == 0 && t.files == 0 && t.folders == 0)
+        const bool hasLinked = links.size() > linkFrom;
+        if (at.depth == 0 && t.files == 0 && t.folders == 0 && t.bytes == 0 && !hasLinked)
             return true; // a drive's root holding nothing at all makes no line
         if (lines.fetch_add(1) >= room)
             return false; // the line list is full
+        if (hasLinked) {
+            // The line waits until the drive's linked names are settled.
+            links.setSlots(linkFrom, uint32_t(pending.size()));
+            linkFrom = links.size();
+            const std::string_view path = store->keep(folder.path);
+            pending.push_back({t, path, at.depth == 0 ? store->keep(folder.folder) : path});
+            return true;
+        }
         QStringView fields[6];
         QString text =
             days.line(*store, t, scan.capacity, at.depth == 0 ? folder.folder : folder.path, rows ? fields : nullptr);
@@ -91,6 +117,9 @@ struct DirHogScan::Worker : WalkWorker {
     LineWriter days;
     std::vector<Totals> tops;                    // main folders: by the main folder's number
     std::vector<std::pair<int, std::string>> mains; // main folders walked: number, path
+    LinkLedger links;             // the names met of files with several (slot: main folder, or pending line)
+    size_t linkFrom = 0;          // all folders: the first name of the folder being walked
+    std::vector<Pending> pending; // all folders: lines waiting for the linked names
 };
 
 DirHogScan::~DirHogScan() = default;
@@ -106,6 +135,11 @@ DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
         room_ = walker_.capacity - walker_.keptCount();
     };
     walker_.visitor = [this](const FoundFile &f) {
+        if (linked(f)) {
+            // Its slot is given when its folder (all folders) or main folder is done.
+            links_.add(f, f.folder, f.name, kNoSlot);
+            return true;
+        }
         // Main folders: the files lying in the root belong to no row.
         if (mode_ == Mode::AllFolders || walker_.depth() > 0)
             totals_.add(f);
@@ -126,6 +160,10 @@ void DirHogScan::begin(Mode mode, int workers, bool gridRows)
     gridRows_ = gridRows && mode == Mode::AllFolders;
     limitReached = false;
     totals_ = {};
+    links_.clear();
+    linkFrom_ = 0;
+    pending_.clear();
+    counted_.clear();
     keepDays();
     days_ = {};
     days_.known = &knownDays_;
@@ -172,10 +210,22 @@ std::vector<GridLines> DirHogScan::gridRows()
 
 void DirHogScan::collect()
 {
-    if (workers_.empty())
+    if (workers_.empty()) {
+        settleOwnWalk();
         return;
+    }
     const bool full = lines_.load() > room_;
+    // Each file with several names counts where the ledger says.
+    std::vector<const LinkLedger *> ledgers;
+    for (const auto &w : workers_)
+        ledgers.push_back(&w->links);
+    const std::vector<LinkLedger::Owner> owners = LinkLedger::owners(ledgers, counted_);
     if (mode_ == Mode::MainFolders) {
+        for (const LinkLedger::Owner &o : owners) {
+            const LinkLedger::Name &n = (*ledgers[o.ledger])[o.index];
+            if (n.slot != kNoSlot)
+                workers_[o.ledger]->topTotals(int(n.slot)).add(n);
+        }
         std::vector<Totals> tops;
         std::vector<std::pair<int, std::string>> mains;
         for (const auto &w : workers_) {
@@ -196,7 +246,40 @@ void DirHogScan::collect()
             if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, path, path))
                 break;
     } else {
+        for (const LinkLedger::Owner &o : owners) {
+            const LinkLedger::Name &n = (*ledgers[o.ledger])[o.index];
+            if (n.slot != kNoSlot)
+                workers_[o.ledger]->pending[n.slot].totals.add(n);
+        }
+        // The lines that waited are made here, one more sorted run.
+        std::vector<Line> waited;
+        std::unique_ptr<GridLines> rows = gridRows_ ? std::make_unique<GridLines>(gridLayout()) : nullptr;
+        const auto batch = uint32_t(batches_.size());
         for (const auto &w : workers_) {
+            for (const Pending &p : w->pending) {
+                if (!walker_.keep()) {
+                    limitHit();
+                    break;
+                }
+                QStringView fields[6];
+                QString text = days_.line(*store_, p.totals, capacity, p.shown, rows ? fields : nullptr);
+                const uint64_t lead = leadKey(text);
+                const uint32_t row = rows ? rows->addFields(fields, 6, p.path) : 0;
+                waited.push_back({std::move(text), p.path, p.totals.bytes, p.totals.files, lead,
+                                  rows ? batch : kNoRow, row});
+            }
+            if (limitReached)
+                break;
+        }
+        if (!waited.empty()) {
+            sortLines(waited);
+            runs_.push_back(std::move(waited));
+            if (rows)
+                batches_.push_back(std::move(*rows));
+        }
+        for (const auto &w : workers_) {
+            if (limitReached)
+                break;
             size_t kept = 0;
             while (kept < w->made.size() && walker_.keep())
                 ++kept;
@@ -229,6 +312,9 @@ void DirHogScan::collect()
         w->made.clear();
         w->tops.clear();
         w->mains.clear();
+        w->links.clear();
+        w->linkFrom = 0;
+        w->pending.clear();
     }
     lines_ = 0;
     room_ = walker_.capacity - walker_.keptCount();
@@ -252,13 +338,37 @@ void DirHogScan::folderDone(const FoundFile &folder)
             return;
         }
         if (depth == 0)
-            return;
-    } else if (depth == 0 && totals_.files == 0 && totals_.folders == 0) {
+            return; // the root's own linked names keep no slot: they count in no line
+    } else if (depth == 0 && totals_.files == 0 && totals_.folders == 0 && totals_.bytes == 0
+               && links_.size() == linkFrom_) {
         return; // a drive's root holding nothing at all makes no line
     }
     const Totals t = totals_;
     totals_ = {};
+    if (links_.size() > linkFrom_) {
+        // The line waits for the root's end, when the linked names are settled.
+        links_.setSlots(linkFrom_, uint32_t(pending_.size()));
+        linkFrom_ = links_.size();
+        const std::string_view path = store_->keep(folder.path);
+        pending_.push_back({t, path, depth == 0 ? store_->keep(folder.folder) : path});
+        return;
+    }
     addLine(t, folder.path, depth == 0 ? folder.folder : folder.path);
+}
+
+void DirHogScan::settleOwnWalk()
+{
+    for (const LinkLedger::Owner &o : LinkLedger::owners({&links_}, counted_)) {
+        const LinkLedger::Name &n = links_[o.index];
+        if (n.slot != kNoSlot)
+            pending_[n.slot].totals.add(n);
+    }
+    for (const Pending &p : pending_)
+        if (!limitReached && !addLine(p.totals, std::string(p.path), p.shown))
+            break;
+    pending_.clear();
+    links_.clear();
+    linkFrom_ = 0;
 }
 
 bool DirHogScan::addLine(const Totals &t, const std::string &path, std::string_view shown)
@@ -643,8 +753,12 @@ DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode
     w.pumpAtFolderStart = true;
     w.pumpBetweenFiles = true;
     w.maxDepth = mode == Mode::AllFolders ? 0 : Walker::kMaxDepth;
+    LinkLedger links;
     w.visitor = [&](const FoundFile &f) {
-        t.add(f);
+        if (linked(f))
+            links.add(f, f.folder, f.name, 0); // counted once below, whichever of its names the walk met
+        else
+            t.add(f);
         return true;
     };
     w.folderDone = [&](const FoundFile &) {
@@ -653,6 +767,9 @@ DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode
     };
     w.reset();
     w.scanFolder(folder);
+    std::vector<std::pair<uint64_t, uint64_t>> counted;
+    for (const LinkLedger::Owner &o : LinkLedger::owners({&links}, counted))
+        t.add(links[o.index]);
     return t;
 }
 

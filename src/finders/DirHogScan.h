@@ -3,6 +3,7 @@
 #include "scan/ChunkPool.h"
 #include "scan/GridLayout.h"
 #include "scan/GridLines.h"
+#include "scan/LinkLedger.h"
 #include "scan/Walker.h"
 
 #include <QLocale>
@@ -27,10 +28,15 @@
 //  - All folders: one line per folder walked, the root included, with its
 //    own files only (the sub-folders are the folders directly in it).
 //
-// Every file counts, dot-files, links and special files included (a link by
-// its own size), and dot-folders are walked. A mount point below a folder is
-// another drive and adds nothing to it. Lines show the folder as found, in
-// its own case; each keeps its path for acting on the folder.
+// Every file's bytes count, dot-files, links and special files included (a
+// link by its own size, as du -b counts it), and dot-folders are walked; the
+// files counted are regular files only (a link or special file is no file).
+// A file with several names (hard links) counts once per scan, in the folder
+// of the name that comes first in LinkLedger's order; the lines of folders
+// holding such names are made once the drive's walk is done. A mount point
+// below a folder is another drive: it adds nothing to it and is no
+// sub-folder of it. Lines show the folder as found, in its own case; each
+// keeps its path for acting on the folder.
 //
 // The walk may be parallel (the lines do not depend on the order in which
 // folders are met): each worker keeps the lines of the folders it walked
@@ -46,6 +52,8 @@ public:
         int64_t folders = 0;
         uint32_t latestAccess = 0; // DOS stamp, 0: no file counted
         void add(const FoundFile &f);
+        // The file of a name that LinkLedger chose to count it.
+        void add(const LinkLedger::Name &n);
     };
     // A line's text and path lie in the scan's store (the text is a QString
     // over it, not a copy): they are valid until the scan's next begin, and a
@@ -118,7 +126,15 @@ public:
 
 private:
     struct Worker;
+    // A folder whose line waits for its linked names to be settled.
+    struct Pending {
+        Totals totals;
+        std::string_view path, shown; // in a store
+    };
+    static constexpr uint32_t kNoSlot = ~0u; // a linked name that counts in no line (main folders: the root's files)
     void folderDone(const FoundFile &folder);
+    // The linked names of the walker's own walk settled: the pending lines made.
+    void settleOwnWalk();
     // One line for the grid; false when the line list is full (the walk ends).
     // shown: the folder as the line shows it (bytes, as displayName shows them).
     bool addLine(const Totals &t, const std::string &path, std::string_view shown);
@@ -146,6 +162,13 @@ private:
     Walker &walker_;
     Mode mode_ = Mode::AllFolders;
     Totals totals_;
+    // The walker's own walk: its linked names, the first not yet given a
+    // line's slot, and the lines waiting for them.
+    LinkLedger links_;
+    size_t linkFrom_ = 0;
+    std::vector<Pending> pending_;
+    // The files with several names counted by this scan's earlier drives.
+    std::vector<std::pair<uint64_t, uint64_t>> counted_;
     // Writes the lines' texts. It keeps the date text of each day met (a
     // drive's folders share a few hundred days at most) and the locale the numbers are written in (made once, not for every
     // line). Where that locale writes whole numbers as digits in groups of

@@ -140,11 +140,6 @@ QColor TFolderMapView::fillOf(const Tile &t)
     return levelColour(t.depth);
 }
 
-QString TFolderMapView::sizeText(int64_t bytes)
-{
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
-}
-
 QString TFolderMapView::filesText(int64_t files)
 {
     return formatThousands(files) + (files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
@@ -188,7 +183,7 @@ QString TFolderMapView::tileToolTip(const Tile &t) const
         break;
     }
     const QString share = shareText(t.bytes);
-    return head + QLatin1Char('\n') + formatThousands(t.bytes) + QStringLiteral(" bytes (") + sizeText(t.bytes)
+    return head + QLatin1Char('\n') + formatThousands(t.bytes) + QStringLiteral(" bytes (") + sizeWithUnit(t.bytes)
         + QStringLiteral(")\n") + filesText(t.files) + QLatin1Char('\n')
         + (share.isEmpty() ? QStringLiteral("Share of the drive not known") : share);
 }
@@ -263,7 +258,7 @@ void TFolderMapView::paintLabels(QPainter &p, const std::vector<Tile> &ts)
         if (box.width() < minWidth)
             continue;
         const QString name = tileName(t);
-        const QString size = sizeText(t.bytes);
+        const QString size = sizeWithUnit(t.bytes);
         // A name cut to less than three characters says nothing: no label.
         const QString shortName = fm.elidedText(name, Qt::ElideRight, int(box.width()));
         if (shortName != name && shortName.size() < 4)

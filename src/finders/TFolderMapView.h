@@ -45,7 +45,6 @@ public:
     // path, bytes, files and the share of the drive).
     QString tileName(const FolderMap::Tile &t) const;
     QString tileToolTip(const FolderMap::Tile &t) const;
-    static QString sizeText(int64_t bytes);
     // "1,234 files" ("1 file").
     static QString filesText(int64_t files);
     // "1.92 % of the drive"; empty when the drives' capacity is not known.

@@ -277,7 +277,10 @@ void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
             if (PathInfo::isFolder(path)) {
                 left.push_back(r);
             } else {
+                // A folder that went holds nothing: only the mark is left.
                 m->setCell(r, 0, mark);
+                for (int c : {1, 2, 3, 4})
+                    m->setCell(r, c, QString());
                 rowsMarked_ = true;
                 gone.insert(path);
             }

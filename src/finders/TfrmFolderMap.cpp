@@ -261,7 +261,7 @@ void TfrmFolderMap::showZoom()
     lblZoom->setPath(n.path.empty() ? kAllDrives : displayName(n.path));
     btZoomOut->setEnabled(n.parent >= 0 && !walking());
     const QString share = view->shareText(n.bytes);
-    pnlTotal->setText(TFolderMapView::sizeText(n.bytes) + QStringLiteral(" in ") + TFolderMapView::filesText(n.files)
+    pnlTotal->setText(sizeWithUnit(n.bytes) + QStringLiteral(" in ") + TFolderMapView::filesText(n.files)
                       + (share.isEmpty() ? QString() : QStringLiteral(", ") + share));
 }
 
@@ -327,7 +327,7 @@ void TfrmFolderMap::tileHovered(int tile)
         break;
     }
     const QString share = view->shareText(t.bytes);
-    pnlTotal->setText(TFolderMapView::sizeText(t.bytes) + (share.isEmpty() ? QString() : QStringLiteral(", ") + share));
+    pnlTotal->setText(sizeWithUnit(t.bytes) + (share.isEmpty() ? QString() : QStringLiteral(", ") + share));
 }
 
 void TfrmFolderMap::tileClicked(int tile)
@@ -411,6 +411,9 @@ void TfrmFolderMap::cleanClick()
             m->removed(node, false, left.bytes, left.files);
     }
     view->mapChanged();
+    // The status named the folder (or showed the walk of what is left):
+    // the map has changed under the mouse.
+    pnlPath->clear();
     showZoom();
     if (hooks_.folderRemoved)
         hooks_.folderRemoved(folder, outcome);

@@ -38,20 +38,22 @@ bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryS
             MountPlace *place = nullptr)
 {
     struct statx sx;
-    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME
-        | (place ? unsigned(STATX_MNT_ID) : 0u);
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_ATIME
+        | STATX_BTIME | STATX_MNT_ID;
     if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
         return false;
-    if (place) {
-        place->device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
-        place->hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
-        place->mountId = place->hasMountId ? uint64_t(sx.stx_mnt_id) : 0;
-    }
+    out.place.device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    out.place.hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+    out.place.mountId = out.place.hasMountId ? uint64_t(sx.stx_mnt_id) : 0;
+    if (place)
+        *place = out.place;
     const mode_t mode = sx.stx_mode;
     out.folder = S_ISDIR(mode);
     out.regular = S_ISREG(mode);
+    out.link = S_ISLNK(mode);
     out.size = out.folder ? 0 : int64_t(sx.stx_size);
     out.inode = sx.stx_ino;
+    out.links = (sx.stx_mask & STATX_NLINK) != 0 ? uint32_t(sx.stx_nlink) : 1u;
     uint8_t a = 0;
     if (baseName[0] == '.')
         a |= FileAttr::Hidden;

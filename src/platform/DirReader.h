@@ -15,19 +15,6 @@ namespace FileAttr {
 enum : uint8_t { ReadOnly = 1, Hidden = 2, System = 4, VolumeLabel = 8, Folder = 16, Archive = 32 };
 }
 
-// What one entry holds, read without following a symbolic link.
-struct EntryStat {
-    int64_t size = 0;      // bytes (0 for a folder)
-    uint64_t inode = 0;
-    uint8_t attributes = 0;
-    int64_t written = 0;   // seconds since the epoch
-    int64_t accessed = 0;
-    int64_t created = 0;   // birth time; meaningful only when hasCreated
-    bool hasCreated = false;
-    bool folder = false;
-    bool regular = false;
-};
-
 // Where a folder lies: its file system and the mount it was reached
 // through. Two binds of one file system share the device but not the mount.
 struct MountPlace {
@@ -42,6 +29,22 @@ struct MountPlace {
     // The place of an open descriptor (and its inode, when asked); false
     // when the system cannot describe it.
     static bool of(int fd, MountPlace &out, uint64_t *inode = nullptr);
+};
+
+// What one entry holds, read without following a symbolic link.
+struct EntryStat {
+    int64_t size = 0;      // bytes (0 for a folder)
+    uint64_t inode = 0;
+    uint32_t links = 1;    // names the entry has (hard links; a folder's count is its own)
+    MountPlace place;      // the file system and mount the entry lies on (a mount point: the mounted one)
+    uint8_t attributes = 0;
+    int64_t written = 0;   // seconds since the epoch
+    int64_t accessed = 0;
+    int64_t created = 0;   // birth time; meaningful only when hasCreated
+    bool hasCreated = false;
+    bool folder = false;
+    bool regular = false;
+    bool link = false;     // a symbolic link
 };
 
 // One open folder, enumerated relative to its own descriptor: entries are

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -434,6 +435,24 @@ std::vector<Drive> Drives::fromMounts(const std::vector<MountEntry> &mounts, con
         out.push_back(make(next++, m, m->mountPoint));
         listed.push_back(m);
     }
+    return out;
+}
+
+std::vector<std::string> Drives::mountPointsBelow(const std::string &folder)
+{
+    std::vector<std::string> out;
+    char *real = ::realpath(folder.c_str(), nullptr);
+    if (!real)
+        return out;
+    std::string canonical(real);
+    std::free(real);
+    std::string spelled = folder;
+    while (spelled.size() > 1 && spelled.back() == '/')
+        spelled.pop_back();
+    const std::string below = canonical == "/" ? canonical : canonical + '/';
+    for (const MountEntry &m : parseMountInfo(readFile("/proc/self/mountinfo")))
+        if (m.mountPoint.size() > below.size() && m.mountPoint.starts_with(below))
+            out.push_back((spelled == "/" ? spelled : spelled + '/') + m.mountPoint.substr(below.size()));
     return out;
 }
 

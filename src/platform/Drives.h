@@ -83,6 +83,10 @@ DriveType typeOf(const std::string &fsType, const std::string &mountPoint, bool 
 // "\\host\share" from "//host/share" or "host:/export"; empty for other sources.
 QString networkPathOf(const std::string &source);
 
+// The mount points strictly below folder (of any file system, binds too),
+// spelled with folder's own path as their beginning; read from this
+// process's mount table.
+std::vector<std::string> mountPointsBelow(const std::string &folder);
 // Tests: map letters to folders in-process (replaces the system's and
 // drives.ini's assignment); an empty map restores them.
 void setMapping(const std::map<char, std::string> &letterToFolder);

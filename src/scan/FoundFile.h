@@ -17,6 +17,7 @@ struct FoundFile {
     DosDateTime created = 0; // 0 where the file system keeps no birth time
     uint64_t device = 0;     // the file system and the file on it: hard links share both
     uint64_t inode = 0;
+    uint32_t links = 1;      // names the file has (a hard link's every name counts them); 1 for a folder
 
     std::string path;        // full path as found: act on the file by this
     std::string folder;      // the folder as text: a drive's root ends in "/", any other folder does not

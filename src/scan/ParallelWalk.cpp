@@ -1,5 +1,6 @@
 #include "scan/ParallelWalk.h"
 
+#include "platform/Drives.h"
 #include "platform/IoPriority.h"
 
 #include <chrono>
@@ -31,6 +32,13 @@ ParallelWalk::~ParallelWalk() { stop(); }
 void ParallelWalk::start(std::shared_ptr<DirReader> root, const std::string &rootPath)
 {
     place_ = root->place();
+    mountPoints_.clear();
+    mountParents_.clear();
+    if (rules_.returned & FileAttr::Folder)
+        for (std::string &m : Drives::mountPointsBelow(rootPath)) {
+            mountParents_.insert(m.substr(0, std::max<size_t>(m.find_last_of('/'), 1)));
+            mountPoints_.insert(std::move(m));
+        }
     Task t;
     t.open = std::move(root);
     t.path = rootPath;
@@ -208,6 +216,10 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     const bool wantSystem = rules_.returned & FileAttr::System;
     const bool wantFolders = rules_.returned & FileAttr::Folder;
     const bool full = worker.fullRecords;
+    // Folders on whose entries another mount lies (a listed folder entry there is looked for among them).
+    const bool mountsHere = wantFolders && !mountParents_.empty() && mountParents_.contains(t.path);
+    f.device = place_.device;
+    f.links = 1;
     if (!full) {
         f.path.clear();
         f.name.clear();
@@ -228,10 +240,19 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             continue;
         if (!all && !l.mask.matches(std::string_view(name, len)))
             continue;
+        if (mountsHere && kind == DirReader::Kind::Folder) {
+            std::string at = t.path;
+            if (!slash)
+                at += '/';
+            at.append(name, len);
+            if (mountPoints_.contains(at))
+                continue; // another drive's root
+        }
         if (!full && kind == DirReader::Kind::Folder) {
             // A folder as listed, without a look-up: such a worker reads
             // nothing of it but that it is one.
             f.size = 0;
+            f.links = 1;
             f.attributes = uint8_t(FileAttr::Folder | (name[0] == '.' ? FileAttr::Hidden : 0));
             f.accessed = 0;
             if (!worker.visit(f, at))
@@ -242,9 +263,15 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             continue; // deleted since it was listed
         if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
             continue;
+        if (st.folder && !st.place.sameAs(place_))
+            continue; // a mount point: another drive's root
         f.size = st.size;
         f.attributes = st.attributes;
         f.accessed = l.accessed(st.accessed);
+        f.inode = st.inode;
+        f.links = st.folder ? 1u : st.links;
+        if (!full && f.links > 1)
+            f.name.assign(name, len);
         if (full) {
             f.name.assign(name, len);
             f.written = l.written(st.written);
@@ -265,6 +292,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         f.name.assign(t.path, lastSlash + 1);
     f.size = 0;
     f.attributes = FileAttr::Folder;
+    f.links = 1;
     f.written = f.accessed = f.created = 0;
     return worker.folderDone(f, at);
 }

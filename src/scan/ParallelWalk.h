@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 // Where a folder of a parallel walk lies.
@@ -46,7 +47,9 @@ protected:
     // created stamps are then not made (the walk spends less per file; the
     // record keeps the folder's name), and a folder entry (returned with
     // FileAttr::Folder) comes as listed, without a look-up: size and stamp
-    // 0, attributes Folder (and Hidden for a dot-name).
+    // 0, attributes Folder (and Hidden for a dot-name). A file with more
+    // than one name (links > 1) gets its name all the same, so that a
+    // worker can tell its names apart.
     bool fullRecords = true;
 
 private:
@@ -140,6 +143,9 @@ private:
     std::vector<WalkWorker *> workers_;
     std::vector<std::thread> threads_;
     MountPlace place_;
+    // The mount points below the root (another drive's roots, never an
+    // entry of this walk) and the folders holding them.
+    std::unordered_set<std::string> mountPoints_, mountParents_;
     std::mutex mutex_;
     std::condition_variable work_, done_;
     std::vector<Task> tasks_;

@@ -158,8 +158,12 @@ void Walker::walkFolder(DirReader &dir, int depth)
         if (e.kind != uint8_t(DirReader::Kind::Folder) || depth >= std::min(maxDepth, kMaxDepth))
             continue; // links and special files are "system": never entered
         DirReader child(dir, name);
-        if (!child.isOpen() || !child.place().sameAs(place_))
-            continue; // vanished, denied, or another mount here (a bind of this file system too)
+        if (!child.isOpen())
+            continue; // vanished or denied
+        if (!child.place().sameAs(place_)) {
+            e.stat = kOtherMount; // another mount here (a bind of this file system too): no entry of this walk
+            continue;
+        }
         if (returned & FileAttr::Folder) {
             e.stat = int32_t(stats_.size());
             stats_.push_back(child.ownStat());
@@ -220,16 +224,21 @@ void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
             continue;
         if (!all && !m.matches(std::string_view(name, len)))
             continue;
+        if (e.stat == kOtherMount)
+            continue;
         if (e.stat >= 0)
             st = stats_[size_t(e.stat)];
         else if (!dir.stat(name, st))
             continue; // deleted since it was listed
         if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
             continue;
+        if (st.folder && !st.place.sameAs(place_))
+            continue; // a mount point (not entered at this depth): another drive's root
         file_.name.assign(name, len);
         file_.size = st.size;
         file_.device = place_.device;
         file_.inode = st.inode;
+        file_.links = st.folder ? 1u : st.links;
         file_.attributes = st.attributes;
         file_.written = written_(st.written);
         file_.accessed = accessed_(st.accessed);

@@ -46,7 +46,8 @@ public:
     WildPattern mask;
     // Entries scanfiles returns besides visible regular files: any of
     // FileAttr::Hidden (names beginning with "."), FileAttr::System (links,
-    // devices, sockets, FIFOs, never followed) and FileAttr::Folder.
+    // devices, sockets, FIFOs, never followed) and FileAttr::Folder (a
+    // mount point is not one: it is another drive's root).
     unsigned returned = 0;
     // Dot-folders are entered too (the statistics count every byte of a
     // drive; the finders that list files for removal leave them alone).
@@ -142,6 +143,8 @@ private:
     // looked-up kind once a look-up was needed. A subfolder that was walked
     // while folders are returned keeps the entry taken when it was opened
     // in stats_[stat], so its record needs no second look-up.
+    // stat is kOtherMount for a folder that is another mount's root.
+    static constexpr int32_t kOtherMount = -2;
     struct Listed {
         size_t offset;
         uint32_t length;

@@ -77,6 +77,16 @@ QString StatCharts::totalPieTitle(double freeBytes, double totalBytes)
     return QStringLiteral("TOTAL ") + percentFree(freeBytes, totalBytes);
 }
 
+std::vector<StatCharts::Bar> StatCharts::spaceSlices(double freeBytes, double totalBytes, double usedBytes)
+{
+    const QString blank = QStringLiteral(" ");
+    std::vector<Bar> slices{{blank, usedBytes, QColor(0, 0, 0xFF)}, {blank, freeBytes, QColor(0xFF, 0, 0xFF)}};
+    const double reserved = totalBytes - usedBytes - freeBytes;
+    if (reserved > 0)
+        slices.push_back({blank, reserved, QColor(0xC0, 0xC0, 0xC0)});
+    return slices;
+}
+
 StatCharts::DepthStep StatCharts::barDepthStep(int charted)
 {
     if (charted <= 2)

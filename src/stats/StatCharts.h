@@ -55,9 +55,14 @@ struct SpaceBars {
 SpaceBars spaceBars(const std::vector<DriveSpace> &drives, bool cumulativeTotal);
 
 // A pie's title: the root, two spaces, the percent text of the free share and
-// "% free" ("/data  45.6% free"). Only for a total above 0.
+// "% free" ("/data  45.7% free" for 45.678 %). Only for a total above 0.
 QString pieTitle(const QString &root, double freeBytes, double totalBytes);
 QString totalPieTitle(double freeBytes, double totalBytes);
+// A space pie's slices, labelled " ": the used bytes (as the page's "Used
+// Space:" counts them) in blue, the free bytes in fuchsia, and the rest of
+// the capacity that neither holds (the blocks reserved for the system), when
+// there is any, in grey, so each slice is its share of the capacity.
+std::vector<Bar> spaceSlices(double freeBytes, double totalBytes, double usedBytes);
 
 // Bar depth animation: the step and the limit for n charted drives.
 struct DepthStep {

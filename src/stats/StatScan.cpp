@@ -2,15 +2,29 @@
 
 #include "platform/DirReader.h"
 
+namespace {
+bool linked(const FoundFile &f) { return f.links > 1 && !(f.attributes & FileAttr::Folder); }
+}
+
+void StatScan::Linked::add(const FoundFile &f)
+{
+    ledger.add(f, f.folder, f.name, uint32_t(files.size()));
+    files.push_back(f);
+}
+
 // One thread's tallies.
 struct StatScan::Worker : WalkWorker {
     explicit Worker(StatTallies t) : tallies(std::move(t)) {}
     bool visit(const FoundFile &f, const WalkPlace &) override
     {
-        tallies.crunchNumbers(f);
+        if (linked(f))
+            links.add(f);
+        else
+            tallies.crunchNumbers(f);
         return true;
     }
     StatTallies tallies;
+    Linked links;
 };
 
 StatScan::~StatScan() = default;
@@ -51,6 +65,23 @@ void StatScan::endWalk()
 {
     for (const auto &w : workers_)
         tallies.add(w->tallies);
+    // A file with several names is tallied once, by the name the ledger
+    // chose; its other names were looked at but count nowhere.
+    std::vector<const LinkLedger *> ledgers{&links_.ledger};
+    std::vector<const Linked *> linked{&links_};
+    for (const auto &w : workers_) {
+        ledgers.push_back(&w->links.ledger);
+        linked.push_back(&w->links);
+    }
+    std::vector<std::pair<uint64_t, uint64_t>> counted;
+    int64_t names = 0;
+    for (const Linked *l : linked)
+        names += int64_t(l->files.size());
+    const std::vector<LinkLedger::Owner> owners = LinkLedger::owners(ledgers, counted);
+    for (const LinkLedger::Owner &o : owners)
+        tallies.crunchNumbers(linked[o.ledger]->files[(*ledgers[o.ledger])[o.index].slot]);
+    tallies.filesProcessed += names - int64_t(owners.size());
+    links_ = {};
     walker.workers.clear();
     workers_.clear();
 }
@@ -63,7 +94,10 @@ void StatScan::visit(const FoundFile &f)
         lastFolder_ = f.folder;
         status(QStringLiteral("Processing drive ") + entry_ + QStringLiteral(" ... standby : ") + f.folderText);
     }
-    tallies.crunchNumbers(f);
+    if (linked(f))
+        links_.add(f);
+    else
+        tallies.crunchNumbers(f);
 }
 
 bool StatScan::scanDrive(const QString &entry)

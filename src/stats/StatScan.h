@@ -1,4 +1,5 @@
 #pragma once
+#include "scan/LinkLedger.h"
 #include "scan/Walker.h"
 #include "stats/StatTallies.h"
 
@@ -14,7 +15,9 @@
 // is parallel: each worker counts into its own copy of the tallies (the same
 // filter and today), added to tallies when the drive is done; the tallies do
 // not depend on the order in which files are met. With no workers the
-// walker walks on this thread, with events let run between files.
+// walker walks on this thread, with events let run between files. A file
+// with several names (hard links) is tallied once, by the name LinkLedger
+// chooses, when the drive's walk is done.
 class StatScan {
 public:
     StatScan();
@@ -38,6 +41,14 @@ public:
 
 private:
     struct Worker;
+    // Files with several names met by a walk: their names, and a copy of
+    // each record (slot: its place in files).
+    struct Linked {
+        LinkLedger ledger;
+        std::vector<FoundFile> files;
+        void add(const FoundFile &f);
+    };
+    Linked links_; // the walker's own walk's
     void beginWalk(const QString &entry);
     void endWalk();
     void visit(const FoundFile &f);

@@ -15,9 +15,7 @@ QString StatText::wholeNumber(double value)
 
 QString StatText::percent(double value)
 {
-    QString s = QLocale().toString(value, 'f', 2);
-    s.chop(1);
-    return s;
+    return QLocale().toString(value, 'f', 1);
 }
 
 QString StatText::typeName(const QString &extension)

@@ -216,6 +216,15 @@ void TStatPageSpace::rgSpaceClick()
     }
 }
 
+namespace {
+// What a grey slice stands for, where a pie has one.
+QString reservedNote(double freeBytes, double totalBytes, double usedBytes)
+{
+    return totalBytes - usedBytes - freeBytes > 0 ? QStringLiteral("\nGrey: reserved for the system, neither used nor free")
+                                                  : QString();
+}
+}
+
 void TStatPageSpace::doPieCharts()
 {
     struct Drawn {
@@ -223,7 +232,7 @@ void TStatPageSpace::doPieCharts()
         QString root, share; // the title's two parts
     };
     std::vector<Drawn> drawn;
-    double sumFree = 0, sumTotal = 0;
+    double sumFree = 0, sumTotal = 0, sumUsed = 0;
     for (int i = 0; i < pckStatDrive->count() && drawn.size() < pie.size(); ++i) {
         const QString entry = pckStatDrive->item(i)->text();
         if (!driveReady(entry))
@@ -238,21 +247,19 @@ void TStatPageSpace::doPieCharts()
         v->show();
         sumFree += freeBytes;
         sumTotal += totalBytes;
+        sumUsed += usedBytes;
         const QString title = StatCharts::pieTitle(root, freeBytes, totalBytes);
         drawn.push_back({v, root, title.mid(root.size())});
-        fillPie(v, title,
-                {{QStringLiteral(" "), totalBytes - freeBytes, QColor(0, 0, 0xFF)},
-                 {QStringLiteral(" "), freeBytes, QColor(0xFF, 0, 0xFF)}});
+        fillPie(v, title, StatCharts::spaceSlices(freeBytes, totalBytes, usedBytes));
         // The whole title, path and all, where the pie's own may be short.
-        v->setToolTip(entry + QLatin1Char('\n') + title);
+        v->setToolTip(entry + QLatin1Char('\n') + title + reservedNote(freeBytes, totalBytes, usedBytes));
     }
     for (size_t i = drawn.size(); i < pie.size(); ++i)
         pie[i]->hide();
     pieTotal->setVisible(sumTotal > 0);
     if (sumTotal > 0)
         fillPie(pieTotal, StatCharts::totalPieTitle(sumFree, sumTotal),
-                {{QStringLiteral(" "), sumTotal - sumFree, QColor(0, 0, 0xFF)},
-                 {QStringLiteral(" "), sumFree, QColor(0xFF, 0, 0xFF)}});
+                StatCharts::spaceSlices(sumFree, sumTotal, sumUsed));
     layoutPies();
     // A long mount path is shortened in its middle to the pie's width; the
     // share and "free" stay whole.

@@ -118,3 +118,12 @@ TEST(DosTime, DateSerialCountsFrom30December1899)
     EXPECT_EQ(dateSerial(QDate(1899, 12, 30)), 0);
     EXPECT_EQ(dateSerial(QDate(1998, 1, 1)), 35796);
 }
+
+// Sizes the program gives a unit of its own: binary multiples with binary names.
+TEST(Text, SizeWithUnitNamesBinaryMultiplesAsSuch)
+{
+    EXPECT_EQ(sizeWithUnit(1000000), "976.6 KiB");
+    EXPECT_EQ(sizeWithUnit(1024), "1.0 KiB");
+    EXPECT_EQ(sizeWithUnit(1536LL * 1024 * 1024), "1.5 GiB");
+    EXPECT_EQ(sizeWithUnit(512), "512 bytes");
+}

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,9 +56,9 @@ struct DirHogScanTest : ::testing::Test {
 
     // Fields 1 and 3 to 6 of each line (the percent depends on the drive),
     // by the path each line keeps.
-    std::map<std::string, QStringList> run(DirHogScan::Mode mode)
+    std::map<std::string, QStringList> run(DirHogScan::Mode mode, int workers = 0)
     {
-        scan.begin(mode);
+        scan.begin(mode, workers);
         walker.scanAllDrives({QStringLiteral("D:")});
         std::map<std::string, QStringList> out;
         for (const DirHogScan::Line &l : scan.finish()) {
@@ -92,9 +94,10 @@ TEST_F(DirHogScanTest, AllFoldersGiveEachFolderItsOwnFilesAndTheRootAsDFolder)
     EXPECT_EQ(rows.at(t.path("D/.cache")).mid(0, 3), (QStringList{"200", "1", "0"}));
     EXPECT_EQ(rows.at(t.path("D/Data")).mid(0, 3), (QStringList{"10", "1", "0"}));
     EXPECT_EQ(rows.at(t.path("D/empty")), (QStringList{"0", "0", "0", "", QString::fromStdString(t.path("D/empty"))}));
-    // The root: its file and its link (by the link's own size); data,
-    // .cache, Data and empty as sub-folders. It reads as the drive's root.
-    EXPECT_EQ(rows.at(d), (QStringList{"9", "2", "4", rows.at(d)[3], QString::fromStdString(d + "/")}));
+    // The root: its file and its link (by the link's own size, as du -b
+    // counts it, but no file); data, .cache, Data and empty as sub-folders.
+    // It reads as the drive's root.
+    EXPECT_EQ(rows.at(d), (QStringList{"9", "1", "4", rows.at(d)[3], QString::fromStdString(d + "/")}));
 }
 
 // Date texts are kept from scan to scan only while the locale stays.
@@ -205,23 +208,27 @@ TEST_F(DirHogScanTest, AFileSystemMountedBelowAFolderAddsNothingToIt)
         struct stat drive {}, mounted {};
         if (::stat(d.c_str(), &drive) != 0 || ::stat(inner.c_str(), &mounted) != 0 || drive.st_dev == mounted.st_dev)
             return std::string("the mount point is not another file system");
-        // Size, files and sub-folders of each row.
-        expect("main folders", text(run(DirHogScan::Mode::MainFolders)),
-               t.path("D/.cache") + ": 200 1 0\n" + t.path("D/Data") + ": 10 1 0\n" + t.path("D/data")
-                   + ": 407 6 1\n" + t.path("D/empty") + ": 0 0 0\n");
-        // In all-folders mode a mount point directly in a folder still counts
-        // among its sub-folders, as every folder entry does.
-        expect("all folders", text(run(DirHogScan::Mode::AllFolders)),
-               d + ": 9 2 5\n" + t.path("D/.cache") + ": 200 1 0\n" + t.path("D/Data") + ": 10 1 0\n"
-                   + t.path("D/data") + ": 307 4 2\n" + t.path("D/data/old") + ": 100 2 0\n" + t.path("D/empty")
-                   + ": 0 0 0\n");
+        // Size, files and sub-folders of each row, by the walker's own walk
+        // and by threads.
+        for (const int workers : {0, 2}) {
+            const std::string by = workers == 0 ? " (own walk)" : " (threads)";
+            expect(("main folders" + by).c_str(), text(run(DirHogScan::Mode::MainFolders, workers)),
+                   t.path("D/.cache") + ": 200 1 0\n" + t.path("D/Data") + ": 10 1 0\n" + t.path("D/data")
+                       + ": 407 6 1\n" + t.path("D/empty") + ": 0 0 0\n");
+            // A mount point is no sub-folder of the folder it lies in (it has
+            // no row either), in all-folders mode as in main folders.
+            expect(("all folders" + by).c_str(), text(run(DirHogScan::Mode::AllFolders, workers)),
+                   d + ": 9 1 4\n" + t.path("D/.cache") + ": 200 1 0\n" + t.path("D/Data") + ": 10 1 0\n"
+                       + t.path("D/data") + ": 307 4 1\n" + t.path("D/data/old") + ": 100 2 0\n"
+                       + t.path("D/empty") + ": 0 0 0\n");
+        }
         const auto totals = [](const DirHogScan::Totals &x) {
             return std::to_string(x.bytes) + " " + std::to_string(x.files) + " " + std::to_string(x.folders);
         };
         expect("one main folder", totals(DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::MainFolders)),
                "407 6 1");
         expect("one folder", totals(DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::AllFolders)),
-               "307 4 2");
+               "307 4 1");
         return failures;
     });
     if (!o.mounted)
@@ -251,9 +258,11 @@ TEST_F(DirHogScanTest, ABindMountOfTheSameFileSystemAddsNothingToTheFolder)
                 failures += std::string(what) + ": got " + got + ", want " + want + "\n";
         };
         expect("main folders", fields(run(DirHogScan::Mode::MainFolders).at(t.path("D/data"))), "407 6 1");
-        const auto all = run(DirHogScan::Mode::AllFolders);
-        expect("all folders", fields(all.at(t.path("D/data"))), "307 4 2");
-        expect("a row for the mount", std::to_string(all.count(mnt)), "0");
+        for (const int workers : {0, 2}) {
+            const auto all = run(DirHogScan::Mode::AllFolders, workers);
+            expect("all folders", fields(all.at(t.path("D/data"))), "307 4 1");
+            expect("a row for the mount", std::to_string(all.count(mnt)), "0");
+        }
         expect("one main folder", totals(DirHogScan::folderTotals(t.path("D/data"), DirHogScan::Mode::MainFolders)),
                "407 6 1");
         return failures;
@@ -386,4 +395,155 @@ TEST(DirHogScanLine, OrderIsTheCaselessTextsThenTextAndPath)
             EXPECT_EQ(DirHogScan::textBefore(a, b), expected)
                 << a.text.toStdString() << a.path << " / " << b.text.toStdString() << b.path;
         }
+}
+
+namespace {
+// The bytes du -b counts below each of paths (given to du in that order, so
+// a file with several names counts under the first that holds one), less
+// the folders' own sizes: the bytes of the files alone.
+std::map<std::string, int64_t> duFileBytes(const std::vector<std::string> &paths)
+{
+    std::string cmd = "du -s -b -x";
+    for (const std::string &p : paths)
+        cmd += " '" + p + "'";
+    std::map<std::string, int64_t> out;
+    FILE *f = ::popen(cmd.c_str(), "r");
+    if (!f)
+        return out;
+    char buf[4096];
+    while (std::fgets(buf, sizeof buf, f)) {
+        std::string line(buf);
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        std::string path = line.substr(tab + 1);
+        if (!path.empty() && path.back() == '\n')
+            path.pop_back();
+        int64_t bytes = std::stoll(line.substr(0, tab));
+        // The folders' own sizes are no file's bytes.
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (it->is_directory(ec) && !it->is_symlink(ec)) {
+                struct stat st {};
+                if (::lstat(it->path().c_str(), &st) == 0)
+                    bytes -= st.st_size;
+            }
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            bytes -= st.st_size;
+        out[path] = bytes;
+    }
+    ::pclose(f);
+    return out;
+}
+
+// A tree whose files have second and third names in other folders: a file
+// and its second name below it (x/a, x/sub/a2), one in two main folders
+// (y/c, z/c2), one in the root and a main folder (top, x/sub/t2), three
+// names of one file (y/m, y/deep/m2, x/m3) and two names side by side (z/p, z/q).
+struct HardLinkTree {
+    TempTree t{"links"};
+    std::string d = t.dir("D");
+    HardLinkTree()
+    {
+        t.sized("D/x/a", 100000);
+        t.sized("D/x/b", 10);
+        t.dir("D/x/sub");
+        t.sized("D/y/c", 500);
+        t.dir("D/z");
+        t.sized("D/top", 300);
+        t.sized("D/y/m", 7);
+        t.dir("D/y/deep");
+        t.sized("D/z/p", 40);
+        for (const auto &[from, to] : std::vector<std::pair<const char *, const char *>>{
+                 {"D/x/a", "D/x/sub/a2"}, {"D/y/c", "D/z/c2"}, {"D/top", "D/x/sub/t2"}, {"D/y/m", "D/y/deep/m2"},
+                 {"D/y/m", "D/x/m3"}, {"D/z/p", "D/z/q"}})
+            EXPECT_EQ(::link(t.path(from).c_str(), t.path(to).c_str()), 0) << to;
+        Drives::setMapping({{'D', d}});
+    }
+    ~HardLinkTree() { Drives::setMapping({}); }
+    // Size, files and sub-folders of each line, by path.
+    std::map<std::string, std::string> run(DirHogScan::Mode mode, int workers)
+    {
+        ScriptedDialogs dialogs;
+        Walker w;
+        w.pumpIntervalMs = -1;
+        DirHogScan scan(w);
+        scan.begin(mode, workers, workers > 0);
+        w.scanAllDrives({QStringLiteral("D:")});
+        std::map<std::string, std::string> out;
+        const std::vector<DirHogScan::Line> lines = scan.finish();
+        for (const DirHogScan::Line &l : lines) {
+            const QStringList f = l.text.split(QLatin1Char('\t'));
+            out[std::string(l.path)] = (f[0] + " " + f[2] + " " + f[3]).toStdString();
+            EXPECT_EQ(l.bytes, QLocale().toLongLong(f[0])) << l.text.toStdString();
+        }
+        // The threads made a grid row for every line, those that waited too.
+        if (workers > 0 && mode == DirHogScan::Mode::AllFolders) {
+            const std::vector<GridLines> batches = scan.gridRows();
+            size_t rows = 0;
+            for (const GridLines &b : batches)
+                rows += b.size();
+            EXPECT_EQ(rows, lines.size());
+            for (const DirHogScan::Line &l : lines)
+                EXPECT_TRUE(l.batch < batches.size() && l.row < batches[l.batch].size()) << l.text.toStdString();
+        }
+        return out;
+    }
+};
+}
+
+// A file with several names counts once per scan, in the folder of the name
+// that comes first when every folder's entries are read in name order, in
+// both modes, by the walker's own walk and by any number of threads.
+TEST(DirHogScanLinks, AFileWithSeveralNamesCountsOnceWhereItsFirstNameLies)
+{
+    HardLinkTree h;
+    const std::string d = h.d;
+    const std::map<std::string, std::string> main = {
+        {d + "/x", "100,017 3 1"}, // a (a2 below it), b, m3 (before y/m); t2 counts in the root's top
+        {d + "/y", "500 1 1"},     // c; m and m2 count in x
+        {d + "/z", "40 1 0"},      // p and q are one file; c2 counts in y
+    };
+    const std::map<std::string, std::string> all = {
+        {d, "300 1 3"},             // top
+        {d + "/x", "100,017 3 1"},  // a, b, m3
+        {d + "/x/sub", "0 0 0"},    // a2 and t2 count elsewhere
+        {d + "/y", "500 1 1"},      // c
+        {d + "/y/deep", "0 0 0"},   // m2
+        {d + "/z", "40 1 0"},       // p (q is the same file), c2 counts in y
+    };
+    for (const int workers : {0, 1, 2, 8}) {
+        EXPECT_EQ(h.run(DirHogScan::Mode::MainFolders, workers), main) << workers << " workers";
+        EXPECT_EQ(h.run(DirHogScan::Mode::AllFolders, workers), all) << workers << " workers";
+    }
+    // du, given the main folders in that order, counts each file where the
+    // main folders do; the whole drive's bytes are the lines' sum.
+    const auto du = duFileBytes({d + "/top", d + "/x", d + "/y", d + "/z"});
+    EXPECT_EQ(du.at(d + "/x"), 100017);
+    EXPECT_EQ(du.at(d + "/y"), 500);
+    EXPECT_EQ(du.at(d + "/z"), 40);
+    EXPECT_EQ(duFileBytes({d}).at(d), 300 + 100017 + 500 + 40);
+    // One folder's totals again (after a removal): each file once.
+    EXPECT_EQ(DirHogScan::folderTotals(d + "/x", DirHogScan::Mode::MainFolders).bytes, 100000 + 10 + 300 + 7);
+    EXPECT_EQ(DirHogScan::folderTotals(d + "/z", DirHogScan::Mode::AllFolders).bytes, 40 + 500);
+}
+
+// The linked names are settled per drive, so a full line list still ends
+// the walk with a warning, lines with linked names included.
+TEST(DirHogScanLinks, LinesThatWaitedForTheirLinksCountAgainstTheLimit)
+{
+    HardLinkTree h;
+    for (const int workers : {0, 2}) {
+        ScriptedDialogs dialogs;
+        Walker w;
+        w.pumpIntervalMs = -1;
+        w.capacity = 3;
+        DirHogScan scan(w);
+        scan.begin(DirHogScan::Mode::AllFolders, workers);
+        w.scanAllDrives({QStringLiteral("D:")});
+        EXPECT_LE(scan.finish().size(), 3u) << workers;
+        EXPECT_TRUE(scan.limitReached) << workers;
+    }
 }

@@ -246,9 +246,10 @@ TEST_F(StatChartsWindow, PiesForElevenDrivesAtMostAndNoneForADriveWithoutCapacit
     EXPECT_FALSE(w.ScrollBar1->isVisible());
 
     const QString rootC = QString::fromStdString(t.dir("C"));
-    // Small pies shorten the path; the tooltip holds the whole title.
-    EXPECT_TRUE(w.pie[0]->chart()->title().endsWith("  45.6% free"));
-    EXPECT_TRUE(w.pie[0]->toolTip().endsWith("\n" + rootC + "  45.6% free"));
+    // Small pies shorten the path; the tooltip holds the whole title. The
+    // share is rounded.
+    EXPECT_TRUE(w.pie[0]->chart()->title().endsWith("  45.7% free"));
+    EXPECT_TRUE(w.pie[0]->toolTip().endsWith("\n" + rootC + "  45.7% free"));
     // D is left out, so pies 1..10 show C and E..M; N does not fit.
     double sumFree = 45678, sumTotal = 100000;
     for (size_t i = 0; i < 11; ++i) {
@@ -280,6 +281,44 @@ TEST_F(StatChartsWindow, PiesForElevenDrivesAtMostAndNoneForADriveWithoutCapacit
     w.Timer1Timer();
     EXPECT_EQ(TfrmStatistics::rotation(w.pie[0]), 60);
     EXPECT_EQ(TfrmStatistics::rotation(w.pieTotal), 62);
+}
+
+// The pie shows the used space the page's figures show (blocks less free
+// blocks), the free space, and the blocks reserved for the system (neither)
+// in grey, each as its share of the capacity; the total pie adds them up.
+TEST_F(StatChartsWindow, PieSlicesAreTheUsedFreeAndReservedSharesOfTheCapacity)
+{
+    // C: 258,019 MB, 74,467 MB free to the user (28.86 %), 23,468 MB used.
+    drives({{74467 * MB, 258019 * MB}, {1 * GB, 4 * GB}});
+    const std::string rootC = t.dir("C");
+    reserved[rootC] = (258019 - 74467 - 23468) * MB;
+    TfrmStatistics w;
+    inject(w);
+    w.show();
+    w.SelectAll1->trigger();
+    EXPECT_EQ(w.lblUsed->text(), "26,540"); // 23,468 MB and 3 GB
+    w.rgSpace1->setChecked(true);
+    EXPECT_TRUE(w.pie[0]->chart()->title().endsWith("  28.9% free")) << w.pie[0]->chart()->title().toStdString();
+    QPieSeries *p = pieSeries(w.pie[0]);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->count(), 3);
+    EXPECT_EQ(p->slices()[0]->value(), 23468 * MB);
+    EXPECT_EQ(p->slices()[0]->color(), QColor(0, 0, 255));
+    EXPECT_NEAR(p->slices()[0]->percentage(), 23468.0 / 258019, 1e-9);
+    EXPECT_EQ(p->slices()[1]->value(), 74467 * MB);
+    EXPECT_EQ(p->slices()[2]->value(), (258019 - 74467 - 23468) * MB);
+    EXPECT_EQ(p->slices()[2]->color(), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_TRUE(w.pie[0]->toolTip().contains("reserved"));
+    // D reserves nothing: two slices.
+    ASSERT_EQ(pieSeries(w.pie[1])->count(), 2);
+    QPieSeries *total = pieSeries(w.pieTotal);
+    ASSERT_EQ(total->count(), 3);
+    EXPECT_DOUBLE_EQ(total->slices()[0]->value(), 23468 * MB + 3 * GB);
+    EXPECT_DOUBLE_EQ(total->slices()[2]->value(), (258019 - 74467 - 23468) * MB);
+    if (const QString out = qEnvironmentVariable("VANTOR_SHOTS"); !out.isEmpty()) {
+        QApplication::processEvents();
+        w.grab().save(out + "/space-pie-reserved.png");
+    }
 }
 
 TEST_F(StatChartsWindow, PiesTurnOnTheTimerAndAClickStopsThem)

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 // Every tally as text, so a difference shows where it is.
@@ -68,4 +70,36 @@ TEST(StatScan, ParallelTalliesEqualTheWalkersForAnyNumberOfWorkers)
             EXPECT_EQ(collect(root, n, onlyText), expected) << n << " workers, chosen types " << onlyText;
     }
     EXPECT_TRUE(dlg.boxes.empty());
+}
+
+// A file with several names is tallied once, by the name that comes first
+// when each folder's entries are read in name order (its type is that
+// name's), whatever the number of workers; its other names are processed
+// but counted nowhere.
+TEST(StatScan, AFileWithSeveralNamesIsTalliedOnce)
+{
+    ScriptedDialogs dialogs;
+    TempTree t("statlinks");
+    t.sized("R/b/notes.txt", 3000);
+    t.sized("R/a.dat", 10);
+    t.dir("R/c");
+    ASSERT_EQ(::link(t.path("R/b/notes.txt").c_str(), t.path("R/c/copy.c").c_str()), 0);
+    ASSERT_EQ(::link(t.path("R/b/notes.txt").c_str(), t.path("R/b/same.txt").c_str()), 0);
+    for (const int workers : {0, 1, 2}) {
+        StatScan s;
+        s.workers = workers;
+        s.walker.pumpIntervalMs = -1;
+        s.scanFolder(t.path("R"));
+        EXPECT_EQ(s.tallies.filesProcessed, 4) << workers;
+        EXPECT_EQ(s.tallies.filesCounted, 2) << workers;
+        int64_t bytes = 0;
+        for (const int64_t b : s.tallies.sizeBytes)
+            bytes += b;
+        EXPECT_EQ(bytes, 3010) << workers;
+        std::set<std::string> types;
+        for (const StatTallies::TypeRow &r : s.tallies.typeRows())
+            if (r.count > 0)
+                types.insert(r.extension.toStdString() + " " + std::to_string(r.count) + " " + std::to_string(r.bytes));
+        EXPECT_EQ(types, (std::set<std::string>{".DAT 1 10", ".TXT 1 3000"})) << workers;
+    }
 }
