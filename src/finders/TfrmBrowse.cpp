@@ -38,7 +38,8 @@
 const QString TfrmBrowse::rootRefusal =
     QStringLiteral("Cannot delete the root folder! To delete a folder including all files and sub-folders double "
                    "click on the desired folder shown in the left panel.");
-const QString TfrmBrowse::systemRefusal = QStringLiteral("You cannot delete the Windows folder using Vantor 95");
+const QString TfrmBrowse::systemRefusal = QStringLiteral(
+    "You cannot delete a system folder or your home folder using Vantor 95");
 
 namespace {
 // The hourglass for the length of a scope.

@@ -43,8 +43,8 @@ TfrmTempFiles::TfrmTempFiles(QWidget *parent) : QDialog(parent)
                                    "extensions for file deletion."),
                     286, 52);
     lblNote2 = note(this, "lblNote2",
-                    QStringLiteral(".FTS files may deleted if you're really short of space.  They are Windows help "
-                                   "file searching add-ons.  They can be re-generated as needed."),
+                    QStringLiteral(".FTS files should not be deleted even if you're really short of space.  They are "
+                                   "FITS image files from astronomy and science.  They cannot be re-generated."),
                     340, 48);
 
     connect(btAdd, &QPushButton::clicked, this, &TfrmTempFiles::btAddClick);

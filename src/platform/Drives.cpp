@@ -569,6 +569,23 @@ int64_t Drives::clusterSize(const std::string &root)
     return int64_t(vfs.f_frsize);
 }
 
+QString Drives::accessTimeOption(unsigned long mountFlags)
+{
+    if (mountFlags & ST_NOATIME)
+        return QStringLiteral("noatime");
+    if (mountFlags & ST_RELATIME)
+        return QStringLiteral("relatime");
+    return QStringLiteral("strictatime");
+}
+
+QString Drives::accessTimeOption(const std::string &root)
+{
+    struct statvfs vfs;
+    if (::statvfs(root.c_str(), &vfs) != 0)
+        return {};
+    return accessTimeOption(vfs.f_flag);
+}
+
 void Drives::setMapping(const std::map<char, std::string> &letterToFolder)
 {
     State &s = state();

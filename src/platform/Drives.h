@@ -71,6 +71,11 @@ bool driveSpace(const std::string &root, double &freeBytes, double &totalBytes);
 bool driveSpace(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes);
 // Bytes per cluster (f_frsize) of the drive's root; 0 when unknown.
 int64_t clusterSize(const std::string &root);
+// The mount option that decides when the file system at root records access
+// dates: "noatime", "relatime" or "strictatime"; empty when statvfs fails.
+QString accessTimeOption(const std::string &root);
+// The same, from statvfs's f_flag bits.
+QString accessTimeOption(unsigned long mountFlags);
 
 // The entries of a mountinfo text; malformed lines are skipped.
 std::vector<MountEntry> parseMountInfo(std::string_view text);

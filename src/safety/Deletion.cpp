@@ -20,8 +20,8 @@ const QString Deletion::kAllProtected = QStringLiteral(
 const QString Deletion::kNotDeleted = QStringLiteral("Files not deleted");
 const QString Deletion::kReallyDelete = QStringLiteral("Really delete?");
 const QString Deletion::kRecycleQuestion = QStringLiteral(
-    "Note that the recycle bin may be full or that you may have the \"Immediately Remove Files On Delete\" option "
-    "turned on in the recycle bin. If either is true, then you will not be able to recover the deleted files from "
+    "Note that the recycle bin may be full or that you may have an option that empties it automatically "
+    "turned on in your desktop's trash settings. If either is true, then you will not be able to recover the deleted files from "
     "the recycle bin. \n\nSend to the recycle bin anyway?");
 const QString Deletion::kRecycleFailed =
     QStringLiteral("An error occurred sending files to the recycle bin.  The bin may be full.");

@@ -92,7 +92,7 @@ QString FolderRemoval::listRefusal(const std::string &folder)
         return QStringLiteral("You cannot delete the root folder using Vantor 95");
     case Refused::SystemFolder:
     case Refused::Home:
-        return QStringLiteral("You cannot delete the Windows folder using Vantor 95");
+        return QStringLiteral("You cannot delete a system folder or your home folder using Vantor 95");
     case Refused::NotFullPath:
     case Refused::None:
         break;

@@ -149,9 +149,9 @@ NonDeleteList &nonDeleteList()
 QString nonDeleteReasonText(int reason)
 {
     switch (reason) {
-    case 1: return QStringLiteral("in the Windows/System folder");
+    case 1: return QStringLiteral("in the /usr/lib or /etc system folder");
     case 2: return QStringLiteral("in the search path");
-    case 3: return QStringLiteral("referenced in the registry");
+    case 3: return QStringLiteral("referenced in the package lists or desktop entries");
     default: return {};
     }
 }

@@ -77,5 +77,6 @@ private:
 // The program-wide list.
 NonDeleteList &nonDeleteList();
 inline int isOnNonDeleteList(const std::string &path, bool isFile) { return nonDeleteList().test(path, isFile); }
-// "", "in the Windows/System folder", "in the search path", "referenced in the registry".
+// "", "in the /usr/lib or /etc system folder", "in the search path",
+// "referenced in the package lists or desktop entries"..
 QString nonDeleteReasonText(int reason);

@@ -67,7 +67,8 @@ TfrmNoDelete::TfrmNoDelete(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::M
     ListBox1->setUniformItemSizes(true);
 
     auto *Label1 = wrapped(QStringLiteral("Label1"),
-                           QStringLiteral("This is a list of folders that are referenced in your Windows Registry.  "
+                           QStringLiteral("This is a list of folders that are referenced in your installed packages' file "
+                                          "lists and desktop entries.  "
                                           "When deleting a file or folders, Vantor will check this list of folders "
                                           "and warn you before deleting the files within the folder.  You may add "
                                           "or delete from this list."),
@@ -100,7 +101,9 @@ TfrmNoDelete::TfrmNoDelete(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::M
     btDel = button(QStringLiteral("btDel"), QStringLiteral("Delete"),
                    QStringLiteral("Delete a folder.  Select multiple folders above to delete more than one."), this);
     btBuild = button(QStringLiteral("btBuild"), QStringLiteral("Build list of folders"),
-                     QStringLiteral("Build the list of folders referenced in the registry"), this);
+                     QStringLiteral("Build the list of folders referenced in the package lists and desktop "
+                                    "entries"),
+                     this);
     btBuild->setDefault(true);
     btClose = button(QStringLiteral("btClose"), QStringLiteral("Close"), QStringLiteral("Close window"), this);
 
@@ -219,7 +222,8 @@ void TfrmNoDelete::btDelClick()
 
 void TfrmNoDelete::btBuildClick()
 {
-    if (!dialogs().askYesNo(QStringLiteral("Vantor will now scan the registry for references to folders.  It may take "
+    if (!dialogs().askYesNo(QStringLiteral("Vantor will now scan the package lists and desktop entries for references to "
+                                           "folders.  It may take "
                                            "a few minutes.  Continue? ")))
         return;
     ListBox1->clear();

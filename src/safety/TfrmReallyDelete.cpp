@@ -124,8 +124,9 @@ TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
 
     auto *page1 = new QWidget;
     Label1 = wrapped("Label1",
-                     QStringLiteral("These files are not in the registry or in the windows search path therefore it "
-                                    "is safer to delete these files.  However, these files may still belong to working "
+                     QStringLiteral("These files are not in the package lists or desktop entries or in the search "
+                                    "path therefore it is safer to delete these files.  However, these files may "
+                                    "still belong to working "
                                     "applications therefore they may be needed for proper operation of other "
                                     "applications."),
                      page1);
@@ -145,8 +146,9 @@ TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
     auto *page2 = new QWidget;
     Label2 = wrapped("Label2",
                      QStringLiteral("It is not recommended that you delete these files without uninstalling their "
-                                    "associated applications.  They are either located in the windows system "
-                                    "directories or are in the system registry.  These files will not be deleted."),
+                                    "associated applications.  They are either located in the system directories "
+                                    "/usr/lib and /etc or the search path or are in the package lists or desktop "
+                                    "entries.  These files will not be deleted."),
                      page2);
     Label4 = wrapped("Label4",
                      QStringLiteral("To delete these files move them to the deletion panel.  You may select multiple "

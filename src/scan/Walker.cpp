@@ -15,7 +15,7 @@ QString Walker::abortText()
 
 QString Walker::fullText()
 {
-    return QStringLiteral("Due to Windows resource limitations ... cannot process any more files.\n\n"
+    return QStringLiteral("Due to the file list's size limit ... cannot process any more files.\n\n"
                           "Try increasing the file size limits or file match and re-scan.");
 }
 

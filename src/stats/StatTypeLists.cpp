@@ -11,7 +11,7 @@ QString StatTypeLists::lineFor(const QString &pattern)
 
 QStringList StatTypeLists::read(const QString &section)
 {
-    static const QStringList defaults{QStringLiteral("*.doc"), QStringLiteral("*.exe"), QStringLiteral("*.dll")};
+    static const QStringList defaults{QStringLiteral("*.doc"), QStringLiteral("*.odt"), QStringLiteral("*.so")};
     QStringList out;
     for (const QString &value : IniFile().readList(section, defaults)) {
         // A stored value is the pattern alone; anything after a tab is an

@@ -7,7 +7,7 @@
 // of the settings file, as numbered lists of patterns ("*.doc"). In memory a
 // line is the pattern, a tab and the type's description.
 namespace StatTypeLists {
-// ReadStatFilesFromDisk: the lines of a section; "*.doc", "*.exe" and "*.dll"
+// ReadStatFilesFromDisk: the lines of a section; "*.doc", "*.odt" and "*.so"
 // when the section holds no list. Empty entries are skipped.
 QStringList read(const QString &section);
 // WriteStatFilesToDisk: stores the patterns of the lines in their order.

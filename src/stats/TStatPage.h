@@ -1,7 +1,10 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QToolButton;
 class QWidget;
@@ -19,6 +22,8 @@ public:
     virtual bool piesTurning() const = 0;
     // The free, total and used bytes of a drive's root.
     virtual bool spaceOf(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes) const = 0;
+    // The drive entries ("c: [label]") of the last collection.
+    virtual QStringList collectionDrives() const = 0;
 
 protected:
     ~TStatHost() = default;
@@ -33,8 +38,9 @@ class TStatPage : public QObject {
 public:
     TStatPage(TStatHost &host, StatTallies &tallies) : host(host), tallies(tallies) {}
 
-    // The texts of the info buttons, in order 1..5.
-    static QString infoText(int n);
+    // The texts of the info buttons, in order 1..5. The access-date note
+    // (1) names each drive of atime ("C:") with its access-time mount option.
+    static QString infoText(int n, const std::vector<std::pair<QString, QString>> &atime = {});
 
 protected:
     // A "?" button at the top right of a chart page showing infoText(n).

@@ -75,15 +75,15 @@ void TStatPageOverhang::build(QWidget *page)
                        "a file will actually use.   The arrow points to your actual cluster size, the other numbers "
                        "are hypothetical.\n"
                        "\n"
-                       "Due to the design of both Windows 95/DOS the hard disk is divided into clusters.  Files are "
-                       "stored in clusters. A file of one "
-                       "byte will take an entire cluster and a file that's one byte larger than a cluster will take "
-                       "two clusters.  The larger the partition, the "
+                       "Due to the design of the file system the hard disk is divided into blocks, and your cluster "
+                       "size is the block size read from the drive.  Files are stored in blocks. A file of one "
+                       "byte will take an entire block and a file that's one byte larger than a block will take "
+                       "two blocks.  The larger the block, the "
                        "more overhang or waste is involved.\n"
                        "\n"
-                       "Solutions are to either repartition your hard disk or use disk compression.  Later versions "
-                       "of Win95/98 come with FAT32 "
-                       "which uses 4K cluster sizes for drives up to 8GB in size and 8K clusters for up to 16GB."));
+                       "Solutions are to either keep many small files on a file system with smaller blocks or pack "
+                       "them into an archive.  Most Linux file systems (ext4, XFS, Btrfs) "
+                       "use 4K blocks whatever the size of the drive; the FAT and FAT32 sizes above are for comparison."));
 }
 
 bool TStatPageOverhang::doOverHang(int64_t clusterSize)

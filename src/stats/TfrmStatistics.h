@@ -206,6 +206,7 @@ private:
     void turnPies(bool on) override;
     bool piesTurning() const override;
     bool spaceOf(const std::string &root, double &freeBytes, double &totalBytes, double &usedBytes) const override;
+    QStringList collectionDrives() const override { return PickList1; }
 
     void buildButtons();
     void buildNotYet();

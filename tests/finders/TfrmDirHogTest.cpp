@@ -233,7 +233,7 @@ TEST_F(DirHogTest, RootsTheHomeFolderAndAHeaderClickAreRefused)
     ASSERT_EQ(rowOf(w, "home"), 1);
     w.grid->setSelectedRow(1);
     w.btDelete->click();
-    EXPECT_EQ(dlg.last()->text, "You cannot delete the Windows folder using Vantor 95");
+    EXPECT_EQ(dlg.last()->text, "You cannot delete a system folder or your home folder using Vantor 95");
     EXPECT_TRUE(TempTree::exists(tree.path("home/notes")));
 
     // After a click on the header (a sort) "Clean?" does nothing.

@@ -49,9 +49,9 @@ TEST(NonDeleteList, FileModeProtectsOnlyFilesDirectlyInAListedFolder)
     EXPECT_EQ(s.l.test(s.t.path("system/x"), true), 0);
     EXPECT_EQ(s.l.test("relative-name", true), 0);
     EXPECT_EQ(nonDeleteReasonText(0), "");
-    EXPECT_EQ(nonDeleteReasonText(1), "in the Windows/System folder");
+    EXPECT_EQ(nonDeleteReasonText(1), "in the /usr/lib or /etc system folder");
     EXPECT_EQ(nonDeleteReasonText(2), "in the search path");
-    EXPECT_EQ(nonDeleteReasonText(3), "referenced in the registry");
+    EXPECT_EQ(nonDeleteReasonText(3), "referenced in the package lists or desktop entries");
 }
 
 TEST(NonDeleteList, FolderModeProtectsListedFoldersAndTheirContainers)

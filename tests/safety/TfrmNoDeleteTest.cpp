@@ -18,8 +18,8 @@
 namespace {
 using Folders = std::vector<std::string>;
 
-const QString buildQuestion = "Vantor will now scan the registry for references to folders.  It may take a few "
-                              "minutes.  Continue? ";
+const QString buildQuestion = "Vantor will now scan the package lists and desktop entries for references to "
+                              "folders.  It may take a few minutes.  Continue? ";
 
 // Software whose values name real folders of the tree, and some that are refused.
 struct Installed {

@@ -33,8 +33,8 @@ const QString kAllProtected = QStringLiteral(
     "All files selected appear on the NON-DELETE list.  To delete the files anyway, move them off of the NON-DELETE "
     "list onto the DELETION PANEL.");
 const QString kRecycleQuestion = QStringLiteral(
-    "Note that the recycle bin may be full or that you may have the \"Immediately Remove Files On Delete\" option "
-    "turned on in the recycle bin. If either is true, then you will not be able to recover the deleted files from "
+    "Note that the recycle bin may be full or that you may have an option that empties it automatically "
+    "turned on in your desktop's trash settings. If either is true, then you will not be able to recover the deleted files from "
     "the recycle bin. \n\nSend to the recycle bin anyway?");
 const QString kRecycleFailed = QStringLiteral("An error occurred sending files to the recycle bin.  The bin may be full.");
 
@@ -158,7 +158,7 @@ TEST_F(ReallyDelete, HeadersMovingAndReasons)
     EXPECT_EQ(dialogs.boxes[0].kind, Dialogs::Kind::Info);
     EXPECT_EQ(dialogs.boxes[0].text, "This file \"" + QString::fromStdString(k)
                                          + "\" is on the DO NOT DELETE LIST since the folder that it is stored in is "
-                                           "referenced in the registry");
+                                           "referenced in the package lists or desktop entries");
     EXPECT_EQ(dialogs.boxes[1].text,
               "This file \"" + QString::fromStdString(y) + "\" is on the DO NOT DELETE LIST because you moved it here.");
 

@@ -450,7 +450,7 @@ TEST(Walker, FullCollectionWarnsOnceAndEndsTheWalk)
     EXPECT_TRUE(w.scanAborted);
     ASSERT_EQ(dlg.boxes.size(), 1u);
     EXPECT_EQ(dlg.boxes[0].kind, Dialogs::Kind::Warning);
-    EXPECT_EQ(dlg.boxes[0].text, "Due to Windows resource limitations ... cannot process any more files.\n\n"
+    EXPECT_EQ(dlg.boxes[0].text, "Due to the file list's size limit ... cannot process any more files.\n\n"
                                  "Try increasing the file size limits or file match and re-scan.");
 
     // Appending at once has no limit and no warning.

@@ -315,7 +315,7 @@ TEST(StatTypeLists, DefaultStoredAndEmptiedLists)
 {
     FileTypes::setTableForTests({{".doc", "Document"}, {".txt", "Text"}});
     EXPECT_EQ(StatTypeLists::read("Include"),
-              (QStringList{"*.doc\tDocument", "*.exe\tEXE File", "*.dll\tDLL File"}));
+              (QStringList{"*.doc\tDocument", "*.odt\tODT File", "*.so\tSO File"}));
     StatTypeLists::write({"*.txt\tOld description", "*.zz"}, "Include");
     EXPECT_EQ(IniFile().readString("Include", "File1", {}), "*.txt");
     EXPECT_EQ(StatTypeLists::read("Include"), (QStringList{"*.txt\tText", "*.zz\tZZ File"}));

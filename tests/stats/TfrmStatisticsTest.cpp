@@ -400,7 +400,7 @@ TEST_F(StatsWindow, TypeListEditorAddsDeletesAndStoresOnlyOnClose)
         ed->btAddClick();
         pick("*.*");
         ed->btAddClick();
-        EXPECT_EQ(ed->lines(), (QStringList{"*.dll\tDLL File", "*.doc\tDocument", "*.exe\tEXE File", "*.txt\tText"}));
+        EXPECT_EQ(ed->lines(), (QStringList{"*.doc\tDocument", "*.odt\tODT File", "*.so\tSO File", "*.txt\tText"}));
         EXPECT_EQ(ed->lblCount->text(), "4 available");
         ed->PickList1->item(0)->setSelected(true);
         ed->PickList1->item(1)->setSelected(true);
@@ -416,7 +416,7 @@ TEST_F(StatsWindow, TypeListEditorAddsDeletesAndStoresOnlyOnClose)
     });
     TfrmStatList ed("Exclude");
     EXPECT_EQ(TModal::exec(&ed), QDialog::Accepted);
-    EXPECT_EQ(StatTypeLists::read("Exclude"), (QStringList{"*.doc\tDocument", "*.exe\tEXE File", "*.txt\tText"}));
+    EXPECT_EQ(StatTypeLists::read("Exclude"), (QStringList{"*.odt\tODT File", "*.so\tSO File", "*.txt\tText"}));
 
     // The close box stores nothing.
     TModal::push([](QDialog *dlgW) {
