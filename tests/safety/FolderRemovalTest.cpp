@@ -10,6 +10,8 @@
 #include "safety/FolderRemoval.h"
 #include "safety/NonDeleteList.h"
 #include "safety/TfrmDelDirectory.h"
+#include "common/TPathLabel.h"
+#include "common/TShadowLabel.h"
 #include "safety/ZipArchive.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
@@ -613,4 +615,45 @@ TEST_F(FolderRemovalTest, EnterInTheWindowCancelsWhateverHasTheFocus)
     }
     EXPECT_TRUE(TempTree::exists(top + "/one/a"));
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// A newline in a folder's or a file's name is shown as the control picture
+// the grid shows, in the title and in the name panel, and is drawn as such
+// (not as a blank).
+TEST_F(FolderRemovalTest, ANewlineInANameIsShownVisibly)
+{
+    t.sized("D/top\nx/f\ng", 10);
+    const std::string top = t.path("D/top\nx");
+    Navigation::Registration reg(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate);
+    EventPump::setDefaultInterval(-1);
+    QString title, name;
+    QImage drawn, blank;
+    struct Watch : ScriptedDialogs {
+        std::function<void()> seen;
+        Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title) override
+        {
+            if (seen)
+                seen();
+            return ScriptedDialogs::message(kind, text, buttons, title);
+        }
+    } watch;
+    TModal::push([&](QDialog *d) {
+        auto *w = qobject_cast<TfrmDelDirectory *>(d);
+        ASSERT_TRUE(w);
+        watch.seen = [&, w] {
+            title = w->lblDirectory->text();
+            name = w->pnlName->path();
+            drawn = w->lblDirectory->grab().toImage();
+            w->lblDirectory->setText(QString(title).replace(QChar(0x240A), QLatin1Char(' ')));
+            blank = w->lblDirectory->grab().toImage();
+        };
+        w->cbDelete->setChecked(true);
+        QTest::mouseClick(w->btDelete, Qt::LeftButton);
+    });
+    Navigation::removeFolder(nullptr, top);
+    EventPump::setDefaultInterval(15);
+    EXPECT_TRUE(title.contains(QString::fromUtf8("top\u240Ax"))) << title.toStdString();
+    EXPECT_TRUE(name.contains(QString::fromUtf8("f\u240Ag"))) << name.toStdString();
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_NE(drawn, blank);
 }
