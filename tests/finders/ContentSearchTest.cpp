@@ -1,4 +1,5 @@
 #include "finders/ContentSearch.h"
+#include "platform/AnchoredPath.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
 
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -31,7 +33,6 @@ uint64_t inodeOf(const std::string &path)
 // name, size, device, inode), in path order.
 struct Found {
     std::vector<std::string> folders;
-    std::vector<uint64_t> devices;
     std::deque<std::string> names;
     std::vector<ContentSearch::File> files;
     std::vector<std::string> paths;
@@ -50,13 +51,11 @@ struct Found {
                 continue;
             const std::string folder = p.substr(0, p.rfind('/'));
             auto it = folderOf.emplace(folder, uint32_t(folders.size())).first;
-            if (it->second == folders.size()) {
+            if (it->second == folders.size())
                 folders.push_back(folder);
-                devices.push_back(uint64_t(st.st_dev));
-            }
             names.push_back(p.substr(p.rfind('/') + 1));
             files.push_back({it->second, uint32_t(names.back().size()), names.back().data(), int64_t(st.st_size),
-                             uint64_t(st.st_ino)});
+                             uint64_t(st.st_ino), uint64_t(st.st_dev)});
             paths.push_back(p);
         }
     }
@@ -128,7 +127,7 @@ TEST(ContentSearch, GroupsMatchTheBytesWhereverTheyDiffer)
     TempTree t("contents");
     nearMisses(t);
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.run(2);
     const InodeGroups found = groupsOf(s, f);
     EXPECT_EQ(found, referenceGroups(f));
@@ -172,7 +171,7 @@ TEST(ContentSearch, AFileThatChangesOrVanishesWhileReadIsLeftOut)
             t.file(dir + n, base);
     }
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     std::atomic<int> hits{0};
     s.afterRead = [&](size_t i, int round) {
         const std::string &p = f.paths[i];
@@ -203,6 +202,7 @@ TEST(ContentSearch, AFileThatChangesOrVanishesWhileReadIsLeftOut)
     EXPECT_EQ(names, (std::set<std::set<std::string>>{{"s1000/keep1", "s1000/keep2"},
                                                       {"s300000/keep1", "s300000/keep2"}}));
     EXPECT_EQ(s.unreadable(), 0);
+    EXPECT_EQ(s.leftOut(), 4); // every file left out is counted
     // Files left out are counted in the progress, and their bytes, once.
     const ContentSearch::Progress p = s.progress();
     EXPECT_EQ(p.files, p.filesTotal);
@@ -220,7 +220,7 @@ TEST(ContentSearch, AnUnreadableFileIsLeftOutAndCounted)
     const std::string denied = t.file("c", base);
     ASSERT_EQ(::chmod(denied.c_str(), 0), 0);
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.run();
     ASSERT_EQ(s.groups().size(), 1u);
     EXPECT_EQ(s.groups()[0].size(), 2u);
@@ -235,7 +235,7 @@ TEST(ContentSearch, CancelEndsWithNoGroups)
     for (int i = 0; i < 40; ++i)
         t.file("f" + std::to_string(i), base);
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.afterRead = [&](size_t, int) { s.cancel(); };
     bool told = false;
     s.onFinished = [&] { told = true; };
@@ -270,7 +270,7 @@ TEST(ContentSearch, GroupsAreThoseOfAnIndependentFinder)
     t.file("d3/empty2");
 
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.run();
     InodeGroups peer;
     std::istringstream out(TestEnv::commandOutput("jdupes -r -q '" + t.root() + "'"));
@@ -288,4 +288,29 @@ TEST(ContentSearch, GroupsAreThoseOfAnIndependentFinder)
         peer.insert(group);
     EXPECT_FALSE(peer.empty());
     EXPECT_EQ(groupsOf(s, f), peer);
+}
+
+// Files in a folder deeper than one path can name are read and grouped
+// like any other.
+TEST(ContentSearch, FilesBelowPathsTooLongForOneCallAreCompared)
+{
+    TempTree t("deep");
+    const std::string deep = TempTree::deepChain(t.root(), 22, 220);
+    ASSERT_GE(deep.size(), size_t(PATH_MAX));
+    const std::string same = TempTree::randomBytes(30000, 5);
+    std::string other = same;
+    other[20000] ^= 1;
+    std::vector<ContentSearch::File> files;
+    std::deque<std::string> names{"p1", "p2", "q"};
+    for (const std::string &n : names) {
+        const std::string p = TempTree::deepFile(deep, n, n == "q" ? other : same);
+        FileIdentity id;
+        ASSERT_TRUE(AnchoredPath::stat(p, id));
+        files.push_back({0, uint32_t(n.size()), n.data(), id.size, id.inode, id.device});
+    }
+    ContentSearch s({deep}, files);
+    s.run(2);
+    EXPECT_EQ(s.groups(), (std::vector<std::vector<uint32_t>>{{0, 1}}));
+    EXPECT_EQ(s.unreadable(), 0);
+    EXPECT_EQ(s.leftOut(), 0);
 }
