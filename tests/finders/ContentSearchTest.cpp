@@ -1,5 +1,9 @@
 #include "finders/ContentSearch.h"
 #include "platform/AnchoredPath.h"
+#include "platform/Drives.h"
+#include "scan/Walker.h"
+#include "support/MountSandbox.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
 
@@ -15,6 +19,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -313,4 +318,58 @@ TEST(ContentSearch, FilesBelowPathsTooLongForOneCallAreCompared)
     EXPECT_EQ(s.groups(), (std::vector<std::vector<uint32_t>>{{0, 1}}));
     EXPECT_EQ(s.unreadable(), 0);
     EXPECT_EQ(s.leftOut(), 0);
+}
+
+// An overlay whose layers lie on two other file systems (a live system, a
+// container with a tmpfs upper layer): its folders report the overlay's
+// device, its files their layer's. The walk hands each file over with its
+// own device, and pairs from both layers side by side in one folder are all
+// found. Runs in a child with its own user and mount namespaces.
+TEST(ContentSearch, PairsOnAnOverlayOfTwoFileSystemsAreAllFound)
+{
+    TempTree t("overlay");
+    const std::string lower = t.dir("lower"), upper = t.dir("upper"), merged = t.dir("merged");
+    const MountSandbox::Outcome o = MountSandbox::run({lower, upper}, [&]() -> std::string {
+        t.file("lower/a1", "the lower pair");
+        t.file("lower/a2", "the lower pair");
+        t.file("upper/up/b1", "the upper pair!");
+        t.file("upper/up/b2", "the upper pair!");
+        t.dir("upper/work");
+        const std::string opts = "lowerdir=" + lower + ",upperdir=" + upper + "/up,workdir=" + upper + "/work";
+        if (::mount("overlay", merged.c_str(), "overlay", 0, opts.c_str()) != 0)
+            return "no overlay";
+        struct stat folder {}, a {}, b {};
+        if (::stat(merged.c_str(), &folder) != 0 || ::stat((merged + "/a1").c_str(), &a) != 0
+            || ::stat((merged + "/b1").c_str(), &b) != 0 || a.st_dev == b.st_dev)
+            return "the overlay's layers do not show two devices";
+        Drives::setMapping({{'D', merged}});
+        ScriptedDialogs dialogs;
+        Walker w;
+        w.pumpIntervalMs = -1;
+        std::vector<std::string> folders;
+        std::deque<std::string> names;
+        std::vector<ContentSearch::File> files;
+        w.visitor = [&](const FoundFile &f) {
+            if (folders.empty() || folders.back() != f.folder)
+                folders.push_back(f.folder);
+            names.push_back(f.name);
+            files.push_back({uint32_t(folders.size() - 1), uint32_t(f.name.size()), names.back().data(), f.size,
+                             f.inode, f.device});
+            return true;
+        };
+        w.scanFolder(merged);
+        ContentSearch s(folders, files);
+        s.run(2);
+        std::string failures;
+        if (files.size() != 4)
+            failures += "walked " + std::to_string(files.size()) + " files\n";
+        if (s.groups().size() != 2 || s.leftOut() != 0 || s.unreadable() != 0)
+            failures += std::to_string(s.groups().size()) + " groups, " + std::to_string(s.leftOut())
+                + " left out, " + std::to_string(s.unreadable()) + " unreadable\n";
+        ::umount2(merged.c_str(), MNT_DETACH);
+        return failures;
+    });
+    if (!o.mounted || o.failure == "no overlay")
+        GTEST_SKIP() << (o.mounted ? "cannot mount an overlay here" : MountSandbox::kCannotMount);
+    EXPECT_EQ(o.failure, "");
 }

@@ -1,7 +1,6 @@
 #include "DupWindowFixture.h"
 #include "finders/ContentSearch.h"
 #include "scan/FoundFile.h"
-#include "support/MountSandbox.h"
 
 #include <QTimer>
 
@@ -9,7 +8,6 @@
 #include <set>
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -127,45 +125,6 @@ TEST_F(DupContents, AFileOnAnotherDeviceThanItsFolderIsStillGrouped)
         EXPECT_EQ(w.pnlSel->text(),
                   "2 duplicates found, 1 file was left out: it changed or went away while compared");
     });
-}
-
-// An overlay whose layers lie on two other file systems: its files report
-// their layer's device, not the folder's. Pairs in each layer, side by side
-// in one folder, are all found.
-TEST_F(DupContents, PairsOnAnOverlayOfTwoFileSystemsAreAllFound)
-{
-    const std::string lower = t.dir("lower"), upper = t.dir("upper"), merged = t.dir("merged");
-    const MountSandbox::Outcome o = MountSandbox::run({lower, upper}, [&]() -> std::string {
-        t.file("lower/a1.bin", "the lower pair");
-        t.file("lower/a2.bin", "the lower pair");
-        t.file("upper/up/b1.bin", "the upper pair!");
-        t.file("upper/up/b2.bin", "the upper pair!");
-        t.dir("upper/work");
-        const std::string opts = "lowerdir=" + lower + ",upperdir=" + upper + "/up,workdir=" + upper + "/work";
-        if (::mount("overlay", merged.c_str(), "overlay", 0, opts.c_str()) != 0)
-            return "SKIP";
-        struct stat a {}, b {};
-        if (::stat((merged + "/a1.bin").c_str(), &a) != 0 || ::stat((merged + "/b1.bin").c_str(), &b) != 0
-            || a.st_dev == b.st_dev)
-            return "the overlay's layers do not show two devices";
-        Drives::setMapping({{'D', merged}});
-        std::string failures;
-        open(true, [&](TfrmDup &w) {
-            bytes(w, w.rbLarger, 0);
-            w.cbDup->setCurrentIndex(7);
-            QTest::mouseClick(w.btScan, Qt::LeftButton);
-            const QStringList names = column(w, 0);
-            if (names != QStringList({"a1.bin", "a2.bin", "b1.bin", "b2.bin"}))
-                failures += "listed: " + names.join(' ').toStdString() + "\n";
-            if (w.pnlSel->text() != "4 duplicates found")
-                failures += "status: " + w.pnlSel->text().toStdString() + "\n";
-        });
-        ::umount2(merged.c_str(), MNT_DETACH);
-        return failures;
-    });
-    if (!o.mounted || o.failure == "SKIP")
-        GTEST_SKIP() << (o.mounted ? "cannot mount an overlay here" : MountSandbox::kCannotMount);
-    EXPECT_EQ(o.failure, "");
 }
 
 // A program holding a listed file mapped for writing (its pages dirtied
