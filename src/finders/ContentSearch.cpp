@@ -47,8 +47,8 @@ bool hashLess(const XXH128_hash_t &a, const XXH128_hash_t &b)
 }
 }
 
-ContentSearch::ContentSearch(std::vector<std::string> folders, std::vector<uint64_t> devices, std::vector<File> files)
-    : folders_(std::move(folders)), devices_(std::move(devices)), files_(std::move(files)), state_(files_.size()),
+ContentSearch::ContentSearch(std::vector<std::string> folders, std::vector<File> files)
+    : folders_(std::move(folders)), files_(std::move(files)), state_(files_.size()),
       anchors_(std::make_unique<Anchors>())
 {
 }
@@ -66,7 +66,6 @@ void ContentSearch::start(unsigned threads)
     std::map<std::string, uint32_t> byPath;
     folderAnchor_.assign(folders_.size(), UINT32_MAX);
     std::vector<bool> used(folders_.size());
-    devices_.resize(folders_.size());
     for (const File &f : files_)
         if (f.folder < used.size())
             used[f.folder] = true;
@@ -224,6 +223,8 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         s.outcome = o;
         if (o == Outcome::Unreadable)
             ++unreadable_;
+        else
+            ++leftOut_;
         w.file.close();
     };
     const auto failed = [&](int error) {

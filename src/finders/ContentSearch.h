@@ -21,7 +21,9 @@
 // through ContentFile, so the user's page cache keeps what it held. A file
 // whose identity or state (device, inode, size, modification and change
 // times) differs from the walk's, or changes between its rounds or while it
-// is read, is left out; so is one that cannot be read (counted).
+// is read, is left out (counted by leftOut); so is one that cannot be read
+// (counted by unreadable). Each file carries its own device: files of one
+// folder may lie on different file systems (an overlay's layers).
 class ContentSearch {
 public:
     struct File {
@@ -29,16 +31,16 @@ public:
         uint32_t nameLen = 0;
         const char *name = nullptr; // bytes, nameLen long; must stay valid during the search
         int64_t size = 0;
-        uint64_t inode = 0; // as the walk saw it (the device is its folder's)
+        uint64_t inode = 0;  // as the walk saw it
+        uint64_t device = 0; // as the walk saw it
     };
     struct Progress {
         uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
     };
 
-    // The folders and the device each is on; the files in the order their
-    // groups are to be listed (a group's files in this order, groups in the
-    // order of their first files).
-    ContentSearch(std::vector<std::string> folders, std::vector<uint64_t> devices, std::vector<File> files);
+    // The folders; the files in the order their groups are to be listed (a
+    // group's files in this order, groups in the order of their first files).
+    ContentSearch(std::vector<std::string> folders, std::vector<File> files);
     ~ContentSearch();
     ContentSearch(const ContentSearch &) = delete;
     ContentSearch &operator=(const ContentSearch &) = delete;
@@ -71,6 +73,9 @@ public:
     std::vector<std::vector<uint32_t>> takeGroups() { return std::move(groups_); }
     // Files that could not be opened or read (not those that vanished).
     int64_t unreadable() const { return unreadable_; }
+    // Files left out because they were no longer as the walk saw them, or
+    // changed while they were read, or went away.
+    int64_t leftOut() const { return leftOut_; }
     bool cancelled() const { return cancel_; }
 
     // The first block's and the last block's length; files up to
@@ -93,10 +98,9 @@ private:
     // settled. Groups of complete files (read whole) are final.
     void regroup(std::vector<std::vector<uint32_t>> &open);
 
-    uint64_t device(uint32_t file) const { return devices_[files_[file].folder]; }
+    uint64_t device(uint32_t file) const { return files_[file].device; }
 
     std::vector<std::string> folders_;
-    std::vector<uint64_t> devices_;
     std::vector<File> files_;
     std::vector<State> state_;
     std::vector<uint32_t> folderAnchor_;
@@ -108,6 +112,7 @@ private:
     std::atomic<bool> finished_{false};
     std::atomic<uint64_t> filesDone_{0}, bytesDone_{0};
     std::atomic<int64_t> unreadable_{0};
+    std::atomic<int64_t> leftOut_{0};
     std::atomic<uint64_t> filesTotal_{0}, bytesTotal_{0};
     std::vector<std::vector<uint32_t>> groups_;
 };

@@ -14,6 +14,8 @@
 #include "scan/TPatternBox.h"
 #include "scan/TResultGrid.h"
 
+#include "scan/ResultGridModel.h"
+
 #include <QComboBox>
 #include <QEventLoop>
 #include <QTimer>
@@ -21,6 +23,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+
+#include <map>
 
 namespace {
 FinderFrameSpec frameSpec(bool dupMode)
@@ -161,6 +165,8 @@ bool TfrmDup::beforeWalk()
     devices_.clear();
     aborted_ = false;
     unreadable_ = 0;
+    leftOut_ = 0;
+    listedByContents_ = false;
     choice_ = c;
     walker().mask = WildPattern(patternBox->pattern());
     return true;
@@ -176,8 +182,7 @@ bool TfrmDup::visit(const FoundFile &f)
         return false;
     if (byContents()) {
         inodes_.push_back(f.inode);
-        if (devices_.size() < lbList.folders().size())
-            devices_.push_back(f.device);
+        devices_.push_back(f.device);
     }
     return true;
 }
@@ -206,12 +211,14 @@ void TfrmDup::fillByContents()
     files.reserve(order.size());
     for (uint32_t id : order) {
         const std::string_view name = lbList.name(id);
-        files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id]});
+        files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
+                         devices_[id]});
     }
     inodes_ = {};
+    devices_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {
-        ContentSearch search(lbList.folders(), std::move(devices_), std::move(files));
+        ContentSearch search(lbList.folders(), std::move(files));
         QEventLoop loop;
         search.onFinished = [&loop] {
             QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
@@ -239,12 +246,33 @@ void TfrmDup::fillByContents()
             return;
         }
         unreadable_ = search.unreadable();
+        leftOut_ = search.leftOut();
         groups = search.takeGroups();
     }
     for (auto &g : groups)
         for (uint32_t &k : g)
             k = order[k];
     lbList.fillGroups(groups, *grid->gridModel());
+    listedByContents_ = true;
+}
+
+std::vector<std::vector<std::string>> TfrmDup::sameContentsGroups() const
+{
+    if (!listedByContents_)
+        return {};
+    // A row's key is the number of its group.
+    const ResultGridModel &m = *grid->gridModel();
+    std::map<uint32_t, std::pair<bool, std::vector<std::string>>> byKey;
+    for (int row = 1; row <= m.rowsFilled(); ++row) {
+        auto &[marked, paths] = byKey[m.fileKey(row)];
+        marked = marked || m.isMarked(row);
+        paths.push_back(m.path(row));
+    }
+    std::vector<std::vector<std::string>> groups;
+    for (auto &[key, g] : byKey)
+        if (g.first)
+            groups.push_back(std::move(g.second));
+    return groups;
 }
 
 void TfrmDup::abortWork()
@@ -258,10 +286,16 @@ void TfrmDup::abortWork()
 
 QString TfrmDup::unreadableText() const
 {
-    if (unreadable_ <= 0)
-        return {};
-    return formatThousands(unreadable_)
-        + (unreadable_ == 1 ? QStringLiteral(" file could not be read") : QStringLiteral(" files could not be read"));
+    QStringList parts;
+    if (unreadable_ > 0)
+        parts << formatThousands(unreadable_)
+                + (unreadable_ == 1 ? QStringLiteral(" file could not be read")
+                                    : QStringLiteral(" files could not be read"));
+    if (leftOut_ > 0)
+        parts << formatThousands(leftOut_)
+                + (leftOut_ == 1 ? QStringLiteral(" file was left out: it changed or went away while compared")
+                                 : QStringLiteral(" files were left out: they changed or went away while compared"));
+    return parts.join(QStringLiteral(", "));
 }
 
 QString TfrmDup::foundStatus(int found) const

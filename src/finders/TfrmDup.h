@@ -55,6 +55,7 @@ protected:
     QString noneFoundStatus() const override;
     bool announceNoneFound() const override;
     void abortWork() override;
+    std::vector<std::vector<std::string>> sameContentsGroups() const override;
 
 private:
     SizeChoice sizeChoice() const;
@@ -70,12 +71,15 @@ private:
     int gridCriterion_ = 0; // the criterion the grid's columns are set for
     SizeChoice choice_;
     DupList lbList;
-    // Same contents: each kept file's inode (by its number in lbList) and
-    // the device of each of lbList's folders.
+    // Same contents: each kept file's inode and device (by its number in
+    // lbList), as the walk saw them: files of one folder may lie on
+    // different file systems (an overlay's layers).
     std::deque<uint64_t> inodes_;
-    std::vector<uint64_t> devices_;
+    std::deque<uint64_t> devices_;
     ContentSearch *search_ = nullptr; // while one runs
     QEventLoop *searchLoop_ = nullptr;
     bool aborted_ = false;
     int64_t unreadable_ = 0;
+    int64_t leftOut_ = 0; // files that changed or went away while compared
+    bool listedByContents_ = false; // the grid's groups are of equal bytes
 };

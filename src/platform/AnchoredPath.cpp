@@ -132,28 +132,59 @@ long openat2(int dirfd, const char *path, int flags)
     return ::syscall(SYS_openat2, dirfd, path, &how, sizeof how);
 }
 
+// One openat2 call for rel below from, retried when a rename elsewhere raced
+// the lookup. -1 with errno; ENOSYS also when this kernel (or its filter)
+// has no openat2.
+long openat2Retrying(int from, const std::string &rel, int flags)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const long fd = openat2(from, rel.c_str(), flags);
+        if (fd >= 0)
+            return fd;
+        if (errno == EAGAIN || errno == EINTR)
+            continue;
+        if (errno == ENOSYS || errno == EPERM || errno == E2BIG)
+            errno = ENOSYS;
+        return -1;
+    }
+    return -1;
+}
+
+// The longest relative path one openat2 call is given: the kernel refuses
+// a path of PATH_MAX bytes or more (ENAMETOOLONG), so a deeper path is
+// opened in stretches, each from the folder the last one reached. Each
+// stretch keeps to the mount it starts on, which is the anchor's.
+constexpr size_t kStretch = PATH_MAX - 1;
+
 // Opens the components parts below the open anchor top: in one openat2
-// call where the kernel has it, else component by component. Touches no
-// shared state but the openat2 switch, so any thread may call it.
+// call where the kernel has it (a stretch at a time for a path too long
+// for one call), else component by component. Touches no shared state but
+// the openat2 switch, so any thread may call it.
 UniqueFd openParts(UniqueFd top, const std::vector<std::string> &parts, int finalFlags, int *error)
 {
     if (g_useOpenat2) {
-        std::string rel;
-        for (const std::string &p : parts)
-            rel += (rel.empty() ? "" : "/") + p;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            const long fd = openat2(top.get(), rel.c_str(), finalFlags);
-            if (fd >= 0)
-                return UniqueFd(int(fd));
-            if (errno == EAGAIN || errno == EINTR)
-                continue; // a rename elsewhere raced the lookup
-            if (errno == ENOSYS || errno == EPERM || errno == E2BIG) {
-                g_useOpenat2 = false; // this kernel (or its filter) has no openat2
+        UniqueFd cur = UniqueFd::dup(top.get());
+        size_t i = 0;
+        while (cur && i < parts.size()) {
+            std::string rel = parts[i++];
+            while (i < parts.size() && rel.size() + 1 + parts[i].size() <= kStretch)
+                rel += "/" + parts[i++];
+            const bool last = i == parts.size();
+            const int flags = last ? finalFlags : (O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const long fd = openat2Retrying(cur.get(), rel, flags);
+            if (fd < 0 && errno == ENOSYS) {
+                g_useOpenat2 = false;
+                cur = UniqueFd();
                 break;
             }
-            fail(error, errno);
-            return {};
+            if (fd < 0) {
+                fail(error, errno);
+                return {};
+            }
+            cur = UniqueFd(int(fd));
         }
+        if (cur)
+            return cur;
     }
     return walkDown(std::move(top), parts, finalFlags, error);
 }

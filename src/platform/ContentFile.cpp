@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -132,4 +134,55 @@ void ContentFile::close()
     dropBrought();
     fd_.reset();
     advised_ = false;
+}
+
+namespace {
+bool openPath(ContentFile &f, const std::string &path, int &error)
+{
+    const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+    if (!parent) {
+        error = parent.error;
+        return false;
+    }
+    return f.open(parent.folder.get(), parent.name.c_str(), error);
+}
+}
+
+ContentFile::Match ContentFile::compare(const std::string &a, const std::string &b, int &error)
+{
+    ContentFile fa, fb;
+    if (!openPath(fa, a, error))
+        return Match::FirstUnreadable;
+    if (!openPath(fb, b, error))
+        return Match::SecondUnreadable;
+    FileIdentity ia, ib;
+    if (!fa.identity(ia)) {
+        error = errno;
+        return Match::FirstUnreadable;
+    }
+    if (!fb.identity(ib)) {
+        error = errno;
+        return Match::SecondUnreadable;
+    }
+    if (ia.sameFile(ib))
+        return Match::Same;
+    if (ia.size != ib.size)
+        return Match::Differ;
+    constexpr size_t kChunk = size_t(256) << 10;
+    const std::unique_ptr<char[]> ba(new char[kChunk]), bb(new char[kChunk]);
+    for (uint64_t at = 0;;) {
+        const int64_t na = fa.read(at, ba.get(), kChunk, Pattern::Whole, error);
+        if (na < 0)
+            return Match::FirstUnreadable;
+        const int64_t nb = fb.read(at, bb.get(), kChunk, Pattern::Whole, error);
+        if (nb < 0)
+            return Match::SecondUnreadable;
+        // A file that grew or shrank since its size was taken ends apart
+        // from the other.
+        if (na != nb || std::memcmp(ba.get(), bb.get(), size_t(na)) != 0)
+            return Match::Differ;
+        if (na == 0)
+            return Match::Same;
+        at += uint64_t(na);
+    }
 }

@@ -37,6 +37,13 @@ public:
     // Drops what this file's reads brought into the cache and closes it.
     void close();
 
+    // Whether the files at a and b (paths as found, each reached as
+    // AnchoredPath reaches it, read as above) hold the same bytes now. Two
+    // names of one file are the same. error gets errno's value for a file
+    // that could not be opened or read.
+    enum class Match { Same, Differ, FirstUnreadable, SecondUnreadable };
+    static Match compare(const std::string &a, const std::string &b, int &error);
+
 private:
     void brought(uint64_t from, uint64_t to);
     void dropBrought();

@@ -1,5 +1,7 @@
 #include "platform/DirReader.h"
+#include "platform/AnchoredPath.h"
 
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -213,6 +215,16 @@ bool DirReader::statPath(const std::string &path, EntryStat &out)
 {
     if (path.empty())
         return false;
+    if (path.size() >= PATH_MAX) {
+        // Too long for one call: looked at in its folder, reached from its
+        // anchor a stretch at a time.
+        const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+        if (!parent) {
+            errno = parent.error;
+            return false;
+        }
+        return statAt(parent.folder.get(), parent.name.c_str(), 0, parent.name.c_str(), out);
+    }
     return statAt(AT_FDCWD, path.c_str(), 0, baseNameOf(path).c_str(), out);
 }
 

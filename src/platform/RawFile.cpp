@@ -1,8 +1,10 @@
 #include "platform/RawFile.h"
+#include "platform/AnchoredPath.h"
 
 #include <algorithm>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -66,6 +68,26 @@ int flagsOf(RawFile::Mode mode)
 bool RawFile::open(const std::string &path, Mode mode)
 {
     close();
+    if (path.size() >= PATH_MAX && mode != Mode::CreateNew) {
+        // Too long for one call: the folder is reached from its anchor a
+        // stretch at a time, and the file opened in it.
+        const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+        if (!parent) {
+            errno = parent.error;
+            return fail();
+        }
+        if (mode == Mode::ReadFollowing) {
+            struct stat before;
+            if (::fstatat(parent.folder.get(), parent.name.c_str(), &before, 0) != 0)
+                return fail();
+            if (!S_ISREG(before.st_mode)) {
+                error_ = "not a regular file";
+                return false;
+            }
+            return adopt(::openat(parent.folder.get(), parent.name.c_str(), flagsOf(mode), 0644), mode);
+        }
+        return openAt(parent.folder.get(), parent.name, mode);
+    }
     if (mode == Mode::ReadFollowing) {
         // Looked at before it is opened, so that a FIFO, socket or device
         // is never opened at all.

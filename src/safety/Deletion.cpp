@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "platform/Removal.h"
 #include "platform/Trash.h"
+#include "safety/CopyCheck.h"
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 
@@ -33,18 +34,24 @@ namespace {
 // ends the run when stopAtFailure is set.
 template <typename Act, typename Report>
 Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion::Step &step, Act act,
-                           Report report, bool stopAtFailure)
+                           Report report, bool stopAtFailure, CopyCheck *check)
 {
     Deletion::Tally t;
+    if (check)
+        check->begin(paths);
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string &path = paths[i];
         if (step && !step(i, path))
             break;
+        if (check && !check->allows(path))
+            continue;
         int64_t size = 0;
         if (act(path, size)) {
             ++t.files;
             t.bytes += std::max<int64_t>(size, 0);
         } else {
+            if (check)
+                check->keep(path);
             report(path);
             if (stopAtFailure)
                 break;
@@ -54,14 +61,14 @@ Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion
 }
 }
 
-Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step)
+Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step, CopyCheck *check)
 {
     return removeEach(
         paths, step, [](const std::string &p, int64_t &freed) { return Removal::deleteFile(p, nullptr, nullptr, &freed); },
-        [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false);
+        [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false, check);
 }
 
-Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step)
+Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step, CopyCheck *check)
 {
     Trash::Names names; // many files of one name try each number once
     return removeEach(
@@ -70,7 +77,7 @@ Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, co
             size = r.size;
             return r.ok;
         },
-        [](const std::string &) { dialogs().showError(kRecycleFailed); }, true);
+        [](const std::string &) { dialogs().showError(kRecycleFailed); }, true, check);
 }
 
 void Deletion::recordDeletionTally(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,

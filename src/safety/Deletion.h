@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CopyCheck;
+
 // The removal of the files on the deletion panel, and the texts and tallies
 // around it. Each file is acted on by the path it was found at; what was
 // actually removed is counted, with each file's size just before its removal.
@@ -22,11 +24,14 @@ public:
     // target). The tally's bytes are those given back: a name of a file
     // that keeps another name frees nothing. A file that cannot be deleted is reported ("Couldn't delete
     // file - " and its name) and the run goes on.
-    static Tally deleteFiles(const std::vector<std::string> &paths, const Step &step);
+    // With check, a file listed as a copy of others is acted on only while
+    // check allows it (CopyCheck); one it refuses is left, uncounted, and
+    // the run goes on. Both runs do this.
+    static Tally deleteFiles(const std::vector<std::string> &paths, const Step &step, CopyCheck *check = nullptr);
     // Sends every file to the trash. The first failure is reported ("An
     // error occurred sending files to the recycle bin.  The bin may be
     // full.") and ends the run; the remaining files stay where they are.
-    static Tally recycleFiles(const std::vector<std::string> &paths, const Step &step);
+    static Tally recycleFiles(const std::vector<std::string> &paths, const Step &step, CopyCheck *check = nullptr);
 
     // Adds to the running tallies of the settings file; a failed write is
     // reported to the user.

@@ -8,6 +8,7 @@
 #include "common/Runs.h"
 #include "common/TModal.h"
 #include "common/Text.h"
+#include "safety/CopyCheck.h"
 #include "safety/Deletion.h"
 #include "platform/Removal.h"
 #include "safety/NonDeleteList.h"
@@ -427,6 +428,8 @@ void TfrmReallyDelete::ZipItClick()
         return;
     const std::vector<std::string> files = deletionPanel();
     ZipRun run(archiveTag, options.zipComment);
+    CopyCheck check(sameContents);
+    run.copyCheck = &check;
     run.hooks.fileStarted = [this](size_t i, const std::string &p) { stepTo(i, p); };
     TGaugeFeed gauge(Gauge1);
     run.hooks.itemProgress = [&](int percent) { gauge.set(percent); };
@@ -436,8 +439,9 @@ void TfrmReallyDelete::ZipItClick()
     Gauge1->show();
     runWithProgress(files.size(), true, [&] { result = run.run(files); });
     Gauge1->hide();
-    ZipRun::finish(result);
-    // An archive that could not be made before anything was zipped leaves the window idle.
+    ZipRun::finish(result, check.leftText());
+    // An archive that could not be made before anything was zipped leaves
+    // the window idle.
     if (result.archiveFailed && result.files == 0)
         return;
     closeAfterAction();
@@ -455,15 +459,22 @@ void TfrmReallyDelete::removeAll(const QString &question, bool recycle)
     const std::vector<std::string> files = deletionPanel();
     const auto step = [this](size_t i, const std::string &p) { return stepTo(i, p); };
     Deletion::Tally done;
+    CopyCheck check(sameContents);
     runWithProgress(files.size(), false, [&] {
-        done = recycle ? Deletion::recycleFiles(files, step) : Deletion::deleteFiles(files, step);
+        done = recycle ? Deletion::recycleFiles(files, step, &check) : Deletion::deleteFiles(files, step, &check);
     });
+    const QString left = check.leftText();
     if (recycle) {
         Deletion::recordDeletionTally(0, 0, done.files, done.bytes);
         // Nothing was freed: say where the files went and what the bin took.
-        dialogs().showInfo(Deletion::recycledText(done.files, done.bytes, done.files == int64_t(files.size())));
-    } else
+        const bool completed = done.files + check.left() == int64_t(files.size());
+        dialogs().showInfo(Deletion::recycledText(done.files, done.bytes, completed)
+                           + (left.isEmpty() ? QString() : QStringLiteral("\n\n") + left));
+    } else {
         Deletion::recordDeletionTally(done.files, done.bytes, 0, 0);
+        if (!left.isEmpty())
+            dialogs().showInfo(left);
+    }
     closeAfterAction();
 }
 

@@ -33,6 +33,11 @@ public:
     void setFiles(std::vector<std::string> paths);
     QString archiveTag;
     double potentialSavings = 0;
+    // Groups of files a search listed as holding the same bytes (paths as
+    // found), those that hold a file on the panel: before a run acts on such
+    // a file, its bytes are compared with a copy that stays (CopyCheck), and
+    // a file that no longer matches is left and counted in the closing message.
+    std::vector<std::vector<std::string>> sameContents;
 
     // The paths on each panel, in panel order.
     std::vector<std::string> deletionPanel() const;

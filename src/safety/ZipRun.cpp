@@ -10,6 +10,7 @@
 #include "platform/PathInfo.h"
 #include "platform/Paths.h"
 #include "platform/RawFile.h"
+#include "safety/CopyCheck.h"
 #include "safety/Deletion.h"
 #include "safety/ZipNames.h"
 
@@ -249,11 +250,15 @@ bool ZipRun::flush()
         FileIdentity named;
         if (!AnchoredPath::statAt(p.folder->get(), p.name, named) || !named.sameState(p.read)) {
             dialogs().showError(Deletion::kCouldNotDelete + displayName(p.path) + QStringLiteral("\n\n") + kChanged);
+            if (copyCheck)
+                copyCheck->keep(p.path);
             continue;
         }
         RawFile::faultStep("unlink");
         if (!AnchoredPath::unlinkAt(p.folder->get(), p.name)) {
             dialogs().showError(Deletion::kCouldNotDelete + displayName(p.path));
+            if (copyCheck)
+                copyCheck->keep(p.path);
             continue;
         }
         ++totals_.files;
@@ -286,6 +291,8 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
     const Runs::Token token(QStringLiteral("a zip run"), [this] { stopped_ = true; });
     Result r;
     std::map<char, ZipArchive> archives;
+    if (copyCheck)
+        copyCheck->begin(files);
     for (size_t i = 0; i < files.size(); ++i) {
         if (stopRequested()) {
             r.aborted = true;
@@ -304,6 +311,10 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
                 continue;
             }
         }
+        // A file listed as a copy goes only while a copy that stays still
+        // holds its bytes; otherwise it is left untouched, not even zipped.
+        if (copyCheck && !copyCheck->allows(path))
+            continue;
         const char letter = driveOf(path).letter;
         ZipArchive &archive = archives[letter];
         if (!archive.isOpen() && !openArchive(archive, letter)) {
@@ -313,6 +324,8 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
         if (hooks.fileStarted)
             hooks.fileStarted(i, path);
         const Outcome o = zipAndDelete(archive, path, true);
+        if (o != Outcome::Added && copyCheck)
+            copyCheck->keep(path);
         if (o == Outcome::Aborted) {
             r.aborted = !failed();
             break;
@@ -330,11 +343,14 @@ ZipRun::Result ZipRun::run(const std::vector<std::string> &files)
     return r;
 }
 
-void ZipRun::finish(const Result &r)
+void ZipRun::finish(const Result &r, const QString &note)
 {
     if (r.files > 0)
         Deletion::recordZipTally(r.files, r.bytes);
     if (!r.aborted && !r.archiveFailed)
         dialogs().showMessage(QStringLiteral("Files deleted and stored in archive zip files in the folder \"")
-                              + displayName(AppState::zipFolder()) + QLatin1Char('"'));
+                              + displayName(AppState::zipFolder()) + QLatin1Char('"')
+                              + (note.isEmpty() ? QString() : QStringLiteral("\n\n") + note));
+    else if (!note.isEmpty())
+        dialogs().showInfo(note);
 }

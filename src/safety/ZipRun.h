@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+class CopyCheck;
+
 // Zipping files into the drive archives and deleting them: the run of the
 // deletion window over its panel, and the per-file step that folder removal
 // calls during its walk. All archives of one run share the run's time; each
@@ -88,6 +90,9 @@ public:
     // Whether batches are synced before their files are deleted (benchmarks
     // only turn this off, to time the rest of the run).
     bool syncEachAdd = true;
+    // With a check, run() zips a file listed as a copy of others only while
+    // the check allows it (CopyCheck); one it refuses is left untouched.
+    CopyCheck *copyCheck = nullptr;
 
     // Zips and deletes every file in order until abortRequested. An archive
     // that cannot be opened, created or synced is reported once and ends the
@@ -95,8 +100,10 @@ public:
     // where they are.
     Result run(const std::vector<std::string> &files);
     // After run(): adds the files zipped and deleted to the zip tallies and
-    // shows the closing message unless the run was aborted or an archive failed.
-    static void finish(const Result &result);
+    // shows the closing message unless the run was aborted or an archive
+    // failed. note (what was left and why) ends the closing message, or is
+    // shown by itself when there is none.
+    static void finish(const Result &result, const QString &note = {});
 
     // Opens (or creates) the archive of a drive for this run and sets its
     // comment; the archive folder (and its parents) is created when missing.

@@ -339,6 +339,7 @@ void TFinderFrame::btDeleteClick()
         return;
     TfrmReallyDelete dlg(this);
     dlg.setFiles(grid->lbDeleted());
+    dlg.sameContents = sameContentsGroups();
     dlg.archiveTag = spec_.archiveTag;
     dlg.potentialSavings = double(grid->markedSize());
     if (TModal::exec(&dlg) != QDialog::Rejected)

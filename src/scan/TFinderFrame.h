@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QSize>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -124,6 +125,10 @@ protected:
     // Abort was pressed: called before the walker's abort box, during the
     // walk or during the finder's own work after it.
     virtual void abortWork() {}
+    // The groups of files listed as holding the same bytes that hold a
+    // marked file, each as its paths: the deletion window compares a file
+    // with a copy that stays before it removes it.
+    virtual std::vector<std::vector<std::string>> sameContentsGroups() const { return {}; }
     // The finder's fillGrid runs work of its own that lets events through
     // (Abort, Close and the close box then act as during a walk).
     void setWorking(bool on) { working_ = on; }

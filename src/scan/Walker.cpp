@@ -236,7 +236,9 @@ void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
             continue; // a mount point (not entered at this depth): another drive's root
         file_.name.assign(name, len);
         file_.size = st.size;
-        file_.device = place_.device;
+        // The entry's own file system: an overlay's files lie on its
+        // layers' file systems, whatever its folders report.
+        file_.device = st.place.device;
         file_.inode = st.inode;
         file_.links = st.folder ? 1u : st.links;
         file_.attributes = st.attributes;

@@ -1,4 +1,9 @@
 #include "finders/ContentSearch.h"
+#include "platform/AnchoredPath.h"
+#include "platform/Drives.h"
+#include "scan/Walker.h"
+#include "support/MountSandbox.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
 
@@ -6,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +19,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,7 +38,6 @@ uint64_t inodeOf(const std::string &path)
 // name, size, device, inode), in path order.
 struct Found {
     std::vector<std::string> folders;
-    std::vector<uint64_t> devices;
     std::deque<std::string> names;
     std::vector<ContentSearch::File> files;
     std::vector<std::string> paths;
@@ -50,13 +56,11 @@ struct Found {
                 continue;
             const std::string folder = p.substr(0, p.rfind('/'));
             auto it = folderOf.emplace(folder, uint32_t(folders.size())).first;
-            if (it->second == folders.size()) {
+            if (it->second == folders.size())
                 folders.push_back(folder);
-                devices.push_back(uint64_t(st.st_dev));
-            }
             names.push_back(p.substr(p.rfind('/') + 1));
             files.push_back({it->second, uint32_t(names.back().size()), names.back().data(), int64_t(st.st_size),
-                             uint64_t(st.st_ino)});
+                             uint64_t(st.st_ino), uint64_t(st.st_dev)});
             paths.push_back(p);
         }
     }
@@ -128,7 +132,7 @@ TEST(ContentSearch, GroupsMatchTheBytesWhereverTheyDiffer)
     TempTree t("contents");
     nearMisses(t);
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.run(2);
     const InodeGroups found = groupsOf(s, f);
     EXPECT_EQ(found, referenceGroups(f));
@@ -172,7 +176,7 @@ TEST(ContentSearch, AFileThatChangesOrVanishesWhileReadIsLeftOut)
             t.file(dir + n, base);
     }
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     std::atomic<int> hits{0};
     s.afterRead = [&](size_t i, int round) {
         const std::string &p = f.paths[i];
@@ -203,6 +207,7 @@ TEST(ContentSearch, AFileThatChangesOrVanishesWhileReadIsLeftOut)
     EXPECT_EQ(names, (std::set<std::set<std::string>>{{"s1000/keep1", "s1000/keep2"},
                                                       {"s300000/keep1", "s300000/keep2"}}));
     EXPECT_EQ(s.unreadable(), 0);
+    EXPECT_EQ(s.leftOut(), 4); // every file left out is counted
     // Files left out are counted in the progress, and their bytes, once.
     const ContentSearch::Progress p = s.progress();
     EXPECT_EQ(p.files, p.filesTotal);
@@ -220,7 +225,7 @@ TEST(ContentSearch, AnUnreadableFileIsLeftOutAndCounted)
     const std::string denied = t.file("c", base);
     ASSERT_EQ(::chmod(denied.c_str(), 0), 0);
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.run();
     ASSERT_EQ(s.groups().size(), 1u);
     EXPECT_EQ(s.groups()[0].size(), 2u);
@@ -235,7 +240,7 @@ TEST(ContentSearch, CancelEndsWithNoGroups)
     for (int i = 0; i < 40; ++i)
         t.file("f" + std::to_string(i), base);
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.afterRead = [&](size_t, int) { s.cancel(); };
     bool told = false;
     s.onFinished = [&] { told = true; };
@@ -270,7 +275,7 @@ TEST(ContentSearch, GroupsAreThoseOfAnIndependentFinder)
     t.file("d3/empty2");
 
     Found f(t.root());
-    ContentSearch s(f.folders, f.devices, f.files);
+    ContentSearch s(f.folders, f.files);
     s.run();
     InodeGroups peer;
     std::istringstream out(TestEnv::commandOutput("jdupes -r -q '" + t.root() + "'"));
@@ -288,4 +293,83 @@ TEST(ContentSearch, GroupsAreThoseOfAnIndependentFinder)
         peer.insert(group);
     EXPECT_FALSE(peer.empty());
     EXPECT_EQ(groupsOf(s, f), peer);
+}
+
+// Files in a folder deeper than one path can name are read and grouped
+// like any other.
+TEST(ContentSearch, FilesBelowPathsTooLongForOneCallAreCompared)
+{
+    TempTree t("deep");
+    const std::string deep = TempTree::deepChain(t.root(), 22, 220);
+    ASSERT_GE(deep.size(), size_t(PATH_MAX));
+    const std::string same = TempTree::randomBytes(30000, 5);
+    std::string other = same;
+    other[20000] ^= 1;
+    std::vector<ContentSearch::File> files;
+    std::deque<std::string> names{"p1", "p2", "q"};
+    for (const std::string &n : names) {
+        const std::string p = TempTree::deepFile(deep, n, n == "q" ? other : same);
+        FileIdentity id;
+        ASSERT_TRUE(AnchoredPath::stat(p, id));
+        files.push_back({0, uint32_t(n.size()), n.data(), id.size, id.inode, id.device});
+    }
+    ContentSearch s({deep}, files);
+    s.run(2);
+    EXPECT_EQ(s.groups(), (std::vector<std::vector<uint32_t>>{{0, 1}}));
+    EXPECT_EQ(s.unreadable(), 0);
+    EXPECT_EQ(s.leftOut(), 0);
+}
+
+// An overlay whose layers lie on two other file systems (a live system, a
+// container with a tmpfs upper layer): its folders report the overlay's
+// device, its files their layer's. The walk hands each file over with its
+// own device, and pairs from both layers side by side in one folder are all
+// found. Runs in a child with its own user and mount namespaces.
+TEST(ContentSearch, PairsOnAnOverlayOfTwoFileSystemsAreAllFound)
+{
+    TempTree t("overlay");
+    const std::string lower = t.dir("lower"), upper = t.dir("upper"), merged = t.dir("merged");
+    const MountSandbox::Outcome o = MountSandbox::run({lower, upper}, [&]() -> std::string {
+        t.file("lower/a1", "the lower pair");
+        t.file("lower/a2", "the lower pair");
+        t.file("upper/up/b1", "the upper pair!");
+        t.file("upper/up/b2", "the upper pair!");
+        t.dir("upper/work");
+        const std::string opts = "lowerdir=" + lower + ",upperdir=" + upper + "/up,workdir=" + upper + "/work";
+        if (::mount("overlay", merged.c_str(), "overlay", 0, opts.c_str()) != 0)
+            return "no overlay";
+        struct stat folder {}, a {}, b {};
+        if (::stat(merged.c_str(), &folder) != 0 || ::stat((merged + "/a1").c_str(), &a) != 0
+            || ::stat((merged + "/b1").c_str(), &b) != 0 || a.st_dev == b.st_dev)
+            return "the overlay's layers do not show two devices";
+        Drives::setMapping({{'D', merged}});
+        ScriptedDialogs dialogs;
+        Walker w;
+        w.pumpIntervalMs = -1;
+        std::vector<std::string> folders;
+        std::deque<std::string> names;
+        std::vector<ContentSearch::File> files;
+        w.visitor = [&](const FoundFile &f) {
+            if (folders.empty() || folders.back() != f.folder)
+                folders.push_back(f.folder);
+            names.push_back(f.name);
+            files.push_back({uint32_t(folders.size() - 1), uint32_t(f.name.size()), names.back().data(), f.size,
+                             f.inode, f.device});
+            return true;
+        };
+        w.scanFolder(merged);
+        ContentSearch s(folders, files);
+        s.run(2);
+        std::string failures;
+        if (files.size() != 4)
+            failures += "walked " + std::to_string(files.size()) + " files\n";
+        if (s.groups().size() != 2 || s.leftOut() != 0 || s.unreadable() != 0)
+            failures += std::to_string(s.groups().size()) + " groups, " + std::to_string(s.leftOut())
+                + " left out, " + std::to_string(s.unreadable()) + " unreadable\n";
+        ::umount2(merged.c_str(), MNT_DETACH);
+        return failures;
+    });
+    if (!o.mounted || o.failure == "no overlay")
+        GTEST_SKIP() << (o.mounted ? "cannot mount an overlay here" : MountSandbox::kCannotMount);
+    EXPECT_EQ(o.failure, "");
 }

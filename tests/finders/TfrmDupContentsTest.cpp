@@ -1,9 +1,13 @@
 #include "DupWindowFixture.h"
 #include "finders/ContentSearch.h"
+#include "scan/FoundFile.h"
 
 #include <QTimer>
 
 #include <atomic>
+#include <set>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -93,4 +97,75 @@ TEST_F(DupContents, AbortWhileComparingLeavesTheGridEmptyAndTheWindowUsable)
         EXPECT_EQ(w.grid->rowsFilled(), 30);
         EXPECT_EQ(w.pnlSel->text(), "30 duplicates found");
     });
+}
+
+// Each file is compared on the device the walk saw it on, not its folder's:
+// here the first file met in a folder is seen on another device (as a file
+// of an overlay's other layer would be). That file no longer matches what
+// the walk saw and is left out, counted and said; the others of its folder
+// are still grouped.
+TEST_F(DupContents, AFileOnAnotherDeviceThanItsFolderIsStillGrouped)
+{
+    for (const char *n : {"c1", "c2", "c3"})
+        t.file(std::string("D/o/") + n + ".bin", "three of a kind");
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        w.cbDup->setCurrentIndex(7);
+        const auto visit = w.walker().visitor;
+        std::set<std::string> folders;
+        w.walker().visitor = [&](const FoundFile &f) {
+            if (!folders.insert(f.folder).second)
+                return visit(f);
+            FoundFile other = f;
+            other.device ^= 0x10001;
+            return visit(other);
+        };
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.grid->rowsFilled(), 2);
+        EXPECT_EQ(w.pnlSel->text(),
+                  "2 duplicates found, 1 file was left out: it changed or went away while compared");
+    });
+}
+
+// A program holding a listed file mapped for writing (its pages dirtied
+// before the search, so its later writes leave the times alone) changes it
+// after the search. The deletion window compares each marked file with the
+// copy that stays: the changed one is left and the closing message says
+// so; the unchanged one of another group goes.
+TEST_F(DupContents, AFileChangedThroughAMappingAfterTheSearchIsNotDeleted)
+{
+    const std::string content(30000, 'm');
+    const std::string kept = t.file("D/k/kept.bin", content), mapped = t.file("D/m/mapped.bin", content);
+    const std::string twin = t.file("D/k/twin.txt", "a plain pair"), gone = t.file("D/m/twin.txt", "a plain pair");
+    const int fd = ::open(mapped.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    void *m = ::mmap(nullptr, content.size(), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ASSERT_NE(m, MAP_FAILED);
+    char *page = static_cast<char *>(m);
+    page[0] = 'm'; // dirtied with what it holds: the file is unchanged
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        w.cbDup->setCurrentIndex(7);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        ASSERT_EQ(w.grid->rowsFilled(), 4);
+        const ResultGridModel &model = *w.grid->gridModel();
+        for (int row = 1; row <= 4; ++row)
+            if (model.path(row) == mapped || model.path(row) == gone)
+                w.MarkThisFile(row);
+        page[100] = 'X'; // the program writes on
+        TModal::push([&](QDialog *dlg) {
+            auto *del = qobject_cast<TfrmReallyDelete *>(dlg);
+            ASSERT_TRUE(del);
+            dialogs.answer(Dialogs::Answer::Yes);
+            QTest::mouseClick(del->btDelete, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.btDelete, Qt::LeftButton);
+    });
+    ::munmap(m, content.size());
+    ::close(fd);
+    EXPECT_TRUE(TempTree::exists(mapped) && TempTree::exists(kept) && TempTree::exists(twin));
+    EXPECT_FALSE(TempTree::exists(gone));
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{
+                                   "Really delete?",
+                                   "1 file was left in place: its contents no longer match the copy that stays."}));
 }

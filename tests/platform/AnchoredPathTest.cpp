@@ -1,4 +1,6 @@
 #include "platform/AnchoredPath.h"
+#include "platform/DirReader.h"
+#include "platform/RawFile.h"
 #include "platform/Drives.h"
 #include "platform/PathInfo.h"
 #include "platform/Removal.h"
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -112,3 +115,39 @@ TEST_P(Swapped, ClimbingAndReplacedFilesAreRefused)
 
 INSTANTIATE_TEST_SUITE_P(Resolve, Swapped, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "openat2" : "ByComponent"; });
+
+// A folder deeper than one path can name (4,096 bytes and more), made a
+// step at a time as a user's program could: every way of reaching a file
+// there works, by openat2 in stretches or component by component.
+TEST_P(Swapped, FilesBelowPathsTooLongForOneCallAreReached)
+{
+    const std::string deep = TempTree::deepChain(c, 24, 200);
+    const std::string a = TempTree::deepFile(deep, "a", "first"), b = TempTree::deepFile(deep, "b", "second");
+    const std::string v = TempTree::deepFile(deep, "v", "view me");
+    ASSERT_GE(a.size(), size_t(PATH_MAX));
+
+    FileIdentity id;
+    ASSERT_TRUE(AnchoredPath::stat(a, id));
+    EXPECT_EQ(id.size, 5);
+    EXPECT_TRUE(AnchoredPath::openFolder(deep, true));
+    EXPECT_TRUE(AnchoredPath::openFile(v, O_RDONLY));
+    // The viewer's and the details window's reads.
+    RawFile viewed;
+    ASSERT_TRUE(viewed.open(v, RawFile::Mode::ReadFollowing)) << viewed.error();
+    char buf[16] = {};
+    EXPECT_EQ(viewed.readAt(0, buf, sizeof buf), 7);
+    EXPECT_EQ(std::string(buf), "view me");
+    EntryStat st;
+    ASSERT_TRUE(DirReader::statPath(v, st));
+    EXPECT_EQ(st.size, 7);
+
+    // Removal and the trash.
+    int64_t size = 0;
+    EXPECT_TRUE(Removal::deleteFile(a, nullptr, &size));
+    EXPECT_EQ(size, 5);
+    EXPECT_FALSE(AnchoredPath::stat(a, id));
+    const Trash::Result r = Trash::moveToTrash(b);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(TempTree::read(r.trashedAs), "second");
+    EXPECT_FALSE(AnchoredPath::stat(b, id));
+}

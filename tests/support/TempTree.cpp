@@ -3,12 +3,14 @@
 
 #include "platform/Paths.h"
 
+#include <cerrno>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <cstdio>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -81,4 +83,61 @@ std::string TempTree::randomBytes(size_t n, unsigned seed)
     for (char &c : s)
         c = char(gen());
     return s;
+}
+
+namespace {
+// The folder at path opened a component at a time from "/".
+int openStepwise(const std::string &path)
+{
+    int fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    size_t i = 1;
+    while (fd >= 0 && i < path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos)
+            j = path.size();
+        const std::string part = path.substr(i, j - i);
+        i = j + 1;
+        if (part.empty())
+            continue;
+        const int next = ::openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0)
+        throw std::runtime_error("cannot open " + path.substr(0, 200) + "...");
+    return fd;
+}
+}
+
+std::string TempTree::deepChain(const std::string &base, int levels, size_t nameLen, char fill)
+{
+    int fd = openStepwise(base);
+    std::string path = base;
+    const std::string name(nameLen, fill);
+    for (int i = 0; i < levels; ++i) {
+        if (::mkdirat(fd, name.c_str(), 0755) != 0 && errno != EEXIST)
+            throw std::runtime_error("cannot make a folder in the chain");
+        const int next = ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(fd);
+        if (next < 0)
+            throw std::runtime_error("cannot open a folder of the chain");
+        fd = next;
+        path += "/" + name;
+    }
+    ::close(fd);
+    return path;
+}
+
+std::string TempTree::deepFile(const std::string &folder, const std::string &name, const std::string &content)
+{
+    const int dir = openStepwise(folder);
+    const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    ::close(dir);
+    if (fd < 0 || ::write(fd, content.data(), content.size()) != ssize_t(content.size())) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("cannot write " + name);
+    }
+    ::close(fd);
+    return folder + "/" + name;
 }

@@ -24,6 +24,12 @@ public:
     // target in its place: what a swap after a walk looks like.
     static void swapForLink(const std::string &folder, const std::string &target);
     static std::string read(const std::string &path);
+    // A chain of levels folders below base, each named by nameLen bytes of
+    // fill, made a step at a time (mkdirat, openat) so that it may be deeper
+    // than one path can name; the path of its deepest folder.
+    static std::string deepChain(const std::string &base, int levels, size_t nameLen, char fill = 'd');
+    // Writes a file in a folder of any depth, reached a step at a time; its path.
+    static std::string deepFile(const std::string &folder, const std::string &name, const std::string &content);
     // n bytes of a fixed pseudo-random sequence (the same for the same seed).
     static std::string randomBytes(size_t n, unsigned seed);
 
