@@ -81,16 +81,22 @@ void ContentSearch::start(unsigned threads)
         folderAnchor_[i] = it->second;
     }
     if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    thread_ = std::thread([this, threads] { search(threads); });
+        threads = unsigned(WorkerPool::shared().size());
+    task_ = std::make_unique<WorkerPool::Group>();
+    task_->submit([this, threads](std::stop_token) { search(threads); });
 }
 
-void ContentSearch::cancel() { cancel_ = true; }
+void ContentSearch::cancel()
+{
+    cancel_ = true;
+    if (task_)
+        task_->requestStop();
+}
 
 void ContentSearch::wait()
 {
-    if (thread_.joinable())
-        thread_.join();
+    if (task_)
+        task_->wait();
 }
 
 void ContentSearch::run(unsigned threads)
@@ -189,13 +195,10 @@ void ContentSearch::runRound(int round, const std::vector<uint32_t> &todo, unsig
                 readOne(w, todo[k], round);
         }
     };
-    const unsigned n = unsigned(std::min<size_t>(threads, (todo.size() + batch - 1) / batch));
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < n; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &t : helpers)
-        t.join();
+    // Each chunk takes batches until none is left: a chunk the pool's
+    // threads begin late finds the round done and ends at once.
+    const size_t n = std::min<size_t>(threads, (todo.size() + batch - 1) / batch);
+    WorkerPool::shared().runChunks(n, [&](size_t) { work(); });
 }
 
 void ContentSearch::readOne(Worker &w, uint32_t i, int round)

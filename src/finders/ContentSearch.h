@@ -1,4 +1,6 @@
 #pragma once
+#include "common/WorkerPool.h"
+
 #include <QString>
 
 #include <atomic>
@@ -6,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 // The "Same contents" search: which of the files a walk found hold the same
@@ -16,7 +17,8 @@
 // agree in every round are duplicates. Hard links (one device and inode)
 // are one file: the first of them in the given order stands for all.
 //
-// The reading runs on worker threads, one per processor, each file opened
+// The search runs on the worker pool (WorkerPool): one task leads it round
+// by round and splits each round into chunks for the pool, each file opened
 // below its drive's anchor (AnchoredPath) without following links and read
 // through ContentFile, so the user's page cache keeps what it held. A file
 // whose identity or state (device, inode, size, modification and change
@@ -45,13 +47,15 @@ public:
     ContentSearch(const ContentSearch &) = delete;
     ContentSearch &operator=(const ContentSearch &) = delete;
 
-    // Starts the search on its own threads (threads 0: one per processor).
-    // The drives' anchors are opened here, on the caller's thread.
+    // Starts the search on the worker pool, in at most threads chunks at
+    // once (0: as many as the pool has threads). The drives' anchors are
+    // opened here, on the caller's thread.
     void start(unsigned threads = 0);
-    // Stops every worker at its next block; the result is then empty.
+    // Stops every chunk at its next block; the result is then empty.
     void cancel();
     bool finished() const { return finished_; }
-    // Waits for the search's threads (after finished() or cancel()).
+    // Waits for the search's end (after finished() or cancel()); a search no
+    // pool thread has begun runs here.
     void wait();
     // start() and wait().
     void run(unsigned threads = 0);
@@ -107,7 +111,7 @@ private:
     struct Anchors;
     std::unique_ptr<Anchors> anchors_;
 
-    std::thread thread_;
+    std::unique_ptr<WorkerPool::Group> task_;
     std::atomic<bool> cancel_{false};
     std::atomic<bool> finished_{false};
     std::atomic<uint64_t> filesDone_{0}, bytesDone_{0};

@@ -195,7 +195,9 @@ void TfrmFolderMap::walkFolder(const std::string &folder)
     setWalking(false);
     view->setMap(std::move(built));
     showZoom();
-    pnlPath->setText(aborted ? QStringLiteral("Scan aborted: the map shows the folders found until then") : QString());
+    // After a whole walk: the folders it could not enter, if any.
+    pnlPath->setText(aborted ? QStringLiteral("Scan aborted: the map shows the folders found until then")
+                             : walker_.skippedText());
 }
 
 void TfrmFolderMap::setWalking(bool on)

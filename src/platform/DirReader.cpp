@@ -1,6 +1,7 @@
 #include "platform/DirReader.h"
 #include "platform/AnchoredPath.h"
 
+#include <cerrno>
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
@@ -115,6 +116,8 @@ DirReader::DirReader(const DirReader &parent, const char *name)
 {
     if (parent.fd_ >= 0)
         adopt(::openat(parent.fd_, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), name);
+    else
+        error_ = EBADF;
 }
 
 // The name is not known here: the folder's own entry gets no hidden bit.
@@ -122,9 +125,13 @@ DirReader::DirReader(UniqueFd folder) { adopt(folder.release(), ""); }
 
 void DirReader::adopt(int fd, const char *baseName)
 {
-    if (fd < 0)
+    if (fd < 0) {
+        error_ = errno;
         return;
-    if (!statAt(fd, "", AT_EMPTY_PATH, baseName, own_, &place_) || !own_.folder) {
+    }
+    const bool described = statAt(fd, "", AT_EMPTY_PATH, baseName, own_, &place_);
+    if (!described || !own_.folder) {
+        error_ = described ? ENOTDIR : errno;
         ::close(fd);
         place_ = {};
         return;

@@ -71,6 +71,10 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // Why the folder is not open (an errno value: ENOENT gone, EACCES
+    // denied, EMFILE no descriptor left, ENOTDIR or ELOOP not a folder);
+    // 0 when it is.
+    int openError() const { return error_; }
     // The file system (st_dev) of the folder itself; 0 when not open.
     uint64_t device() const { return place_.device; }
     // The file system and mount of the folder itself. A walk that stays on
@@ -107,6 +111,7 @@ private:
     void adopt(int fd, const char *baseName);
     bool fill();
     int fd_ = -1;
+    int error_ = 0;
     MountPlace place_;
     EntryStat own_;
     bool ended_ = false;           // the listing was read to its end

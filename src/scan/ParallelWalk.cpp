@@ -1,8 +1,9 @@
 #include "scan/ParallelWalk.h"
 
 #include "platform/Drives.h"
-#include "platform/IoPriority.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 namespace {
@@ -14,16 +15,15 @@ int ParallelWalk::defaultWorkers()
 {
     if (const int n = g_defaultWorkers.load(); n >= 0)
         return n;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 0 ? int(cores) : 1;
+    return WorkerPool::machineSize();
 }
 
 void ParallelWalk::setDefaultWorkers(int n) { g_defaultWorkers.store(n >= 0 ? n : -1); }
 
 int ParallelWalk::liveWorkers() { return g_live.load(); }
 
-ParallelWalk::ParallelWalk(Rules rules, std::vector<WalkWorker *> workers)
-    : rules_(std::move(rules)), workers_(std::move(workers))
+ParallelWalk::ParallelWalk(Rules rules, std::vector<WalkWorker *> workers, WorkerPool &pool)
+    : rules_(std::move(rules)), workers_(std::move(workers)), pool_(pool)
 {
 }
 
@@ -44,11 +44,11 @@ void ParallelWalk::start(std::shared_ptr<DirReader> root, const std::string &roo
     t.path = rootPath;
     tasks_.push_back(std::move(t));
     outstanding_ = 1;
-    threads_.reserve(workers_.size());
+    group_ = std::make_unique<WorkerPool::Group>(pool_);
     for (WalkWorker *w : workers_) {
         w->stop_ = &stop_;
         g_live.fetch_add(1);
-        threads_.emplace_back([this, w] {
+        group_->submit([this, w](std::stop_token) {
             run(w);
             g_live.fetch_sub(1);
         });
@@ -69,16 +69,19 @@ void ParallelWalk::stop()
     }
     work_.notify_all();
     done_.notify_all();
+    if (group_)
+        group_->requestStop();
     join();
 }
 
 void ParallelWalk::join()
 {
-    for (std::thread &t : threads_)
-        if (t.joinable())
-            t.join();
-    threads_.clear();
+    if (group_)
+        group_->wait();
+    group_.reset();
     tasks_.clear(); // what a stop left: the folders they hold are closed
+    const std::lock_guard<std::mutex> lock(openMutex_);
+    held_.clear();
 }
 
 bool ParallelWalk::latestFolder(std::string &out)
@@ -94,7 +97,6 @@ bool ParallelWalk::latestFolder(std::string &out)
 
 void ParallelWalk::run(WalkWorker *worker)
 {
-    IoPriority::lowerThisThread();
     Local l;
     l.mask = rules_.mask;
     Task t;
@@ -155,10 +157,19 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
 {
     std::shared_ptr<DirReader> dir = std::move(t.open);
     if (!dir) {
-        dir = std::make_shared<DirReader>(*t.parent, t.path.c_str() + t.nameAt);
-        t.parent.reset();
-        if (!dir->isOpen() || !dir->place().sameAs(place_))
-            return true; // vanished, denied, or another mount here
+        const std::shared_ptr<DirReader> parent = openOf(t.parent);
+        if (!parent) {
+            notOpened_.fetch_add(1);
+            return true;
+        }
+        dir = std::make_shared<DirReader>(*parent, t.path.c_str() + t.nameAt);
+        if (!dir->isOpen()) {
+            if (dir->openError() != ENOENT)
+                notOpened_.fetch_add(1); // denied, or no descriptor left: said after the walk
+            return true;
+        }
+        if (!dir->place().sameAs(place_))
+            return true; // another mount here
     }
     if (latestWanted_.load(std::memory_order_relaxed) && latestWanted_.exchange(false)) {
         const std::lock_guard<std::mutex> lock(latestMutex_);
@@ -184,16 +195,33 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     }
     const bool slash = t.path.back() == '/';
     l.children.clear();
+    std::shared_ptr<Node> node; // this folder, once it has a subfolder to walk
+    int64_t beyond = 0;
     for (Listed &e : l.listed) {
         const char *name = l.names.data() + e.offset;
         if (name[0] == '.' && !rules_.enterHidden)
             continue;
         if (e.kind == uint8_t(DirReader::Kind::Unknown))
             e.kind = uint8_t(dir->kindOf(name));
-        if (e.kind != uint8_t(DirReader::Kind::Folder) || t.depth >= rules_.maxDepth)
+        if (e.kind != uint8_t(DirReader::Kind::Folder))
             continue; // links and special files are never entered
+        if (t.depth >= rules_.maxDepth) {
+            ++beyond;
+            continue;
+        }
+        if (!node) {
+            node = std::make_shared<Node>();
+            node->up = std::move(t.parent);
+            if (node->up)
+                node->name.assign(t.path, t.nameAt);
+            node->inode = dir->ownStat().inode;
+            node->depth = t.depth;
+            const std::lock_guard<std::mutex> lock(openMutex_);
+            node->dir = dir;
+            holdOpen(node);
+        }
         Task c;
-        c.parent = dir;
+        c.parent = node;
         c.path.reserve(t.path.size() + 1 + e.length);
         c.path = t.path;
         if (!slash)
@@ -204,6 +232,9 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         c.top = t.depth == 0 ? nextTop_++ : t.top;
         l.children.push_back(std::move(c));
     }
+    if (beyond > 0)
+        beyondDepth_.fetch_add(beyond);
+    t.parent.reset();
     push(l.children);
 
     FoundFile &f = l.file;
@@ -295,4 +326,61 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     f.links = 1;
     f.written = f.accessed = f.created = 0;
     return worker.folderDone(f, at);
+}
+
+void ParallelWalk::holdOpen(const std::shared_ptr<Node> &node)
+{
+    std::erase_if(held_, [](const std::weak_ptr<Node> &w) { return w.expired(); });
+    held_.push_back(node);
+    while (held_.size() > kOpenFolders) {
+        // The shallowest one goes: the walk goes deep first, so it is the
+        // one needed last.
+        size_t at = held_.size();
+        int depth = 0;
+        for (size_t i = 0; i < held_.size(); ++i) {
+            const std::shared_ptr<Node> n = held_[i].lock();
+            if (n && n->depth > 0 && n != node && (at == held_.size() || n->depth < depth)) {
+                at = i;
+                depth = n->depth;
+            }
+        }
+        if (at == held_.size())
+            return;
+        if (const std::shared_ptr<Node> n = held_[at].lock())
+            n->dir.reset(); // closed once no thread uses it any more
+        held_.erase(held_.begin() + std::ptrdiff_t(at));
+    }
+}
+
+std::shared_ptr<DirReader> ParallelWalk::openOf(const std::shared_ptr<Node> &node)
+{
+    std::unique_lock<std::mutex> lock(openMutex_);
+    if (node->dir)
+        return node->dir;
+    // The closed folders from node up to the nearest open one.
+    std::vector<std::shared_ptr<Node>> chain;
+    std::shared_ptr<Node> n = node;
+    while (n && !n->dir) {
+        chain.push_back(n);
+        n = n->up;
+    }
+    if (!n)
+        return {};
+    std::shared_ptr<DirReader> at = n->dir;
+    lock.unlock();
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        auto d = std::make_shared<DirReader>(*at, (*it)->name.c_str());
+        if (!d->isOpen() || !d->place().sameAs(place_) || d->ownStat().inode != (*it)->inode)
+            return {}; // gone, or another folder under that name now
+        lock.lock();
+        if ((*it)->dir) {
+            d = (*it)->dir; // another thread was quicker
+        } else {
+            (*it)->dir = d;
+            holdOpen(*it);
+        }
+        lock.unlock();
+        at = std::move(d);
+    }
+    return at;
 }

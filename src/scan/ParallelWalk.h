@@ -1,4 +1,5 @@
 #pragma once
+#include "common/WorkerPool.h"
 #include "platform/DirReader.h"
 #include "scan/FoundFile.h"
 #include "scan/WildMatch.h"
@@ -9,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -57,16 +57,19 @@ private:
     const std::atomic<bool> *stop_ = nullptr;
 };
 
-// The walk of one root by a pool of threads, for scans whose results do not
-// depend on the order in which entries are met. The rules are the walker's:
-// no link is followed, no folder on another mount is entered, dot-folders
-// only when asked for, at most maxDepth levels, and a folder that cannot be
-// opened is skipped. Each folder is listed once by the thread that takes it;
-// its subfolders become tasks for any thread, each holding the open parent
-// folder (not a path) so that it is opened relative to it without following
-// links. Tasks are taken last-in first-out, so the walk goes deep first and
-// the folders held open stay few. A thread's listing and look-ups read at a
-// lower I/O priority.
+// The walk of one root by the worker pool's threads, for scans whose results
+// do not depend on the order in which entries are met. The rules are the
+// walker's: no link is followed, no folder on another mount is entered,
+// dot-folders only when asked for, at most maxDepth levels, and a folder
+// that cannot be opened is skipped (and counted). Each folder is listed once
+// by the thread that takes it; its subfolders become tasks for any thread,
+// each naming its parent folder (not a path) so that it is opened relative
+// to it without following links. Tasks are taken last-in first-out, so the
+// walk goes deep first. At most kOpenFolders parent folders are held open,
+// the deepest ones: a shallower one is closed and opened again, name by name
+// from the nearest open folder above it and checked to be the same folder,
+// when its subfolders' turn comes; so a tree of any depth is walked whole
+// under any limit of open files.
 class ParallelWalk {
 public:
     struct Rules {
@@ -76,8 +79,11 @@ public:
         int maxDepth = 0;
     };
 
-    // One thread per worker, started by start().
-    ParallelWalk(Rules rules, std::vector<WalkWorker *> workers);
+    // Parent folders held open at once (besides the one each thread lists).
+    static constexpr size_t kOpenFolders = 16;
+
+    // One pool task per worker, submitted by start().
+    ParallelWalk(Rules rules, std::vector<WalkWorker *> workers, WorkerPool &pool = WorkerPool::shared());
     ~ParallelWalk();
     ParallelWalk(const ParallelWalk &) = delete;
     ParallelWalk &operator=(const ParallelWalk &) = delete;
@@ -88,30 +94,47 @@ public:
     // Waits at most ms for the walk's end; true when every folder was done
     // (or the walk stopped).
     bool waitFor(int ms);
-    // Asks every thread to stop before its next entry, and waits for them.
+    // Asks every worker to stop before its next entry, and waits for them.
     void stop();
-    // Waits for every thread to end.
+    // Waits for every worker to end (a worker no pool thread has begun runs
+    // on this thread).
     void join();
     // A worker's visit or folderDone returned false.
     bool stoppedByWorker() const { return stoppedByWorker_.load(); }
+    // Folders that were to be walked but could not be opened (denied,
+    // no descriptor left, changed since they were listed); one that
+    // vanished is not counted.
+    int64_t foldersNotOpened() const { return notOpened_.load(); }
+    // Folders at maxDepth whose subfolders were not entered.
+    int64_t foldersBeyondDepth() const { return beyondDepth_.load(); }
     // A folder a thread began since the last call (the first one begun
     // after it), for showing the walk's progress; false when none was.
     bool latestFolder(std::string &out);
 
-    // The threads the parallel scans use: the machine's cores (one where
-    // that is unknown), or what setDefaultWorkers chose (0: those scans use
-    // the walker's own walk on the calling thread).
+    // The workers the parallel scans use: as many as the shared pool has
+    // threads, or what setDefaultWorkers chose (0: those scans use the
+    // walker's own walk on the calling thread).
     static int defaultWorkers();
     // A negative count goes back to the number of cores. Benchmarks compare
     // counts; tests that pace a walk by its events choose 0.
     static void setDefaultWorkers(int n);
-    // Threads of parallel walks still running in the process.
+    // Workers of parallel walks still running in the process.
     static int liveWorkers();
 
 private:
+    // A folder whose subfolders are tasks. Its descriptor (dir) is held
+    // while it is among the kOpenFolders deepest such folders, and guarded
+    // by openMutex_.
+    struct Node {
+        std::shared_ptr<Node> up; // null for the root
+        std::string name;         // in up
+        uint64_t inode = 0;
+        int depth = 0;
+        std::shared_ptr<DirReader> dir;
+    };
     struct Task {
-        std::shared_ptr<DirReader> parent; // null for the root
-        std::shared_ptr<DirReader> open;   // the root only
+        std::shared_ptr<Node> parent;    // null for the root
+        std::shared_ptr<DirReader> open; // the root only
         std::string path;
         size_t nameAt = 0; // where the folder's name begins in path
         int depth = 0;
@@ -138,10 +161,20 @@ private:
     // false when the worker refused (the walk ends); a stop returns true.
     bool walkFolder(Task &t, WalkWorker &worker, Local &l);
     bool stopping() const { return stop_.load(std::memory_order_relaxed); }
+    // The open folder of node, opened again when it was closed; null when
+    // it can no longer be reached as the same folder.
+    std::shared_ptr<DirReader> openOf(const std::shared_ptr<Node> &node);
+    // With openMutex_ held: node holds its descriptor; the shallowest other
+    // holder beyond kOpenFolders lets its own go.
+    void holdOpen(const std::shared_ptr<Node> &node);
 
     Rules rules_;
     std::vector<WalkWorker *> workers_;
-    std::vector<std::thread> threads_;
+    WorkerPool &pool_;
+    std::unique_ptr<WorkerPool::Group> group_;
+    std::mutex openMutex_;
+    std::vector<std::weak_ptr<Node>> held_; // the nodes holding a descriptor (the root's never closes)
+    std::atomic<int64_t> notOpened_{0}, beyondDepth_{0};
     MountPlace place_;
     // The mount points below the root (another drive's roots, never an
     // entry of this walk) and the folders holding them.

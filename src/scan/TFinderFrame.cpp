@@ -293,15 +293,21 @@ void TFinderFrame::btScanClick()
     setWalking(false);
     showMarkAndClean();
     const int found = foundCount();
+    // Folders the walk could not enter are said after what it found.
+    const QString skipped = walker_.skippedText();
+    const auto withSkipped = [&](const QString &text) {
+        return skipped.isEmpty() ? text : text.isEmpty() ? skipped : text + QStringLiteral("  ") + skipped;
+    };
     if (found == 0) {
-        if (spec_.clearStatusWhenNoneFound)
-            setStatus(noneFoundStatus());
+        if (spec_.clearStatusWhenNoneFound || !skipped.isEmpty())
+            setStatus(withSkipped(noneFoundStatus()));
         if (announceNoneFound())
-            dialogs().showInfo(QStringLiteral("No files found."));
+            dialogs().showInfo(skipped.isEmpty() ? QStringLiteral("No files found.")
+                                                 : QStringLiteral("No files found.\n\n") + skipped);
         return;
     }
     showResultButtons(true);
-    setStatus(foundStatus(found));
+    setStatus(withSkipped(foundStatus(found)));
 }
 
 void TFinderFrame::showMarkAndClean()

@@ -7,6 +7,7 @@
 #include "platform/Drives.h"
 
 #include <algorithm>
+#include <cerrno>
 
 QString Walker::abortText()
 {
@@ -71,10 +72,15 @@ void Walker::scanFolder(const std::string &root)
         const Runs::Token token(QStringLiteral("a drive scan"), [this] { scanAborted = true; });
         pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
         depth_ = 0;
-        if (workers.empty())
-            walkFolder(*dir, 0);
-        else
+        if (workers.empty()) {
+            levels_.assign(1, Level{std::move(dir), 0, 0, 0});
+            openLevels_ = 1;
+            walkFolder(0);
+            levels_.clear();
+            openLevels_ = 0;
+        } else {
             walkInParallel(std::move(dir));
+        }
         depth_ = -1;
     }
     if (rootDone)
@@ -83,7 +89,8 @@ void Walker::scanFolder(const std::string &root)
 
 void Walker::walkInParallel(std::shared_ptr<DirReader> root)
 {
-    ParallelWalk walk({mask, returned, enterHidden, std::min(maxDepth, kMaxDepth)}, workers);
+    ParallelWalk walk({mask, returned, enterHidden, std::min(maxDepth, kMaxDepth)}, workers,
+                      pool != nullptr ? *pool : WorkerPool::shared());
     walk.start(std::move(root), path_);
     // This thread only waits: it wakes to let events run and to show the
     // walk's progress, at most every 50 ms unless the pump asks for more.
@@ -102,6 +109,9 @@ void Walker::walkInParallel(std::shared_ptr<DirReader> root)
         walk.stop();
     else
         walk.join();
+    notOpened_ += walk.foldersNotOpened();
+    if (maxDepth >= kMaxDepth)
+        tooDeep_ += walk.foldersBeyondDepth();
     if (clearStatusAfterFiles)
         setStatus({});
 }
@@ -114,7 +124,37 @@ void Walker::beginFolder()
     file_.folderText = displayName(file_.folder);
 }
 
-void Walker::walkFolder(DirReader &dir, int depth)
+DirReader *Walker::folderAt(int depth)
+{
+    if (levels_[size_t(depth)].dir)
+        return levels_[size_t(depth)].dir.get();
+    int open = depth;
+    while (!levels_[size_t(open)].dir)
+        --open; // the root is never closed
+    for (int d = open + 1; d <= depth; ++d) {
+        Level &l = levels_[size_t(d)];
+        const std::string name(names_.data() + l.nameOffset, l.nameLength);
+        auto dir = std::make_shared<DirReader>(*levels_[size_t(d - 1)].dir, name.c_str());
+        if (!dir->isOpen() || !dir->place().sameAs(place_) || dir->ownStat().inode != l.inode)
+            return nullptr; // gone, or another folder under that name now
+        l.dir = std::move(dir);
+        ++openLevels_;
+        limitOpenLevels();
+    }
+    return levels_[size_t(depth)].dir.get();
+}
+
+void Walker::limitOpenLevels()
+{
+    // The walk goes deep first: the shallowest folder is the one needed last.
+    for (size_t d = 1; openLevels_ > kOpenFolders && d < levels_.size(); ++d)
+        if (levels_[d].dir) {
+            levels_[d].dir.reset();
+            --openLevels_;
+        }
+}
+
+void Walker::walkFolder(int depth)
 {
     depth_ = depth;
     if (pumpAtFolderStart)
@@ -133,6 +173,7 @@ void Walker::walkFolder(DirReader &dir, int depth)
     // then its files visited from it.
     const size_t first = listed_.size(), firstByte = names_.size(), firstStat = stats_.size();
     {
+        DirReader &dir = *levels_[size_t(depth)].dir; // just opened: the deepest level is never closed
         const char *name;
         size_t len;
         DirReader::Kind kind;
@@ -142,8 +183,9 @@ void Walker::walkFolder(DirReader &dir, int depth)
         }
     }
     const size_t end = listed_.size();
+    const int deepest = std::min(maxDepth, kMaxDepth);
 
-    bool walkedChild = false;
+    bool walkedChild = false, lost = false;
     for (size_t i = first; i < end; ++i) {
         if (i != first && pumpBetweenFolders)
             pumpPoint();
@@ -153,39 +195,75 @@ void Walker::walkFolder(DirReader &dir, int depth)
         const char *name = names_.data() + e.offset; // valid until the subfolder's walk lists more
         if (name[0] == '.' && !enterHidden)
             continue; // hidden folders are not entered unless asked for
-        if (e.kind == uint8_t(DirReader::Kind::Unknown))
-            e.kind = uint8_t(dir.kindOf(name));
-        if (e.kind != uint8_t(DirReader::Kind::Folder) || depth >= std::min(maxDepth, kMaxDepth))
+        if (e.kind != uint8_t(DirReader::Kind::Folder) && e.kind != uint8_t(DirReader::Kind::Unknown))
             continue; // links and special files are "system": never entered
-        DirReader child(dir, name);
-        if (!child.isOpen())
-            continue; // vanished or denied
-        if (!child.place().sameAs(place_)) {
+        DirReader *dir = folderAt(depth);
+        if (!dir) {
+            lost = true;
+            break;
+        }
+        if (e.kind == uint8_t(DirReader::Kind::Unknown))
+            e.kind = uint8_t(dir->kindOf(name));
+        if (e.kind != uint8_t(DirReader::Kind::Folder))
+            continue;
+        if (depth >= deepest) {
+            if (maxDepth >= kMaxDepth)
+                ++tooDeep_;
+            continue;
+        }
+        auto child = std::make_shared<DirReader>(*dir, name);
+        if (!child->isOpen()) {
+            if (child->openError() != ENOENT)
+                ++notOpened_; // denied, or no descriptor left
+            continue;
+        }
+        if (!child->place().sameAs(place_)) {
             e.stat = kOtherMount; // another mount here (a bind of this file system too): no entry of this walk
             continue;
         }
         if (returned & FileAttr::Folder) {
             e.stat = int32_t(stats_.size());
-            stats_.push_back(child.ownStat());
+            stats_.push_back(child->ownStat());
         }
+        const uint64_t inode = child->ownStat().inode;
+        levels_.push_back(Level{std::move(child), e.offset, e.length, inode});
+        ++openLevels_;
+        limitOpenLevels();
         const size_t old = path_.size();
         if (path_.back() != '/')
             path_ += '/';
         path_.append(name, e.length);
-        walkFolder(child, depth + 1);
+        walkFolder(depth + 1);
         walkedChild = true;
         path_.resize(old);
+        Level &below = levels_.back();
+        if (!levels_[size_t(depth)].dir && below.dir) {
+            // This folder was closed while the walk was deep below it: it
+            // is opened again through ".." of the subfolder, if that is
+            // still the same folder (else from above, when it is needed).
+            auto up = std::make_shared<DirReader>(*below.dir, "..");
+            if (up->isOpen() && up->place().sameAs(place_) && up->ownStat().inode == levels_[size_t(depth)].inode) {
+                levels_[size_t(depth)].dir = std::move(up);
+                ++openLevels_;
+            }
+        }
+        if (levels_.back().dir)
+            --openLevels_;
+        levels_.pop_back();
         depth_ = depth;
     }
     // A folder without walked subfolders still shows itself: its record and
     // status are as its walk began.
+    DirReader *dir = lost || scanAborted ? nullptr : folderAt(depth);
+    if (!dir && !scanAborted)
+        ++notOpened_; // what was left of it could not be reached again
     scanFiles(dir, first, statusPerFolder && !walkedChild);
     listed_.resize(first);
     names_.resize(firstByte);
     stats_.resize(firstStat);
 }
 
-void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
+void Walker::scanFiles(DirReader *dir, size_t first, bool folderShown)
 {
     if (scanAborted) {
         if (clearStatusAfterFiles)
@@ -209,7 +287,7 @@ void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
         prefix += '/';
     EntryStat st;
     int64_t visited = 0;
-    for (size_t i = first; i < listed_.size(); ++i) {
+    for (size_t i = first; dir != nullptr && i < listed_.size(); ++i) {
         if (scanAborted)
             break;
         Listed &e = listed_[i];
@@ -218,7 +296,7 @@ void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
         if (name[0] == '.' && !wantHidden)
             continue;
         if (e.kind == uint8_t(DirReader::Kind::Unknown))
-            e.kind = uint8_t(dir.kindOf(name));
+            e.kind = uint8_t(dir->kindOf(name));
         const auto kind = DirReader::Kind(e.kind);
         if ((kind == DirReader::Kind::Folder && !wantFolders) || (kind == DirReader::Kind::Other && !wantSystem))
             continue;
@@ -228,7 +306,7 @@ void Walker::scanFiles(DirReader &dir, size_t first, bool folderShown)
             continue;
         if (e.stat >= 0)
             st = stats_[size_t(e.stat)];
-        else if (!dir.stat(name, st))
+        else if (!dir->stat(name, st))
             continue; // deleted since it was listed
         if ((st.folder && !wantFolders) || (!st.folder && !st.regular && !wantSystem))
             continue;
@@ -270,6 +348,7 @@ void Walker::reset()
 {
     scanAborted = false;
     kept_ = 0;
+    notOpened_ = tooDeep_ = 0;
     fullShown_ = false;
 }
 
@@ -308,3 +387,23 @@ void Walker::setStatus(const QString &text)
     if (status)
         status(text);
 }
+
+QString Walker::skippedText(int64_t notOpened, int64_t tooDeep)
+{
+    QString text;
+    if (notOpened > 0)
+        text += notOpened == 1 ? QStringLiteral("1 folder could not be opened and was not searched.")
+                               : QStringLiteral("%1 folders could not be opened and were not searched.")
+                                     .arg(formatThousands(notOpened));
+    if (tooDeep > 0) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        const QString levels = formatThousands(kMaxDepth);
+        text += tooDeep == 1
+            ? QStringLiteral("1 folder deeper than %1 levels was not searched.").arg(levels)
+            : QStringLiteral("%1 folders deeper than %2 levels were not searched.").arg(formatThousands(tooDeep), levels);
+    }
+    return text;
+}
+
+QString Walker::skippedText() const { return skippedText(notOpened_, tooDeep_); }

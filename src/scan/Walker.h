@@ -22,7 +22,13 @@
 // leaves the mount of the drive's root (another file system or a bind mount
 // of the same one below a folder is not entered). It runs on the UI thread and
 // lets pending events run at its pump points through an EventPump, and holds
-// a Runs::Token while it walks.
+// a Runs::Token while it walks. At most kOpenFolders folders of the path
+// being walked are held open (the deepest ones): a shallower one is closed
+// and opened again, name by name from the nearest open folder above it and
+// checked to be the same folder, when the walk comes back to it; so a tree
+// of any depth is walked whole under any limit of open files. A folder
+// that is not walked (it cannot be opened, or lies below the depth limit)
+// is counted, and skippedText() says so.
 class Walker {
 public:
     // true: the collection took the file (or did not want it); false: the
@@ -34,6 +40,8 @@ public:
     static constexpr int64_t kDefaultCapacity = 2'000'000;
     // Folders deeper than this below a drive's root are not entered.
     static constexpr int kMaxDepth = 4000;
+    // Folders of the path being walked held open at once.
+    static constexpr int kOpenFolders = 16;
 
     enum class Keeping {
         Collect, // results are collected and shown after the walk, up to capacity
@@ -98,6 +106,9 @@ public:
     // most once per interval, whatever statusPerFolder says), and stops
     // every worker at once when scanAborted is set.
     std::vector<WalkWorker *> workers;
+    // The pool whose threads run the workers (null: the program's shared
+    // pool); benchmarks and tests give one of another size.
+    WorkerPool *pool = nullptr;
 
     // --- Running ------------------------------------------------------------
     // ScanAllDrives: every entry given (the checked entries of a drive list,
@@ -131,6 +142,18 @@ public:
     // room (always in Append mode); false once capacity results are kept.
     bool keep();
     int64_t keptCount() const { return kept_; }
+    // Folders since reset() that were to be walked but could not be opened
+    // (denied, no descriptor left, changed while the walk was below them);
+    // one that vanished is not counted.
+    int64_t foldersNotOpened() const { return notOpened_; }
+    // Folders since reset() not entered because they lie deeper than
+    // kMaxDepth levels (a walk the finder itself keeps shallower counts none).
+    int64_t foldersTooDeep() const { return tooDeep_; }
+    // What the two counts mean for the results, as sentences for a status
+    // line or a closing message ("3 folders deeper than 4,000 levels were
+    // not searched."); empty when every folder was walked.
+    QString skippedText() const;
+    static QString skippedText(int64_t notOpened, int64_t tooDeep);
     // The collection refused a result: the warning, once per walk, and the abort flag.
     void collectionFull();
 
@@ -151,11 +174,27 @@ private:
         int32_t stat;
         uint8_t kind; // DirReader::Kind
     };
-    void walkFolder(DirReader &dir, int depth);
+    // One folder of the path being walked: its descriptor while it is held
+    // open, and how to open it again from its parent (its name in the
+    // parent's listing, and its inode to check it is the same folder).
+    struct Level {
+        std::shared_ptr<DirReader> dir;
+        size_t nameOffset = 0;
+        uint32_t nameLength = 0;
+        uint64_t inode = 0;
+    };
+    void walkFolder(int depth);
     void walkInParallel(std::shared_ptr<DirReader> root);
+    // The open folder at depth on the path, opened again when it was
+    // closed; null when it can no longer be reached as the same folder.
+    DirReader *folderAt(int depth);
+    // After a level was opened: the shallowest open level below the root
+    // is closed while more than kOpenFolders are open.
+    void limitOpenLevels();
     // folderShown: the folder's record and status were set at the start of
-    // its walk and nothing has changed them since.
-    void scanFiles(DirReader &dir, size_t first, bool folderShown);
+    // its walk and nothing has changed them since. dir is null when the
+    // folder could not be opened again (its files are not visited).
+    void scanFiles(DirReader *dir, size_t first, bool folderShown);
     void setStatus(const QString &text);
     void pumpPoint() { pump_.pump(); }
     void beginFolder();
@@ -165,7 +204,10 @@ private:
     MountPlace place_;     // the file system and mount being walked
     int depth_ = -1;
     int64_t kept_ = 0;
+    int64_t notOpened_ = 0, tooDeep_ = 0;
     bool fullShown_ = false;
+    std::vector<Level> levels_; // the path from the root (0) to the folder being walked
+    int openLevels_ = 0;
     EventPump pump_;
     FoundFile file_;
     // One converter per stamp: each keeps the local-time offset of the last

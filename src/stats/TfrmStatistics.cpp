@@ -439,6 +439,8 @@ void TfrmStatistics::scan()
         status += QStringLiteral(" ") + formatThousands(t.filesCounted) + QStringLiteral(" files found");
     if (scan_.aborted())
         status += QStringLiteral(" INCOMPLETE ... ABORTED");
+    else if (const QString skipped = scan_.walker.skippedText(); !skipped.isEmpty())
+        status += QStringLiteral("  ") + skipped; // folders the walk could not enter
     setStatus(status);
     QApplication::restoreOverrideCursor();
     disenable(true);

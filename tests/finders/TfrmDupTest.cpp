@@ -26,7 +26,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST_F(DupWindow, FilenameOnlyFindsNamesThatDifferInCase)
 {
@@ -93,6 +96,33 @@ TEST_F(DupWindow, NothingFoundIsToldAndTheControlsComeBack)
         EXPECT_TRUE(w.btScan->isEnabled() && w.btClose->isEnabled() && w.pckDrive->isEnabled());
     });
     EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"No files found."}));
+}
+
+// Folders the walk left out are said after what it found, in the status
+// line and in the box that says nothing was found.
+TEST_F(DupWindow, FoldersNotWalkedAreSaidInTheStatusAndTheClosingBox)
+{
+    // A chain of 4,001 folders: the deepest lies below the walk's limit.
+    int fd = ::open(d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < 4001; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        ASSERT_GE(fd, 0);
+    }
+    ::close(fd);
+    const QString skipped = QStringLiteral("1 folder deeper than 4,000 levels was not searched.");
+    open(true, [&](TfrmDup &w) {
+        bytes(w, w.rbLarger, 0);
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.pnlSel->text(), skipped);
+        t.file("D/one/same.txt", "1");
+        t.file("D/two/same.txt", "2");
+        QTest::mouseClick(w.btScan, Qt::LeftButton);
+        EXPECT_EQ(w.pnlSel->text(), "2 duplicates found  " + skipped);
+    });
+    EXPECT_EQ(dialogs.texts(), (std::vector<QString>{"No files found.\n\n" + skipped}));
 }
 
 TEST_F(DupWindow, ThresholdsInKilobytesAndInBetweenBytes)

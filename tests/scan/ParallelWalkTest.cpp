@@ -141,3 +141,58 @@ TEST(ParallelWalk, AbortStopsEveryWorkerAndLeavesNoneRunning)
     EXPECT_LE(met.load(), 4);
     EXPECT_EQ(dlg.boxes.size(), 1u);
 }
+
+namespace {
+// At each file, work of its own on the walk's pool, waited for: a search
+// inside the walk. At the first, a whole second walk on that pool too.
+struct NestingWorker : WalkWorker {
+    WorkerPool *pool = nullptr;
+    std::string other;
+    std::atomic<int> *pieces = nullptr, *otherFiles = nullptr;
+    bool visit(const FoundFile &, const WalkPlace &) override
+    {
+        pool->runChunks(3, [this](size_t) { pieces->fetch_add(1); });
+        if (!other.empty()) {
+            RecordingWorker inner;
+            ParallelWalk walk({WildPattern(QStringLiteral("*.*")), 0, false, Walker::kMaxDepth}, {&inner}, *pool);
+            walk.start(std::make_shared<DirReader>(other), other);
+            walk.join();
+            otherFiles->fetch_add(int(std::count_if(inner.seen.begin(), inner.seen.end(),
+                                                    [](const std::string &s) { return s.starts_with("file"); })));
+            other.clear();
+        }
+        return true;
+    }
+};
+}
+
+// Workers that wait for pool work of their own, and a walk inside a walk,
+// end on a pool of one thread that the outer walk's worker holds: a wait
+// runs the tasks no thread has begun.
+TEST(ParallelWalk, WorkWaitedForInsideAWalkEndsOnAPoolOfOneThread)
+{
+    TempTree t("nest");
+    for (int i = 0; i < 6; ++i)
+        t.file("A/a" + std::to_string(i) + "/x.txt", "x");
+    for (int i = 0; i < 4; ++i)
+        t.file("B/b" + std::to_string(i) + "/y.txt", "y");
+    WorkerPool pool(1);
+    std::atomic<int> pieces{0}, otherFiles{0};
+    std::vector<NestingWorker> workers(2);
+    Walker w;
+    w.pumpIntervalMs = -1;
+    w.statusPerFolder = false;
+    w.pool = &pool;
+    for (NestingWorker &n : workers) {
+        n.pool = &pool;
+        n.pieces = &pieces;
+        n.otherFiles = &otherFiles;
+        w.workers.push_back(&n);
+    }
+    workers[0].other = workers[1].other = t.path("B");
+    w.scanFolder(t.path("A"));
+    EXPECT_EQ(pieces.load(), 6 * 3);
+    EXPECT_GE(otherFiles.load(), 4); // once or twice, each time the whole of B
+    EXPECT_EQ(otherFiles.load() % 4, 0);
+    EXPECT_EQ(ParallelWalk::liveWorkers(), 0);
+}
