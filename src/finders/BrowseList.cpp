@@ -1,6 +1,7 @@
 #include "finders/BrowseList.h"
 
 #include "common/DosTime.h"
+#include "common/SizeSum.h"
 #include "finders/TempPatterns.h"
 #include "platform/DirReader.h"
 #include "platform/FileTypes.h"
@@ -82,7 +83,7 @@ BrowseList::Filled BrowseList::fill(ResultGridModel &model, const std::string &f
         g.type = t->second;
         model.addFile(g);
         ++out.files;
-        out.bytes += st.size;
+        addSize(out.bytes, st.size);
         if (keepGoing && !keepGoing())
             return out;
     }

@@ -1,6 +1,7 @@
 #include "finders/CacheFolders.h"
 
 #include "settings/IniFile.h"
+#include "common/SizeSum.h"
 #include "common/Text.h"
 #include "platform/BrowserCaches.h"
 #include "platform/DirReader.h"
@@ -132,7 +133,7 @@ CacheFolders::Collected CacheFolders::collect(const QStringList &folders, int da
             if (!age || *age < days)
                 continue;
             out.paths.push_back(joinPath(real, std::string(name, length)));
-            out.bytes += st.size;
+            addSize(out.bytes, st.size);
         }
     }
     return out;

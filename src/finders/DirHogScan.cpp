@@ -2,6 +2,7 @@
 
 #include "common/Dialogs.h"
 #include "common/DosTime.h"
+#include "common/SizeSum.h"
 #include "common/Text.h"
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
@@ -19,14 +20,14 @@ void DirHogScan::Totals::add(const FoundFile &f)
         return;
     }
     files += (f.attributes & FileAttr::Archive) != 0; // a regular file (a link or special file is none)
-    bytes += f.size;
+    addSize(bytes, f.size);
     latestAccess = std::max(latestAccess, f.accessed);
 }
 
 void DirHogScan::Totals::add(const LinkLedger::Name &n)
 {
     files += (n.attributes & FileAttr::Archive) != 0;
-    bytes += n.size;
+    addSize(bytes, n.size);
     latestAccess = std::max(latestAccess, n.accessed);
 }
 
@@ -70,6 +71,11 @@ struct DirHogScan::Worker : WalkWorker {
         }
         const Totals t = own;
         own = {};
+        // The folder is kept by its parent and name (a root by its path),
+        // whether or not it gets a line: the folders below it need it.
+        const std::string_view name = at.depth == 0 ? std::string_view(folder.path) : std::string_view(folder.name);
+        met.push_back({at.folder, at.parent, store->names.append(name.data(), name.size()), uint32_t(name.size())});
+        const uint32_t node = scan.driveBase_ + at.folder;
         const bool hasLinked = links.size() > linkFrom;
         if (at.depth == 0 && t.files == 0 && t.folders == 0 && t.bytes == 0 && !hasLinked)
             return true; // a drive's root holding nothing at all makes no line
@@ -79,25 +85,23 @@ struct DirHogScan::Worker : WalkWorker {
             // The line waits until the drive's linked names are settled.
             links.setSlots(linkFrom, uint32_t(pending.size()));
             linkFrom = links.size();
-            const std::string_view path = store->keep(folder.path);
-            pending.push_back({t, path, at.depth == 0 ? store->keep(folder.folder) : path});
+            pending.push_back({t, node});
             return true;
         }
-        QStringView fields[6];
-        QString text =
-            days.line(*store, t, scan.capacity, at.depth == 0 ? folder.folder : folder.path, rows ? fields : nullptr);
-        const uint64_t lead = leadKey(text);
+        QStringView fields[5];
+        QString head = days.line(*store, t, scan.capacity, rows ? fields : nullptr);
+        const uint64_t lead = leadKey(head);
         // The grid's row is made while the text is at hand; its batch is
         // numbered when the drive's lines are collected.
-        const uint32_t row = rows ? rows->addFields(fields, 6, folder.path) : 0;
-        made.push_back({std::move(text), store->keep(folder.path), t.bytes, t.files, lead, kNoRow, row});
+        const uint32_t row = rows ? rows->addKeyed(fields, 5, node) : 0;
+        made.push_back({std::move(head), node, t.bytes, t.files, lead, kNoRow, row});
         return true;
     }
     void walkEnded() override
     {
-        // The worker's own lines are sorted on its thread; the calling
-        // thread merges the sorted runs.
-        sortLines(made);
+        // The worker's own lines are sorted on its thread (by their heads:
+        // the calling thread orders lines alike in head and merges the runs).
+        sortHeads(made);
     }
     Totals &topTotals(int top)
     {
@@ -112,7 +116,7 @@ struct DirHogScan::Worker : WalkWorker {
     const int64_t &room;
     Totals own;                                  // all folders: the folder being walked
     std::vector<Line> made;                      // all folders: the lines
-    std::unique_ptr<Store> store = std::make_unique<Store>(); // their texts and paths
+    std::unique_ptr<Store> store = std::make_unique<Store>(); // their texts and the folders' names
     std::unique_ptr<GridLines> rows;             // all folders, when asked for: their grid rows
     LineWriter days;
     std::vector<Totals> tops;                    // main folders: by the main folder's number
@@ -120,6 +124,7 @@ struct DirHogScan::Worker : WalkWorker {
     LinkLedger links;             // the names met of files with several (slot: main folder, or pending line)
     size_t linkFrom = 0;          // all folders: the first name of the folder being walked
     std::vector<Pending> pending; // all folders: lines waiting for the linked names
+    std::vector<Met> met;         // all folders: the folders walked
 };
 
 DirHogScan::~DirHogScan() = default;
@@ -128,6 +133,7 @@ DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
 {
     walker_.enterHidden = true;
     walker_.driveStarted = [this](const std::string &root) {
+        driveBase_ = uint32_t(folders_.size());
         double freeBytes = 0, total = 0;
         capacity = Drives::driveSpace(root, freeBytes, total) ? total : 0;
         // The lines the earlier drives of this scan left room for.
@@ -163,6 +169,9 @@ void DirHogScan::begin(Mode mode, int workers, bool gridRows)
     links_.clear();
     linkFrom_ = 0;
     pending_.clear();
+    waiting_.clear();
+    folders_.clear();
+    driveBase_ = 0;
     counted_.clear();
     keepDays();
     days_ = {};
@@ -215,6 +224,16 @@ void DirHogScan::collect()
         return;
     }
     const bool full = lines_.load() > room_;
+    // The folders the workers walked, by their walk's numbers.
+    uint32_t count = 0;
+    for (const auto &w : workers_)
+        for (const Met &m : w->met)
+            count = std::max(count, m.folder + 1);
+    folders_.resize(size_t(driveBase_) + count);
+    for (const auto &w : workers_)
+        for (const Met &m : w->met)
+            folders_.set(driveBase_ + m.folder, m.parent == WalkPlace::kNoFolder ? FolderNames::kNone : driveBase_ + m.parent,
+                         {w->store->names.at(m.nameAt), m.nameLen}, m.parent == WalkPlace::kNoFolder);
     // Each file with several names counts where the ledger says.
     std::vector<const LinkLedger *> ledgers;
     for (const auto &w : workers_)
@@ -234,7 +253,7 @@ void DirHogScan::collect()
             for (size_t i = 0; i < w->tops.size(); ++i) {
                 Totals &t = tops[i];
                 const Totals &o = w->tops[i];
-                t.bytes += o.bytes;
+                addSize(t.bytes, o.bytes);
                 t.files += o.files;
                 t.folders += o.folders;
                 t.latestAccess = std::max(t.latestAccess, o.latestAccess);
@@ -243,7 +262,7 @@ void DirHogScan::collect()
         }
         std::sort(mains.begin(), mains.end());
         for (const auto &[top, path] : mains)
-            if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, path, path))
+            if (!addLine(size_t(top) < tops.size() ? tops[size_t(top)] : Totals{}, folders_.add(FolderNames::kNone, path)))
                 break;
     } else {
         for (const LinkLedger::Owner &o : owners) {
@@ -257,22 +276,24 @@ void DirHogScan::collect()
         const auto batch = uint32_t(batches_.size());
         for (const auto &w : workers_) {
             for (const Pending &p : w->pending) {
+                if (!folders_.reachesRoot(p.folder))
+                    continue; // a folder above it was cut short by a stop: its path is not known
                 if (!walker_.keep()) {
                     limitHit();
                     break;
                 }
-                QStringView fields[6];
-                QString text = days_.line(*store_, p.totals, capacity, p.shown, rows ? fields : nullptr);
-                const uint64_t lead = leadKey(text);
-                const uint32_t row = rows ? rows->addFields(fields, 6, p.path) : 0;
-                waited.push_back({std::move(text), p.path, p.totals.bytes, p.totals.files, lead,
+                QStringView fields[5];
+                QString head = days_.line(*store_, p.totals, capacity, rows ? fields : nullptr);
+                const uint64_t lead = leadKey(head);
+                const uint32_t row = rows ? rows->addKeyed(fields, 5, p.folder) : 0;
+                waited.push_back({std::move(head), p.folder, p.totals.bytes, p.totals.files, lead,
                                   rows ? batch : kNoRow, row});
             }
             if (limitReached)
                 break;
         }
         if (!waited.empty()) {
-            sortLines(waited);
+            sortHeads(waited);
             runs_.push_back(std::move(waited));
             if (rows)
                 batches_.push_back(std::move(*rows));
@@ -280,6 +301,8 @@ void DirHogScan::collect()
         for (const auto &w : workers_) {
             if (limitReached)
                 break;
+            // A folder above the line's may have been cut short by a stop.
+            std::erase_if(w->made, [this](const Line &l) { return !folders_.reachesRoot(l.folder); });
             size_t kept = 0;
             while (kept < w->made.size() && walker_.keep())
                 ++kept;
@@ -315,6 +338,7 @@ void DirHogScan::collect()
         w->links.clear();
         w->linkFrom = 0;
         w->pending.clear();
+        w->met.clear();
     }
     lines_ = 0;
     room_ = walker_.capacity - walker_.keptCount();
@@ -332,6 +356,7 @@ void DirHogScan::limitHit()
 void DirHogScan::folderDone(const FoundFile &folder)
 {
     const int depth = walker_.depth();
+    uint32_t node = FolderNames::kNone;
     if (mode_ == Mode::MainFolders) {
         if (depth >= 2) {
             ++totals_.folders;
@@ -339,9 +364,24 @@ void DirHogScan::folderDone(const FoundFile &folder)
         }
         if (depth == 0)
             return; // the root's own linked names keep no slot: they count in no line
-    } else if (depth == 0 && totals_.files == 0 && totals_.folders == 0 && totals_.bytes == 0
-               && links_.size() == linkFrom_) {
-        return; // a drive's root holding nothing at all makes no line
+        node = folders_.add(FolderNames::kNone, folder.path);
+    } else {
+        // The folders below ended before this one: they wait for it as their
+        // parent. One whose parent never ends (a stop) is not known.
+        node = folders_.add(depth == 0 ? FolderNames::kNone : FolderNames::kPending,
+                            depth == 0 ? std::string_view(folder.path) : std::string_view(folder.name), depth == 0);
+        if (waiting_.size() < size_t(depth) + 2)
+            waiting_.resize(size_t(depth) + 2);
+        for (const uint32_t below : waiting_[size_t(depth) + 1])
+            folders_.setParent(below, node);
+        waiting_[size_t(depth) + 1].clear();
+        if (depth > 0)
+            waiting_[size_t(depth)].push_back(node);
+        lastDone_.assign(folder.path);
+        lastDoneDepth_ = depth;
+        if (depth == 0 && totals_.files == 0 && totals_.folders == 0 && totals_.bytes == 0
+            && links_.size() == linkFrom_)
+            return; // a drive's root holding nothing at all makes no line
     }
     const Totals t = totals_;
     totals_ = {};
@@ -349,11 +389,10 @@ void DirHogScan::folderDone(const FoundFile &folder)
         // The line waits for the root's end, when the linked names are settled.
         links_.setSlots(linkFrom_, uint32_t(pending_.size()));
         linkFrom_ = links_.size();
-        const std::string_view path = store_->keep(folder.path);
-        pending_.push_back({t, path, depth == 0 ? store_->keep(folder.folder) : path});
+        pending_.push_back({t, node});
         return;
     }
-    addLine(t, folder.path, depth == 0 ? folder.folder : folder.path);
+    addLine(t, node);
 }
 
 void DirHogScan::settleOwnWalk()
@@ -364,295 +403,69 @@ void DirHogScan::settleOwnWalk()
             pending_[n.slot].totals.add(n);
     }
     for (const Pending &p : pending_)
-        if (!limitReached && !addLine(p.totals, std::string(p.path), p.shown))
+        if (!limitReached && !addLine(p.totals, p.folder))
             break;
     pending_.clear();
+    adoptWaiting();
+    // A folder above a line's that a stop cut short leaves its path unknown.
+    std::erase_if(lb2, [this](const Line &l) { return !folders_.reachesRoot(l.folder); });
     links_.clear();
     linkFrom_ = 0;
 }
 
-bool DirHogScan::addLine(const Totals &t, const std::string &path, std::string_view shown)
+void DirHogScan::adoptWaiting()
+{
+    // A stop leaves the folders above the last one ended unended: they are
+    // the parents of the folders still waiting, and their paths are the
+    // last one's path less its last names.
+    const bool any = std::any_of(waiting_.begin(), waiting_.end(), [](const auto &w) { return !w.empty(); });
+    if (any && lastDoneDepth_ > 0) {
+        std::vector<std::string_view> names(static_cast<size_t>(lastDoneDepth_));
+        std::string_view p = lastDone_;
+        for (int d = lastDoneDepth_; d > 0; --d) {
+            const size_t slash = p.rfind('/');
+            if (slash == std::string_view::npos)
+                break;
+            names[size_t(d - 1)] = p.substr(slash + 1);
+            p = p.substr(0, slash == 0 ? 1 : slash);
+        }
+        std::vector<uint32_t> above(static_cast<size_t>(lastDoneDepth_));
+        above[0] = folders_.add(FolderNames::kNone, p, true);
+        for (int d = 1; d < lastDoneDepth_; ++d)
+            above[size_t(d)] = folders_.add(above[size_t(d - 1)], names[size_t(d - 1)]);
+        for (int d = 1; d <= lastDoneDepth_ && size_t(d) < waiting_.size(); ++d)
+            for (const uint32_t below : waiting_[size_t(d)])
+                folders_.setParent(below, above[size_t(d - 1)]);
+    }
+    waiting_.clear();
+    lastDone_.clear();
+    lastDoneDepth_ = 0;
+}
+
+bool DirHogScan::addLine(const Totals &t, uint32_t folder)
 {
     if (!walker_.keep()) {
         limitHit();
         return false;
     }
-    QString text = days_.line(*store_, t, capacity, shown);
-    const uint64_t lead = leadKey(text);
-    lb2.push_back({std::move(text), store_->keep(path), t.bytes, t.files, lead});
+    QString head = days_.line(*store_, t, capacity);
+    const uint64_t lead = leadKey(head);
+    lb2.push_back({std::move(head), folder, t.bytes, t.files, lead});
     return true;
-}
-
-std::string_view DirHogScan::Store::keep(std::string_view path)
-{
-    return {paths.at(paths.append(path.data(), path.size())), path.size()};
-}
-
-namespace {
-// Writes v's digits before end, in groups of three parted by group (none
-// when group is 0); gives the first character written.
-char16_t *digitsBefore(char16_t *end, uint64_t v, char16_t group)
-{
-    int n = 0;
-    do {
-        if (group != 0 && n != 0 && n % 3 == 0)
-            *--end = group;
-        *--end = char16_t(u'0' + v % 10);
-        v /= 10;
-        ++n;
-    } while (v != 0);
-    return end;
-}
-
-// Appends a whole number's digits (grouped by group, if set) at out.
-char16_t *putNumber(char16_t *out, int64_t v, char16_t group)
-{
-    char16_t buf[32];
-    char16_t *const end = buf + 32;
-    const uint64_t u = v < 0 ? 0 - uint64_t(v) : uint64_t(v);
-    char16_t *first = digitsBefore(end, u, group);
-    if (v < 0)
-        *--first = u'-';
-    return std::copy(first, end, out);
-}
-
-// Appends the percent of percentText with two decimals: rounded to the
-// nearest, an exact half away from zero as the locale rounds it.
-char16_t *putPercent(char16_t *out, int64_t bytes, double capacity, char16_t point)
-{
-    if (!(double(bytes) < capacity)) {
-        for (const char16_t c : u"???")
-            if (c != 0)
-                *out++ = c;
-        return out;
-    }
-    const double v = 100.0 * double(bytes) / capacity;
-    if (v >= 0 && v < 0.004) {
-        // Far below the first hundredth, as most folders of a drive are.
-        for (const char16_t c : {u'0', point, u'0', u'0'})
-            *out++ = c;
-        return out;
-    }
-    // Only a multiple of 1/8 ends exactly on a half of a hundredth (in
-    // binary, 5/1000 needs a factor 1/125 no double has): an odd number of
-    // eighths.
-    const double eighths = v * 8;
-    if (std::isfinite(v) && eighths == std::floor(eighths) && std::fmod(std::fabs(eighths), 2.0) == 1.0) {
-        const long long h = std::llround(v * 100); // exact: v * 100 is a whole number and a half
-        const uint64_t u = uint64_t(h < 0 ? -h : h);
-        if (h < 0)
-            *out++ = u'-';
-        char16_t buf[32];
-        out = std::copy(digitsBefore(buf + 32, u / 100, 0), buf + 32, out);
-        *out++ = point;
-        *out++ = char16_t(u'0' + u / 10 % 10);
-        *out++ = char16_t(u'0' + u % 10);
-        return out;
-    }
-    char buf[400];
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-    for (const char *c = buf; c != r.ptr; ++c)
-        *out++ = *c == '.' ? point : char16_t(*c);
-    return out;
-}
-}
-
-DirHogScan::LineWriter::LineWriter()
-{
-    const QString g = locale.groupSeparator(), p = locale.decimalPoint();
-    if (g.size() != 1 || p.size() != 1)
-        return;
-    group = g.front().unicode();
-    point = p.front().unicode();
-    // The locale's own texts of a few numbers decide whether they can be
-    // written here.
-    char16_t buf[64];
-    for (const int64_t n : {int64_t(0), int64_t(7), int64_t(999), int64_t(1000), int64_t(12345), int64_t(-1234567),
-                            int64_t(1234567890123456789)})
-        if (locale.toString(qlonglong(n)) != QStringView(buf, putNumber(buf, n, group) - buf))
-            return;
-    for (const auto &[bytes, capacity] : {std::pair<int64_t, double>{0, 10}, {1, 800}, {5, 800}, {1234, 10000},
-                                          {12345, 100000}, {99995, 100000}, {1, 3}, {2, 3}})
-        if (locale.toString(100.0 * double(bytes) / capacity, 'f', 2)
-            != QStringView(buf, putPercent(buf, bytes, capacity, point) - buf))
-            return;
-    direct = true;
-}
-
-const QString &DirHogScan::LineWriter::dateOf(uint32_t stamp)
-{
-    static const QString none;
-    if (stamp == 0)
-        return none;
-    const uint32_t d = stamp >> 16; // a DOS stamp's date half
-    Recent &r = recent[d % recent.size()];
-    if (r.text && r.day == d)
-        return *r.text;
-    if (known) {
-        if (const auto k = known->find(d); k != known->end()) {
-            r = {d, &k->second};
-            return k->second;
-        }
-    }
-    auto found = dayTexts.find(d);
-    if (found == dayTexts.end())
-        found = dayTexts.emplace(d, dosDateText(stamp, locale, dateFormat)).first;
-    r = {d, &found->second}; // the map's entries stay where they are
-    return found->second;
-}
-
-QString DirHogScan::LineWriter::line(Store &store, const Totals &t, double capacity, std::string_view folder,
-                                     QStringView *fields)
-{
-    const QString &date = dateOf(t.latestAccess);
-    QString made; // where the locale writes the numbers
-    if (!direct)
-        made = DirHogScan::line(t, capacity, date, displayName(std::string(folder)), locale);
-    const qsizetype room = direct ? headRoom + date.size() + qsizetype(folder.size()) : made.size();
-    uint64_t handle;
-    QChar *const start = store.texts.allocate(size_t(room), handle);
-    QChar *end;
-    qsizetype tabs[5];
-    if (direct)
-        end = displayNameInto(head(start, t, capacity, date, tabs), folder); // the bytes decoded in place
-    else
-        end = std::copy(made.constData(), made.constData() + made.size(), start);
-    store.texts.unuse(size_t(room - (end - start)));
-    const QString text = QString::fromRawData(start, end - start);
-    if (!fields)
-        return text;
-    if (direct) {
-        qsizetype from = 0;
-        for (int f = 0; f < 5; ++f) {
-            fields[f] = QStringView(start + from, tabs[f] - from);
-            from = tabs[f] + 1;
-        }
-        fields[5] = QStringView(start + from, end);
-    } else {
-        QStringView all[GridLines::MaxFields];
-        const int n = GridLines::splitFields(text, all);
-        std::copy(all, all + std::min(n, 6), fields);
-        std::fill(fields + std::min(n, 6), fields + 6, QStringView());
-    }
-    return text;
-}
-
-QChar *DirHogScan::LineWriter::head(QChar *out, const Totals &t, double capacity, const QString &date, qsizetype *tabs)
-{
-    // The four numbers and their tabs, then the date and its tab.
-    char16_t *const first = reinterpret_cast<char16_t *>(out);
-    char16_t *at = putNumber(first, t.bytes, group);
-    qsizetype tab[5];
-    tab[0] = at - first;
-    *at++ = u'\t';
-    at = putPercent(at, t.bytes, capacity, point);
-    tab[1] = at - first;
-    *at++ = u'\t';
-    at = putNumber(at, t.files, 0);
-    tab[2] = at - first;
-    *at++ = u'\t';
-    at = putNumber(at, t.folders, 0);
-    tab[3] = at - first;
-    *at++ = u'\t';
-    at = std::copy(date.utf16(), date.utf16() + date.size(), at);
-    tab[4] = at - first;
-    *at++ = u'\t';
-    if (tabs)
-        std::copy(tab, tab + 5, tabs);
-    return reinterpret_cast<QChar *>(at);
-}
-
-namespace {
-// An ASCII character that a comparison without regard to case compares as it is.
-bool caseless(char16_t c) { return c < 0x80 && !((c | 0x20) >= u'a' && (c | 0x20) <= u'z'); }
-}
-
-uint64_t DirHogScan::leadKey(const QString &text)
-{
-    if (text.size() < 8)
-        return 0;
-    uint64_t key = 0;
-    for (qsizetype i = 0; i < 8; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (!caseless(c))
-            return 0;
-        key = key << 8 | c;
-    }
-    return key;
-}
-
-bool DirHogScan::textBefore(const Line &a, const Line &b)
-{
-    // Keys set on both that differ part at a character that case leaves alone.
-    if (a.lead != b.lead && a.lead != 0 && b.lead != 0)
-        return a.lead > b.lead;
-    // Most lines part within their first characters (the size's digits).
-    // Where they first differ by two characters that case does not touch,
-    // those decide, as the comparison without regard to case would;
-    // otherwise the texts are compared from there (the same characters
-    // before compare alike either way; a character of two units is compared
-    // whole).
-    const QStringView x(a.text), y(b.text);
-    const char16_t *p = x.utf16(), *q = y.utf16();
-    const qsizetype n = std::min(x.size(), y.size());
-    qsizetype i = 0;
-    // Four characters at a time through the part they share (long where
-    // folders share their parents).
-    for (uint64_t a, b; i + 4 <= n; i += 4) {
-        std::memcpy(&a, p + i, sizeof a);
-        std::memcpy(&b, q + i, sizeof b);
-        if (a != b)
-            break;
-    }
-    while (i < n && p[i] == q[i])
-        ++i;
-    if (i == x.size() && i == y.size())
-        return a.path > b.path; // alike in text: one order by path
-    if (i < n) {
-        if (caseless(p[i]) && caseless(q[i]))
-            return p[i] > q[i];
-    }
-    if (i > 0 && QChar::isHighSurrogate(p[i - 1]))
-        --i;
-    const int c = QtPrivate::compareStrings(x.mid(i), y.mid(i), Qt::CaseInsensitive);
-    if (c != 0)
-        return c > 0;
-    // Lines alike but for case (folders whose names show alike) keep one
-    // order: by their texts as they are.
-    return x.mid(i) > y.mid(i);
-}
-
-void DirHogScan::sortLines(std::vector<Line> &lines)
-{
-    // Small keys are sorted, each with its line's number (most comparisons
-    // end at the keys), and the lines are moved once into their places.
-    struct Key {
-        uint64_t lead;
-        uint32_t line;
-    };
-    std::vector<Key> keys(lines.size());
-    for (uint32_t i = 0; i < keys.size(); ++i)
-        keys[i] = {lines[i].lead, i};
-    std::sort(keys.begin(), keys.end(), [&lines](const Key &a, const Key &b) {
-        if (a.lead != b.lead && a.lead != 0 && b.lead != 0)
-            return a.lead > b.lead;
-        return textBefore(lines[a.line], lines[b.line]);
-    });
-    std::vector<Line> sorted;
-    sorted.reserve(lines.size());
-    for (const Key &k : keys)
-        sorted.push_back(std::move(lines[k.line]));
-    lines = std::move(sorted);
 }
 
 std::vector<DirHogScan::Line> DirHogScan::finish()
 {
+    folders_.settle();
     std::vector<Line> out = std::move(lb2);
     lb2.clear();
     sortLines(out);
-    // The sorted runs are merged two at a time, the shortest first.
+    // The runs sorted by their heads are put in order, then merged two at a
+    // time, the shortest first.
     std::vector<std::vector<Line>> runs = std::move(runs_);
     runs_.clear();
+    for (std::vector<Line> &run : runs)
+        settleRun(run);
     runs.push_back(std::move(out));
     while (runs.size() > 1) {
         std::sort(runs.begin(), runs.end(), [](const auto &a, const auto &b) { return a.size() > b.size(); });
@@ -663,10 +476,49 @@ std::vector<DirHogScan::Line> DirHogScan::finish()
         merged.reserve(a.size() + b.size());
         std::merge(std::make_move_iterator(a.begin()), std::make_move_iterator(a.end()),
                    std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()), std::back_inserter(merged),
-                   textBefore);
+                   [this](const Line &x, const Line &y) { return textBefore(x, y); });
         b = std::move(merged);
     }
     return std::move(runs.front());
+}
+
+std::vector<FolderMap::TreeFolder> DirHogScan::mapTree(const std::vector<MapFolder> &folders) const
+{
+    const FolderNames &names = folders_;
+    std::vector<uint32_t> slot(names.size(), FolderNames::kNone); // node -> place in the list
+    std::vector<uint32_t> wanted;
+    std::vector<char> in(names.size(), 0);
+    const auto want = [&](uint32_t n) {
+        // The folder and those above it not yet wanted.
+        for (; n < names.size() && !in[n] && names.known(n); n = names.parent(n)) {
+            in[n] = 1;
+            wanted.push_back(n);
+        }
+    };
+    for (uint32_t n = 0; n < names.size(); ++n)
+        if (names.known(n) && names.parent(n) == FolderNames::kNone)
+            want(n);
+    for (const MapFolder &f : folders)
+        if (names.reachesRoot(f.folder))
+            want(f.folder);
+    std::stable_sort(wanted.begin(), wanted.end(),
+                     [&](uint32_t a, uint32_t b) { return names.depth(a) < names.depth(b); });
+    std::vector<FolderMap::TreeFolder> out;
+    out.reserve(wanted.size());
+    for (const uint32_t n : wanted) {
+        if (names.parent(n) != FolderNames::kNone && slot[names.parent(n)] == FolderNames::kNone)
+            continue; // below a folder whose parent is not known
+        slot[n] = uint32_t(out.size());
+        out.push_back({names.parent(n) == FolderNames::kNone ? FolderMap::kNoParent : slot[names.parent(n)],
+                       names.name(n), 0, 0});
+    }
+    for (const MapFolder &f : folders)
+        if (f.folder < slot.size() && slot[f.folder] != FolderNames::kNone) {
+            FolderMap::TreeFolder &t = out[slot[f.folder]];
+            addSize(t.ownBytes, f.bytes);
+            t.ownFiles += f.files;
+        }
+    return out;
 }
 
 std::vector<uint32_t> DirHogScan::bySize(const std::vector<Line> &lines)
@@ -681,29 +533,6 @@ std::vector<uint32_t> DirHogScan::bySize(const std::vector<Line> &lines)
     for (size_t i = 0; i < keys.size(); ++i)
         order[i] = keys[i].second;
     return order;
-}
-
-QString DirHogScan::percentText(int64_t bytes, double capacity, const QLocale &locale)
-{
-    if (!(double(bytes) < capacity))
-        return QStringLiteral("???");
-    return locale.toString(100.0 * double(bytes) / capacity, 'f', 2);
-}
-
-QString DirHogScan::line(const Totals &t, double capacity, std::string_view folder)
-{
-    Store store;
-    const QString text = LineWriter().line(store, t, capacity, folder);
-    return QString(text.constData(), text.size()); // a copy: the store goes
-}
-
-QString DirHogScan::line(const Totals &t, double capacity, const QString &dateText, const QString &folderText,
-                         const QLocale &locale)
-{
-    // The size as formatThousands writes it, in a locale made once.
-    const QChar tab(QLatin1Char('\t'));
-    return locale.toString(qlonglong(t.bytes)) + tab + percentText(t.bytes, capacity, locale) + tab + QString::number(t.files) + tab
-        + QString::number(t.folders) + tab + dateText + tab + folderText;
 }
 
 DirHogScan::Totals DirHogScan::folderTotals(const std::string &folder, Mode mode)

@@ -1,5 +1,7 @@
 #pragma once
 #include "common/DosTime.h"
+#include "finders/FolderMap.h"
+#include "finders/FolderNames.h"
 #include "scan/ChunkPool.h"
 #include "scan/GridLayout.h"
 #include "scan/GridLines.h"
@@ -35,8 +37,10 @@
 // of the name that comes first in LinkLedger's order; the lines of folders
 // holding such names are made once the drive's walk is done. A mount point
 // below a folder is another drive: it adds nothing to it and is no
-// sub-folder of it. Lines show the folder as found, in its own case; each
-// keeps its path for acting on the folder.
+// sub-folder of it. Lines show the folder as found, in its own case. A line
+// keeps its folder as a number in the scan's FolderNames (its parent and its
+// name), not its path: the text and path are made when asked for (text,
+// path), so a scan's memory grows with its folders, not with their depth.
 //
 // The walk may be parallel (the lines do not depend on the order in which
 // folders are met): each worker keeps the lines of the folders it walked
@@ -55,15 +59,15 @@ public:
         // The file of a name that LinkLedger chose to count it.
         void add(const LinkLedger::Name &n);
     };
-    // A line's text and path lie in the scan's store (the text is a QString
+    // A line's numbers and date lie in the scan's store (head is a QString
     // over it, not a copy): they are valid until the scan's next begin, and a
-    // text kept longer is copied (QString(text.constData(), text.size())).
+    // text kept longer is copied. The folder is a number in folders().
     struct Line {
-        QString text;
-        std::string_view path;
+        QString head; // size, percent, files, sub-folders, date: each followed by a tab
+        uint32_t folder = FolderNames::kNone;
         int64_t bytes = 0; // the line's totals as numbers (the folder map)
         int64_t files = 0;
-        uint64_t lead = 0; // leadKey(text): textBefore's first step without reading the text
+        uint64_t lead = 0; // leadKey(head): textBefore's first step without reading the text
         // Where a worker made the line's grid row (see gridRows); batch
         // kNoRow: none was made.
         uint32_t batch = kNoRow;
@@ -86,6 +90,21 @@ public:
     // ranks equal sizes alike every time. A parallel walk's workers sorted
     // their own lines when they ended; here the sorted runs are merged.
     std::vector<Line> finish();
+    // A line's whole text (its head and its folder as shown) and its folder's path.
+    QString text(const Line &l) const { return l.head + folders_.shown(l.folder); }
+    std::string path(const Line &l) const { return folders_.path(l.folder); }
+    // The folders of the lines (and their parents), until the next begin.
+    const FolderNames &folders() const { return folders_; }
+    // A folder's own totals for the map.
+    struct MapFolder {
+        uint32_t folder; // in folders()
+        int64_t bytes = 0;
+        int64_t files = 0;
+    };
+    // The map's folders: those given with their totals, the roots and the
+    // folders above them with nothing of their own, parents first. Their
+    // names lie in folders().
+    std::vector<FolderMap::TreeFolder> mapTree(const std::vector<MapFolder> &folders) const;
     // The order of lines (as finish gives them) that the grid's sort by
     // size, largest first, gives them: by bytes, equal sizes in the order
     // they have.
@@ -93,15 +112,15 @@ public:
     // The grid rows the threads made (after finish): batch b of a line is
     // element b. Taken once; the next scan starts without.
     std::vector<GridLines> gridRows();
-    // finish's order: true when a comes before b.
-    static bool textBefore(const Line &a, const Line &b);
+    // finish's order (descending text): true when a comes before b.
+    bool textBefore(const Line &a, const Line &b) const;
     // The first eight characters of a line packed a byte each, when all are
     // ASCII that case leaves alone (digits, separators, tabs: a line's size
     // and percent); 0 otherwise. Lines whose keys are both set and differ
     // are ordered by them as by their texts.
     static uint64_t leadKey(const QString &text);
     // Puts lines in finish's order.
-    static void sortLines(std::vector<Line> &lines);
+    void sortLines(std::vector<Line> &lines) const;
 
     // The line of one folder (its bytes, shown as displayName shows them).
     static QString line(const Totals &t, double capacity, std::string_view folder);
@@ -129,7 +148,21 @@ private:
     // A folder whose line waits for its linked names to be settled.
     struct Pending {
         Totals totals;
-        std::string_view path, shown; // in a store
+        uint32_t folder; // a worker's: the walk's folder number
+    };
+    // Heads alike without regard to case: 0 (their folders decide), else
+    // below zero when a comes first.
+    static int headOrder(const Line &a, const Line &b);
+    // A worker's lines, ordered by their heads only (its folders are not
+    // yet in the scan's names).
+    static void sortHeads(std::vector<Line> &lines);
+    // Lines of a run sorted by sortHeads put in finish's order.
+    void settleRun(std::vector<Line> &run) const;
+    // A folder walked by a worker: its walk's number, its parent's and its name (in the worker's store).
+    struct Met {
+        uint32_t folder, parent;
+        uint64_t nameAt;
+        uint32_t nameLen;
     };
     static constexpr uint32_t kNoSlot = ~0u; // a linked name that counts in no line (main folders: the root's files)
     void folderDone(const FoundFile &folder);
@@ -137,7 +170,7 @@ private:
     void settleOwnWalk();
     // One line for the grid; false when the line list is full (the walk ends).
     // shown: the folder as the line shows it (bytes, as displayName shows them).
-    bool addLine(const Totals &t, const std::string &path, std::string_view shown);
+    bool addLine(const Totals &t, uint32_t folder);
     void limitHit();
     // After each drive of a parallel walk: the workers' lines.
     void collect();
@@ -147,8 +180,7 @@ private:
     struct Store {
         static constexpr size_t kBlockBytes = 64 * 1024;
         ChunkPool<QChar> texts{kBlockBytes};
-        ChunkPool<char> paths{kBlockBytes};
-        std::string_view keep(std::string_view path);
+        ChunkPool<char> names{kBlockBytes};
     };
     std::unique_ptr<Store> store_;               // the scan's own lines' (lb2)
     std::vector<std::unique_ptr<Store>> stores_; // the workers' lines', taken over
@@ -167,6 +199,14 @@ private:
     LinkLedger links_;
     size_t linkFrom_ = 0;
     std::vector<Pending> pending_;
+    // The walker's own walk ends folders below before their parents: the
+    // folders at each depth whose parent is not ended yet.
+    std::vector<std::vector<uint32_t>> waiting_;
+    std::string lastDone_; // the path of the folder ended last, and its depth
+    int lastDoneDepth_ = 0;
+    void adoptWaiting();
+    FolderNames folders_;
+    uint32_t driveBase_ = 0; // this drive's folder numbers begin here (a parallel walk)
     // The files with several names counted by this scan's earlier drives.
     std::vector<std::pair<uint64_t, uint64_t>> counted_;
     // Writes the lines' texts. It keeps the date text of each day met (a
@@ -183,11 +223,9 @@ private:
         LineWriter &operator=(LineWriter &&) = default;
         // The date text of a DOS stamp (empty for 0).
         const QString &dateOf(uint32_t stamp);
-        // A folder's line, written in store (the text lies there), the
-        // folder given as its bytes (shown as displayName shows them);
-        // fields, when given, gets the line's six fields.
-        QString line(Store &store, const Totals &t, double capacity, std::string_view folder,
-                     QStringView *fields = nullptr);
+        // A folder's line but for the folder: its head, written in store
+        // (the text lies there); fields, when given, gets its five fields.
+        QString line(Store &store, const Totals &t, double capacity, QStringView *fields = nullptr);
         // Writes the four numbers, the date and their tabs at out (room for
         // headRoom plus the date); gives the end. tabs, when given, gets
         // where the five tabs are.

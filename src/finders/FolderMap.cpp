@@ -1,31 +1,12 @@
 #include "finders/FolderMap.h"
+#include "common/SizeSum.h"
 #include "common/Text.h"
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace {
-
-// The parent of a key (see FolderMap::key) in place; false for "/" and for a
-// name without a folder.
-bool toParent(std::string_view &p)
-{
-    if (p == "/")
-        return false;
-    const size_t slash = p.rfind('/');
-    if (slash == std::string_view::npos)
-        return false;
-    p = p.substr(0, slash == 0 ? 1 : slash);
-    while (p.size() > 1 && p.back() == '/')
-        p.remove_suffix(1);
-    return true;
-}
-
-QString lastName(std::string_view key)
-{
-    const size_t slash = key.rfind('/');
-    return displayName(std::string(slash == std::string_view::npos ? key : key.substr(slash + 1)));
-}
 
 struct Item {
     double area = 0;
@@ -92,85 +73,47 @@ std::string_view FolderMap::key(std::string_view path)
     return path;
 }
 
-uint64_t FolderMap::hashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
-
-namespace {
-constexpr uint64_t kFree = ~uint64_t(0), kFreed = kFree - 1;
-uint64_t slotOf(uint64_t hash, int node) { return (hash & 0xffffffff00000000u) | uint32_t(node); }
-int nodeOf(uint64_t slot) { return int(slot & 0xffffffffu); }
-} // namespace
-
-int FolderMap::lookup(std::string_view k, uint64_t hash) const
+uint64_t FolderMap::childHash(int parent, std::string_view name)
 {
-    if (slots_.empty())
-        return -1;
-    const size_t mask = slots_.size() - 1;
-    const uint64_t tag = hash & 0xffffffff00000000u;
-    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
-        const uint64_t s = slots_[i];
-        if (s == kFree)
-            return -1;
-        if (s != kFreed && (s & 0xffffffff00000000u) == tag && key(nodes_[size_t(nodeOf(s))].path) == k)
-            return nodeOf(s);
+    return std::hash<std::string_view>{}(name) ^ (uint64_t(uint32_t(parent)) * 0x9e3779b97f4a7c15u);
+}
+
+int FolderMap::child(int parent, std::string_view name) const
+{
+    const auto [from, to] = children_.equal_range(childHash(parent, name));
+    for (auto i = from; i != to; ++i) {
+        const Node &n = nodes_[size_t(i->second)];
+        if (n.parent == parent && n.nameBytes == name)
+            return i->second;
     }
+    return -1;
 }
 
-void FolderMap::resetIndex(size_t nodes)
+void FolderMap::resetIndex()
 {
-    size_t n = 16;
-    while (n < nodes * 2)
-        n *= 2;
-    slots_.assign(n, kFree);
-    slotsUsed_ = 0;
+    children_.clear();
+    children_.reserve(nodes_.size());
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        if (nodes_[i].parent >= 0)
+            children_.emplace(childHash(nodes_[i].parent, nodes_[i].nameBytes), int(i));
 }
 
-void FolderMap::insertIndex(int node, uint64_t hash)
-{
-    if ((slotsUsed_ + 1) * 2 > slots_.size()) { // keep it at most half full
-        std::vector<int> live;
-        for (uint64_t s : slots_)
-            if (s < kFreed)
-                live.push_back(nodeOf(s));
-        resetIndex(live.size() + 1);
-        for (int n : live)
-            insertIndex(n, hashOf(key(nodes_[size_t(n)].path)));
-    }
-    const size_t mask = slots_.size() - 1;
-    size_t i = size_t(hash) & mask;
-    while (slots_[i] < kFreed)
-        i = (i + 1) & mask;
-    if (slots_[i] == kFree)
-        ++slotsUsed_;
-    slots_[i] = slotOf(hash, node);
-}
-
-void FolderMap::eraseIndex(int node)
-{
-    if (slots_.empty())
-        return;
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = size_t(hashOf(key(nodes_[size_t(node)].path))) & mask; slots_[i] != kFree; i = (i + 1) & mask)
-        if (slots_[i] < kFreed && nodeOf(slots_[i]) == node) {
-            slots_[i] = kFreed;
-            return;
-        }
-}
-
-int FolderMap::addNode(std::string path, QString name, int parent, uint64_t hash)
+int FolderMap::addNode(std::string nameBytes, QString name, int parent)
 {
     const int i = int(nodes_.size());
     Node n;
-    n.path = std::move(path);
+    n.nameBytes = std::move(nameBytes);
     n.name = std::move(name);
     n.parent = parent;
     nodes_.push_back(std::move(n));
-    if (parent >= 0)
+    if (parent >= 0) {
         nodes_[size_t(parent)].children.push_back(i);
-    insertIndex(i, hash);
+        children_.emplace(childHash(parent, nodes_[size_t(i)].nameBytes), i);
+    }
     return i;
 }
 
-int FolderMap::addRoot(std::string path, QString name, uint64_t hash)
+int FolderMap::addRoot(std::string path, QString name)
 {
     if (!nodes_.empty() && !hasTop_) {
         // A second root: every node moves up one for the top at 0.
@@ -181,86 +124,148 @@ int FolderMap::addRoot(std::string path, QString name, uint64_t hash)
                 ++c;
         }
         nodes_[0].children.push_back(1);
-        for (uint64_t &s : slots_)
-            if (s < kFreed)
-                ++s;
+        for (int &r : roots_)
+            ++r;
         hasTop_ = true;
+        resetIndex();
     }
-    return addNode(std::move(path), std::move(name), hasTop_ ? 0 : -1, hash);
+    const int n = addNode(std::move(path), std::move(name), hasTop_ ? 0 : -1);
+    roots_.push_back(n);
+    return n;
+}
+
+int FolderMap::descend(std::string_view path, bool make)
+{
+    const std::string_view k = key(path);
+    // The root whose path is the longest that k begins with.
+    int at = -1;
+    size_t rest = 0;
+    for (const int r : roots_) {
+        const std::string_view rk = key(nodes_[size_t(r)].nameBytes);
+        const bool below = k == rk
+            || (k.starts_with(rk) && (rk.back() == '/' || (k.size() > rk.size() && k[rk.size()] == '/')));
+        if (below && (at < 0 || rk.size() >= rest)) {
+            at = r;
+            rest = rk.size();
+        }
+    }
+    if (at < 0)
+        return -1;
+    for (size_t from = rest; from < k.size();) {
+        const size_t slash = k.find('/', from);
+        const std::string_view name = k.substr(from, slash == std::string_view::npos ? k.npos : slash - from);
+        from = slash == std::string_view::npos ? k.size() : slash + 1;
+        if (name.empty())
+            continue;
+        int c = child(at, name);
+        if (c < 0) {
+            if (!make)
+                return -1;
+            c = addNode(std::string(name), displayName(std::string(name)), at);
+        }
+        at = c;
+    }
+    return at;
+}
+
+namespace {
+void startBuild(std::vector<FolderMap::Node> &nodes, std::vector<FolderMap::Tile> &tiles, size_t expected)
+{
+    nodes.clear();
+    tiles.clear();
+    nodes.reserve(expected);
+}
 }
 
 void FolderMap::build(const std::vector<std::string> &roots, std::vector<Folder> folders, double capacity)
 {
-    nodes_.clear();
-    tiles_.clear();
+    startBuild(nodes_, tiles_, folders.size() + roots.size() + 1);
     unshownFiles_.clear();
+    children_.clear();
+    roots_.clear();
     valid_ = false;
     hasTop_ = false;
     capacity_ = capacity;
-    const size_t expected = folders.size() + roots.size() + 1;
-    nodes_.reserve(expected);
-    resetIndex(expected);
-    for (const std::string &r : roots) {
-        const std::string_view k = key(r);
-        const uint64_t h = hashOf(k);
-        if (lookup(k, h) < 0)
-            addRoot(r, displayName(r), h);
-    }
+    for (const std::string &r : roots)
+        if (rootNamed(r) < 0)
+            addRoot(r, displayName(r));
 
-    // Adds a folder below the nearest folder of the map above it (creating
-    // the ancestors between); false when no ancestor is in the map.
-    std::vector<std::pair<std::string_view, uint64_t>> chain;
-    const auto place = [&](Folder &f, uint64_t hash) {
-        const std::string_view k = key(f.path);
-        chain.clear();
-        std::string_view p = k;
-        int at = -1;
-        while (toParent(p)) {
-            const uint64_t h = hashOf(p);
-            at = lookup(p, h);
-            if (at >= 0)
-                break;
-            chain.emplace_back(p, h);
-        }
-        if (at < 0)
-            return false;
-        for (size_t i = chain.size(); i-- > 0;)
-            at = addNode(std::string(chain[i].first), lastName(chain[i].first), at, chain[i].second);
-        QString name = lastName(k);
-        const int n = addNode(std::move(f.path), std::move(name), at, hash);
-        nodes_[size_t(n)].ownBytes = std::max<int64_t>(0, f.ownBytes);
-        nodes_[size_t(n)].ownFiles = std::max<int64_t>(0, f.ownFiles);
-        return true;
-    };
     const auto addOwn = [this](int n, const Folder &f) {
-        nodes_[size_t(n)].ownBytes += std::max<int64_t>(0, f.ownBytes);
+        addSize(nodes_[size_t(n)].ownBytes, std::max<int64_t>(0, f.ownBytes));
         nodes_[size_t(n)].ownFiles += std::max<int64_t>(0, f.ownFiles);
     };
-    std::vector<std::pair<size_t, uint64_t>> orphans; // folder, hash
+    // A folder lands below the nearest folder of the map above it (the
+    // ancestors between made); one below no root waits.
+    std::vector<size_t> orphans;
     for (size_t i = 0; i < folders.size(); ++i) {
-        const std::string_view k = key(folders[i].path);
-        const uint64_t h = hashOf(k);
-        const int at = lookup(k, h);
-        if (at >= 0)
-            addOwn(at, folders[i]);
-        else if (!place(folders[i], h))
-            orphans.emplace_back(i, h);
+        if (const int n = descend(folders[i].path, true); n >= 0)
+            addOwn(n, folders[i]);
+        else
+            orphans.push_back(i);
     }
     // Folders below no root: shortest first, so a folder below another of
     // them lands in its tree; the first of a tree becomes a root.
-    std::sort(orphans.begin(), orphans.end(), [&](const auto &a, const auto &b) {
-        return key(folders[a.first].path).size() < key(folders[b.first].path).size();
+    std::sort(orphans.begin(), orphans.end(), [&](size_t a, size_t b) {
+        return key(folders[a].path).size() < key(folders[b].path).size();
     });
-    for (const auto &[i, h] : orphans) {
-        const int at = lookup(key(folders[i].path), h);
-        if (at >= 0)
-            addOwn(at, folders[i]);
-        else if (!place(folders[i], h)) {
+    for (const size_t i : orphans) {
+        int n = descend(folders[i].path, true);
+        if (n < 0) {
             QString name = displayName(std::string(key(folders[i].path)));
-            addOwn(addRoot(std::move(folders[i].path), std::move(name), h), folders[i]);
+            n = addRoot(std::move(folders[i].path), std::move(name));
         }
+        addOwn(n, folders[i]);
     }
+    finishBuild();
+}
 
+void FolderMap::build(const std::vector<TreeFolder> &folders, double capacity)
+{
+    startBuild(nodes_, tiles_, folders.size() + 1);
+    unshownFiles_.clear();
+    children_.clear();
+    roots_.clear();
+    valid_ = false;
+    capacity_ = capacity;
+    // Several roots: the top comes first, so no node moves afterwards.
+    const auto isRoot = [&](size_t i) { return folders[i].parent == kNoParent || folders[i].parent >= i; };
+    std::unordered_set<std::string_view> rootKeys;
+    for (size_t i = 0; i < folders.size(); ++i)
+        if (isRoot(i))
+            rootKeys.insert(key(folders[i].name));
+    hasTop_ = rootKeys.size() > 1;
+    if (hasTop_)
+        nodes_.emplace_back();
+    std::vector<int> nodeOf(folders.size(), -1);
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const TreeFolder &f = folders[i];
+        int n = -1;
+        if (!isRoot(i)) {
+            const int p = nodeOf[f.parent];
+            n = child(p, f.name);
+            if (n < 0)
+                n = addNode(std::string(f.name), displayName(std::string(f.name)), p);
+        } else if (n = rootNamed(f.name); n < 0) {
+            n = addNode(std::string(f.name), displayName(std::string(f.name)), hasTop_ ? 0 : -1);
+            roots_.push_back(n);
+        }
+        nodeOf[i] = n;
+        addSize(nodes_[size_t(n)].ownBytes, std::max<int64_t>(0, f.ownBytes));
+        nodes_[size_t(n)].ownFiles += std::max<int64_t>(0, f.ownFiles);
+    }
+    finishBuild();
+}
+
+int FolderMap::rootNamed(std::string_view path) const
+{
+    for (const int r : roots_)
+        if (key(nodes_[size_t(r)].nameBytes) == key(path))
+            return r;
+    return -1;
+}
+
+void FolderMap::finishBuild()
+{
     // A parent always comes before its children, so one pass each way
     // gives depths and totals.
     for (size_t i = 1; i < nodes_.size(); ++i)
@@ -276,7 +281,7 @@ void FolderMap::build(const std::vector<std::string> &roots, std::vector<Folder>
             unshownFiles_[i] += n.ownFiles;
         if (n.parent >= 0) {
             Node &p = nodes_[size_t(n.parent)];
-            p.bytes += n.bytes;
+            addSize(p.bytes, n.bytes);
             p.files += n.files;
             if (n.bytes <= 0)
                 unshownFiles_[size_t(n.parent)] += n.files;
@@ -307,8 +312,34 @@ void FolderMap::countUnshown(int node)
 
 int FolderMap::find(const std::string &path) const
 {
-    const std::string_view k = key(path);
-    return lookup(k, hashOf(k));
+    return const_cast<FolderMap *>(this)->descend(path, false); // no node is made
+}
+
+std::string FolderMap::path(int node) const
+{
+    if (node < 0 || size_t(node) >= nodes_.size() || isTop(node))
+        return {};
+    // The names from the node up to its root; a node that left the map has
+    // no parent and reaches none.
+    std::vector<int> chain;
+    size_t length = 0;
+    for (int at = node;;) {
+        chain.push_back(at);
+        length += nodes_[size_t(at)].nameBytes.size() + 1;
+        if (hasTop_ ? nodes_[size_t(at)].parent == 0 : at == 0)
+            break; // a root
+        at = nodes_[size_t(at)].parent;
+        if (at < 0 || isTop(at))
+            return {};
+    }
+    std::string out;
+    out.reserve(length);
+    for (size_t i = chain.size(); i-- > 0;) {
+        if (i + 1 < chain.size() && out.back() != '/')
+            out += '/';
+        out += nodes_[size_t(chain[i])].nameBytes;
+    }
+    return out;
 }
 
 namespace {
@@ -396,7 +427,7 @@ void FolderMap::layoutChildren(int tile, double minArea, double labelHeight)
             ownLeft = false;
         else
             ++k;
-        placedBytes += it.bytes;
+        addSize(placedBytes, it.bytes);
         placedFiles += it.files;
         items.push_back(it);
     }
@@ -405,7 +436,7 @@ void FolderMap::layoutChildren(int tile, double minArea, double labelHeight)
         // The Other tile stands for the rest; when even it is below
         // minArea its share stays as unpainted space of the parent.
         Item o;
-        o.bytes = n.bytes - placedBytes;
+        o.bytes = std::max<int64_t>(0, n.bytes - placedBytes); // 0 when both sums reached the limit
         o.files = n.files - placedFiles - unshownFiles_[size_t(node)];
         o.area = double(o.bytes) * scale;
         o.node = node;
@@ -469,7 +500,6 @@ void FolderMap::removed(int node, bool gone, int64_t ownBytesLeft, int64_t ownFi
         below.pop_back();
         Node &d = nodes_[size_t(b)];
         below.insert(below.end(), d.children.begin(), d.children.end());
-        eraseIndex(b);
         d.children.clear();
         d.parent = -1;
         d.ownBytes = d.ownFiles = d.bytes = d.files = 0;
@@ -481,7 +511,6 @@ void FolderMap::removed(int node, bool gone, int64_t ownBytesLeft, int64_t ownFi
     if (gone && node != 0) {
         std::vector<int> &sib = nodes_[size_t(parent)].children;
         sib.erase(std::remove(sib.begin(), sib.end(), node), sib.end());
-        eraseIndex(node);
         n.parent = -1;
         n.ownBytes = n.ownFiles = 0;
     } else {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The folder map's logic: the tree of folders an all-folders walk totalled,
@@ -30,8 +31,22 @@ public:
         int64_t ownFiles = 0;
     };
 
+    // A folder found below another, by its parent's number in the list (a
+    // parent comes before its folders) and its own name (bytes); a folder of
+    // no parent (kNoParent) is a root, named by its whole path.
+    struct TreeFolder {
+        uint32_t parent = kNoParent;
+        std::string_view name;
+        int64_t ownBytes = 0;
+        int64_t ownFiles = 0;
+    };
+    static constexpr uint32_t kNoParent = ~0u;
+
+    // A folder keeps its own name only: its path is made when asked for
+    // (path()), so the map's memory follows the folders and the bytes of
+    // their names, however deep they lie.
     struct Node {
-        std::string path;  // as found; empty for the top above several drives
+        std::string nameBytes; // the last component as found (a root: its whole path; the top: empty)
         QString name;      // display name of the last component (the root: the path)
         int parent = -1;   // -1 for the top (and for a folder that left the map)
         std::vector<int> children; // sub-folders, largest first
@@ -66,11 +81,17 @@ public:
     // the drives (for percentages); 0 when not known. Paths are matched with
     // trailing "/" ignored ("/a/" and "/a" are one folder).
     void build(const std::vector<std::string> &roots, std::vector<Folder> folders, double capacity);
+    // The same from folders given by parent and name (a walk's tree): each
+    // root of it is a root of the map.
+    void build(const std::vector<TreeFolder> &folders, double capacity);
 
     const std::vector<Node> &nodes() const { return nodes_; }
     int top() const { return nodes_.empty() ? -1 : 0; }
     // The node of a folder path, -1 when it is not in the map.
     int find(const std::string &path) const;
+    // A node's path as found; empty for the top (and for an unknown node).
+    std::string path(int node) const;
+    bool isTop(int node) const { return hasTop_ && node == 0; }
     double capacity() const { return capacity_; }
 
     // Lays out the tree below zoom (a node) in area; tiles whose area would be
@@ -100,26 +121,29 @@ public:
     void removed(int node, bool gone, int64_t ownBytesLeft = 0, int64_t ownFilesLeft = 0);
 
 private:
-    // The index: open addressing over node numbers, keyed by the path
-    // without trailing "/" (no key strings of its own). A slot holds the
-    // upper half of the key's hash and the node, so a probe reads a node's
-    // path only when the hash halves match.
+    // The index of sub-folders by parent and name: a hash of both to the
+    // node; a node found is checked against both (and a node that left the
+    // map has no parent, so it is never found).
+    // A path without its closing "/" ("/" stays).
     static std::string_view key(std::string_view path);
-    static uint64_t hashOf(std::string_view key);
-    int lookup(std::string_view key, uint64_t hash) const;
-    void resetIndex(size_t nodes);
-    void insertIndex(int node, uint64_t hash);
-    void eraseIndex(int node);
-    int addNode(std::string path, QString name, int parent, uint64_t hash);
+    static uint64_t childHash(int parent, std::string_view name);
+    int child(int parent, std::string_view name) const;
+    int addNode(std::string nameBytes, QString name, int parent);
     // A root: node 0 for the first; the second puts a nameless top above.
-    int addRoot(std::string path, QString name, uint64_t hash);
+    int addRoot(std::string path, QString name);
+    // Below a root, the node of path (the nodes between made when make is set); -1: none.
+    int descend(std::string_view path, bool make);
+    int rootNamed(std::string_view path) const; // the root of that path, -1: none
+    void resetIndex();
+    // Depths, totals and the children's order, once the nodes are in.
+    void finishBuild();
     void sortChildren(int node);
     void countUnshown(int node);
     void layoutChildren(int tile, double minArea, double labelHeight);
     std::vector<Node> nodes_;
     std::vector<Tile> tiles_;
-    std::vector<uint64_t> slots_; // hash half and node, or kFree, kFreed (a power of two long)
-    size_t slotsUsed_ = 0;        // slots not free
+    std::unordered_multimap<uint64_t, int> children_; // childHash -> node
+    std::vector<int> roots_;                            // the roots' nodes
     bool hasTop_ = false;         // node 0 is the nameless top above several roots
     // Per node: the files of its items that get no tile for having no bytes
     // (sub-folders of 0 bytes, own files of 0 bytes), so an Other tile's

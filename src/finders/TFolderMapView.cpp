@@ -163,13 +163,12 @@ QString TFolderMapView::tileName(const Tile &t) const
         break;
     }
     const FolderMap::Node &n = map_->nodes()[size_t(t.node)];
-    return n.path.empty() ? QStringLiteral("All drives") : n.name;
+    return map_->isTop(t.node) ? QStringLiteral("All drives") : n.name;
 }
 
 QString TFolderMapView::tileToolTip(const Tile &t) const
 {
-    const FolderMap::Node &n = map_->nodes()[size_t(t.node)];
-    const QString path = n.path.empty() ? QStringLiteral("All drives") : displayName(n.path);
+    const QString path = map_->isTop(t.node) ? QStringLiteral("All drives") : displayName(map_->path(t.node));
     QString head;
     switch (t.kind) {
     case Kind::Folder:

@@ -93,9 +93,19 @@ TfrmDirHog::TfrmDirHog(QWidget *parent) : TFinderFrame(frameSpec(), parent), sca
     // The drives walked, for the map's top and its shares of the drives.
     walker().driveStarted = [this, started = walker().driveStarted](const std::string &root) {
         started(root);
-        mapRoots_.push_back(root);
         mapCapacity_ += scan_.capacity;
     };
+    // The rows keep their folders as the scan's numbers: the path and the
+    // name shown are made from the scan's names when asked for.
+    ResultGridModel::KeyedPaths keyed;
+    keyed.path = [this](uint32_t key) {
+        return scan_.folders().reachesRoot(key) ? scan_.folders().path(key) : std::string();
+    };
+    keyed.shown = [this](uint32_t key) {
+        return scan_.folders().reachesRoot(key) ? trimSpaces(scan_.folders().shown(key)).toString() : QString();
+    };
+    keyed.column = 5;
+    grid->gridModel()->setKeyedPaths(std::move(keyed));
 }
 
 void TfrmDirHog::btTopClick()
@@ -118,7 +128,6 @@ bool TfrmDirHog::beforeWalk()
     abortLeads_ = false;
     mapFolders_.clear();
     mapTaken_ = false;
-    mapRoots_.clear();
     mapCapacity_ = 0;
     btMap->setEnabled(false);
     return true;
@@ -143,11 +152,16 @@ void TfrmDirHog::fillGrid()
         grid->gridModel()->addBatches(made, order);
         return;
     }
-    std::vector<ResultGridModel::Line> rows;
-    rows.reserve(lines_.size());
-    for (const uint32_t i : ranked)
-        rows.push_back({lines_[i].text, lines_[i].path});
-    grid->gridModel()->addLines(rows);
+    std::vector<GridLines> rows;
+    rows.emplace_back(DirHogScan::gridLayout());
+    std::vector<ResultGridModel::BatchRow> order;
+    order.reserve(ranked.size());
+    QStringView fields[GridLines::MaxFields];
+    for (const uint32_t i : ranked) {
+        const int n = GridLines::splitFields(lines_[i].head, fields);
+        order.push_back({0, rows[0].addKeyed(fields, std::min(n, 5), lines_[i].folder)});
+    }
+    grid->gridModel()->addBatches(rows, order);
 }
 
 QStringList TfrmDirHog::lb() const
@@ -157,16 +171,16 @@ QStringList TfrmDirHog::lb() const
     if (abortLeads_)
         out << Walker::abortText();
     for (const DirHogScan::Line &l : lines_)
-        out << QString(l.text.constData(), l.text.size()); // a copy: the scan keeps the text only until it runs again
+        out << scan_.text(l);
     return out;
 }
 
-std::vector<FolderMap::Folder> &TfrmDirHog::mapFolders()
+std::vector<DirHogScan::MapFolder> &TfrmDirHog::mapFolders()
 {
     if (!mapTaken_ && scan_.mode() == DirHogScan::Mode::AllFolders) {
         mapFolders_.reserve(lines_.size());
         for (const DirHogScan::Line &l : lines_)
-            mapFolders_.push_back({std::string(l.path), l.bytes, l.files});
+            mapFolders_.push_back({l.folder, l.bytes, l.files});
         mapTaken_ = true;
     }
     return mapFolders_;
@@ -177,7 +191,7 @@ void TfrmDirHog::btMapClick()
     if (scanning() || mapFolders().empty())
         return;
     auto map = std::make_shared<FolderMap>();
-    map->build(mapRoots_, mapFolders_, mapCapacity_);
+    map->build(scan_.mapTree(mapFolders_), mapCapacity_);
     Navigation::Request r{this, {}, {}, {}};
     r.folderMap = std::move(map);
     r.selectFolder = [this](const std::string &folder) { selectFolderRow(folder); };
@@ -300,12 +314,13 @@ void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
     });
     setStatus(foundStatus(foundCount()));
     // The map's totals follow the rows.
-    std::erase_if(mapFolders(), [&](FolderMap::Folder &f) {
-        if (const auto t = totalled.find(f.path); t != totalled.end()) {
-            f.ownBytes = t->second.bytes;
-            f.ownFiles = t->second.files;
+    std::erase_if(mapFolders(), [&](DirHogScan::MapFolder &f) {
+        const std::string path = scan_.folders().path(f.folder);
+        if (const auto t = totalled.find(path); t != totalled.end()) {
+            f.bytes = t->second.bytes;
+            f.files = t->second.files;
         }
-        return gone.contains(f.path);
+        return gone.contains(path);
     });
 }
 

@@ -59,12 +59,11 @@ private:
     // What the map is drawn from: the all-folders lines' folders and totals
     // (taken from the lines when first asked for, then following removals),
     // the drives walked and their capacity.
-    std::vector<FolderMap::Folder> &mapFolders();
+    std::vector<DirHogScan::MapFolder> &mapFolders();
     std::vector<DirHogScan::Line> lines_; // the last scan's, in the scan's order
     bool abortLeads_ = false;             // the clipboard's copy begins with the abort line
-    std::vector<FolderMap::Folder> mapFolders_;
+    std::vector<DirHogScan::MapFolder> mapFolders_;
     bool mapTaken_ = false; // mapFolders_ holds the lines' folders
-    std::vector<std::string> mapRoots_;
     double mapCapacity_ = 0;
     DirHogScan scan_;
     DirHogScan::Mode nextMode_ = DirHogScan::Mode::MainFolders;

@@ -156,9 +156,7 @@ int TfrmFolderMap::selectedNode() const { return view->selected(); }
 std::string TfrmFolderMap::pathOf(int node) const
 {
     const FolderMap *m = map();
-    if (!m || node < 0 || node >= int(m->nodes().size()))
-        return {};
-    return m->nodes()[size_t(node)].path;
+    return m ? m->path(node) : std::string();
 }
 
 void TfrmFolderMap::showEvent(QShowEvent *e)
@@ -185,12 +183,12 @@ void TfrmFolderMap::walkFolder(const std::string &folder)
     setWalking(true);
     walker_.scanFolder(folder);
     const std::vector<DirHogScan::Line> lines = scan_.finish();
-    std::vector<FolderMap::Folder> folders;
+    std::vector<DirHogScan::MapFolder> folders;
     folders.reserve(lines.size());
     for (const DirHogScan::Line &l : lines)
-        folders.push_back({std::string(l.path), l.bytes, l.files});
+        folders.push_back({l.folder, l.bytes, l.files});
     auto built = std::make_shared<FolderMap>();
-    built->build({folder}, std::move(folders), capacity);
+    built->build(scan_.mapTree(folders), capacity);
     const bool aborted = walker_.scanAborted;
     setWalking(false);
     view->setMap(std::move(built));
@@ -260,7 +258,7 @@ void TfrmFolderMap::showZoom()
         return;
     }
     const FolderMap::Node &n = m->nodes()[size_t(z)];
-    lblZoom->setPath(n.path.empty() ? kAllDrives : displayName(n.path));
+    lblZoom->setPath(m->isTop(z) ? kAllDrives : displayName(m->path(z)));
     btZoomOut->setEnabled(n.parent >= 0 && !walking());
     const QString share = view->shareText(n.bytes);
     pnlTotal->setText(sizeWithUnit(n.bytes) + QStringLiteral(" in ") + TFolderMapView::filesText(n.files)

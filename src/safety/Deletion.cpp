@@ -2,6 +2,7 @@
 
 #include "settings/IniFile.h"
 #include "common/Dialogs.h"
+#include "common/SizeSum.h"
 #include "common/Text.h"
 #include "platform/Removal.h"
 #include "platform/Trash.h"
@@ -48,7 +49,7 @@ Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion
         int64_t size = 0;
         if (act(path, size)) {
             ++t.files;
-            t.bytes += std::max<int64_t>(size, 0);
+            addSize(t.bytes, std::max<int64_t>(size, 0));
         } else {
             if (check)
                 check->keep(path);

@@ -2,6 +2,7 @@
 #include "settings/AppState.h"
 #include "common/Dialogs.h"
 #include "common/Runs.h"
+#include "common/SizeSum.h"
 #include "common/Text.h"
 #include "platform/AnchoredPath.h"
 #include "platform/Drives.h"
@@ -392,7 +393,7 @@ FolderRemoval::Outcome FolderRemoval::run()
             int error = 0;
             if (TreeRemoval::deleteEntry(e, &error)) {
                 ++out.files;
-                out.bytes += freed;
+                addSize(out.bytes, freed);
             } else {
                 ++filesFailed;
                 reportFailure(Deletion::kCouldNotDelete + displayName(e.path) + QStringLiteral("\n\n")
@@ -408,7 +409,7 @@ FolderRemoval::Outcome FolderRemoval::run()
                 return false;
             }
             ++out.files;
-            out.bytes += r.size;
+            addSize(out.bytes, r.size);
             return true;
         }
         case Mode::Zip:

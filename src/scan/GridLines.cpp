@@ -73,6 +73,19 @@ uint32_t GridLines::addFields(const QStringView *fields, int n, std::string_view
     return addCells(cells.data(), path);
 }
 
+uint32_t GridLines::addKeyed(const QStringView *fields, int n, uint32_t key)
+{
+    thread_local std::vector<QStringView> cells;
+    cells.resize(columns_.size());
+    cellsOf(fields, n, columns_, cells.data());
+    Row r;
+    r.text = storeCells(text_, cells.data(), columns_.size());
+    r.nameAt = key;
+    r.nameLen = kKeyed;
+    rows_.push_back(r);
+    return uint32_t(rows_.size() - 1);
+}
+
 uint32_t GridLines::addCells(const QStringView *cells, std::string_view path)
 {
     Row r;

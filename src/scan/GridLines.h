@@ -22,6 +22,9 @@ public:
     // The same for a line whose n fields the caller has at hand (not yet
     // trimmed).
     uint32_t addFields(const QStringView *fields, int n, std::string_view path);
+    // The same for a row whose path the finder keeps itself, by key (see
+    // ResultGridModel::setKeyedPaths): no path is stored.
+    uint32_t addKeyed(const QStringView *fields, int n, uint32_t key);
     size_t size() const { return rows_.size(); }
 
     // The fields of a tab-separated line, each trimmed of spaces as
@@ -43,9 +46,10 @@ private:
     uint32_t addCells(const QStringView *cells, std::string_view path);
     struct Row {
         uint64_t text = 0;   // the cells in text_
-        uint64_t nameAt = 0; // the path in bytes_
-        uint32_t nameLen = 0;
+        uint64_t nameAt = 0; // the path in bytes_ (a keyed row: its key)
+        uint32_t nameLen = 0; // kKeyed: a keyed row
     };
+    static constexpr uint32_t kKeyed = ~0u;
     std::vector<GridColumn> columns_; // the layout's
     // A batch is made for every scan and taken over by the model: blocks
     // from the ordinary heap are reused scan after scan.

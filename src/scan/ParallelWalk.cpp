@@ -42,6 +42,7 @@ void ParallelWalk::start(std::shared_ptr<DirReader> root, const std::string &roo
     Task t;
     t.open = std::move(root);
     t.path = rootPath;
+    nextFolder_ = 1;
     tasks_.push_back(std::move(t));
     outstanding_ = 1;
     group_ = std::make_unique<WorkerPool::Group>(pool_);
@@ -176,7 +177,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         latest_ = t.path;
         latestChanged_ = true;
     }
-    const WalkPlace at{t.depth, t.top};
+    const WalkPlace at{t.depth, t.top, t.id, t.parentId};
 
     // The folder is listed once; its subfolders become tasks, then its own
     // entries are looked at.
@@ -230,6 +231,8 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         c.path.append(name, e.length);
         c.depth = t.depth + 1;
         c.top = t.depth == 0 ? nextTop_++ : t.top;
+        c.id = nextFolder_.fetch_add(1, std::memory_order_relaxed);
+        c.parentId = t.id;
         l.children.push_back(std::move(c));
     }
     if (beyond > 0)

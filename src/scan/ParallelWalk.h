@@ -17,6 +17,12 @@
 struct WalkPlace {
     int depth = 0; // levels below the walk's root (0: the root)
     int top = -1;  // which subfolder of the root the folder lies in (a number given in listing order), -1: the root
+    // The folder's number in this walk (the root's is 0; a folder's number
+    // is above its parent's) and its parent's (kNoFolder for the root), so a
+    // worker can keep folders by their parents instead of their whole paths.
+    uint32_t folder = 0;
+    uint32_t parent = kNoFolder;
+    static constexpr uint32_t kNoFolder = ~0u;
 };
 
 // What one worker of a parallel walk does with the entries it meets. Each
@@ -139,6 +145,7 @@ private:
         size_t nameAt = 0; // where the folder's name begins in path
         int depth = 0;
         int top = -1;
+        uint32_t id = 0, parentId = WalkPlace::kNoFolder; // WalkPlace::folder, parent
     };
     struct Listed {
         size_t offset;
@@ -183,6 +190,7 @@ private:
     std::condition_variable work_, done_;
     std::vector<Task> tasks_;
     int64_t outstanding_ = 0; // tasks queued or being done
+    std::atomic<uint32_t> nextFolder_{1}; // the next folder's number (WalkPlace::folder)
     int nextTop_ = 0;         // only the root's thread numbers the top folders
     std::atomic<bool> stop_{false};
     std::atomic<bool> stoppedByWorker_{false};

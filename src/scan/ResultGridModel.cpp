@@ -181,6 +181,12 @@ void ResultGridModel::addBatches(std::vector<GridLines> &batches, const std::vec
         Slot s;
         s.text = uint32_t(texts_.size());
         s.folder = whole;
+        if (r.nameLen == GridLines::kKeyed) {
+            s.key = uint32_t(r.nameAt);
+            s.nameFlags = NameKeyed;
+            appendSlot(s);
+            continue;
+        }
         s.nameAt = r.nameAt + byteShift[at.batch];
         s.nameLen = r.nameLen;
         // The whole path is the name: it holds a "/", and it is shown as the
@@ -299,6 +305,8 @@ std::string_view ResultGridModel::folderBytes(const Slot &s) const
 
 std::string ResultGridModel::pathOf(const Slot &s) const
 {
+    if (s.nameFlags & NameKeyed)
+        return keyed_.path ? keyed_.path(s.key) : std::string();
     std::string p;
     const std::string_view a = prefix(s), b = nameBytes(s);
     p.reserve(a.size() + b.size());
@@ -318,6 +326,8 @@ QStringView ResultGridModel::storedCell(const Slot &s, int column) const
 
 QString ResultGridModel::madeCell(const Slot &s, int column) const
 {
+    if (keyedCell(s, column))
+        return keyed_.shown ? keyed_.shown(s.key) : QString();
     switch (layout_.columns[size_t(column)].show) {
     case CellKind::None: return {};
     case CellKind::Size: return formatThousands(s.size);
@@ -335,7 +345,7 @@ QString ResultGridModel::madeCell(const Slot &s, int column) const
 
 QString ResultGridModel::slotText(const Slot &s, int column) const
 {
-    return s.text ? storedCell(s, column).toString() : madeCell(s, column);
+    return s.text && !keyedCell(s, column) ? storedCell(s, column).toString() : madeCell(s, column);
 }
 
 QString ResultGridModel::cell(int row, int column) const
@@ -373,7 +383,7 @@ QString ResultGridModel::longestCell(int column) const
             }
             continue;
         }
-        if (s.text) {
+        if (s.text && !keyedCell(s, column)) {
             // Stored texts are measured where they lie; only a longer one is copied out.
             const QStringView t = storedCell(s, column);
             if (t.size() > longest.size())
@@ -601,7 +611,7 @@ QString ResultGridModel::statusText() const
                 continue;
             }
             if (k == QLatin1Char('s')) {
-                out += formatThousands(markedSize_);
+                out += formatThousands(markedSize());
                 ++i;
                 continue;
             }
@@ -1104,7 +1114,7 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
             const uint32_t s = order_[from + i];
             const Slot &sl = slots_[s];
             QStringView v;
-            if (sl.text) {
+            if (sl.text && !keyedCell(sl, column)) {
                 v = storedCell(sl, column);
             } else if (show == CellKind::Type) {
                 v = types_[sl.type];
@@ -1140,7 +1150,7 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
                 const uint32_t s = order_[from + i];
                 const Slot &sl = slots_[s];
                 double v;
-                if (sl.text)
+                if (sl.text && !keyedCell(sl, column))
                     v = GridSortKeys::number(storedCell(sl, column), point);
                 else if (show == CellKind::Size)
                     v = double(std::max<int64_t>(sl.size, 0));
@@ -1159,7 +1169,7 @@ void ResultGridModel::sortRows(int column, SortKind kind, bool descending, int f
                 const uint32_t s = order_[from + i];
                 const Slot &sl = slots_[s];
                 int64_t day;
-                if (sl.text) {
+                if (sl.text && !keyedCell(sl, column)) {
                     day = reader.day(storedCell(sl, column));
                 } else if (show == CellKind::Modified || show == CellKind::Accessed || show == CellKind::Created) {
                     const DosDateTime stamp =

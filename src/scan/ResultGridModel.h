@@ -8,6 +8,8 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +80,16 @@ public:
         uint32_t row;
     };
     void addBatches(std::vector<GridLines> &batches, const std::vector<BatchRow> &order);
+    // Rows a batch made with GridLines::addKeyed keep a key instead of a
+    // path: path gives the row's path and shown the text of column, made
+    // each time a view, a sort or the report asks (so deep folders do not
+    // keep their long paths in every row).
+    struct KeyedPaths {
+        std::function<std::string(uint32_t key)> path;
+        std::function<QString(uint32_t key)> shown;
+        int column = -1;
+    };
+    void setKeyedPaths(KeyedPaths k) { keyed_ = std::move(k); }
     // Appends one file row (rows grow as with addToGrid); its path is the
     // folder joined with the name.
     void addFile(const GridFile &file);
@@ -120,7 +132,13 @@ public:
     // Clears the marks and shows the zero totals.
     void unmarkAll();
     int64_t markedCount() const { return markedCount_; }
-    int64_t markedSize() const { return markedSize_; }
+    // The marked files' bytes, held at the 64-bit limit (the sum itself is
+    // kept wider, so unmarking takes off exactly what marking added).
+    int64_t markedSize() const
+    {
+        return markedSize_ > std::numeric_limits<int64_t>::max() ? std::numeric_limits<int64_t>::max()
+                                                                 : int64_t(markedSize_);
+    }
     // Full paths of the marked files, in marking order.
     const std::vector<std::string> &lbDeleted() const;
     QString statusText() const;
@@ -178,8 +196,11 @@ private:
     };
     enum : uint8_t {
         NamePlain = 1, // printable ASCII only: shown as stored
-        NameSlash = 2  // holds a "/" (a name a finder made up, or a batch's whole path; a walk never finds one)
+        NameSlash = 2, // holds a "/" (a name a finder made up, or a batch's whole path; a walk never finds one)
+        NameKeyed = 4  // a keyed row: its path and its keyed column come from keyed_ by its key
     };
+    bool keyedCell(const Slot &s, int column) const { return (s.nameFlags & NameKeyed) && column == keyed_.column; }
+    KeyedPaths keyed_;
     struct Folder {
         uint64_t at = 0;     // the prefix in bytes_
         uint32_t len = 0;    // prefix length
@@ -237,7 +258,7 @@ private:
     int dirtyFrom_ = -1;  // first model row whose cells changed since the last sync
     bool syncQueued_ = false;
     int64_t markedCount_ = 0;
-    int64_t markedSize_ = 0;
+    __int128 markedSize_ = 0; // never below 0: only sizes of 0 or more are added
     uint32_t nextMark_ = 1;
     mutable std::vector<std::string> lbDeleted_; // built from the marks when asked
     mutable bool lbDeletedStale_ = false;

@@ -2,6 +2,7 @@
 
 #include "common/Dialogs.h"
 #include "common/DosTime.h"
+#include "common/SizeSum.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
@@ -257,16 +258,6 @@ void assign(Parsed &p, const QString &section, const QString &key, const QString
     insertLine(p, at, utf8(key) + "=" + utf8(oneLine));
 }
 
-// stored + n, held at the 64-bit limit instead of wrapping to a negative
-// number (which the next addition would take for "never counted").
-int64_t saturatedSum(int64_t stored, int64_t n)
-{
-    int64_t sum;
-    if (__builtin_add_overflow(stored, n, &sum))
-        return n > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
-    return sum;
-}
-
 // Adds n to a running total of section "Vantor" as the totals count: a
 // stored value of 0 or less (-1: reset or never counted) starts afresh.
 void addTotal(Parsed &p, const QString &key, int64_t n)
@@ -275,7 +266,7 @@ void addTotal(Parsed &p, const QString &key, int64_t n)
     int64_t stored = -1;
     if (!parseInt(valueIn(p, vantor, key, QString()), stored))
         stored = -1;
-    assign(p, vantor, key, QString::number(qlonglong(stored <= 0 ? n : saturatedSum(stored, n))));
+    assign(p, vantor, key, QString::number(qlonglong(stored <= 0 ? n : sizeSum(stored, n))));
 }
 
 // Stores today's day number in a start-date key that reads exactly -1.

@@ -1,5 +1,6 @@
 #include "stats/StatTallies.h"
 
+#include "common/SizeSum.h"
 #include "common/Text.h"
 #include "finders/TempPatterns.h"
 #include "platform/DirReader.h"
@@ -64,7 +65,7 @@ template <typename A>
 void addArray(A &to, const A &from)
 {
     for (size_t i = 0; i < to.size(); ++i)
-        to[i] += from[i];
+        to[i] = sizeSum(to[i], from[i]);
 }
 }
 
@@ -85,7 +86,7 @@ void StatTallies::add(const StatTallies &o)
     for (const auto &[key, row] : o.types_) {
         Row &r = types_[key];
         r.count += row.count;
-        r.bytes += row.bytes;
+        addSize(r.bytes, row.bytes);
     }
 }
 
@@ -110,7 +111,7 @@ bool StatTallies::crunchNumbers(const FoundFile &f)
     for (int a = 0; a < 4; ++a)
         if (f.attributes & kAttrBits[a]) {
             ++attrCount[size_t(a)];
-            attrBytes[size_t(a)] += size;
+            addSize(attrBytes[size_t(a)], size);
         }
 
     if (!today_.isValid())
@@ -122,7 +123,7 @@ bool StatTallies::crunchNumbers(const FoundFile &f)
             ++timeSlots[size_t(k)][size_t(s)];
         const int b = ageToIndex(fileAgeDays(stamps[k], today_));
         ++ageCount[size_t(k)][size_t(b)];
-        ageBytes[size_t(k)][size_t(b)] += size;
+        addSize(ageBytes[size_t(k)][size_t(b)], size);
     }
 
     bool ok = false;
@@ -132,13 +133,13 @@ bool StatTallies::crunchNumbers(const FoundFile &f)
 
     const int u = sizeBucket(size);
     ++sizeCount[size_t(u)];
-    sizeBytes[size_t(u)] += size;
+    addSize(sizeBytes[size_t(u)], size);
 
     if (countOverhang)
         for (size_t i = 0; i < kTrialSizes.size(); ++i) {
             const int64_t r = size % kTrialSizes[i];
             if (r != 0)
-                overhang[i] += kTrialSizes[i] - r;
+                addSize(overhang[i], kTrialSizes[i] - r);
         }
     return true;
 }
@@ -184,7 +185,7 @@ void StatTallies::addType(const std::string &key, int64_t value, bool seed)
         r.bytes = value;
     } else if (!seed) {
         ++r.count;
-        r.bytes += value;
+        addSize(r.bytes, value);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 
 namespace {
@@ -66,7 +67,7 @@ TEST(FolderMap, TreeTotalsChildrenLargestFirstAndFind)
     const FolderMap m = knownTree();
     ASSERT_EQ(m.top(), 0);
     const auto &n = m.nodes();
-    EXPECT_EQ(n[0].path, "/r");
+    EXPECT_EQ(m.path(0), "/r");
     EXPECT_EQ(n[0].name, "/r");
     EXPECT_EQ(n[0].bytes, 5000 + 100000 + 300000 + 200000 + 150000 + 250000 + 90000 + 1000 + 40000 + 12);
     EXPECT_EQ(n[0].files, 5 + 10 + 30 + 20 + 15 + 25 + 9 + 1 + 4 + 1);
@@ -79,7 +80,7 @@ TEST(FolderMap, TreeTotalsChildrenLargestFirstAndFind)
     EXPECT_EQ(m.find("/r/zz"), -1);
     std::vector<std::string> order;
     for (int c : n[0].children)
-        order.push_back(n[size_t(c)].path);
+        order.push_back(m.path(c));
     EXPECT_EQ(order, (std::vector<std::string>{"/r/a", "/r/b", "/r/c", "/r/d", "/r/f", "/r/e"}));
 }
 
@@ -175,7 +176,7 @@ TEST(FolderMap, ZoomLaysOutOnlyThatSubtree)
         int n = t.node;
         while (n >= 0 && n != a)
             n = m.nodes()[size_t(n)].parent;
-        EXPECT_EQ(n, a) << m.nodes()[size_t(t.node)].path;
+        EXPECT_EQ(n, a) << m.path(t.node);
     }
     expectSoundLayout(m, tiles);
     EXPECT_TRUE(m.layout(99, QRectF(0, 0, 300, 200)).empty());
@@ -248,7 +249,8 @@ TEST(FolderMap, SeveralRootsMissingAncestorsAndStrayFolders)
             0);
     const auto &n = m.nodes();
     ASSERT_EQ(m.top(), 0);
-    EXPECT_TRUE(n[0].path.empty());
+    EXPECT_TRUE(m.path(0).empty());
+    EXPECT_TRUE(m.isTop(0));
     EXPECT_EQ(n[0].parent, -1);
     EXPECT_EQ(n[0].children.size(), 3u);
     EXPECT_EQ(n[0].bytes, 68);
@@ -270,7 +272,7 @@ TEST(FolderMap, SeveralRootsMissingAncestorsAndStrayFolders)
     FolderMap one;
     one.build({}, {{"/a/b/c", 4, 1}, {"/a/b", 1, 1}}, 0);
     ASSERT_EQ(one.nodes().size(), 2u);
-    EXPECT_EQ(one.nodes()[0].path, "/a/b");
+    EXPECT_EQ(one.path(0), "/a/b");
     EXPECT_EQ(one.nodes()[0].bytes, 5);
     EXPECT_EQ(one.nodes()[1].parent, 0);
 
@@ -304,3 +306,16 @@ TEST(FolderMap, DegenerateAreaGivesTheRootTileOnly)
     }
 }
 } // namespace
+
+// Folders claiming the largest sizes (sparse files) leave the totals and
+// tiles at the limit, never negative.
+TEST(FolderMap, HugeFoldersHoldTheTotalsAtTheLimit)
+{
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    FolderMap m;
+    m.build({"/r"}, {{"/r", kMax, 1}, {"/r/a", kMax, 1}, {"/r/b", kMax, 2}, {"/r/b/c", 10, 1}}, 1e9);
+    EXPECT_EQ(m.nodes()[size_t(m.top())].bytes, kMax);
+    EXPECT_EQ(m.nodes()[size_t(m.find("/r/b"))].bytes, kMax);
+    for (const FolderMap::Tile &tile : m.layout(m.top(), QRectF(0, 0, 400, 300), 1.0))
+        EXPECT_GE(tile.bytes, 0);
+}

@@ -439,7 +439,7 @@ TEST(DirHogRanking, RowsAreThoseOfTheSortedGridForAnyNumberOfWorkers)
         walker.scanAllDrives({QStringLiteral("C:")});
         ResultGridModel sorted(DirHogScan::gridLayout());
         for (const DirHogScan::Line &l : scan.finish())
-            sorted.addToGrid(l.text, l.path);
+            sorted.addToGrid(scan.text(l), scan.path(l));
         sorted.sortRows(0, SortKind::Number, true);
         const std::vector<std::string> expected = rows(sorted);
         ASSERT_GT(expected.size(), mode == DirHogScan::Mode::AllFolders ? 20u : 5u);

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -323,4 +324,30 @@ TEST(StatTypeLists, DefaultStoredAndEmptiedLists)
     StatTypeLists::write({}, "Include");
     EXPECT_TRUE(StatTypeLists::read("Include").isEmpty()); // emptied, not defaulted
     FileTypes::setTableForTests({});
+}
+
+// Byte tallies of files claiming 2^63 - 1 bytes (sparse files) stay at the
+// limit, in one collection and when collections are merged.
+TEST(StatTallies, HugeFilesHoldTheByteTalliesAtTheLimit)
+{
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    StatTallies t;
+    t.clock = [] { return QDate(2024, 3, 10); };
+    t.clear();
+    FoundFile f;
+    f.name = "a.img";
+    f.size = kMax;
+    f.attributes = FileAttr::Archive;
+    f.accessed = f.created = f.written = DosTime::pack(QDateTime(QDate(2024, 3, 3), QTime(12, 0)));
+    t.crunchNumbers(f);
+    t.crunchNumbers(f);
+    StatTallies merged = t;
+    merged.add(t);
+    for (const StatTallies *s : {&t, &merged}) {
+        EXPECT_EQ(s->sizeBytes[size_t(StatTallies::sizeBucket(kMax))], kMax);
+        EXPECT_EQ(s->attrBytes[3], kMax);
+        EXPECT_EQ(s->ageBytes[StatTallies::Modified][1], kMax);
+        ASSERT_EQ(s->typeRows().size(), 1u);
+        EXPECT_EQ(s->typeRows()[0].bytes, kMax);
+    }
 }
