@@ -232,7 +232,7 @@ std::vector<std::string> CommandLine::installedPlatforms(const std::vector<std::
             if (!QLibrary::isLibrary(file))
                 continue;
             // The metadata is read from the file; the library is not loaded.
-            const QJsonObject meta = QPluginLoader(dir.filePath(file)).metaData();
+            const QJsonObject meta = QPluginLoader(dir.absoluteFilePath(file)).metaData();
             if (!meta.value(QStringLiteral("IID")).toString().startsWith(
                     QStringLiteral("org.qt-project.Qt.QPA.QPlatformIntegrationFactoryInterface")))
                 continue;
