@@ -50,10 +50,19 @@ int main(int argc, char **argv)
     case CommandLine::Action::Run:
         break;
     }
-    const std::string noDisplay = CommandLine::displayProblem(cmd.qtArguments, [](const char *name) {
+    const auto env = [](const char *name) {
         const char *v = std::getenv(name);
         return std::string(v ? v : "");
-    });
+    };
+    // A platform Qt has no plugin for would end the application object with
+    // an abort: it is named here instead.
+    const std::string noPlatform = CommandLine::platformProblem(
+        cmd.qtArguments, env, [&] { return CommandLine::installedPlatforms(cmd.qtArguments, env); });
+    if (!noPlatform.empty()) {
+        std::fputs(noPlatform.c_str(), stderr);
+        return CommandLine::usageError;
+    }
+    const std::string noDisplay = CommandLine::displayProblem(cmd.qtArguments, env);
     if (!noDisplay.empty()) {
         std::fputs(noDisplay.c_str(), stderr);
         return CommandLine::noDisplayError;

@@ -2,8 +2,15 @@
 
 #include "platform/PathInfo.h"
 
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLibrary>
+#include <QLibraryInfo>
+#include <QPluginLoader>
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
 
 #ifndef VANTOR_VERSION
@@ -29,6 +36,51 @@ CommandLine::Parsed failure(const std::string &text)
     p.action = CommandLine::Action::Error;
     p.error = "vantor: " + text + "\nTry 'vantor --help' for more information.\n";
     return p;
+}
+
+// Qt's options whose value is a file that Qt reads whole before the first
+// window: the style sheet and the window icon.
+bool namesFile(std::string_view name) { return name == "stylesheet" || name == "qwindowicon"; }
+
+// Why a file a Qt option names cannot be handed to Qt; empty when it can.
+std::string optionFileProblem(const std::string &option, const std::string &path)
+{
+    const std::string why = PathInfo::smallFileProblem(path, CommandLine::maxOptionFile);
+    return why.empty() ? why : "option '" + option + "': '" + path + "' " + why;
+}
+
+// The names of the platforms a platform text tries in turn ("a;b:opt=x"),
+// as Qt reads it: lower case, without their options.
+struct PlatformSpec {
+    std::string name;
+    std::vector<std::string> options;
+};
+std::vector<PlatformSpec> platformSpecs(const std::string &text)
+{
+    std::vector<PlatformSpec> specs;
+    const QStringList parts = QString::fromLocal8Bit(text).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        QStringList fields = part.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+        if (fields.isEmpty())
+            continue;
+        PlatformSpec spec;
+        spec.name = fields.takeFirst().toLower().toStdString();
+        for (const QString &f : std::as_const(fields))
+            spec.options.push_back(f.toLocal8Bit().toStdString());
+        specs.push_back(std::move(spec));
+    }
+    return specs;
+}
+
+// The value of the last -NAME/--NAME VALUE pair of Qt's arguments; none
+// when the option is not given.
+std::optional<std::string> lastValue(const std::vector<std::string> &qtArguments, const std::string &name)
+{
+    std::optional<std::string> value;
+    for (size_t i = 1; i + 1 < qtArguments.size(); ++i)
+        if (qtArguments[i] == "-" + name || qtArguments[i] == "--" + name)
+            value = qtArguments[++i];
+    return value;
 }
 
 } // namespace
@@ -64,11 +116,18 @@ CommandLine::Parsed CommandLine::parse(const std::vector<std::string> &args)
             if (listed(qtValueOptions, name)) {
                 if (i + 1 >= args.size())
                     return failure("option '" + arg + "' needs a value");
+                if (namesFile(name))
+                    if (const std::string why = optionFileProblem(arg, args[i + 1]); !why.empty())
+                        return failure(why);
                 result.qtArguments.push_back(arg);
                 result.qtArguments.push_back(args[++i]);
                 continue;
             }
             if (name.substr(0, 6) == "style=" || name.substr(0, 11) == "stylesheet=") {
+                if (name.substr(0, 11) == "stylesheet=")
+                    if (const std::string why = optionFileProblem(arg.substr(0, arg.find('=')), std::string(name.substr(11)));
+                        !why.empty())
+                        return failure(why);
                 result.qtArguments.push_back(arg);
                 continue;
             }
@@ -149,4 +208,75 @@ std::string CommandLine::displayProblem(const std::vector<std::string> &qtArgume
         from = end + 1;
     }
     return "vantor: no display to open windows on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
+}
+
+std::vector<std::string> CommandLine::installedPlatforms(const std::vector<std::string> &qtArguments,
+                                                       const std::function<std::string(const char *)> &env)
+{
+    // The folders Qt's plugin factory looks in for a platform.
+    QStringList folders{QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms")};
+    for (const QString &p : QString::fromLocal8Bit(env("QT_PLUGIN_PATH")).split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        folders << p + QStringLiteral("/platforms");
+    if (const std::string self = PathInfo::resolved("/proc/self/exe"); !self.empty())
+        folders << QString::fromLocal8Bit(self.substr(0, self.rfind('/'))) + QStringLiteral("/platforms");
+    std::string own = lastValue(qtArguments, "platformpluginpath").value_or(std::string());
+    if (own.empty())
+        own = env("QT_QPA_PLATFORM_PLUGIN_PATH");
+    if (!own.empty())
+        folders << QString::fromLocal8Bit(own);
+
+    std::vector<std::string> keys;
+    for (const QString &folder : std::as_const(folders)) {
+        const QDir dir(folder);
+        for (const QString &file : dir.entryList(QDir::Files)) {
+            if (!QLibrary::isLibrary(file))
+                continue;
+            // The metadata is read from the file; the library is not loaded.
+            const QJsonObject meta = QPluginLoader(dir.absoluteFilePath(file)).metaData();
+            if (!meta.value(QStringLiteral("IID")).toString().startsWith(
+                    QStringLiteral("org.qt-project.Qt.QPA.QPlatformIntegrationFactoryInterface")))
+                continue;
+            const QJsonArray names = meta.value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("Keys")).toArray();
+            for (const QJsonValue &k : names)
+                if (const QString key = k.toString().toLower(); !key.isEmpty())
+                    keys.push_back(key.toStdString());
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+std::string CommandLine::platformProblem(const std::vector<std::string> &qtArguments,
+                                         const std::function<std::string(const char *)> &env,
+                                         const std::function<std::vector<std::string>()> &installed)
+{
+    // Qt takes the last -platform option, else the variable (when not empty).
+    const std::optional<std::string> option = lastValue(qtArguments, "platform");
+    const bool byOption = option.has_value();
+    const std::string text = byOption ? *option : env("QT_QPA_PLATFORM");
+    if (!byOption && text.empty())
+        return {};
+    const std::string source = byOption ? "option '-platform'" : "QT_QPA_PLATFORM";
+    const std::vector<PlatformSpec> specs = platformSpecs(text);
+    if (specs.empty())
+        return "vantor: " + source + " names no platform\n";
+    const std::vector<std::string> known = installed();
+    for (const PlatformSpec &spec : specs) {
+        if (!std::binary_search(known.begin(), known.end(), spec.name))
+            continue;
+        // The offscreen platform reads its configuration file whole at start.
+        for (const std::string &o : spec.options)
+            if (o.compare(0, 11, "configfile=") == 0)
+                if (const std::string why = PathInfo::smallFileProblem(o.substr(11), maxOptionFile); !why.empty())
+                    return "vantor: " + source + ": the configuration file '" + o.substr(11) + "' " + why + "\n";
+        return {};
+    }
+    std::string names, list;
+    for (const PlatformSpec &spec : specs)
+        names += (names.empty() ? "'" : ", '") + spec.name + "'";
+    for (const std::string &k : known)
+        list += (list.empty() ? "" : ", ") + k;
+    return "vantor: " + source + ": Qt has no platform plugin " + names + " (installed: "
+        + (list.empty() ? std::string("none") : list) + ")\n";
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,8 +29,15 @@ struct Parsed {
     std::string error;
 };
 
-// Exit status for a wrong command line.
+// Exit status for a wrong command line (also a platform that Qt has no
+// plugin for).
 constexpr int usageError = 2;
+// The largest file a Qt option may name (-stylesheet, -qwindowicon, the
+// offscreen platform's configfile): Qt reads such a file whole before the
+// first window, so a FIFO or a device would hold it up for ever or fill the
+// memory. parse refuses any path that is not a regular file of at most this
+// size.
+constexpr uint64_t maxOptionFile = 1 << 20;
 // Exit status when no window system can be reached.
 constexpr int noDisplayError = 1;
 
@@ -49,5 +57,24 @@ std::string helpText();
 std::string displayProblem(const std::vector<std::string> &qtArguments,
                            const std::function<std::string(const char *)> &env);
 std::string versionText();
+
+// The platform plugins Qt can load, by the keys their metadata gives (lower
+// case, sorted, each once): the plugins in "platforms" below Qt's plugin
+// folder, below each QT_PLUGIN_PATH folder and below the program's own
+// folder, and in the folder -platformpluginpath (else
+// QT_QPA_PLATFORM_PLUGIN_PATH) names. Read from the files without loading
+// them, before the application object exists.
+std::vector<std::string> installedPlatforms(const std::vector<std::string> &qtArguments,
+                                            const std::function<std::string(const char *)> &env);
+// Why the platform that -platform (else QT_QPA_PLATFORM) names cannot
+// start, decided before the application object exists (Qt ends the program
+// with an abort when no platform plugin loads): one or more lines
+// "vantor: ...\n" when none of the names in it ("a;b:options" tries a, then
+// b) is one of installed(), or when the offscreen platform's configfile
+// option names no small regular file. Empty when no platform is named or
+// one may start. installed is asked only when a platform is named.
+std::string platformProblem(const std::vector<std::string> &qtArguments,
+                            const std::function<std::string(const char *)> &env,
+                            const std::function<std::vector<std::string>()> &installed);
 
 } // namespace CommandLine

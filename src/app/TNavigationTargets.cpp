@@ -8,6 +8,7 @@
 #include "inspect/TfrmDetails.h"
 #include "inspect/TfrmView.h"
 #include "safety/TfrmDelDirectory.h"
+#include "safety/TfrmReallyDelete.h"
 #include "common/TModal.h"
 
 #include <QWidget>
@@ -37,4 +38,5 @@ void TNavigationTargets::install()
         return TfrmDupCompare::showFor(qobject_cast<TfrmDup *>(r.from));
     });
     Navigation::setHandler(Navigation::Target::FolderMap, &TfrmFolderMap::navigate);
+    Navigation::setHandler(Navigation::Target::DeleteFiles, &TfrmReallyDelete::navigate);
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QObject;
 class FolderMap; // the folder map's tree (src/finders); only handed on here
@@ -22,6 +23,7 @@ enum class Target {
     RemoveFolder, // the folder removal window
     ComparePairs, // the duplicate pair comparison; from is the duplicate window
     FolderMap,    // the folder map of the folder totals handed over, or of a folder it walks
+    DeleteFiles,  // the deletion window on the files handed over (delete, trash or zip them)
     Count
 };
 
@@ -53,9 +55,19 @@ struct Request {
     // FolderMap: a removal through the map ran on folder; the asking window
     // updates what it shows of it. Empty when it shows nothing of it.
     std::function<void(const std::string &folder, const FolderRemovalOutcome &outcome)> folderRemoved{};
+    // DeleteFiles: the files as found (bytes), in the order the window lists
+    // them; the tag of the archive a zip run names; the bytes the files hold,
+    // shown as what a clean-up may win back.
+    std::vector<std::string> files{};
+    QString archiveTag{};
+    // DeleteFiles: the groups of files the asking finder listed as holding
+    // the same bytes (bytes, as found); empty when it listed none.
+    std::vector<std::vector<std::string>> sameContents{};
+    double potentialSavings = 0;
 };
 
-// True when the target acted (RemoveFolder: the folder was removed).
+// True when the target acted (RemoveFolder: the folder was removed;
+// DeleteFiles: the window was not cancelled).
 using Handler = std::function<bool(const Request &)>;
 
 // Registers the target's handler for the program's life (an empty handler

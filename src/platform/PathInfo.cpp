@@ -2,6 +2,8 @@
 #include "platform/AnchoredPath.h"
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -99,4 +101,28 @@ bool PathInfo::removeFile(const std::string &path)
 bool PathInfo::removeOwnFile(const std::string &path)
 {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+std::string PathInfo::smallFileProblem(const std::string &path, uint64_t maxBytes)
+{
+    const auto refusal = [maxBytes](const struct stat &st) -> std::string {
+        if (!S_ISREG(st.st_mode))
+            return "is not a regular file";
+        if (uint64_t(st.st_size) > maxBytes)
+            return "is larger than " + std::to_string(maxBytes) + " bytes";
+        return {};
+    };
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return path.empty() || errno == ENOENT || errno == ENOTDIR ? "does not exist"
+                                                                    : "cannot be read (" + std::string(std::strerror(errno)) + ")";
+    if (std::string why = refusal(st); !why.empty())
+        return why;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return "cannot be read (" + std::string(std::strerror(errno)) + ")";
+    // The same checks on what was opened: the name may have changed between.
+    std::string why = ::fstat(fd, &st) == 0 ? refusal(st) : "cannot be read (" + std::string(std::strerror(errno)) + ")";
+    ::close(fd);
+    return why;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // Questions about paths on disk, kept as bytes.
@@ -29,4 +30,11 @@ bool removeFile(const std::string &path);
 // created) by its path as configured, which may pass through the user's own
 // links. True when it is gone afterwards.
 bool removeOwnFile(const std::string &path);
+// Why path cannot be read as a small regular file: "does not exist", "is
+// not a regular file" (a FIFO, a device, a folder; links are followed),
+// "is larger than N bytes" or "cannot be read (reason)"; empty when it is a
+// regular file of at most maxBytes that opens for reading. It is looked at
+// before it is opened (opening a device can have effects of its own), and
+// opened without blocking, so a FIFO never holds the caller up.
+std::string smallFileProblem(const std::string &path, uint64_t maxBytes);
 }

@@ -107,6 +107,16 @@ void fill(QListWidget *l, std::vector<std::string> paths)
 }
 }
 
+bool TfrmReallyDelete::navigate(const Navigation::Request &r)
+{
+    TfrmReallyDelete dlg(qobject_cast<QWidget *>(r.from));
+    dlg.setFiles(r.files);
+    dlg.archiveTag = r.archiveTag;
+    dlg.sameContents = r.sameContents;
+    dlg.potentialSavings = r.potentialSavings;
+    return TModal::exec(&dlg) != QDialog::Rejected;
+}
+
 TfrmReallyDelete::TfrmReallyDelete(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmReallyDelete"));

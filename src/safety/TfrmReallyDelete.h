@@ -1,4 +1,6 @@
 #pragma once
+#include "common/Navigation.h"
+
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -27,6 +29,10 @@ class TfrmReallyDelete : public QDialog {
 public:
     explicit TfrmReallyDelete(QWidget *parent = nullptr);
     ~TfrmReallyDelete() override;
+
+    // The Navigation handler of DeleteFiles: the window, modal over the
+    // asking one, on the request's files; true unless it was cancelled.
+    static bool navigate(const Navigation::Request &r);
 
     // The caller's side: paths as found (bytes), kept in panel order.
     void addFile(const std::string &path);

@@ -3,9 +3,7 @@
 #include "settings/TWinPlace.h"
 #include "common/Dialogs.h"
 #include "common/Navigation.h"
-#include "common/TModal.h"
 #include "common/Text.h"
-#include "safety/TfrmReallyDelete.h"
 #include "scan/TDriveCheckList.h"
 #include "scan/TFontScale.h"
 #include "scan/TPatternBox.h"
@@ -343,12 +341,14 @@ void TFinderFrame::btDeleteClick()
 {
     if (grid->markedCount() <= 0)
         return;
-    TfrmReallyDelete dlg(this);
-    dlg.setFiles(grid->lbDeleted());
-    dlg.sameContents = sameContentsGroups();
-    dlg.archiveTag = spec_.archiveTag;
-    dlg.potentialSavings = double(grid->markedSize());
-    if (TModal::exec(&dlg) != QDialog::Rejected)
+    // The deletion window; the finder closes once it has acted.
+    Navigation::Request r;
+    r.from = this;
+    r.files = grid->lbDeleted();
+    r.archiveTag = spec_.archiveTag;
+    r.sameContents = sameContentsGroups();
+    r.potentialSavings = double(grid->markedSize());
+    if (Navigation::go(Navigation::Target::DeleteFiles, r))
         accept();
 }
 

@@ -34,6 +34,8 @@ namespace {
 // window's guard lets the finders open) and the main window.
 class DupWindow : public testing::Test {
 protected:
+    // The finders reach the deletion window through the navigation service.
+    Navigation::Registration deletion{Navigation::Target::DeleteFiles, &TfrmReallyDelete::navigate};
     ScriptedDialogs dialogs;
     TempTree t{"drive"};
     std::string d = t.dir("D");

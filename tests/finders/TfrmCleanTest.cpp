@@ -8,6 +8,7 @@
 #include "finders/TfrmClean.h"
 #include "finders/TfrmTempFiles.h"
 #include "platform/Drives.h"
+#include "common/Navigation.h"
 #include "safety/TfrmReallyDelete.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
@@ -36,6 +37,8 @@ namespace {
 // A fresh run of the program on a temporary tree mapped as drive C.
 class CleanTest : public testing::Test {
 protected:
+    // The finders reach the deletion window through the navigation service.
+    Navigation::Registration deletion{Navigation::Target::DeleteFiles, &TfrmReallyDelete::navigate};
     CleanTest() : tree("drive")
     {
         Drives::setMapping({{'C', tree.root()}});

@@ -7,6 +7,7 @@
 #include "platform/Drives.h"
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
+#include "common/Navigation.h"
 #include "safety/TfrmReallyDelete.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
@@ -52,6 +53,8 @@ void stamp(const std::string &path, timespec accessed, timespec modified)
 // A fresh run of the program on a temporary tree mapped as drive C.
 class ModsTest : public testing::Test {
 protected:
+    // The finders reach the deletion window through the navigation service.
+    Navigation::Registration deletion{Navigation::Target::DeleteFiles, &TfrmReallyDelete::navigate};
     ModsTest() : tree("drive")
     {
         Drives::setMapping({{'C', tree.root()}});
