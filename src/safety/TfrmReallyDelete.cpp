@@ -422,10 +422,18 @@ void TfrmReallyDelete::btZipClick() { actionFrame(&TfrmReallyDelete::ZipItClick)
 
 void TfrmReallyDelete::ZipItClick()
 {
+    // Empty folders and broken links hold nothing to archive: a zip run
+    // leaves them where they are and says so.
+    const std::vector<std::string> panel = deletionPanel();
+    const std::vector<std::string> files = Deletion::zipPaths(panel, lint);
+    const int64_t left = int64_t(panel.size() - files.size());
+    if (files.empty()) {
+        dialogs().showInfo(Deletion::zipLeftText(left));
+        return;
+    }
     TfrmZipOptions options(this);
     if (TModal::exec(&options) != QDialog::Accepted)
         return;
-    const std::vector<std::string> files = deletionPanel();
     ZipRun run(archiveTag, options.zipComment);
     run.hooks.fileStarted = [this](size_t i, const std::string &p) { stepTo(i, p); };
     TGaugeFeed gauge(Gauge1);
@@ -437,6 +445,8 @@ void TfrmReallyDelete::ZipItClick()
     runWithProgress(files.size(), true, [&] { result = run.run(files); });
     Gauge1->hide();
     ZipRun::finish(result);
+    if (left > 0)
+        dialogs().showInfo(Deletion::zipLeftText(left));
     // An archive that could not be made before anything was zipped leaves the window idle.
     if (result.archiveFailed && result.files == 0)
         return;
@@ -456,7 +466,7 @@ void TfrmReallyDelete::removeAll(const QString &question, bool recycle)
     const auto step = [this](size_t i, const std::string &p) { return stepTo(i, p); };
     Deletion::Tally done;
     runWithProgress(files.size(), false, [&] {
-        done = recycle ? Deletion::recycleFiles(files, step) : Deletion::deleteFiles(files, step);
+        done = recycle ? Deletion::recycleFiles(files, step, lint) : Deletion::deleteFiles(files, step, lint);
     });
     if (recycle) {
         Deletion::recordDeletionTally(0, 0, done.files, done.bytes);

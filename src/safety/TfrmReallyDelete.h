@@ -1,4 +1,6 @@
 #pragma once
+#include "safety/Deletion.h"
+
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -33,6 +35,10 @@ public:
     void setFiles(std::vector<std::string> paths);
     QString archiveTag;
     double potentialSavings = 0;
+    // The empty folders, empty files and broken links among the paths, as
+    // the finder's walk saw them: each is rechecked when it is removed, and
+    // a zip run leaves the folders and links in place.
+    Deletion::LintMap lint;
 
     // The paths on each panel, in panel order.
     std::vector<std::string> deletionPanel() const;
