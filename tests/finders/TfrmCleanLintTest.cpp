@@ -181,6 +181,11 @@ TEST_F(CleanLintTest, CountsEqualFindOnAGeneratedTree)
             std::fclose(f);
         }
     }
+    for (int i = 0; i < 20; ++i) {
+        std::string chain = folders[1 + next(unsigned(folders.size() - 1))] + "/chain" + std::to_string(i);
+        for (unsigned d = 0, deep = 1 + next(5); d < deep; ++d, chain += "/c")
+            ASSERT_EQ(::mkdir(chain.c_str(), 0755), 0) << chain;
+    }
 
     TfrmClean w;
     scanWithKinds(w, false);
@@ -234,7 +239,7 @@ TEST_F(CleanLintTest, MarkedKindsGoThroughTheDeletionWindowAndChangesAreKept)
     bool handedOver = false;
     TModal::push([&](QDialog *d) {
         auto *del = static_cast<TfrmReallyDelete *>(d);
-        handedOver = del->lint.size() == 7 && del->deletionPanel().size() == 7;
+        handedOver = del->lint.size() == 8 && del->deletionPanel().size() == 8;
         dlg.answer(Dialogs::Answer::Yes);
         del->btDelete->click();
     });
