@@ -12,6 +12,9 @@
 #include "scan/TDriveCheckList.h"
 #include "scan/TResultGrid.h"
 
+#include "safety/TfrmReallyDelete.h"
+
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -72,9 +75,26 @@ TfrmClean::TfrmClean(QWidget *parent) : TFinderFrame(frameSpec(), parent)
     btEdit = newButton(pnlTop, "btEdit", QStringLiteral("Add/Delete"), QStringLiteral("Add, delete temporary file extensions"));
     btEdit->setGeometry(266, 22, 90, 25);
     connect(btEdit, &QPushButton::clicked, this, &TfrmClean::btEditClick);
+
+    // The kinds that take no space, searched in the same walk.
+    const auto kindBox = [this](const char *name, const QString &text, const QString &hint, int top) {
+        auto *b = new QCheckBox(text, pnlTop);
+        b->setObjectName(QLatin1String(name));
+        b->setToolTip(hint);
+        b->setGeometry(266, top, 110, 18);
+        addWalkInput(b);
+        return b;
+    };
+    cbEmptyFolders = kindBox("cbEmptyFolders", QStringLiteral("Empty folders"),
+                             QStringLiteral("Folders holding nothing, or only empty folders"), 58);
+    cbEmptyFiles = kindBox("cbEmptyFiles", QStringLiteral("Empty files"), QStringLiteral("Files of no bytes"), 78);
+    cbBrokenLinks = kindBox("cbBrokenLinks", QStringLiteral("Broken links"),
+                            QStringLiteral("Symbolic links whose target does not exist"), 98);
+
     // Only Abort acts during a walk: the patterns cannot change under it.
     addWalkInput(PickList1);
     addWalkInput(btEdit);
+    connect(grid, &TResultGrid::cleanEnabled, this, [this](bool) { updateClean(); });
 
     grid->printTitle = [this]() { return printTitle(); };
 
@@ -85,6 +105,15 @@ TfrmClean::TfrmClean(QWidget *parent) : TFinderFrame(frameSpec(), parent)
     w.returned = FileAttr::Hidden;
     w.keeping = Walker::Keeping::Append;
     w.visitor = [this](const FoundFile &f) {
+        if (lint_.choice().any()) {
+            const Removal::LintKind kind = lint_.entry(f, walker().depth());
+            if (kind != Removal::LintKind::None) {
+                addLintRow(f, kind);
+                return true;
+            }
+            if (f.attributes & (FileAttr::Folder | FileAttr::System))
+                return true; // returned for the kinds only
+        }
         if (!isThisFileTemporary(f.name))
             return true;
         ResultGridModel *m = grid->gridModel();
@@ -116,13 +145,78 @@ bool TfrmClean::isThisFileTemporary(const std::string &name) const
     return matcher_.isTemporary(std::string_view(name));
 }
 
+LintFinder::Choice TfrmClean::lintChoice() const
+{
+    LintFinder::Choice c;
+    c.emptyFolders = cbEmptyFolders->isChecked();
+    c.emptyFiles = cbEmptyFiles->isChecked();
+    c.brokenLinks = cbBrokenLinks->isChecked();
+    return c;
+}
+
 bool TfrmClean::beforeWalk()
 {
-    if (PickList1->selectedItems().isEmpty()) {
+    const LintFinder::Choice choice = lintChoice();
+    if (PickList1->selectedItems().isEmpty() && !choice.any()) {
         dialogs().showError(QStringLiteral("Select at least one file extension"));
         return false;
     }
+    lint_ = LintFinder(choice);
+    lintFound_.clear();
+    // Links and special entries come back for broken links; folders, and
+    // every other entry, for judging folders empty.
+    Walker &w = walker();
+    w.returned = FileAttr::Hidden;
+    if (choice.brokenLinks || choice.emptyFolders)
+        w.returned |= FileAttr::System;
+    if (choice.emptyFolders) {
+        w.returned |= FileAttr::Folder;
+        w.folderDone = [this](const FoundFile &folder) {
+            FoundFile row;
+            if (lint_.folderDone(folder, walker().depth(), row))
+                addLintRow(row, Removal::LintKind::EmptyFolder);
+        };
+    } else
+        w.folderDone = nullptr;
+    w.driveStarted = [this](const std::string &root) { lint_.beginRoot(root); };
     return true;
+}
+
+void TfrmClean::addLintRow(const FoundFile &f, Removal::LintKind kind)
+{
+    ResultGridModel *m = grid->gridModel();
+    m->addFile(f, m->typeId(LintFinder::typeText(kind)));
+    lintFound_[f.path] = Removal::LintFound{kind, f.device, f.inode};
+}
+
+void TfrmClean::updateClean()
+{
+    bool any = grid->markedCount() > 0;
+    if (!any && !lintFound_.empty())
+        for (const std::string &p : grid->gridModel()->lbDeleted())
+            if (lintFound_.count(p)) {
+                any = true;
+                break;
+            }
+    btDelete->setEnabled(any);
+}
+
+void TfrmClean::btDeleteClick()
+{
+    const std::vector<std::string> &marked = grid->gridModel()->lbDeleted();
+    Deletion::LintMap lint;
+    for (const std::string &p : marked)
+        if (const auto it = lintFound_.find(p); it != lintFound_.end())
+            lint.insert(*it);
+    if (grid->markedCount() <= 0 && lint.empty())
+        return;
+    TfrmReallyDelete dlg(this);
+    dlg.setFiles(marked);
+    dlg.archiveTag = QStringLiteral("TempClean");
+    dlg.potentialSavings = double(grid->markedSize());
+    dlg.lint = std::move(lint);
+    if (TModal::exec(&dlg) != QDialog::Rejected)
+        accept();
 }
 
 void TfrmClean::sortGrid()

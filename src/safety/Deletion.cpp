@@ -7,6 +7,7 @@
 #include "platform/Removal.h"
 #include "platform/Trash.h"
 #include "safety/CopyCheck.h"
+#include "safety/FolderRemoval.h"
 #include "safety/FoldersFile.h"
 #include "safety/NonDeleteList.h"
 
@@ -31,19 +32,77 @@ const QString Deletion::kCouldNotDelete = QStringLiteral("Couldn't delete file -
 const QString Deletion::kReallyAbort = QStringLiteral("Really abort?  Folders may be partially deleted!");
 
 namespace {
-// Runs act over the files (act gives the size of what it removed); a failure is reported with failureText(path) and
-// ends the run when stopAtFailure is set.
-template <typename Act, typename Report>
-Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion::Step &step, Act act,
-                           Report report, bool stopAtFailure, CopyCheck *check)
+// Why a lint entry was kept, for its outcome; empty when it was removed or
+// the system refused (those are reported as for any file).
+QString keptReason(Removal::LintKind kind, Removal::LintOutcome o)
 {
+    using Removal::LintOutcome;
+    switch (o) {
+    case LintOutcome::Gone:
+        return QStringLiteral("no longer there");
+    case LintOutcome::Replaced:
+        return QStringLiteral("something else has its name now");
+    case LintOutcome::NotEmpty:
+        return kind == Removal::LintKind::EmptyFolder ? QStringLiteral("something was written into it")
+                                                      : QStringLiteral("it was written to");
+    case LintOutcome::Repaired:
+        return QStringLiteral("its target exists now");
+    case LintOutcome::Removed:
+    case LintOutcome::Failed:
+        break;
+    }
+    return {};
+}
+
+// Lint entries are never taken from a protected place, whatever the panels say.
+bool lintProtected(const std::string &path, Removal::LintKind kind)
+{
+    const bool folder = kind == Removal::LintKind::EmptyFolder;
+    if (folder && FolderRemoval::refusedAs(path) != FolderRemoval::Refused::None)
+        return true;
+    return isOnNonDeleteList(path, !folder) > 0 || (folder && isOnNonDeleteList(path, true) > 0);
+}
+
+// Runs act over the files in runOrder (act gives the size of what it
+// removed); a failure is reported with report(path) and ends the run when
+// stopAtFailure is set. A lint entry goes through removeLint instead, with
+// toTrash; those kept are named in one box at the end.
+template <typename Act, typename Report>
+Deletion::Tally removeEach(const std::vector<std::string> &panel, const Deletion::Step &step, Act act,
+                           Report report, bool stopAtFailure, const Deletion::LintMap &lint, bool toTrash,
+                           CopyCheck *check)
+{
+    const std::vector<std::string> paths = Deletion::runOrder(panel, lint);
     Deletion::Tally t;
+    std::vector<Deletion::Kept> kept;
+    Trash::Names names;
     if (check)
         check->begin(paths);
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string &path = paths[i];
         if (step && !step(i, path))
             break;
+        const auto found = lint.find(path);
+        if (found != lint.end()) {
+            if (lintProtected(path, found->second.kind)) {
+                kept.push_back({path, QStringLiteral("it is protected")});
+                continue;
+            }
+            const Removal::LintResult r = Removal::removeLint(path, found->second, toTrash, &names);
+            if (r.removed()) {
+                ++t.files;
+                continue;
+            }
+            const QString why = keptReason(found->second.kind, r.outcome);
+            if (!why.isEmpty()) {
+                kept.push_back({path, why});
+                continue;
+            }
+            report(path);
+            if (stopAtFailure)
+                break;
+            continue;
+        }
         if (check && !check->allows(path))
             continue;
         int64_t size = 0;
@@ -58,18 +117,65 @@ Deletion::Tally removeEach(const std::vector<std::string> &paths, const Deletion
                 break;
         }
     }
+    if (!kept.empty())
+        dialogs().showInfo(Deletion::keptText(kept));
     return t;
 }
 }
 
-Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step, CopyCheck *check)
+std::vector<std::string> Deletion::runOrder(const std::vector<std::string> &paths, const LintMap &lint)
+{
+    std::vector<std::string> out, folders;
+    out.reserve(paths.size());
+    for (const std::string &p : paths) {
+        const auto it = lint.find(p);
+        (it != lint.end() && it->second.kind == Removal::LintKind::EmptyFolder ? folders : out).push_back(p);
+    }
+    // A folder inside another has the longer path: longest first puts every
+    // folder before the folders that hold it.
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    out.insert(out.end(), folders.begin(), folders.end());
+    return out;
+}
+
+std::vector<std::string> Deletion::zipPaths(const std::vector<std::string> &paths, const LintMap &lint)
+{
+    std::vector<std::string> out;
+    for (const std::string &p : paths) {
+        const auto it = lint.find(p);
+        if (it == lint.end() || it->second.kind == Removal::LintKind::EmptyFile)
+            out.push_back(p);
+    }
+    return out;
+}
+
+QString Deletion::zipLeftText(int64_t count)
+{
+    return countedText(count, "empty folder or broken link", "empty folders or broken links")
+        + QStringLiteral(" left where they are: an archive has nothing to keep of them. Use \"Delete all files\" "
+                         "or \"Send to recycle bin\" to remove them.");
+}
+
+QString Deletion::keptText(const std::vector<Kept> &kept)
+{
+    constexpr size_t kShown = 10;
+    QString t = QStringLiteral("Not removed because they changed after the search:");
+    for (size_t i = 0; i < kept.size() && i < kShown; ++i)
+        t += QLatin1Char('\n') + displayName(kept[i].path) + QStringLiteral(" - ") + kept[i].reason;
+    if (kept.size() > kShown)
+        t += QStringLiteral("\n... and %1 more").arg(formatThousands(int64_t(kept.size() - kShown)));
+    return t;
+}
+
+Deletion::Tally Deletion::deleteFiles(const std::vector<std::string> &paths, const Step &step, const LintMap &lint, CopyCheck *check)
 {
     return removeEach(
         paths, step, [](const std::string &p, int64_t &freed) { return Removal::deleteFile(p, nullptr, nullptr, &freed); },
-        [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false, check);
+        [](const std::string &p) { dialogs().showError(kCouldNotDelete + displayName(p)); }, false, lint, false, check);
 }
 
-Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step, CopyCheck *check)
+Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, const Step &step, const LintMap &lint, CopyCheck *check)
 {
     Trash::Names names; // many files of one name try each number once
     return removeEach(
@@ -78,7 +184,7 @@ Deletion::Tally Deletion::recycleFiles(const std::vector<std::string> &paths, co
             size = r.size;
             return r.ok;
         },
-        [](const std::string &) { dialogs().showError(kRecycleFailed); }, true, check);
+        [](const std::string &) { dialogs().showError(kRecycleFailed); }, true, lint, true, check);
 }
 
 void Deletion::recordDeletionTally(int64_t filesDeleted, int64_t bytesDeleted, int64_t filesRecycled,

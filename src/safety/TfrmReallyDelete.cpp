@@ -433,10 +433,18 @@ void TfrmReallyDelete::btZipClick() { actionFrame(&TfrmReallyDelete::ZipItClick)
 
 void TfrmReallyDelete::ZipItClick()
 {
+    // Empty folders and broken links hold nothing to archive: a zip run
+    // leaves them where they are and says so.
+    const std::vector<std::string> panel = deletionPanel();
+    const std::vector<std::string> files = Deletion::zipPaths(panel, lint);
+    const int64_t left = int64_t(panel.size() - files.size());
+    if (files.empty()) {
+        dialogs().showInfo(Deletion::zipLeftText(left));
+        return;
+    }
     TfrmZipOptions options(this);
     if (TModal::exec(&options) != QDialog::Accepted)
         return;
-    const std::vector<std::string> files = deletionPanel();
     ZipRun run(archiveTag, options.zipComment);
     CopyCheck check(sameContents);
     run.copyCheck = &check;
@@ -450,6 +458,8 @@ void TfrmReallyDelete::ZipItClick()
     runWithProgress(files.size(), true, [&] { result = run.run(files); });
     Gauge1->hide();
     ZipRun::finish(result, check.leftText());
+    if (left > 0)
+        dialogs().showInfo(Deletion::zipLeftText(left));
     // An archive that could not be made before anything was zipped leaves
     // the window idle.
     if (result.archiveFailed && result.files == 0)
@@ -471,7 +481,7 @@ void TfrmReallyDelete::removeAll(const QString &question, bool recycle)
     Deletion::Tally done;
     CopyCheck check(sameContents);
     runWithProgress(files.size(), false, [&] {
-        done = recycle ? Deletion::recycleFiles(files, step, &check) : Deletion::deleteFiles(files, step, &check);
+        done = recycle ? Deletion::recycleFiles(files, step, lint, &check) : Deletion::deleteFiles(files, step, lint, &check);
     });
     const QString left = check.leftText();
     if (recycle) {

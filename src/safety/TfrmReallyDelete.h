@@ -1,5 +1,6 @@
 #pragma once
 #include "common/Navigation.h"
+#include "safety/Deletion.h"
 
 #include <QDialog>
 #include <QString>
@@ -44,6 +45,10 @@ public:
     // a file, its bytes are compared with a copy that stays (CopyCheck), and
     // a file that no longer matches is left and counted in the closing message.
     std::vector<std::vector<std::string>> sameContents;
+    // The empty folders, empty files and broken links among the paths, as
+    // the finder's walk saw them: each is rechecked when it is removed, and
+    // a zip run leaves the folders and links in place.
+    Deletion::LintMap lint;
 
     // The paths on each panel, in panel order.
     std::vector<std::string> deletionPanel() const;
