@@ -22,6 +22,8 @@
 // whose identity or state (device, inode, size, modification and change
 // times) differs from the walk's, or changes between its rounds or while it
 // is read, is left out; so is one that cannot be read (counted).
+class RememberedHashes;
+
 class ContentSearch {
 public:
     struct File {
@@ -60,6 +62,10 @@ public:
     // Tests: called on a worker after a file's bytes were read in a round
     // (1, 2 or 3), before its state is looked at again.
     std::function<void(size_t file, int round)> afterRead;
+    // Remembered hashes (none when null; set before start()): a file in the
+    // state its entry was made in is not read, its remembered hashes stand
+    // for the rounds' reads; what the rounds compute is remembered.
+    RememberedHashes *memory = nullptr;
 
     Progress progress() const;
     // "Comparing contents: N of M files, X of Y bytes".
