@@ -76,8 +76,8 @@ public:
     // The number standing for a volume's name; created when missing. -1
     // when the store fails.
     int64_t volume(const std::string &name);
-    // The stored entries of the given inodes of one volume (in the order of
-    // inodes, missing ones left out). False when the store failed.
+    // The stored entries of the given inodes of one volume, ascending by
+    // inode, missing ones left out. False when the store failed.
     bool lookup(int64_t volume, const std::vector<uint64_t> &inodes, std::vector<Entry> &found);
     // Writes the entries in one transaction, each seen on day. False (and
     // nothing written) when the store failed.

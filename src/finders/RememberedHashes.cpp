@@ -8,8 +8,38 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
+#include <thread>
 
-RememberedHashes::RememberedHashes(std::string storePath) : store_(std::move(storePath)) {}
+namespace {
+// The write a finished search left running, and how the one before ended.
+struct Writer {
+    std::mutex lock; // the thread (joined under it; the thread never takes it)
+    std::thread thread;
+    std::mutex problemLock;
+    HashStore::Problem problem = HashStore::Problem::None;
+    ~Writer()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+Writer &writer()
+{
+    static Writer w;
+    return w;
+}
+}
+
+RememberedHashes::RememberedHashes(std::string storePath) : path_(std::move(storePath)) {}
+
+void RememberedHashes::settle()
+{
+    Writer &w = writer();
+    std::lock_guard hold(w.lock);
+    if (w.thread.joinable())
+        w.thread.join();
+}
 
 std::string RememberedHashes::scheme()
 {
@@ -25,11 +55,18 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
     recalled_ = 0;
     problem_ = HashStore::Problem::None;
     today_ = day >= 0 ? day : HashStore::today();
+    settle();
+    {
+        Writer &w = writer();
+        std::lock_guard hold(w.problemLock);
+        problem_ = w.problem;
+        w.problem = HashStore::Problem::None;
+    }
     if (candidates.empty())
         return;
-    store_.setBusyMs(busyMs);
-    if (!store_.open(scheme(), today_)) {
-        problem_ = store_.problem();
+    store_ = std::make_unique<HashStore>(path_, busyMs);
+    if (!store_->open(scheme(), today_)) {
+        problem_ = store_->problem();
         return;
     }
 
@@ -45,9 +82,9 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
         const std::string name = u != uuids.end()
             ? "uuid:" + u->second
             : "dev:" + std::to_string(major(c.device)) + ":" + std::to_string(minor(c.device));
-        const int64_t id = store_.volume(name);
+        const int64_t id = store_->volume(name);
         if (id < 0) {
-            problem_ = store_.problem();
+            problem_ = store_->problem();
             return;
         }
         volumeOf.emplace(c.device, uint32_t(volumes_.size()));
@@ -81,8 +118,8 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
         inodes.clear();
         while (j < order.size() && slots_[order[j]].volume == v)
             inodes.push_back(slots_[order[j++]].entry.inode);
-        if (!store_.lookup(volumes_[v], inodes, found)) {
-            problem_ = store_.problem();
+        if (!store_->lookup(volumes_[v], inodes, found)) {
+            problem_ = store_->problem();
             slots_.clear();
             slotOf_.clear();
             return;
@@ -164,26 +201,39 @@ void RememberedHashes::computed(uint32_t file, int round, const Hash &h, int64_t
 
 void RememberedHashes::end(bool save)
 {
-    if (save && store_.isOpen()) {
-        std::vector<HashStore::Write> writes;
+    std::vector<HashStore::Write> writes;
+    if (save && store_ && store_->isOpen()) {
         for (const Slot &s : slots_) {
             if (s.dirty)
                 writes.push_back({volumes_[s.volume], s.entry, false});
             else if (s.matched && s.entry.seen != today_)
                 writes.push_back({volumes_[s.volume], s.entry, true});
         }
-        if (!store_.write(std::move(writes), today_))
-            problem_ = store_.problem();
     }
-    store_.close();
     slots_ = {};
     slotOf_ = {};
+    if (writes.empty()) {
+        store_.reset();
+        return;
+    }
+    Writer &w = writer();
+    std::lock_guard hold(w.lock);
+    if (w.thread.joinable())
+        w.thread.join();
+    w.thread = std::thread([store = std::shared_ptr<HashStore>(std::move(store_)), writes = std::move(writes),
+                            day = today_]() mutable {
+        const bool written = store->write(std::move(writes), day);
+        std::lock_guard hold(writer().problemLock);
+        if (!written)
+            writer().problem = store->problem();
+    });
 }
 
-QString RememberedHashes::note() const { return HashStore::problemText(problem_, store_.path()); }
+QString RememberedHashes::note() const { return HashStore::problemText(problem_, path_); }
 
 HashStore::Problem RememberedHashes::forget(const std::string &storePath)
 {
+    settle();
     if (!QFile::exists(QString::fromLocal8Bit(storePath)))
         return HashStore::Problem::None;
     HashStore store(storePath);

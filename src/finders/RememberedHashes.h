@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@
 // entry only when the file is the same (device, inode) in the same state
 // (size, modification and change times to the nanosecond), and its hashes
 // then stand for the reads. Hashes the rounds compute are handed to
-// computed(); end() writes them, and brings the day of the entries used up
-// to date, in one transaction.
+// computed(); end() hands them, with the day of the entries used, to a
+// writer thread that stores them in one transaction while the window lists
+// the groups; the next begin() (or settle()) waits for it. A failure of that
+// write is noted by the next search.
 //
 // Workers call recall(), hash() and computed() for different files at once;
 // each touches only its file's slot. A store that fails leaves the search
@@ -53,8 +56,11 @@ public:
     bool hash(uint32_t file, int round, Hash &out) const;
     // A hash a round computed for the file in the given state.
     void computed(uint32_t file, int round, const Hash &h, int64_t size, int64_t modifiedNs, int64_t changedNs);
-    // Writes what is new and closes the store (nothing written when save is false).
+    // Closes the store, handing what is new to the writer thread (nothing
+    // written when save is false).
     void end(bool save = true);
+    // Waits for the writer thread's last write.
+    static void settle();
 
     // Files whose entry held (this search).
     int64_t recalled() const { return recalled_; }
@@ -78,7 +84,8 @@ private:
     };
     static constexpr uint32_t kNone = UINT32_MAX;
 
-    HashStore store_;
+    std::string path_;
+    std::unique_ptr<HashStore> store_;
     std::vector<uint32_t> slotOf_; // by file index
     std::vector<Slot> slots_;
     std::vector<int64_t> volumes_; // store ids

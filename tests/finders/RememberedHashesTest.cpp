@@ -92,6 +92,7 @@ Outcome search(const std::string &root, int busyMs = 3000, int64_t day = 20000)
     }
     out.recalled = memory.recalled();
     out.note = memory.note();
+    RememberedHashes::settle(); // its write done
     return out;
 }
 
@@ -331,6 +332,7 @@ TEST(RememberedHashes, EntriesNotSeenFor90DaysAreDropped)
     EXPECT_TRUE(use(1090, 1)); // 90 days on: still there
     EXPECT_TRUE(use(1140, 2)); // seen on day 1050
     EXPECT_FALSE(use(1181, 1)); // last seen on day 1090
+    RememberedHashes::settle();
     HashStore s(storePath());
     ASSERT_TRUE(s.open(RememberedHashes::scheme(), 1181));
     EXPECT_EQ(s.count(), 1);
