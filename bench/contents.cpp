@@ -8,10 +8,19 @@
 // output file, rmlint renames an existing one aside first, so naming
 // /dev/null would move the device away) and fclones group, three warm rounds with the order
 // alternating, then one cold round when the page cache can be dropped.
+// Each round times the program three times: its first search with an
+// empty store of remembered hashes, a second search with that store warm,
+// and one without any store (its folder cannot be made). The store's write,
+// which runs after the first search has listed its result, is timed apart.
 // Prints each round, the program's peak memory above its idle size per file
-// found, and the closing lines
-//   ratio contents/fastest peer: N   (median of the warm rounds)
+// found, and the closing lines (medians of the warm rounds)
+//   ratio contents/fastest peer: N   (the first search)
 //   bytes per file: N
+//   ratio warm store/first: N
+//   ratio warm store/jdupes: N
+//   ratio cold store/no store: N
+//   store bytes per remembered file: N
+// The store lives in ROOT-cache (XDG_CACHE_HOME is pointed there).
 //
 //   bench_contents [ROOT [FILES]]     default /tmp/vantor-bench-contents, 200000
 //   bench_contents --shots DIR [ROOT [FILES]]
@@ -24,6 +33,8 @@
 #include "BenchSupport.h"
 #include "settings/AppState.h"
 #include "finders/ContentSearch.h"
+#include "finders/HashStore.h"
+#include "finders/RememberedHashes.h"
 #include "DupWindow.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
@@ -45,6 +56,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -268,6 +280,10 @@ int main(int argc, char **argv)
 
     const std::string scratch = root + "-cwd";
     makeDir(scratch);
+    // The store of remembered hashes in a folder of the benchmark's own.
+    const std::string cache = root + "-cache";
+    makeDir(cache);
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache));
 
     QApplication app(argc, argv);
     bench::QuietDialogs quiet;
@@ -289,15 +305,25 @@ int main(int argc, char **argv)
     std::printf("threads: %u\n", std::max(1u, std::thread::hardware_concurrency()));
     std::printf("grid rows: %ld (files jdupes lists as duplicates: %ld)\n", search.rows(), peerListed(root));
 
-    std::vector<double> ratios;
+    std::vector<double> ratios, warmFirst, warmJdupes, coldPlain;
     long peakKb = 0;
     for (int round = 1; round <= 3; ++round) {
         // Order: contents first, then the peers; the next round the other way round.
         std::vector<std::pair<std::string, double>> times;
         auto ours = [&] {
+            RememberedHashes::forget();
             bench::resetPeak();
             times.emplace_back("contents", search.run());
             peakKb = std::max(peakKb, bench::statusKb("VmHWM"));
+            // The store is written by a thread of its own after the result
+            // is listed; timed apart, before the second search.
+            const double w0 = bench::now();
+            RememberedHashes::settle();
+            times.emplace_back("(store written after it", bench::now() - w0);
+            times.emplace_back("warm store", search.run());
+            qputenv("XDG_CACHE_HOME", "/dev/null/no-store");
+            times.emplace_back("no store", search.run());
+            qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache));
         };
         auto theirs = [&](const Peer &p) { times.emplace_back(p.name, bench::timeCommand(p.args, scratch)); };
         if (round % 2 == 1) {
@@ -309,23 +335,37 @@ int main(int argc, char **argv)
                 theirs(*it);
             ours();
         }
-        double mine = 0, fastest = 1e30;
+        std::map<std::string, double> t;
+        double fastest = 1e30;
         std::printf("warm round %d:", round);
         for (const auto &[name, secs] : times) {
-            std::printf("  %s %.2f s", name.c_str(), secs);
-            if (name == "contents")
-                mine = secs;
-            else if (secs > 0)
+            std::printf(name[0] == '(' ? "  %s %.2f s)" : "  %s %.2f s", name.c_str(), secs);
+            t[name] = secs;
+            if (name != "contents" && name != "warm store" && name != "no store" && name[0] != '(' && secs > 0)
                 fastest = std::min(fastest, secs);
         }
-        ratios.push_back(mine / fastest);
+        ratios.push_back(t["contents"] / fastest);
+        warmFirst.push_back(t["warm store"] / t["contents"]);
+        warmJdupes.push_back(t["warm store"] / t["jdupes"]);
+        coldPlain.push_back(t["contents"] / t["no store"]);
         std::printf("  (ratio %.2f)\n", ratios.back());
         std::fflush(stdout);
+    }
+    double storeBytes = 0;
+    {
+        HashStore store(HashStore::defaultPath());
+        const int64_t entries = store.open(RememberedHashes::scheme(), HashStore::today()) ? store.count() : 0;
+        store.close();
+        struct stat st {};
+        if (entries > 0 && ::stat(HashStore::defaultPath().c_str(), &st) == 0)
+            storeBytes = double(st.st_size) / double(entries);
+        std::printf("remembered files: %ld\n", long(entries));
     }
 
     // Cold: the page cache dropped before each program.
     if (dropCaches()) {
         std::printf("cold round:");
+        RememberedHashes::forget();
         double secs = search.run();
         std::printf("  contents %.2f s", secs);
         std::fflush(stdout);
@@ -344,5 +384,9 @@ int main(int argc, char **argv)
     std::printf("idle RSS: %ld KB, peak RSS in the warm rounds: %ld KB\n", idleKb, peakKb);
     std::printf("ratio contents/fastest peer: %.2f\n", median(ratios));
     std::printf("bytes per file: %.0f\n", double(peakKb - idleKb) * 1024.0 / double(tree.files));
+    std::printf("ratio warm store/first: %.3f\n", median(warmFirst));
+    std::printf("ratio warm store/jdupes: %.3f\n", median(warmJdupes));
+    std::printf("ratio cold store/no store: %.3f\n", median(coldPlain));
+    std::printf("store bytes per remembered file: %.0f\n", storeBytes);
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-PACKAGES=(cmake g++ make qt6-base-dev qt6-charts-dev libgl-dev zlib1g-dev libxxhash-dev pkg-config googletest libgtest-dev
+PACKAGES=(cmake g++ make qt6-base-dev qt6-charts-dev libgl-dev zlib1g-dev libxxhash-dev libsqlite3-dev pkg-config googletest libgtest-dev
           unzip zip trash-cli poppler-utils python3 xvfb desktop-file-utils appstream
           fonts-dejavu-core qt6-wayland weston lintian)
 missing=()

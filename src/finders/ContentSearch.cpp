@@ -1,6 +1,7 @@
 #include "finders/ContentSearch.h"
 
 #include "common/Text.h"
+#include "finders/RememberedHashes.h"
 #include "platform/AnchoredPath.h"
 #include "platform/ContentFile.h"
 
@@ -153,6 +154,13 @@ void ContentSearch::search(unsigned threads)
         i = j;
     }
     order = {};
+    if (memory) {
+        std::vector<RememberedHashes::Candidate> candidates;
+        for (const auto &g : open)
+            for (uint32_t i : g)
+                candidates.push_back({i, device(i), files_[i].inode});
+        memory->begin(candidates);
+    }
 
     for (int round = 1; round <= 3 && !cancel_ && !open.empty(); ++round) {
         std::vector<uint32_t> todo;
@@ -167,6 +175,8 @@ void ContentSearch::search(unsigned threads)
             break;
         regroup(open);
     }
+    if (memory)
+        memory->end(!cancel_);
     if (cancel_) {
         groups_.clear();
     } else {
@@ -250,6 +260,24 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
     if (!w.folderFd)
         return failed(w.folderError);
     w.name.assign(f.name, f.nameLen);
+    const uint64_t size = uint64_t(f.size);
+    if (memory) {
+        // A file still as its entry was made (stat below its folder, no
+        // link followed) is not read: the remembered hash is the round's.
+        VolumeIds::Stat now;
+        if (round == 1 && memory->knows(i) && VolumeIds::statAt(w.folderFd.get(), w.name.c_str(), now)
+            && now.device == device(i) && now.inode == f.inode && now.size == f.size && memory->recall(i, now)) {
+            s.modifiedNs = now.modifiedNs;
+            s.changedNs = now.changedNs;
+        }
+        RememberedHashes::Hash h;
+        if (memory->hash(i, round, h)) {
+            s.hash = {h.low, h.high};
+            s.complete = round == 3 || (round == 1 && size <= kWholeAtOnce);
+            countTo(round == 3 ? size : counted + (s.complete ? size : kBlock));
+            return finish();
+        }
+    }
     int error = 0;
     if (!w.file.open(w.folderFd.get(), w.name.c_str(), error))
         return failed(error);
@@ -267,7 +295,6 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         return leaveOut(Outcome::Changed), finish();
     }
 
-    const uint64_t size = uint64_t(f.size);
     char *buf = w.buffer.get();
     if (round < 3) {
         // One block: the first (a small file whole), or the last.
@@ -312,6 +339,8 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
     if (!after.sameState(before))
         return leaveOut(Outcome::Changed), finish();
     w.file.close();
+    if (memory)
+        memory->computed(i, round, {s.hash.low64, s.hash.high64}, f.size, s.modifiedNs, s.changedNs);
     finish();
 }
 

@@ -26,6 +26,8 @@
 // is read, is left out (counted by leftOut); so is one that cannot be read
 // (counted by unreadable). Each file carries its own device: files of one
 // folder may lie on different file systems (an overlay's layers).
+class RememberedHashes;
+
 class ContentSearch {
 public:
     struct File {
@@ -66,6 +68,10 @@ public:
     // Tests: called on a worker after a file's bytes were read in a round
     // (1, 2 or 3), before its state is looked at again.
     std::function<void(size_t file, int round)> afterRead;
+    // Remembered hashes (none when null; set before start()): a file in the
+    // state its entry was made in is not read, its remembered hashes stand
+    // for the rounds' reads; what the rounds compute is remembered.
+    RememberedHashes *memory = nullptr;
 
     Progress progress() const;
     // "Comparing contents: N of M files, X of Y bytes".

@@ -7,6 +7,7 @@
 #include "finders/ContentSearch.h"
 #include "finders/DupFinder.h"
 #include "finders/DupLine.h"
+#include "finders/RememberedHashes.h"
 #include "common/Navigation.h"
 #include "finders/TfrmDupCompare.h"
 #include "scan/SortDirections.h"
@@ -25,6 +26,7 @@
 #include <QSpinBox>
 
 #include <map>
+#include <thread>
 
 namespace {
 FinderFrameSpec frameSpec(bool dupMode)
@@ -99,7 +101,15 @@ TfrmDup::TfrmDup(QWidget *parent) : TFinderFrame(frameSpec(AppState::dupMode), p
     cbDup->addItems(DupLine::criterionTexts());
     cbDup->setGeometry(152, 112, 256, 22);
 
-    for (QWidget *w : std::initializer_list<QWidget *>{num1, num2, cbKB1, rbLarger, rbSmaller, rbBetween, cbDup})
+    // Beside the criterion it serves ("Same contents").
+    btForget = new QPushButton(QStringLiteral("Forget remembered hashes"), pnlTop);
+    btForget->setObjectName(QStringLiteral("btForget"));
+    btForget->setToolTip(QStringLiteral("Forget the hashes kept from earlier searches by contents"));
+    btForget->setGeometry(416, 111, 180, 24);
+    connect(btForget, &QPushButton::clicked, this, &TfrmDup::btForgetClick);
+
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{num1, num2, cbKB1, rbLarger, rbSmaller, rbBetween, cbDup, btForget})
         addWalkInput(w);
 
     btScan->setDefault(true);
@@ -121,6 +131,7 @@ void TfrmDup::openingSteps()
     lbList.reset(dupMode_, criterion_);
     lblDup->setVisible(dupMode_);
     cbDup->setVisible(dupMode_);
+    btForget->setVisible(dupMode_);
     rbSizeClick();
 }
 
@@ -167,6 +178,7 @@ bool TfrmDup::beforeWalk()
     unreadable_ = 0;
     leftOut_ = 0;
     listedByContents_ = false;
+    storeNote_.clear();
     choice_ = c;
     walker().mask = WildPattern(patternBox->pattern());
     return true;
@@ -218,7 +230,9 @@ void TfrmDup::fillByContents()
     devices_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {
+        RememberedHashes memory;
         ContentSearch search(lbList.folders(), std::move(files));
+        search.memory = &memory;
         QEventLoop loop;
         search.onFinished = [&loop] {
             QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
@@ -247,6 +261,7 @@ void TfrmDup::fillByContents()
         }
         unreadable_ = search.unreadable();
         leftOut_ = search.leftOut();
+        storeNote_ = memory.note();
         groups = search.takeGroups();
     }
     for (auto &g : groups)
@@ -298,14 +313,20 @@ QString TfrmDup::unreadableText() const
     return parts.join(QStringLiteral(", "));
 }
 
+QString TfrmDup::searchNotes() const
+{
+    const QString unread = unreadableText();
+    return unread.isEmpty() || storeNote_.isEmpty() ? unread + storeNote_ : unread + QStringLiteral(", ") + storeNote_;
+}
+
 QString TfrmDup::foundStatus(int found) const
 {
     const QString base = TFinderFrame::foundStatus(found);
-    const QString unread = unreadableText();
-    return unread.isEmpty() ? base : base + QStringLiteral(", ") + unread;
+    const QString notes = searchNotes();
+    return notes.isEmpty() ? base : base + QStringLiteral(", ") + notes;
 }
 
-QString TfrmDup::noneFoundStatus() const { return unreadableText(); }
+QString TfrmDup::noneFoundStatus() const { return searchNotes(); }
 
 bool TfrmDup::announceNoneFound() const { return !(byContents() && aborted_); }
 
@@ -319,6 +340,30 @@ void TfrmDup::sortGrid()
 }
 
 void TfrmDup::MarkThisFile(int row) { grid->MarkThisFile(row); }
+
+void TfrmDup::btForgetClick()
+{
+    if (scanning())
+        return;
+    HashStore::Problem problem = HashStore::Problem::None;
+    QEventLoop loop;
+    btForget->setEnabled(false);
+    std::thread work([&] {
+        problem = RememberedHashes::forget();
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    work.join();
+    btForget->setEnabled(true);
+    if (problem == HashStore::Problem::None)
+        setStatus(QStringLiteral("Remembered hashes forgotten"));
+    else if (problem == HashStore::Problem::Locked)
+        dialogs().showError(QStringLiteral("The remembered hashes could not be forgotten: another program is using "
+                                           "them. Try again when its search has finished."));
+    else
+        dialogs().showError(QStringLiteral("The remembered hashes could not be forgotten: %1 cannot be written.")
+                                .arg(QString::fromLocal8Bit(HashStore::defaultPath())));
+}
 
 void TfrmDup::btCompareClick() { Navigation::go(Navigation::Target::ComparePairs, {this, {}, {}, {}}); }
 

@@ -28,6 +28,9 @@ public:
     void MarkThisFile(int row);
 
     void btCompareClick();
+    // Drops every remembered hash (on a thread of its own; the window keeps
+    // handling events meanwhile) and says so in the status line.
+    void btForgetClick();
     void rbSizeClick();
     // Closing hides the pair comparison window.
     void done(int r) override;
@@ -45,6 +48,7 @@ public:
     QLabel *lblDup;
     QComboBox *cbDup;
     QPushButton *btCompare;
+    QPushButton *btForget;
 
 protected:
     void openingSteps() override;
@@ -65,6 +69,8 @@ private:
     // worker threads while this window keeps handling events.
     void fillByContents();
     QString unreadableText() const;
+    // The unreadable files and the remembered hashes' note, joined.
+    QString searchNotes() const;
 
     const bool dupMode_;
     int criterion_ = 0;
@@ -82,4 +88,5 @@ private:
     int64_t unreadable_ = 0;
     int64_t leftOut_ = 0; // files that changed or went away while compared
     bool listedByContents_ = false; // the grid's groups are of equal bytes
+    QString storeNote_; // why the last search went without remembered hashes
 };

@@ -1,0 +1,392 @@
+#include "finders/HashStore.h"
+
+#include "platform/Paths.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace {
+constexpr int kSchemaVersion = 1;
+
+// Finalizes a statement when it goes out of scope.
+struct Statement {
+    sqlite3_stmt *st = nullptr;
+    ~Statement() { sqlite3_finalize(st); }
+};
+
+void bindHash(sqlite3_stmt *st, int at, const HashStore::Entry &e, int k)
+{
+    if (e.have & (1 << k)) {
+        unsigned char b[16];
+        std::memcpy(b, &e.hash[k].low, 8);
+        std::memcpy(b + 8, &e.hash[k].high, 8);
+        sqlite3_bind_blob(st, at, b, 16, SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_null(st, at);
+    }
+}
+
+void columnHash(sqlite3_stmt *st, int at, HashStore::Entry &e, int k)
+{
+    if (sqlite3_column_type(st, at) != SQLITE_BLOB || sqlite3_column_bytes(st, at) != 16)
+        return;
+    const auto *b = static_cast<const unsigned char *>(sqlite3_column_blob(st, at));
+    std::memcpy(&e.hash[k].low, b, 8);
+    std::memcpy(&e.hash[k].high, b + 8, 8);
+    e.have |= uint8_t(1 << k);
+}
+}
+
+std::string HashStore::defaultPath() { return Paths::cacheHome() + "/vantor/hashes.sqlite"; }
+
+int64_t HashStore::today()
+{
+    using namespace std::chrono;
+    return duration_cast<days>(system_clock::now().time_since_epoch()).count();
+}
+
+HashStore::HashStore(std::string path, int busyMs) : path_(std::move(path)), busyMs_(busyMs) {}
+
+HashStore::~HashStore() { close(); }
+
+void HashStore::close()
+{
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+bool HashStore::fail(int rc)
+{
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        problem_ = Problem::Locked;
+        break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        problem_ = Problem::Damaged;
+        break;
+    case SQLITE_FULL:
+        problem_ = Problem::Full;
+        break;
+    default:
+        problem_ = Problem::CannotOpen;
+    }
+    close();
+    if (problem_ == Problem::Damaged) {
+        // A cache that cannot be read is of no further use: the next opening
+        // starts an empty store in its place.
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(QString::fromLocal8Bit(path_ + suffix));
+    }
+    return false;
+}
+
+bool HashStore::exec(const char *sql)
+{
+    if (!db_)
+        return false;
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK || fail(rc);
+}
+
+bool HashStore::prepare(sqlite3_stmt *&st, const char *sql)
+{
+    if (!db_)
+        return false;
+    const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    return rc == SQLITE_OK || fail(rc);
+}
+
+bool HashStore::open(const std::string &scheme, int64_t day)
+{
+    close();
+    problem_ = Problem::None;
+    const auto slash = path_.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !Paths::makeFolders(path_.substr(0, slash))) {
+        problem_ = Problem::CannotOpen;
+        return false;
+    }
+    const int rc = sqlite3_open_v2(path_.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        return fail(rc);
+    sqlite3_busy_timeout(db_, busyMs_);
+    sqlite3_extended_result_codes(db_, 1);
+    return setUp(scheme, day);
+}
+
+bool HashStore::setUp(const std::string &scheme, int64_t day)
+{
+    // WAL: readers go on while another copy writes; a cut write is rolled
+    // back at the next opening. NORMAL synchronisation: a power cut may lose
+    // the last writes of a cache, never its consistency.
+    {
+        Statement s;
+        if (!prepare(s.st, "PRAGMA journal_mode=WAL"))
+            return false;
+        const int rc = sqlite3_step(s.st);
+        if (rc != SQLITE_ROW)
+            return fail(rc);
+        if (std::strcmp(reinterpret_cast<const char *>(sqlite3_column_text(s.st, 0)), "wal") != 0)
+            return fail(SQLITE_CANTOPEN);
+    }
+    // The store is read through a memory map and written through a cache
+    // that holds a large search's pages, so neither costs a system call per
+    // page.
+    if (!exec("PRAGMA synchronous=NORMAL; PRAGMA mmap_size=268435456; PRAGMA cache_size=-32768"))
+        return false;
+    int version = 0;
+    {
+        Statement s;
+        if (!prepare(s.st, "PRAGMA user_version"))
+            return false;
+        const int rc = sqlite3_step(s.st);
+        if (rc != SQLITE_ROW)
+            return fail(rc);
+        version = sqlite3_column_int(s.st, 0);
+    }
+    if (version > kSchemaVersion) // a later version's layout: left alone
+        return fail(SQLITE_CANTOPEN);
+    if (version == 0) {
+        if (!exec("BEGIN IMMEDIATE"))
+            return false;
+        const bool made =
+            exec("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
+                 "CREATE TABLE IF NOT EXISTS volumes(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
+                 "CREATE TABLE IF NOT EXISTS hashes(volume INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                 " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, seen INTEGER NOT NULL,"
+                 " first BLOB, last BLOB, whole BLOB, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
+                 "PRAGMA user_version=1")
+            && exec("COMMIT");
+        if (!made)
+            return false;
+    }
+
+    // Once a day: entries of another scheme, or not seen for kKeepDays, go.
+    Statement get;
+    if (!prepare(get.st, "SELECT (SELECT value FROM meta WHERE key = 'scheme'),"
+                         " (SELECT value FROM meta WHERE key = 'expired')"))
+        return false;
+    int rc = sqlite3_step(get.st);
+    if (rc != SQLITE_ROW)
+        return fail(rc);
+    const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(get.st, 0));
+    const bool sameScheme = stored && scheme == stored;
+    const bool expiredToday =
+        sqlite3_column_type(get.st, 1) == SQLITE_INTEGER && sqlite3_column_int64(get.st, 1) == day;
+    sqlite3_reset(get.st);
+    if (sameScheme && expiredToday)
+        return true;
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    Statement del, put;
+    if (!prepare(del.st, sameScheme ? "DELETE FROM hashes WHERE seen < ?" : "DELETE FROM hashes WHERE ? IS NOT NULL")
+        || !prepare(put.st, "INSERT OR REPLACE INTO meta(key, value) VALUES('scheme', ?), ('expired', ?)"))
+        return false;
+    sqlite3_bind_int64(del.st, 1, day - kKeepDays);
+    sqlite3_bind_text(put.st, 1, scheme.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(put.st, 2, day);
+    if ((rc = sqlite3_step(del.st)) != SQLITE_DONE || (rc = sqlite3_step(put.st)) != SQLITE_DONE) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return fail(rc);
+    }
+    return exec("COMMIT");
+}
+
+int64_t HashStore::volume(const std::string &name)
+{
+    Statement find, add;
+    if (!prepare(find.st, "SELECT id FROM volumes WHERE name = ?"))
+        return -1;
+    sqlite3_bind_text(find.st, 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+    int rc = sqlite3_step(find.st);
+    if (rc == SQLITE_ROW)
+        return sqlite3_column_int64(find.st, 0);
+    if (rc != SQLITE_DONE)
+        return fail(rc), -1;
+    // Another copy may add the same name at once: the name is unique, so
+    // the insert is skipped and the id read again.
+    if (!prepare(add.st, "INSERT OR IGNORE INTO volumes(name) VALUES(?)"))
+        return -1;
+    sqlite3_bind_text(add.st, 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+    if ((rc = sqlite3_step(add.st)) != SQLITE_DONE)
+        return fail(rc), -1;
+    sqlite3_reset(find.st);
+    rc = sqlite3_step(find.st);
+    if (rc == SQLITE_ROW)
+        return sqlite3_column_int64(find.st, 0);
+    return fail(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc), -1;
+}
+
+bool HashStore::lookup(int64_t volume, const std::vector<uint64_t> &inodes, std::vector<Entry> &found)
+{
+    found.clear();
+    constexpr const char *columns = "SELECT inode, size, mtime, ctime, seen, first, last, whole FROM hashes";
+    Statement one, range;
+    if (!prepare(one.st, (std::string(columns) + " WHERE volume = ?1 AND inode = ?2").c_str())
+        || !prepare(range.st, (std::string(columns) + " WHERE volume = ?1 AND inode BETWEEN ?2 AND ?3").c_str()))
+        return false;
+    sqlite3_bind_int64(one.st, 1, volume);
+    sqlite3_bind_int64(range.st, 1, volume);
+    // Steps a statement; false (the transaction ended) on a failure.
+    const auto step = [&](sqlite3_stmt *st, bool &row) {
+        const int rc = sqlite3_step(st);
+        row = rc == SQLITE_ROW;
+        if (row) {
+            Entry e;
+            e.inode = uint64_t(sqlite3_column_int64(st, 0));
+            e.size = sqlite3_column_int64(st, 1);
+            e.modifiedNs = sqlite3_column_int64(st, 2);
+            e.changedNs = sqlite3_column_int64(st, 3);
+            e.seen = sqlite3_column_int64(st, 4);
+            for (int k = 0; k < 3; ++k)
+                columnHash(st, 5 + k, e, k);
+            found.push_back(e);
+            return true;
+        }
+        if (rc == SQLITE_DONE)
+            return true;
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        found.clear();
+        return fail(rc);
+    };
+    // One read transaction: one consistent view, one lock taken.
+    if (!exec("BEGIN"))
+        return false;
+    std::vector<uint64_t> sorted(inodes);
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    // Inodes close together (as a folder's files mostly are) are read in
+    // one pass over their key range, which is several times cheaper than a
+    // lookup each; scattered ones one by one.
+    constexpr size_t kRun = 256;
+    for (size_t k = 0; k < sorted.size(); k += kRun) {
+        const size_t n = std::min(kRun, sorted.size() - k);
+        const uint64_t lo = sorted[k], hi = sorted[k + n - 1];
+        bool row = false;
+        if (hi <= uint64_t(INT64_MAX) && hi - lo < 16 * n) {
+            sqlite3_bind_int64(range.st, 2, int64_t(lo));
+            sqlite3_bind_int64(range.st, 3, int64_t(hi));
+            const size_t before = found.size();
+            do {
+                if (!step(range.st, row))
+                    return false;
+            } while (row);
+            sqlite3_reset(range.st);
+            // Keep only the inodes asked for.
+            size_t at = k, out = before;
+            for (size_t r = before; r < found.size(); ++r) {
+                while (at < k + n && sorted[at] < found[r].inode)
+                    ++at;
+                if (at < k + n && sorted[at] == found[r].inode)
+                    found[out++] = found[r];
+            }
+            found.resize(out);
+        } else {
+            for (size_t m = k; m < k + n; ++m) {
+                sqlite3_bind_int64(one.st, 2, int64_t(sorted[m]));
+                if (!step(one.st, row))
+                    return false;
+                sqlite3_reset(one.st);
+            }
+        }
+    }
+    return exec("COMMIT");
+}
+
+bool HashStore::write(std::vector<Write> writes, int64_t day)
+{
+    if (writes.empty())
+        return db_ != nullptr;
+    // In key order: the pages are filled one after the other.
+    std::sort(writes.begin(), writes.end(), [](const Write &a, const Write &b) {
+        return a.volume != b.volume ? a.volume < b.volume : a.entry.inode < b.entry.inode;
+    });
+    Statement put, touch;
+    if (!prepare(put.st,
+                 "INSERT INTO hashes(volume, inode, size, mtime, ctime, seen, first, last, whole)"
+                 " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT(volume, inode) DO UPDATE SET"
+                 " first = CASE WHEN size = excluded.size AND mtime = excluded.mtime"
+                 " AND ctime = excluded.ctime THEN coalesce(excluded.first, first) ELSE excluded.first END,"
+                 " last = CASE WHEN size = excluded.size AND mtime = excluded.mtime"
+                 " AND ctime = excluded.ctime THEN coalesce(excluded.last, last) ELSE excluded.last END,"
+                 " whole = CASE WHEN size = excluded.size AND mtime = excluded.mtime"
+                 " AND ctime = excluded.ctime THEN coalesce(excluded.whole, whole) ELSE excluded.whole END,"
+                 " size = excluded.size, mtime = excluded.mtime, ctime = excluded.ctime, seen = excluded.seen")
+        || !prepare(touch.st, "UPDATE hashes SET seen = ?1 WHERE volume = ?2 AND inode = ?3 AND seen <> ?1"))
+        return false;
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    for (const Write &w : writes) {
+        const Entry &e = w.entry;
+        sqlite3_stmt *st = w.seenOnly ? touch.st : put.st;
+        if (w.seenOnly) {
+            sqlite3_bind_int64(st, 1, day);
+            sqlite3_bind_int64(st, 2, w.volume);
+            sqlite3_bind_int64(st, 3, int64_t(e.inode));
+        } else {
+            sqlite3_bind_int64(st, 1, w.volume);
+            sqlite3_bind_int64(st, 2, int64_t(e.inode));
+            sqlite3_bind_int64(st, 3, e.size);
+            sqlite3_bind_int64(st, 4, e.modifiedNs);
+            sqlite3_bind_int64(st, 5, e.changedNs);
+            sqlite3_bind_int64(st, 6, day);
+            for (int k = 0; k < 3; ++k)
+                bindHash(st, 7 + k, e, k);
+        }
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            return fail(rc);
+        }
+    }
+    return exec("COMMIT");
+}
+
+bool HashStore::forgetAll()
+{
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    if (!exec("DELETE FROM hashes; DELETE FROM volumes") || !exec("COMMIT"))
+        return false;
+    // Give the room back; another copy reading at the moment keeps it.
+    sqlite3_exec(db_, "VACUUM", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    return true;
+}
+
+int64_t HashStore::count()
+{
+    Statement s;
+    if (!prepare(s.st, "SELECT count(*) FROM hashes"))
+        return -1;
+    const int rc = sqlite3_step(s.st);
+    return rc == SQLITE_ROW ? sqlite3_column_int64(s.st, 0) : (fail(rc), -1);
+}
+
+QString HashStore::problemText(Problem p, const std::string &path)
+{
+    const QString folder = QString::fromLocal8Bit(path.substr(0, path.rfind('/')));
+    switch (p) {
+    case Problem::None:
+        return {};
+    case Problem::Locked:
+        return QStringLiteral("remembered hashes not used: another program holds their store");
+    case Problem::Damaged:
+        return QStringLiteral("remembered hashes not used: their store was damaged and has been cleared");
+    case Problem::Full:
+        return QStringLiteral("hashes not remembered: the disk of %1 is full").arg(folder);
+    case Problem::CannotOpen:
+        break;
+    }
+    return QStringLiteral("remembered hashes not used: their store in %1 cannot be opened").arg(folder);
+}

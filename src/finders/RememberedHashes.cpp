@@ -1,0 +1,243 @@
+#include "finders/RememberedHashes.h"
+
+#include "finders/ContentSearch.h"
+
+#include <QFile>
+
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace {
+// The write a finished search left running, and how the one before ended.
+struct Writer {
+    std::mutex lock; // the thread (joined under it; the thread never takes it)
+    std::thread thread;
+    std::mutex problemLock;
+    HashStore::Problem problem = HashStore::Problem::None;
+    ~Writer()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+Writer &writer()
+{
+    static Writer w;
+    return w;
+}
+}
+
+RememberedHashes::RememberedHashes(std::string storePath) : path_(std::move(storePath)) {}
+
+void RememberedHashes::settle()
+{
+    Writer &w = writer();
+    std::lock_guard hold(w.lock);
+    if (w.thread.joinable())
+        w.thread.join();
+}
+
+std::string RememberedHashes::scheme()
+{
+    return "xxh3-128 first " + std::to_string(ContentSearch::kBlock) + " whole to "
+        + std::to_string(ContentSearch::kWholeAtOnce) + " last " + std::to_string(ContentSearch::kBlock);
+}
+
+void RememberedHashes::begin(const std::vector<Candidate> &candidates)
+{
+    slotOf_.clear();
+    slots_.clear();
+    volumes_.clear();
+    recalled_ = 0;
+    problem_ = HashStore::Problem::None;
+    today_ = day >= 0 ? day : HashStore::today();
+    settle();
+    {
+        Writer &w = writer();
+        std::lock_guard hold(w.problemLock);
+        problem_ = w.problem;
+        w.problem = HashStore::Problem::None;
+    }
+    if (candidates.empty())
+        return;
+    store_ = std::make_unique<HashStore>(path_, busyMs);
+    if (!store_->open(scheme(), today_)) {
+        problem_ = store_->problem();
+        return;
+    }
+
+    // Each device's volume in the store.
+    const auto uuids = VolumeIds::uuidsByDevice(uuidFolder);
+    std::map<uint64_t, uint32_t> volumeOf;
+    uint32_t maxFile = 0;
+    for (const Candidate &c : candidates) {
+        maxFile = std::max(maxFile, c.file);
+        if (volumeOf.count(c.device))
+            continue;
+        const auto u = uuids.find(c.device);
+        const std::string name = u != uuids.end()
+            ? "uuid:" + u->second
+            : "dev:" + std::to_string(major(c.device)) + ":" + std::to_string(minor(c.device));
+        const int64_t id = store_->volume(name);
+        if (id < 0) {
+            problem_ = store_->problem();
+            return;
+        }
+        volumeOf.emplace(c.device, uint32_t(volumes_.size()));
+        volumes_.push_back(id);
+    }
+
+    slotOf_.assign(size_t(maxFile) + 1, kNone);
+    slots_.resize(candidates.size());
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        const Candidate &c = candidates[k];
+        slotOf_[c.file] = uint32_t(k);
+        Slot &s = slots_[k];
+        s.entry.inode = c.inode;
+        s.device = c.device;
+        s.volume = volumeOf[c.device];
+    }
+
+    // One lookup per volume, inodes in ascending order.
+    std::vector<uint32_t> order(slots_.size());
+    for (uint32_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return slots_[a].volume != slots_[b].volume ? slots_[a].volume < slots_[b].volume
+                                                    : slots_[a].entry.inode < slots_[b].entry.inode;
+    });
+    std::vector<uint64_t> inodes;
+    std::vector<HashStore::Entry> found;
+    for (size_t k = 0; k < order.size();) {
+        const uint32_t v = slots_[order[k]].volume;
+        size_t j = k;
+        inodes.clear();
+        while (j < order.size() && slots_[order[j]].volume == v)
+            inodes.push_back(slots_[order[j++]].entry.inode);
+        if (!store_->lookup(volumes_[v], inodes, found)) {
+            problem_ = store_->problem();
+            slots_.clear();
+            slotOf_.clear();
+            return;
+        }
+        // Both ascending by inode (hard links may repeat an inode).
+        size_t f = 0;
+        for (size_t m = k; m < j && f < found.size(); ++m) {
+            Slot &s = slots_[order[m]];
+            while (f < found.size() && found[f].inode < s.entry.inode)
+                ++f;
+            if (f < found.size() && found[f].inode == s.entry.inode) {
+                s.entry = found[f];
+                s.stored = true;
+            }
+        }
+        k = j;
+    }
+}
+
+bool RememberedHashes::knows(uint32_t file) const
+{
+    if (file >= slotOf_.size() || slotOf_[file] == kNone)
+        return false;
+    const Slot &s = slots_[slotOf_[file]];
+    return s.stored && (s.entry.have & HashStore::First);
+}
+
+bool RememberedHashes::recall(uint32_t file, const VolumeIds::Stat &now)
+{
+    if (!knows(file))
+        return false;
+    Slot &s = slots_[slotOf_[file]];
+    const HashStore::Entry &e = s.entry;
+    s.matched = now.regular && now.device == s.device && now.inode == e.inode && now.size == e.size
+        && now.modifiedNs == e.modifiedNs && now.changedNs == e.changedNs;
+    if (!s.matched) {
+        // Another file, or this one changed: what was stored says nothing.
+        s.entry.have = 0;
+        return false;
+    }
+    ++recalled_;
+    return true;
+}
+
+bool RememberedHashes::hash(uint32_t file, int round, Hash &out) const
+{
+    if (file >= slotOf_.size() || slotOf_[file] == kNone || round < 1 || round > 3)
+        return false;
+    const Slot &s = slots_[slotOf_[file]];
+    if (!s.matched || !(s.entry.have & (1 << (round - 1))))
+        return false;
+    out = s.entry.hash[round - 1];
+    return true;
+}
+
+void RememberedHashes::computed(uint32_t file, int round, const Hash &h, int64_t size, int64_t modifiedNs,
+                                int64_t changedNs)
+{
+    if (file >= slotOf_.size() || slotOf_[file] == kNone || round < 1 || round > 3)
+        return;
+    Slot &s = slots_[slotOf_[file]];
+    HashStore::Entry &e = s.entry;
+    if (!s.matched && !s.dirty) {
+        e.have = 0;
+        e.size = size;
+        e.modifiedNs = modifiedNs;
+        e.changedNs = changedNs;
+    } else if (e.size != size || e.modifiedNs != modifiedNs || e.changedNs != changedNs) {
+        // The file changed between rounds: only the latest state is kept.
+        e.have = 0;
+        e.size = size;
+        e.modifiedNs = modifiedNs;
+        e.changedNs = changedNs;
+    }
+    e.hash[round - 1] = h;
+    e.have |= uint8_t(1 << (round - 1));
+    s.dirty = true;
+}
+
+void RememberedHashes::end(bool save)
+{
+    std::vector<HashStore::Write> writes;
+    if (save && store_ && store_->isOpen()) {
+        for (const Slot &s : slots_) {
+            if (s.dirty)
+                writes.push_back({volumes_[s.volume], s.entry, false});
+            else if (s.matched && s.entry.seen != today_)
+                writes.push_back({volumes_[s.volume], s.entry, true});
+        }
+    }
+    slots_ = {};
+    slotOf_ = {};
+    if (writes.empty()) {
+        store_.reset();
+        return;
+    }
+    Writer &w = writer();
+    std::lock_guard hold(w.lock);
+    if (w.thread.joinable())
+        w.thread.join();
+    w.thread = std::thread([store = std::shared_ptr<HashStore>(std::move(store_)), writes = std::move(writes),
+                            day = today_]() mutable {
+        const bool written = store->write(std::move(writes), day);
+        std::lock_guard hold(writer().problemLock);
+        if (!written)
+            writer().problem = store->problem();
+    });
+}
+
+QString RememberedHashes::note() const { return HashStore::problemText(problem_, path_); }
+
+HashStore::Problem RememberedHashes::forget(const std::string &storePath)
+{
+    settle();
+    if (!QFile::exists(QString::fromLocal8Bit(storePath)))
+        return HashStore::Problem::None;
+    HashStore store(storePath);
+    if (!store.open(scheme(), HashStore::today()))
+        return store.problem() == HashStore::Problem::Damaged ? HashStore::Problem::None : store.problem();
+    return store.forgetAll() ? HashStore::Problem::None : store.problem();
+}
