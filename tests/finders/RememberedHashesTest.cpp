@@ -28,7 +28,6 @@ namespace fs = std::filesystem;
 // The regular files under a root, in path order, as the walk hands them over.
 struct Tree {
     std::vector<std::string> folders, paths;
-    std::vector<uint64_t> devices;
     std::deque<std::string> names;
     std::vector<ContentSearch::File> files;
 
@@ -44,13 +43,11 @@ struct Tree {
             if (::lstat(p.c_str(), &st) != 0)
                 continue;
             const std::string folder = p.substr(0, p.rfind('/'));
-            if (folders.empty() || folders.back() != folder) {
+            if (folders.empty() || folders.back() != folder)
                 folders.push_back(folder);
-                devices.push_back(uint64_t(st.st_dev));
-            }
             names.push_back(p.substr(p.rfind('/') + 1));
             files.push_back({uint32_t(folders.size() - 1), uint32_t(names.back().size()), names.back().data(),
-                             int64_t(st.st_size), uint64_t(st.st_ino)});
+                             int64_t(st.st_size), uint64_t(st.st_ino), uint64_t(st.st_dev)});
             paths.push_back(p);
         }
     }
@@ -75,7 +72,7 @@ Outcome search(const std::string &root, int busyMs = 3000, int64_t day = 20000)
     RememberedHashes memory;
     memory.busyMs = busyMs;
     memory.day = day;
-    ContentSearch s(t.folders, t.devices, t.files);
+    ContentSearch s(t.folders, t.files);
     s.memory = &memory;
     std::mutex m;
     Outcome out;

@@ -78,7 +78,7 @@ TEST_F(Copies, ADeletionLeavesAFileThatNoLongerMatchesTheCopyThatStays)
     CopyCheck check({{kept, same, changed}, {lone, lonesTwin}, {all1, all2}});
     writer.at[60000] ^= 0x55; // after the search: no time changes
     ::unlink(lonesTwin.c_str()); // the only copy meant to stay is gone
-    const Deletion::Tally done = Deletion::deleteFiles({same, changed, lone, all1, all2}, {}, &check);
+    const Deletion::Tally done = Deletion::deleteFiles({same, changed, lone, all1, all2}, {}, {}, &check);
     EXPECT_EQ(done.files, 3);
     EXPECT_FALSE(TempTree::exists(same) || TempTree::exists(all1) || TempTree::exists(all2));
     EXPECT_TRUE(TempTree::exists(kept) && TempTree::exists(changed) && TempTree::exists(lone));
@@ -99,7 +99,7 @@ TEST_F(Copies, FilesLeftInPlaceCountAsCopiesThatStay)
     ASSERT_TRUE(writer.at);
     CopyCheck check({{kept, a, b}});
     writer.at[5] ^= 1;
-    EXPECT_EQ(Deletion::deleteFiles({a, b}, {}, &check).files, 1);
+    EXPECT_EQ(Deletion::deleteFiles({a, b}, {}, {}, &check).files, 1);
     EXPECT_TRUE(TempTree::exists(kept) && TempTree::exists(a));
     EXPECT_FALSE(TempTree::exists(b));
     EXPECT_EQ(check.left(), 1);
@@ -117,7 +117,7 @@ TEST_F(Copies, TheTrashAndTheZipRunLeaveAChangedCopyUntouched)
     writer.at[1] ^= 1;
     {
         CopyCheck check(groups);
-        EXPECT_EQ(Deletion::recycleFiles({same, changed}, {}, &check).files, 1);
+        EXPECT_EQ(Deletion::recycleFiles({same, changed}, {}, {}, &check).files, 1);
         EXPECT_EQ(check.changed(), 1);
         EXPECT_TRUE(TempTree::exists(changed));
         EXPECT_FALSE(TempTree::exists(same));
