@@ -3,11 +3,11 @@
 #include "scan/ResultGridModel.h"
 
 #include "common/Text.h"
+#include "common/WorkerPool.h"
 #include "platform/FileLookup.h"
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 
 bool ResultGridModel::isMarked(int row) const
 {
@@ -125,13 +125,9 @@ std::vector<int64_t> ResultGridModel::lookUpSizes() const
             }
         }
     };
-    const unsigned threads = n < 20000 ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &t : helpers)
-        t.join();
+    // On the program's worker pool; the calling thread takes a share too.
+    const size_t threads = n < 20000 ? 1 : size_t(std::clamp(WorkerPool::machineSize(), 1, 4));
+    WorkerPool::shared().runChunks(threads, [&](size_t) { work(); });
     return sizes;
 }
 
