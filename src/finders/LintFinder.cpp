@@ -1,6 +1,7 @@
 #include "finders/LintFinder.h"
 
 #include "common/Text.h"
+#include "platform/AnchoredPath.h"
 #include "platform/DirReader.h"
 #include "platform/Paths.h"
 #include "safety/NonDeleteList.h"
@@ -74,7 +75,7 @@ bool LintFinder::folderDone(const FoundFile &folder, int depth, FoundFile &row)
     // The walk hands over no mount point and no entry that vanished between
     // the listing and its look-up: the folder is listed once more, and it
     // is empty only when that listing holds just the empty subfolders.
-    UniqueFd fd(::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd fd = AnchoredPath::openFolder(folder.path, true);
     DirReader listing(std::move(fd));
     if (!listing.isOpen() || listing.ownStat().place.device != rootDevice_)
         return false;

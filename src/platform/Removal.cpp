@@ -59,9 +59,11 @@ bool Removal::isBrokenLinkAt(int folder, const char *name)
 
 bool Removal::isBrokenLink(const std::string &path)
 {
+    // Reached as a removal reaches it: from its drive, through no link.
+    const AnchoredPath::Parent p = AnchoredPath::openParent(path);
     struct stat st;
-    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)
-        && isBrokenLinkAt(AT_FDCWD, path.c_str());
+    return p && ::fstatat(p.folder.get(), p.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)
+        && isBrokenLinkAt(p.folder.get(), p.name.c_str());
 }
 
 namespace {
