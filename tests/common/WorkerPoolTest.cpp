@@ -84,7 +84,21 @@ TEST(WorkerPool, EveryThreadReadsAtTheLowerIoPriority)
 // (waitFor) still ends there.
 TEST(WorkerPool, AForkedChildGetsAPoolThatRuns)
 {
-    WorkerPool::shared().runChunks(4, [](size_t) {});
+    // Every thread of the parent's pool is past its start before the fork:
+    // one forked while a thread starts may inherit the allocator's lock held
+    // (the sanitizers' allocator has no fork handlers) and hang the child.
+    WorkerPool &pool = WorkerPool::shared();
+    std::atomic<int> arrived{0};
+    {
+        WorkerPool::Group started(pool);
+        for (int i = 0; i < pool.size(); ++i)
+            started.submit([&](std::stop_token) {
+                ++arrived;
+                while (arrived.load() < pool.size())
+                    std::this_thread::yield();
+            });
+        ASSERT_TRUE(started.waitFor(60000)); // run by the pool's threads alone
+    }
     const pid_t pid = ::fork();
     ASSERT_NE(pid, -1);
     if (pid == 0) {
