@@ -39,9 +39,9 @@ void ParallelWalk::start(std::shared_ptr<DirReader> root, const std::string &roo
             mountParents_.insert(m.substr(0, std::max<size_t>(m.find_last_of('/'), 1)));
             mountPoints_.insert(std::move(m));
         }
+    rootPath_ = rootPath;
     Task t;
     t.open = std::move(root);
-    t.path = rootPath;
     nextFolder_ = 1;
     tasks_.push_back(std::move(t));
     outstanding_ = 1;
@@ -163,7 +163,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             notOpened_.fetch_add(1);
             return true;
         }
-        dir = std::make_shared<DirReader>(*parent, t.path.c_str() + t.nameAt);
+        dir = std::make_shared<DirReader>(*parent, t.name.c_str());
         if (!dir->isOpen()) {
             if (dir->openError() != ENOENT)
                 notOpened_.fetch_add(1); // denied, or no descriptor left: said after the walk
@@ -172,9 +172,13 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (!dir->place().sameAs(place_))
             return true; // another mount here
     }
+    // The folder's path, made once: the records' folder for its entries.
+    FoundFile &f = l.file;
+    pathOf(t, l, f.folder);
+    const std::string_view path = f.folder;
     if (latestWanted_.load(std::memory_order_relaxed) && latestWanted_.exchange(false)) {
         const std::lock_guard<std::mutex> lock(latestMutex_);
-        latest_ = t.path;
+        latest_ = path;
         latestChanged_ = true;
     }
     const WalkPlace at{t.depth, t.top, t.id, t.parentId};
@@ -194,7 +198,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             l.names.insert(l.names.end(), name, name + len + 1);
         }
     }
-    const bool slash = t.path.back() == '/';
+    const bool slash = path.back() == '/';
     l.children.clear();
     std::shared_ptr<Node> node; // this folder, once it has a subfolder to walk
     int64_t beyond = 0;
@@ -213,8 +217,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (!node) {
             node = std::make_shared<Node>();
             node->up = std::move(t.parent);
-            if (node->up)
-                node->name.assign(t.path, t.nameAt);
+            node->name = t.name;
             node->inode = dir->ownStat().inode;
             node->depth = t.depth;
             const std::lock_guard<std::mutex> lock(openMutex_);
@@ -223,12 +226,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         }
         Task c;
         c.parent = node;
-        c.path.reserve(t.path.size() + 1 + e.length);
-        c.path = t.path;
-        if (!slash)
-            c.path += '/';
-        c.nameAt = c.path.size();
-        c.path.append(name, e.length);
+        c.name.assign(name, e.length);
         c.depth = t.depth + 1;
         c.top = t.depth == 0 ? nextTop_++ : t.top;
         c.id = nextFolder_.fetch_add(1, std::memory_order_relaxed);
@@ -240,10 +238,9 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     t.parent.reset();
     push(l.children);
 
-    FoundFile &f = l.file;
-    f.folder = t.path;
+    const size_t pathLength = f.folder.size();
     if (t.depth == 0 && !slash)
-        f.folder += '/';
+        f.folder += '/'; // a root's entries lie in "root/"
     f.folderText.clear();
     const bool all = l.mask.matchesAll();
     const bool wantHidden = rules_.returned & FileAttr::Hidden;
@@ -251,7 +248,8 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     const bool wantFolders = rules_.returned & FileAttr::Folder;
     const bool full = worker.fullRecords;
     // Folders on whose entries another mount lies (a listed folder entry there is looked for among them).
-    const bool mountsHere = wantFolders && !mountParents_.empty() && mountParents_.contains(t.path);
+    const bool mountsHere = wantFolders && !mountParents_.empty()
+        && mountParents_.contains(std::string_view(f.folder.data(), pathLength));
     f.device = place_.device;
     f.links = 1;
     if (!full) {
@@ -275,7 +273,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (!all && !l.mask.matches(std::string_view(name, len)))
             continue;
         if (mountsHere && kind == DirReader::Kind::Folder) {
-            std::string at = t.path;
+            std::string at(f.folder, 0, pathLength);
             if (!slash)
                 at += '/';
             at.append(name, len);
@@ -310,7 +308,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             f.name.assign(name, len);
             f.written = l.written(st.written);
             f.created = st.hasCreated ? l.created(st.created) : 0;
-            f.path.assign(t.path);
+            f.path.assign(f.folder, 0, pathLength);
             if (!slash)
                 f.path += '/';
             f.path.append(name, len);
@@ -318,17 +316,36 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (!worker.visit(f, at))
             return false;
     }
-    f.path = t.path;
-    const size_t lastSlash = t.path.find_last_of('/');
-    if (lastSlash == std::string::npos)
-        f.name = t.path;
+    f.path.assign(f.folder, 0, pathLength);
+    if (t.depth > 0)
+        f.name = t.name;
+    else if (const size_t lastSlash = rootPath_.find_last_of('/'); lastSlash == std::string::npos)
+        f.name = rootPath_;
     else
-        f.name.assign(t.path, lastSlash + 1);
+        f.name.assign(rootPath_, lastSlash + 1);
     f.size = 0;
     f.attributes = FileAttr::Folder;
     f.links = 1;
     f.written = f.accessed = f.created = 0;
     return worker.folderDone(f, at);
+}
+
+void ParallelWalk::pathOf(const Task &t, Local &l, std::string &out) const
+{
+    l.chain.clear();
+    for (const Node *n = t.parent.get(); n != nullptr && n->up; n = n->up.get())
+        l.chain.push_back(n);
+    out.assign(rootPath_);
+    if (!t.parent)
+        return; // the root
+    for (auto it = l.chain.rbegin(); it != l.chain.rend(); ++it) {
+        if (out.back() != '/')
+            out += '/';
+        out += (*it)->name;
+    }
+    if (out.back() != '/')
+        out += '/';
+    out += t.name;
 }
 
 void ParallelWalk::holdOpen(const std::shared_ptr<Node> &node)

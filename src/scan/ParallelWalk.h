@@ -141,8 +141,7 @@ private:
     struct Task {
         std::shared_ptr<Node> parent;    // null for the root
         std::shared_ptr<DirReader> open; // the root only
-        std::string path;
-        size_t nameAt = 0; // where the folder's name begins in path
+        std::string name;                // in parent (empty for the root)
         int depth = 0;
         int top = -1;
         uint32_t id = 0, parentId = WalkPlace::kNoFolder; // WalkPlace::folder, parent
@@ -157,6 +156,7 @@ private:
         std::vector<Listed> listed;
         std::vector<char> names;
         std::vector<Task> children;
+        std::vector<const Node *> chain; // a folder's nodes up to the root
         FoundFile file;
         DosTime::Converter written, accessed, created;
         WildPattern mask;
@@ -168,6 +168,10 @@ private:
     // false when the worker refused (the walk ends); a stop returns true.
     bool walkFolder(Task &t, WalkWorker &worker, Local &l);
     bool stopping() const { return stop_.load(std::memory_order_relaxed); }
+    // Puts the path of t's folder in out, made from its parent's chain of
+    // names: a task keeps only its own name, so a deep tree's tasks do not
+    // hold a copy of every path above them.
+    void pathOf(const Task &t, Local &l, std::string &out) const;
     // The open folder of node, opened again when it was closed; null when
     // it can no longer be reached as the same folder.
     std::shared_ptr<DirReader> openOf(const std::shared_ptr<Node> &node);
@@ -185,7 +189,11 @@ private:
     MountPlace place_;
     // The mount points below the root (another drive's roots, never an
     // entry of this walk) and the folders holding them.
-    std::unordered_set<std::string> mountPoints_, mountParents_;
+    struct PathHash : std::hash<std::string_view> {
+        using is_transparent = void;
+    };
+    std::unordered_set<std::string, PathHash, std::equal_to<>> mountPoints_, mountParents_;
+    std::string rootPath_;
     std::mutex mutex_;
     std::condition_variable work_, done_;
     std::vector<Task> tasks_;
