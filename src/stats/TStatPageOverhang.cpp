@@ -16,7 +16,7 @@ using namespace TStatWidgets;
 
 void TStatPageOverhang::build(QWidget *page)
 {
-    auto *title = label(page, QStringLiteral("Cluster overhang for FAT and FAT32 drives"), QRect(8, 2, 600, 22),
+    auto *title = label(page, QStringLiteral("Cluster overhang by block size, with FAT and FAT32 drives for comparison"), QRect(8, 2, 600, 22),
                         "lblOverTitle");
     QFont f = title->font();
     f.setBold(true);

@@ -35,7 +35,7 @@ const QRegularExpression &windowsOnly()
 {
     static const QRegularExpression re(
         QStringLiteral("\\bregistry\\b(?!\\.ini)|windows[ /](system|folder|registry|search path|resource|help file|9[58])"
-                       "|\\bwin ?9[58]|\\bDOS\\b|immediately remove files|FAT32 which"),
+                       "|\\bwin ?9[58]|\\bDOS\\b|immediately remove files|FAT32 which|overhang for FAT and FAT32 drives"),
         QRegularExpression::CaseInsensitiveOption);
     return re;
 }
@@ -78,7 +78,8 @@ TEST(LinuxTexts, WindowsMessagesAndManualSayNothingWindowsOnly)
                             "You cannot delete the Windows folder", "the windows search path",
                             "in the system registry", "\"Immediately Remove Files On Delete\"",
                             "Due to Windows resource limitations", "They are Windows help file",
-                            "Due to the design of both Windows 95/DOS", "Later versions of Win95/98"})
+                            "Due to the design of both Windows 95/DOS", "Later versions of Win95/98",
+                            "Cluster overhang for FAT and FAT32 drives"})
         EXPECT_TRUE(windowsOnly().match(QLatin1String(old)).hasMatch()) << old;
     EXPECT_FALSE(windowsOnly().match(QStringLiteral("registry.ini: where each window was")).hasMatch());
 
