@@ -171,14 +171,16 @@ QString dosDateText(DosDateTime s, const QLocale &locale, const QString &format)
     return locale.toString(d, format);
 }
 
-QString dosTimeText(DosDateTime s)
+QString dosTimeText(DosDateTime s) { return dosTimeText(s, false); }
+
+QString dosTimeText(DosDateTime s, bool oddSecond)
 {
     if (s == 0)
         return {};
     const QTime t = DosTime::time(s);
     if (!t.isValid())
         return QStringLiteral("12:00:00");
-    return longTimeText(t);
+    return longTimeText(oddSecond ? t.addSecs(1) : t);
 }
 
 int dateSerial(const QDate &d)

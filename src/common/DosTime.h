@@ -70,6 +70,10 @@ QString dosDateText(DosDateTime s);
 QString dosDateText(DosDateTime s, const QLocale &locale, const QString &format);
 // Empty for 0; the long time; an invalid time gives "12:00:00".
 QString dosTimeText(DosDateTime s);
+// The same one second later when oddSecond: a stamp holds the seconds / 2,
+// and where the file system's own time was read its odd second is kept
+// beside the stamp, so the time shown is the second the file system holds.
+QString dosTimeText(DosDateTime s, bool oddSecond);
 
 // Whole days since 30 December 1899 (1 January 1998 is 35796).
 int dateSerial(const QDate &d);

@@ -77,6 +77,7 @@ BrowseList::Filled BrowseList::fill(ResultGridModel &model, const std::string &f
         g.name = n;
         g.size = st.size;
         g.written = toDos(st.written);
+        g.writtenOdd = g.written != 0 && (st.written & 1) != 0;
         g.accessed = toDos(st.accessed);
         g.created = st.hasCreated ? toDos(st.created) : 0;
         g.attributes = st.attributes;

@@ -12,8 +12,11 @@ namespace {
 using DupLine::Field;
 
 constexpr uint32_t kNoStamp = 65536;
+// A time's key holds the odd second beside the stamp's time half: files a
+// second apart have different times.
+constexpr uint32_t kNoTime = 2 * 65536;
 inline uint32_t dateKey(DosDateTime s) { return s == 0 ? kNoStamp : s >> 16; }
-inline uint32_t timeKey(DosDateTime s) { return s == 0 ? kNoStamp : s & 0xffff; }
+inline uint32_t timeKey(DosDateTime s, bool odd) { return s == 0 ? kNoTime : (s & 0xffff) << 1 | (odd ? 1 : 0); }
 
 // Ranks of texts: equal texts (without regard to case) share a rank, and
 // ranks ascend with the texts.
@@ -41,15 +44,15 @@ std::vector<std::string> utf8(const std::vector<QString> &texts)
     return out;
 }
 
-// Texts of one 16-bit stamp half, ranked, for the keys present.
+// Texts of the date or time keys present (none is the last key), ranked.
 void rankStampTexts(const std::vector<bool> &present, QString (*text)(uint32_t key), std::vector<QString> &texts,
                     std::vector<uint32_t> &ranks)
 {
-    texts.assign(kNoStamp + 1, QString());
-    ranks.assign(kNoStamp + 1, 0);
+    texts.assign(present.size(), QString());
+    ranks.assign(present.size(), 0);
     std::vector<uint32_t> keys;
     std::vector<QString> found;
-    for (uint32_t k = 0; k <= kNoStamp; ++k)
+    for (uint32_t k = 0; k < present.size(); ++k)
         if (present[k]) {
             keys.push_back(k);
             texts[k] = text(k);
@@ -68,7 +71,7 @@ QString dateOfKey(uint32_t k)
 
 QString timeOfKey(uint32_t k)
 {
-    return k == kNoStamp ? QString() : dosTimeText((1u << 21) | (1u << 16) | k);
+    return k == kNoTime ? QString() : dosTimeText((1u << 21) | (1u << 16) | (k >> 1), (k & 1) != 0);
 }
 }
 
@@ -102,7 +105,7 @@ uint32_t DupList::typeOf(std::string_view name)
 }
 
 bool DupList::add(std::string_view folder, std::string_view name, int64_t size, DosDateTime written,
-                  DosDateTime accessed)
+                  DosDateTime accessed, bool writtenOdd)
 {
     if (count_ >= kCapacity || name.size() > 0xffff || name.size() > kPoolChunk)
         return false;
@@ -125,6 +128,7 @@ bool DupList::add(std::string_view folder, std::string_view name, int64_t size, 
     e.type = typeOf(name);
     e.written = written;
     e.accessed = accessed;
+    e.writtenOdd = written != 0 && writtenOdd;
     std::copy(name.begin(), name.end(), pool_.back().get() + poolUsed_);
     poolUsed_ += name.size();
     ++count_;
@@ -165,12 +169,12 @@ void DupList::rank()
         sizeOf_[i] = uint32_t(std::lower_bound(sizes_.begin(), sizes_.end(), entry(uint32_t(i)).size) - sizes_.begin());
 
     // Dates and times: one text per 16-bit half present.
-    std::vector<bool> dates(kNoStamp + 1), times(kNoStamp + 1);
+    std::vector<bool> dates(kNoStamp + 1), times(kNoTime + 1);
     for (size_t i = 0; i < count_; ++i) {
         const Entry &e = entry(uint32_t(i));
         dates[dateKey(e.written)] = true;
         dates[dateKey(e.accessed)] = true;
-        times[timeKey(e.written)] = true;
+        times[timeKey(e.written, e.writtenOdd)] = true;
     }
     rankStampTexts(dates, dateOfKey, dateTexts_, dateRank_);
     rankStampTexts(times, timeOfKey, timeTexts_, timeRank_);
@@ -193,7 +197,7 @@ int DupList::compareField(Field f, uint32_t ia, uint32_t ib) const
     case Field::Date:
         return cmp(dateRank_[dateKey(a.written)], dateRank_[dateKey(b.written)]);
     case Field::Time:
-        return cmp(timeRank_[timeKey(a.written)], timeRank_[timeKey(b.written)]);
+        return cmp(timeRank_[timeKey(a.written, a.writtenOdd)], timeRank_[timeKey(b.written, b.writtenOdd)]);
     case Field::Access:
         return cmp(dateRank_[dateKey(a.accessed)], dateRank_[dateKey(b.accessed)]);
     case Field::Folder:
@@ -276,7 +280,7 @@ std::vector<uint32_t> DupList::sorted()
                 v = dateRank_[dateKey(f == Field::Date ? e.written : e.accessed)];
                 width = 17;
             } else if (f == Field::Time) {
-                v = timeRank_[timeKey(e.written)];
+                v = timeRank_[timeKey(e.written, e.writtenOdd)];
                 width = 17;
             } else {
                 break;
@@ -366,6 +370,7 @@ void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
         f.name = name(id);
         f.size = e.size;
         f.written = e.written;
+        f.writtenOdd = e.writtenOdd;
         f.accessed = e.accessed;
         f.type = typeIds[e.type];
         f.key = run;
@@ -380,7 +385,7 @@ const QString &DupList::sizeText(uint32_t id) const
 
 const QString &DupList::dateText(DosDateTime s) const { return dateTexts_[dateKey(s)]; }
 
-const QString &DupList::timeText(DosDateTime s) const { return timeTexts_[timeKey(s)]; }
+const QString &DupList::timeText(const Entry &e) const { return timeTexts_[timeKey(e.written, e.writtenOdd)]; }
 
 const QString &DupList::folderText(uint32_t folder) const
 {
@@ -400,7 +405,7 @@ DupLine::Fields DupList::fields(uint32_t id)
     f.name = displayName(std::string(name(id)));
     f.size = sizeText(id);
     f.date = dateText(e.written);
-    f.time = timeText(e.written);
+    f.time = timeText(e);
     f.access = dateText(e.accessed);
     f.folder = folderText(e.folder);
     f.type = types_[e.type];

@@ -30,7 +30,8 @@ public:
     // Empties the collection for a scan in the given mode.
     void reset(bool dupMode, int criterion);
     // Adds a found file; false when the collection is full.
-    bool add(std::string_view folder, std::string_view name, int64_t size, DosDateTime written, DosDateTime accessed);
+    bool add(std::string_view folder, std::string_view name, int64_t size, DosDateTime written, DosDateTime accessed,
+             bool writtenOdd = false);
     size_t count() const { return count_; }
     bool dupMode() const { return dupMode_; }
     int criterion() const { return criterion_; }
@@ -79,6 +80,7 @@ private:
         DosDateTime written;
         DosDateTime accessed;
         uint16_t nameLen;
+        bool writtenOdd; // the written second is odd (the stamp keeps seconds / 2)
     };
     static constexpr int kChunkBits = 16;
     static constexpr size_t kPoolChunk = size_t(1) << 20;
@@ -92,7 +94,7 @@ private:
     bool keysEqual(uint32_t a, uint32_t b) const;
     const QString &sizeText(uint32_t id) const;
     const QString &dateText(DosDateTime s) const;
-    const QString &timeText(DosDateTime s) const;
+    const QString &timeText(const Entry &e) const;
     const QString &folderText(uint32_t folder) const;
 
     bool dupMode_ = true;

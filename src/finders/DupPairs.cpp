@@ -93,14 +93,14 @@ int DupPairs::prevDupRow(int current, const Matches &matches)
     return -1;
 }
 
-QString DupPairs::stampText(DosDateTime stamp, const QDateTime &now, bool dateOnly)
+QString DupPairs::stampText(DosDateTime stamp, const QDateTime &now, bool dateOnly, bool oddSecond)
 {
     const QString date = dosDateText(stamp);
     if (date.isEmpty())
         return QStringLiteral("???");
     QString text = date;
     if (!dateOnly)
-        text += QLatin1Char(' ') + dosTimeText(stamp);
+        text += QLatin1Char(' ') + dosTimeText(stamp, oddSecond);
     return text + QStringLiteral("  ") + relativeDateText(DosTime::unpack(stamp), now);
 }
 
@@ -127,8 +127,8 @@ DupPairs::Side DupPairs::load(const std::string &path, const QDateTime &now)
     s.modifiedStamp = convert(st.written);
     const DosDateTime accessed = convert(st.accessed);
     s.accessDay = accessed >> 16;
-    s.created = stampText(s.createdStamp, now, false);
-    s.modified = stampText(s.modifiedStamp, now, false);
+    s.created = stampText(s.createdStamp, now, false, (st.created & 1) != 0);
+    s.modified = stampText(s.modifiedStamp, now, false, (st.written & 1) != 0);
     s.accessed = stampText(accessed, now, true);
     s.attributes = FileDetails::attributeText(st.attributes);
     return s;

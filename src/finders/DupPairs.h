@@ -62,7 +62,7 @@ struct Side {
 // longer there gives exists false with only its name and folder.
 Side load(const std::string &path, const QDateTime &now);
 // "date time  relative" ("???" for a stamp of 0); dateOnly leaves out the time.
-QString stampText(DosDateTime stamp, const QDateTime &now, bool dateOnly);
+QString stampText(DosDateTime stamp, const QDateTime &now, bool dateOnly, bool oddSecond = false);
 
 // Which file of a pair is more recent for one stamp.
 enum class Newer { Unknown, Left, Right, Same };

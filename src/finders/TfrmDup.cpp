@@ -190,7 +190,7 @@ bool TfrmDup::visit(const FoundFile &f)
         return true;
     if (!walker().keep())
         return false;
-    if (!lbList.add(f.folder, f.name, f.size, f.written, f.accessed))
+    if (!lbList.add(f.folder, f.name, f.size, f.written, f.accessed, f.writtenOdd))
         return false;
     if (byContents()) {
         inodes_.push_back(f.inode);

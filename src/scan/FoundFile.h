@@ -13,6 +13,7 @@ struct FoundFile {
     int64_t size = 0;        // bytes, 64-bit
     uint8_t attributes = 0;  // FileAttr bits (platform/DirReader.h)
     DosDateTime written = 0; // local time; 0 when it cannot be converted
+    bool writtenOdd = false; // the written second is odd (the stamp keeps seconds / 2)
     DosDateTime accessed = 0;
     DosDateTime created = 0; // 0 where the file system keeps no birth time
     uint64_t device = 0;     // the file system and the file on it: hard links share both

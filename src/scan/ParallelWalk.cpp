@@ -256,6 +256,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         f.path.clear();
         f.name.clear();
         f.written = f.created = 0;
+        f.writtenOdd = false;
     }
     EntryStat st;
     for (Listed &e : l.listed) {
@@ -307,6 +308,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         if (full) {
             f.name.assign(name, len);
             f.written = l.written(st.written);
+            f.writtenOdd = f.written != 0 && (st.written & 1) != 0;
             f.created = st.hasCreated ? l.created(st.created) : 0;
             f.path.assign(f.folder, 0, pathLength);
             if (!slash)
@@ -327,6 +329,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     f.attributes = FileAttr::Folder;
     f.links = 1;
     f.written = f.accessed = f.created = 0;
+    f.writtenOdd = false;
     return worker.folderDone(f, at);
 }
 

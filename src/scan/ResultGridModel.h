@@ -28,7 +28,8 @@ struct GridFile {
     DosDateTime written = 0;
     DosDateTime accessed = 0;
     DosDateTime created = 0;
-    uint8_t attributes = 0; // FileAttr bits
+    bool writtenOdd = false; // the written second is odd (FoundFile::writtenOdd)
+    uint8_t attributes = 0;  // FileAttr bits
     uint32_t type = 0;      // ResultGridModel::typeId of the type text; 0 is no type
     uint32_t key = 0;       // the finder's own key (a duplicate group, ...)
 };
@@ -197,7 +198,8 @@ private:
     enum : uint8_t {
         NamePlain = 1, // printable ASCII only: shown as stored
         NameSlash = 2, // holds a "/" (a name a finder made up, or a batch's whole path; a walk never finds one)
-        NameKeyed = 4  // a keyed row: its path and its keyed column come from keyed_ by its key
+        NameKeyed = 4, // a keyed row: its path and its keyed column come from keyed_ by its key
+        WrittenOdd = 8 // the written second is odd
     };
     bool keyedCell(const Slot &s, int column) const { return (s.nameFlags & NameKeyed) && column == keyed_.column; }
     KeyedPaths keyed_;

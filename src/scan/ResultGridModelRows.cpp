@@ -151,7 +151,7 @@ void ResultGridModel::addFile(const GridFile &f)
     s.folder = folderOf(f.folder);
     s.nameAt = bytes_.append(f.name.data(), f.name.size());
     s.nameLen = uint32_t(f.name.size());
-    s.nameFlags = nameFlags(f.name);
+    s.nameFlags = uint8_t(nameFlags(f.name) | (f.writtenOdd ? WrittenOdd : 0));
     s.size = f.size;
     s.written = f.written;
     s.accessed = f.accessed;
@@ -169,6 +169,7 @@ void ResultGridModel::addFile(const FoundFile &f, uint32_t type, uint32_t key)
     g.name = f.name;
     g.size = f.size;
     g.written = f.written;
+    g.writtenOdd = f.writtenOdd;
     g.accessed = f.accessed;
     g.created = f.created;
     g.attributes = f.attributes;

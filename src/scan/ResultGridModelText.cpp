@@ -30,7 +30,7 @@ QString ResultGridModel::madeCell(const Slot &s, int column) const
     case CellKind::None: return {};
     case CellKind::Size: return formatThousands(s.size);
     case CellKind::Modified: return dosDateText(s.written);
-    case CellKind::ModifiedTime: return dosTimeText(s.written);
+    case CellKind::ModifiedTime: return dosTimeText(s.written, (s.nameFlags & WrittenOdd) != 0);
     case CellKind::Accessed: return dosDateText(s.accessed);
     case CellKind::Created: return dosDateText(s.created);
     case CellKind::Name: return finish(bytesText(nameBytes(s)));

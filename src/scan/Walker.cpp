@@ -321,6 +321,7 @@ void Walker::scanFiles(DirReader *dir, size_t first, bool folderShown)
         file_.links = st.folder ? 1u : st.links;
         file_.attributes = st.attributes;
         file_.written = written_(st.written);
+        file_.writtenOdd = file_.written != 0 && (st.written & 1) != 0;
         file_.accessed = accessed_(st.accessed);
         file_.created = st.hasCreated ? created_(st.created) : 0;
         file_.path.assign(prefix);
@@ -340,6 +341,7 @@ void Walker::scanFiles(DirReader *dir, size_t first, bool folderShown)
         file_.size = 0;
         file_.attributes = FileAttr::Folder;
         file_.written = file_.accessed = file_.created = 0;
+        file_.writtenOdd = false;
         folderDone(file_);
     }
 }

@@ -162,6 +162,30 @@ TEST(DupList, SplitRunsOfCriteriaFourAndFiveAreMended)
     EXPECT_EQ(namesOf(list, list.addDups()), QStringList({"a.txt", "c.txt", "d.TXT"}));
 }
 
+// Files a second apart have different times: shown, sorted and grouped as
+// the file system holds them, though their stamps keep seconds / 2.
+TEST(DupList, TimesAreTheSecondTheFileSystemHolds)
+{
+    Types types;
+    const DosDateTime t = stamp(2020, 1, 1, 10, 0);
+    DupList list;
+    list.reset(true, DupLine::SizeAndDate);
+    list.add("/f", "even", 100, t, t, false);
+    list.add("/f", "odd", 100, t, t, true);
+    list.add("/f", "odd2", 100, t, t, true);
+    const std::vector<uint32_t> ids = list.addDups();
+    EXPECT_EQ(namesOf(list, ids), QStringList({"odd", "odd2"}));
+    ASSERT_FALSE(ids.empty());
+    EXPECT_EQ(list.fields(ids[0]).time, "10:00:01 AM");
+    ResultGridModel grid(DupFinder::gridLayout(true, DupLine::SizeAndDate));
+    grid.ClearGrid();
+    list.fillGrid(ids, grid);
+    QStringList cells;
+    for (int c = 0; c < grid.columnCount(); ++c)
+        cells << grid.cell(1, c);
+    EXPECT_TRUE(cells.contains("10:00:01 AM")) << cells.join('|').toStdString();
+}
+
 TEST(DupList, KeyFieldsAreNotRunTogether)
 {
     Types types;

@@ -17,7 +17,7 @@ std::string recordText(const FoundFile &f)
 {
     return f.path + " | " + f.name + " | " + f.folder + " | " + std::to_string(f.size) + " | "
         + std::to_string(f.attributes) + " | " + std::to_string(f.written) + " | " + std::to_string(f.accessed)
-        + " | " + std::to_string(f.created);
+        + " | " + std::to_string(f.created) + (f.writtenOdd ? " odd" : "");
 }
 
 struct RecordingWorker : WalkWorker {

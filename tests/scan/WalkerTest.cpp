@@ -89,6 +89,7 @@ TEST(Walker, SubfoldersBeforeFilesAndTheRecordOfEachFile)
     const std::string ro = t.file("A/readonly.txt", "x");
     ::chmod(ro.c_str(), 0444);
     TempTree::setTimes(t.path("root.txt"), 981173106, 1000000000); // 2001-02-03 04:05:06 UTC
+    TempTree::setTimes(t.path("C/c.txt"), 981173107, 1000000000);  // an odd second
     MappedDrives m({{'D', t.root()}});
 
     Recorder r;
@@ -110,6 +111,10 @@ TEST(Walker, SubfoldersBeforeFilesAndTheRecordOfEachFile)
     EXPECT_EQ(root.attributes, FileAttr::Archive);
     EXPECT_EQ(root.written, DosTime::pack(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6))));
     EXPECT_EQ(root.accessed, DosTime::fromUnix(1000000000));
+    // The stamp keeps seconds / 2; the odd second is kept beside it.
+    EXPECT_FALSE(root.writtenOdd);
+    EXPECT_TRUE(r.files[indexOf(rel, "C/c.txt")].writtenOdd);
+    EXPECT_EQ(r.files[indexOf(rel, "C/c.txt")].written, root.written);
     // The root's folder text ends in "/", any other folder's does not.
     EXPECT_EQ(root.folder, t.root() + "/");
     const FoundFile &ronly = r.files[indexOf(rel, "A/readonly.txt")];
