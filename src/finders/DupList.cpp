@@ -76,7 +76,7 @@ void DupList::reset(bool dupMode, int criterion)
 {
     clear();
     dupMode_ = dupMode;
-    criterion_ = (criterion >= 0 && criterion <= DupLine::SameContents) ? criterion : 0;
+    criterion_ = (criterion >= 0 && criterion <= DupLine::SimilarPictures) ? criterion : 0;
 }
 
 void DupList::clear()
@@ -335,7 +335,8 @@ void DupList::fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid)
     fillRows(ids, grid, [&](size_t i) { return i > 0 && !keysEqual(ids[i - 1], ids[i]); });
 }
 
-void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid)
+void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid,
+                         const TypeText &typeText)
 {
     std::vector<uint32_t> ids;
     std::vector<bool> starts;
@@ -344,11 +345,11 @@ void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, Resul
             ids.push_back(g[k]);
             starts.push_back(k == 0);
         }
-    fillRows(ids, grid, [&](size_t i) { return i > 0 && starts[i]; });
+    fillRows(ids, grid, [&](size_t i) { return i > 0 && starts[i]; }, typeText);
 }
 
 void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
-                       const std::function<bool(size_t)> &newRun)
+                       const std::function<bool(size_t)> &newRun, const TypeText &typeText)
 {
     rank();
     std::vector<uint32_t> typeIds(types_.size());
@@ -367,7 +368,7 @@ void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
         f.size = e.size;
         f.written = e.written;
         f.accessed = e.accessed;
-        f.type = typeIds[e.type];
+        f.type = typeText ? grid.typeId(typeText(id, types_[e.type])) : typeIds[e.type];
         f.key = run;
         grid.addFile(f);
     }
