@@ -233,9 +233,11 @@ std::vector<uint32_t> DupList::sorted()
     }
 
     // Only lines whose size another line shares can join a run when the key
-    // holds the size, so the others need no place in the order.
+    // holds the size, so the others need no place in the order. Similar
+    // pictures are ordered by size but may be of any size.
     const auto &key = DupLine::keyFields(criterion_);
-    const bool bySize = dupMode_ && std::find(key.begin(), key.end(), Field::Size) != key.end();
+    const bool bySize = dupMode_ && criterion_ != DupLine::SimilarPictures
+        && std::find(key.begin(), key.end(), Field::Size) != key.end();
     std::vector<uint32_t> order;
     if (bySize) {
         std::vector<uint32_t> seen(sizes_.size(), 0);

@@ -1,5 +1,8 @@
 #include "finders/PictureHash.h"
 
+#include "platform/AnchoredPath.h"
+#include "platform/ContentFile.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
@@ -183,4 +186,59 @@ bool PictureHash::isCandidateName(std::string_view name)
 QStringList PictureHash::levelTexts()
 {
     return {QStringLiteral("Nearly identical"), QStringLiteral("Very similar"), QStringLiteral("Similar")};
+}
+
+PictureHash::Decode PictureHash::fromFile(const std::string &path, QSize box, Picture &out, QImage &shown)
+{
+    const AnchoredPath::Parent parent = AnchoredPath::openParent(path);
+    if (!parent)
+        return Decode::NotAPicture;
+    ContentFile file;
+    int error = 0;
+    FileIdentity id;
+    if (!file.open(parent.folder.get(), parent.name.c_str(), error) || !file.identity(id) || id.size > kMaxBytes)
+        return Decode::NotAPicture;
+    QByteArray bytes(qsizetype(id.size), Qt::Uninitialized);
+    int64_t at = 0;
+    while (at < id.size) {
+        const int64_t got = file.read(uint64_t(at), bytes.data() + at, size_t(id.size - at),
+                                      ContentFile::Pattern::Whole, error);
+        if (got <= 0)
+            return Decode::NotAPicture;
+        at += got;
+    }
+    file.close();
+    const Decode d = fromBytes(bytes, out);
+    if (d != Decode::Ok)
+        return d;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    if (size.isValid() && (size.width() > box.width() || size.height() > box.height() || turned)) {
+        // The scaled size is of the picture as stored, before it is turned.
+        QSize upright = turned ? size.transposed() : size;
+        upright.scale(box, Qt::KeepAspectRatio);
+        reader.setScaledSize(turned ? upright.transposed() : upright);
+    }
+    shown = reader.read();
+    if (shown.isNull())
+        return Decode::NotAPicture;
+    return Decode::Ok;
+}
+
+QString PictureHash::similarityText(uint64_t a, uint64_t b)
+{
+    const int d = distance(a, b);
+    const QString level = d <= kThresholds[NearlyIdentical] ? QStringLiteral("nearly identical")
+        : d <= kThresholds[VerySimilar]                     ? QStringLiteral("very similar")
+        : d <= kThresholds[Similar]                         ? QStringLiteral("similar")
+                                                            : QStringLiteral("not similar");
+    return QStringLiteral("Similarity: %1 % (%2 of 64 bits differ: %3)")
+        .arg(qRound(100.0 * (64 - d) / 64))
+        .arg(d)
+        .arg(level);
 }

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // The fingerprint of a picture for finding the same photo at another size or
@@ -39,6 +40,16 @@ enum class Decode { Ok, NotAPicture, Truncated };
 // contents, not its name. A JPEG or PNG whose data ends before its end
 // marker is Truncated, whatever the decoder makes of the rest.
 Decode fromBytes(const QByteArray &bytes, Picture &out);
+
+// A picture file for showing: read by its path as found (below its
+// drive's anchor, no link followed, the page cache left as it was), hashed
+// as fromBytes does, and decoded upright to fit within box (kept in
+// proportion) into shown. NotAPicture also for a file that cannot be read.
+Decode fromFile(const std::string &path, QSize box, Picture &out, QImage &shown);
+
+// How alike two hashes are, as a line for the pair comparison:
+// "Similarity: 97 % (2 of 64 bits differ: nearly identical)".
+QString similarityText(uint64_t a, uint64_t b);
 
 // The hash of a decoded picture (any size, any format; scaled here).
 uint64_t hashOf(const QImage &image);

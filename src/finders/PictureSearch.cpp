@@ -163,6 +163,13 @@ void PictureSearch::search(unsigned threads)
         onFinished();
 }
 
+std::string PictureSearch::path(uint32_t file) const
+{
+    const File &f = files_[file];
+    const std::string &folder = folders_[f.folder];
+    return folder + (folder.ends_with('/') ? "" : "/") + std::string(f.name, f.nameLen);
+}
+
 void PictureSearch::readOne(Worker &w, uint32_t i)
 {
     const File &f = files_[i];

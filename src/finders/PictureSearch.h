@@ -77,6 +77,8 @@ public:
     std::vector<std::vector<uint32_t>> takeGroups() { return std::move(groups_); }
     // What a file decoded to (zero for one that was not decoded).
     const PictureHash::Picture &picture(uint32_t file) const { return state_[file].picture; }
+    // A file's path as found (its folder joined with its name).
+    std::string path(uint32_t file) const;
     int64_t unreadable() const { return unreadable_; }
     int64_t leftOut() const { return leftOut_; }
     int64_t skipped() const { return skipped_; }
