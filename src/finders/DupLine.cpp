@@ -18,7 +18,8 @@ const std::array<std::array<Field, 7>, 3> kOrders = {{
 
 int orderOf(int criterion)
 {
-    if ((criterion >= 3 && criterion <= 5) || criterion == DupLine::SameContents)
+    if ((criterion >= 3 && criterion <= 5) || criterion == DupLine::SameContents
+        || criterion == DupLine::SimilarPictures)
         return 1;
     if (criterion == 6)
         return 2;
@@ -35,7 +36,8 @@ QStringList DupLine::criterionTexts()
             QStringLiteral("Size and modify date/time"),
             QStringLiteral("Size and type"),
             QStringLiteral("Type and modify date/time"),
-            QStringLiteral("Same contents")};
+            QStringLiteral("Same contents"),
+            QStringLiteral("Similar pictures")};
 }
 
 const QString &DupLine::Fields::operator[](Field f) const
@@ -92,8 +94,9 @@ const std::vector<DupLine::Field> &DupLine::keyFields(int criterion)
         {Size, Type},
         {Type, Date, Time},
     }};
-    // Same contents: files are grouped by their bytes; the size leads.
-    if (criterion == SameContents)
+    // Same contents and similar pictures: files are grouped by what they
+    // hold; the size leads.
+    if (criterion == SameContents || criterion == SimilarPictures)
         return keys[SizeOnly];
     return keys[size_t(criterion >= 0 && criterion <= 6 ? criterion : 0)];
 }

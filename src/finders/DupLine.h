@@ -20,13 +20,14 @@ enum Criterion {
     SizeAndDate = 4,
     SizeAndType = 5,
     TypeAndDate = 6,
-    SameContents = 7 // files of one size with the same bytes (ContentSearch); lines as "Size only"
+    SameContents = 7, // files of one size with the same bytes (ContentSearch); lines as "Size only"
+    SimilarPictures = 8 // the same photo at another size or quality (PictureSearch); lines as "Size only"
 };
 
 // What a field carries; also the duplicate grid's column order.
 enum Field { Name = 0, Size, Date, Time, Access, Folder, Type, FieldCount };
 
-// The eight entries of the criterion box, in index order.
+// The nine entries of the criterion box, in index order.
 QStringList criterionTexts();
 
 // The field texts of one found file.

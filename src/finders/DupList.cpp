@@ -79,7 +79,7 @@ void DupList::reset(bool dupMode, int criterion)
 {
     clear();
     dupMode_ = dupMode;
-    criterion_ = (criterion >= 0 && criterion <= DupLine::SameContents) ? criterion : 0;
+    criterion_ = (criterion >= 0 && criterion <= DupLine::SimilarPictures) ? criterion : 0;
 }
 
 void DupList::clear()
@@ -237,9 +237,11 @@ std::vector<uint32_t> DupList::sorted()
     }
 
     // Only lines whose size another line shares can join a run when the key
-    // holds the size, so the others need no place in the order.
+    // holds the size, so the others need no place in the order. Similar
+    // pictures are ordered by size but may be of any size.
     const auto &key = DupLine::keyFields(criterion_);
-    const bool bySize = dupMode_ && std::find(key.begin(), key.end(), Field::Size) != key.end();
+    const bool bySize = dupMode_ && criterion_ != DupLine::SimilarPictures
+        && std::find(key.begin(), key.end(), Field::Size) != key.end();
     std::vector<uint32_t> order;
     if (bySize) {
         std::vector<uint32_t> seen(sizes_.size(), 0);
@@ -339,7 +341,8 @@ void DupList::fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid)
     fillRows(ids, grid, [&](size_t i) { return i > 0 && !keysEqual(ids[i - 1], ids[i]); });
 }
 
-void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid)
+void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid,
+                         const TypeText &typeText)
 {
     std::vector<uint32_t> ids;
     std::vector<bool> starts;
@@ -348,11 +351,11 @@ void DupList::fillGroups(const std::vector<std::vector<uint32_t>> &groups, Resul
             ids.push_back(g[k]);
             starts.push_back(k == 0);
         }
-    fillRows(ids, grid, [&](size_t i) { return i > 0 && starts[i]; });
+    fillRows(ids, grid, [&](size_t i) { return i > 0 && starts[i]; }, typeText);
 }
 
 void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
-                       const std::function<bool(size_t)> &newRun)
+                       const std::function<bool(size_t)> &newRun, const TypeText &typeText)
 {
     rank();
     std::vector<uint32_t> typeIds(types_.size());
@@ -372,7 +375,7 @@ void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
         f.written = e.written;
         f.writtenOdd = e.writtenOdd;
         f.accessed = e.accessed;
-        f.type = typeIds[e.type];
+        f.type = typeText ? grid.typeId(typeText(id, types_[e.type])) : typeIds[e.type];
         f.key = run;
         grid.addFile(f);
     }

@@ -49,8 +49,12 @@ public:
     // duplicate mode its key is the number of its run of equal keys.
     void fillGrid(const std::vector<uint32_t> &ids, ResultGridModel &grid);
     // The same for groups found otherwise (by contents): each group's files
-    // one after another, the key of a row the number of its group.
-    void fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid);
+    // one after another, the key of a row the number of its group. With
+    // typeText, a row's type text is what it gives for the file's id and
+    // its type text (similar pictures add the pixel size).
+    using TypeText = std::function<QString(uint32_t id, const QString &type)>;
+    void fillGroups(const std::vector<std::vector<uint32_t>> &groups, ResultGridModel &grid,
+                    const TypeText &typeText = {});
 
     // The line of a file, laid out for the mode and criterion (texts are
     // ranked once, at the first sort or line after the last add).
@@ -66,6 +70,7 @@ public:
     const std::vector<std::string> &folders() const { return folders_; }
     uint32_t folderIndex(uint32_t id) const { return entry(id).folder; }
     int64_t size(uint32_t id) const;
+    DosDateTime written(uint32_t id) const { return entry(id).written; }
     DupLine::Fields fields(uint32_t id);
 
     // Frees everything.
@@ -88,7 +93,8 @@ private:
     Entry &entry(uint32_t id) { return chunks_[id >> kChunkBits][id & ((1u << kChunkBits) - 1)]; }
     const Entry &entry(uint32_t id) const { return chunks_[id >> kChunkBits][id & ((1u << kChunkBits) - 1)]; }
     uint32_t typeOf(std::string_view name);
-    void fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid, const std::function<bool(size_t)> &newRun);
+    void fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid, const std::function<bool(size_t)> &newRun,
+                  const TypeText &typeText = {});
     void rank();
     int compareField(DupLine::Field f, uint32_t a, uint32_t b) const;
     bool keysEqual(uint32_t a, uint32_t b) const;

@@ -58,8 +58,9 @@ bool DupPairs::pairMatches(const ResultGridModel &grid, int criterion, int row)
 {
     if (row < 1 || row >= grid.rowsFilled())
         return false;
-    // Files of the same contents are a pair when they are in one group.
-    if (criterion == DupLine::SameContents)
+    // Files of the same contents, or similar pictures, are a pair when they
+    // are in one group.
+    if (criterion == DupLine::SameContents || criterion == DupLine::SimilarPictures)
         return grid.fileKey(row) == grid.fileKey(row + 1);
     return rowsMatch(criterion, rowOf(grid, row), rowOf(grid, row + 1));
 }

@@ -7,6 +7,7 @@
 #include "finders/ContentSearch.h"
 #include "finders/DupFinder.h"
 #include "finders/DupLine.h"
+#include "finders/PictureSearch.h"
 #include "finders/RememberedHashes.h"
 #include "common/Navigation.h"
 #include "finders/TfrmDupCompare.h"
@@ -108,8 +109,18 @@ TfrmDup::TfrmDup(QWidget *parent) : TFinderFrame(frameSpec(AppState::dupMode), p
     btForget->setGeometry(416, 111, 180, 24);
     connect(btForget, &QPushButton::clicked, this, &TfrmDup::btForgetClick);
 
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{num1, num2, cbKB1, rbLarger, rbSmaller, rbBetween, cbDup, btForget})
+    // In the forget button's place while "Similar pictures" is chosen.
+    cbSimilar = new QComboBox(pnlTop);
+    cbSimilar->setObjectName(QStringLiteral("cbSimilar"));
+    cbSimilar->addItems(PictureHash::levelTexts());
+    cbSimilar->setCurrentIndex(PictureHash::VerySimilar);
+    cbSimilar->setToolTip(QStringLiteral("How alike two pictures must be to be listed together"));
+    cbSimilar->setGeometry(416, 112, 180, 22);
+    cbSimilar->hide();
+    connect(cbDup, &QComboBox::currentIndexChanged, this, &TfrmDup::criterionChanged);
+
+    for (QWidget *w : std::initializer_list<QWidget *>{num1, num2, cbKB1, rbLarger, rbSmaller, rbBetween, cbDup,
+                                                      btForget, cbSimilar})
         addWalkInput(w);
 
     btScan->setDefault(true);
@@ -131,8 +142,15 @@ void TfrmDup::openingSteps()
     lbList.reset(dupMode_, criterion_);
     lblDup->setVisible(dupMode_);
     cbDup->setVisible(dupMode_);
-    btForget->setVisible(dupMode_);
+    criterionChanged();
     rbSizeClick();
+}
+
+void TfrmDup::criterionChanged()
+{
+    const bool pictures = dupMode_ && cbDup->currentIndex() == DupLine::SimilarPictures;
+    cbSimilar->setVisible(pictures);
+    btForget->setVisible(dupMode_ && !pictures);
 }
 
 void TfrmDup::rbSizeClick()
@@ -165,8 +183,10 @@ bool TfrmDup::beforeWalk()
         dialogs().showError(QStringLiteral("The second number must be larger or equal than the first number"));
         return false;
     }
-    if (dupMode_)
+    if (dupMode_) {
         criterion_ = cbDup->currentIndex();
+        threshold_ = PictureHash::kThresholds[std::clamp(cbSimilar->currentIndex(), 0, 2)];
+    }
     if (dupMode_ && criterion_ != gridCriterion_) {
         configureGrid(DupFinder::gridLayout(true, criterion_));
         gridCriterion_ = criterion_;
@@ -174,7 +194,9 @@ bool TfrmDup::beforeWalk()
     lbList.reset(dupMode_, criterion_);
     inodes_.clear();
     devices_.clear();
+    written_.clear();
     aborted_ = false;
+    skipped_ = 0;
     unreadable_ = 0;
     leftOut_ = 0;
     listedByContents_ = false;
@@ -188,14 +210,20 @@ bool TfrmDup::visit(const FoundFile &f)
 {
     if (!choice_.keeps(f.size))
         return true;
+    // Similar pictures: files named as a picture the image plugins read,
+    // large enough to be a photo or screenshot.
+    if (byPictures() && (f.size < PictureHash::kMinBytes || !PictureHash::isCandidateName(f.name)))
+        return true;
     if (!walker().keep())
         return false;
     if (!lbList.add(f.folder, f.name, f.size, f.written, f.accessed, f.writtenOdd))
         return false;
-    if (byContents()) {
+    if (byContents() || byPictures()) {
         inodes_.push_back(f.inode);
         devices_.push_back(f.device);
     }
+    if (byPictures())
+        written_.push_back(f.written);
     return true;
 }
 
@@ -204,11 +232,83 @@ void TfrmDup::fillGrid()
     // Grouping, or the reversed list, into the grid.
     if (byContents())
         fillByContents();
+    else if (byPictures())
+        fillByPictures();
     else
         lbList.fillGrid(dupMode_ ? lbList.addDups() : lbList.reSort(), *grid->gridModel());
     lbList.clear();
     inodes_ = {};
     devices_ = {};
+    written_ = {};
+}
+
+void TfrmDup::fillByPictures()
+{
+    if (aborted_)
+        return;
+    // The candidates in "Size only" order; the groups are listed in the
+    // order of their earliest files.
+    const std::vector<uint32_t> order = lbList.sorted();
+    std::vector<PictureSearch::File> files;
+    files.reserve(order.size());
+    for (uint32_t id : order) {
+        const std::string_view name = lbList.name(id);
+        files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
+                         devices_[id], written_[id]});
+    }
+    inodes_ = {};
+    devices_ = {};
+    written_ = {};
+    std::vector<std::vector<uint32_t>> groups;
+    std::vector<PictureHash::Picture> pictures(order.size());
+    {
+        PictureSearch search(lbList.folders(), std::move(files), threshold_);
+        QEventLoop loop;
+        search.onFinished = [&loop] {
+            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        };
+        QTimer tick;
+        tick.setInterval(100);
+        connect(&tick, &QTimer::timeout, this, [&] { setStatus(PictureSearch::progressText(search.progress())); });
+        Runs::Token token(QStringLiteral("a duplicate search"), [this] { abortWork(); });
+        pictureSearch_ = &search;
+        searchLoop_ = &loop;
+        setWorking(true);
+        if (pictureSearchStarting)
+            pictureSearchStarting(search);
+        search.start();
+        setStatus(PictureSearch::progressText(search.progress()));
+        tick.start();
+        loop.exec();
+        search.wait();
+        tick.stop();
+        setWorking(false);
+        pictureSearch_ = nullptr;
+        searchLoop_ = nullptr;
+        if (search.cancelled()) {
+            setStatus(QString());
+            return;
+        }
+        unreadable_ = search.unreadable();
+        leftOut_ = search.leftOut();
+        skipped_ = search.skipped();
+        groups = search.takeGroups();
+        for (const auto &g : groups)
+            for (uint32_t k : g)
+                pictures[k] = search.picture(k);
+    }
+    // Each row's type column tells its pixel size.
+    std::vector<uint32_t> positionOf(order.size());
+    for (uint32_t k = 0; k < order.size(); ++k)
+        positionOf[order[k]] = k;
+    for (auto &g : groups)
+        for (uint32_t &k : g)
+            k = order[k];
+    lbList.fillGroups(groups, *grid->gridModel(), [&](uint32_t id, const QString &type) {
+        const PictureHash::Picture &p = pictures[positionOf[id]];
+        const QString pixels = QStringLiteral("%1 \u00d7 %2").arg(p.width).arg(p.height);
+        return type.isEmpty() ? pixels : type + QStringLiteral(", ") + pixels;
+    });
 }
 
 void TfrmDup::fillByContents()
@@ -293,15 +393,21 @@ std::vector<std::vector<std::string>> TfrmDup::sameContentsGroups() const
 void TfrmDup::abortWork()
 {
     aborted_ = true;
-    if (search_) {
+    if (search_)
         search_->cancel();
+    if (pictureSearch_)
+        pictureSearch_->cancel();
+    if (searchLoop_)
         searchLoop_->quit();
-    }
 }
 
 QString TfrmDup::unreadableText() const
 {
     QStringList parts;
+    if (skipped_ > 0)
+        parts << formatThousands(skipped_)
+                + (skipped_ == 1 ? QStringLiteral(" file was skipped: not a picture that can be read, or damaged")
+                                 : QStringLiteral(" files were skipped: not pictures that can be read, or damaged"));
     if (unreadable_ > 0)
         parts << formatThousands(unreadable_)
                 + (unreadable_ == 1 ? QStringLiteral(" file could not be read")
@@ -328,7 +434,7 @@ QString TfrmDup::foundStatus(int found) const
 
 QString TfrmDup::noneFoundStatus() const { return searchNotes(); }
 
-bool TfrmDup::announceNoneFound() const { return !(byContents() && aborted_); }
+bool TfrmDup::announceNoneFound() const { return !((byContents() || byPictures()) && aborted_); }
 
 void TfrmDup::sortGrid()
 {

@@ -7,6 +7,7 @@
 #include <functional>
 
 class ContentSearch;
+class PictureSearch;
 class QComboBox;
 class QEventLoop;
 class QRadioButton;
@@ -39,6 +40,8 @@ public:
 
     // Tests: called with a "Same contents" search just before it starts.
     std::function<void(ContentSearch &)> searchStarting;
+    // Tests: called with a "Similar pictures" search just before it starts.
+    std::function<void(PictureSearch &)> pictureSearchStarting;
 
     // Controls, named as in the layout (the shared ones are the frame's).
     QRadioButton *rbLarger, *rbSmaller, *rbBetween;
@@ -49,6 +52,8 @@ public:
     QComboBox *cbDup;
     QPushButton *btCompare;
     QPushButton *btForget;
+    // How alike pictures must be ("Similar pictures" only): PictureHash's levels.
+    QComboBox *cbSimilar;
 
 protected:
     void openingSteps() override;
@@ -65,6 +70,13 @@ private:
     SizeChoice sizeChoice() const;
     bool visit(const FoundFile &f);
     bool byContents() const { return dupMode_ && criterion_ == DupLine::SameContents; }
+    bool byPictures() const { return dupMode_ && criterion_ == DupLine::SimilarPictures; }
+    // Shows the similarity choice for "Similar pictures", the forget
+    // button for the other criteria.
+    void criterionChanged();
+    // "Similar pictures": the candidate pictures read, hashed and grouped on
+    // worker threads while this window keeps handling events.
+    void fillByPictures();
     // "Same contents": the files of shared sizes compared by their bytes on
     // worker threads while this window keeps handling events.
     void fillByContents();
@@ -82,7 +94,11 @@ private:
     // different file systems (an overlay's layers).
     std::deque<uint64_t> inodes_;
     std::deque<uint64_t> devices_;
+    std::deque<uint32_t> written_; // similar pictures: each kept file's last write
     ContentSearch *search_ = nullptr; // while one runs
+    PictureSearch *pictureSearch_ = nullptr; // while one runs
+    int threshold_ = 0; // similar pictures: taken from cbSimilar when the scan started
+    int64_t skipped_ = 0; // files not decoded as pictures
     QEventLoop *searchLoop_ = nullptr;
     bool aborted_ = false;
     int64_t unreadable_ = 0;

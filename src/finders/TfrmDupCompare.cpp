@@ -11,6 +11,7 @@
 #include "common/TShell.h"
 #include "common/Text.h"
 #include "finders/PairChecksum.h"
+#include "finders/PictureHash.h"
 #include "finders/TfrmDup.h"
 #include "inspect/TFileIcon.h"
 #include "platform/FileLookup.h"
@@ -43,6 +44,8 @@ namespace {
 const QColor kAqua(0, 255, 255);
 const QColor kYellow(255, 255, 0);
 const QString kInNonDeleteList = QStringLiteral("** In Non-Delete List **");
+// The room each picture of a pair is scaled to fit.
+const QSize kPictureBox(320, 240);
 
 // The hourglass for the length of a scope.
 struct WaitCursor {
@@ -209,6 +212,30 @@ TfrmDupCompare::TfrmDupCompare(QWidget *parent) : QDialog(parent)
         (*arrows[i])->setFixedSize(36, 16);
         (*arrows[i])->hide();
     }
+
+    pnlPictures = new QWidget(this);
+    pnlPictures->setObjectName(QStringLiteral("pnlPictures"));
+    auto *pictures = new QGridLayout(pnlPictures);
+    pictures->setContentsMargins(0, 3, 0, 3);
+    pictures->setHorizontalSpacing(36);
+    pictures->setVerticalSpacing(3);
+    for (int s = 0; s < 2; ++s) {
+        imgPicture[s] = new QLabel(pnlPictures);
+        imgPicture[s]->setObjectName(QStringLiteral("imgPicture") + QString::number(s + 1));
+        imgPicture[s]->setFixedSize(kPictureBox);
+        imgPicture[s]->setAlignment(Qt::AlignCenter);
+        pictures->addWidget(imgPicture[s], 0, s);
+        lblPixels[s] = new QLabel(pnlPictures);
+        lblPixels[s]->setObjectName(QStringLiteral("lblPixels") + QString::number(s + 1));
+        lblPixels[s]->setAlignment(Qt::AlignCenter);
+        pictures->addWidget(lblPixels[s], 1, s);
+    }
+    lblSimilarity = new QLabel(pnlPictures);
+    lblSimilarity->setObjectName(QStringLiteral("lblSimilarity"));
+    lblSimilarity->setAlignment(Qt::AlignCenter);
+    pictures->addWidget(lblSimilarity, 2, 0, 1, 2);
+    pnlPictures->hide();
+    outer->addWidget(pnlPictures);
 
     pnlLists = new QWidget(this);
     pnlLists->setObjectName(QStringLiteral("pnlLists"));
@@ -394,7 +421,39 @@ void TfrmDupCompare::loadPair()
     crcKnown_ = false;
     loadSide(0, current_);
     loadSide(1, current_ > 0 ? current_ + 1 : 0);
+    showPictures();
     setSideButtons();
+}
+
+void TfrmDupCompare::showPictures()
+{
+    std::array<PictureHash::Picture, 2> picture;
+    std::array<QImage, 2> shown;
+    bool both = true;
+    for (size_t s = 0; s < 2 && both; ++s) {
+        const DupPairs::Side &side = sides_[s];
+        both = side.exists && PictureHash::isCandidateName(side.path)
+            && PictureHash::fromFile(side.path, kPictureBox, picture[s], shown[s]) == PictureHash::Decode::Ok;
+    }
+    pnlPictures->setVisible(both);
+    for (int s = 0; s < 2; ++s) {
+        imgPicture[s]->clear();
+        lblPixels[s]->clear();
+    }
+    lblSimilarity->clear();
+    if (!both)
+        return;
+    for (int s = 0; s < 2; ++s) {
+        QPixmap pm = QPixmap::fromImage(shown[size_t(s)]);
+        if (pm.width() > kPictureBox.width() || pm.height() > kPictureBox.height())
+            pm = pm.scaled(kPictureBox, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        imgPicture[s]->setPixmap(pm);
+        lblPixels[s]->setText(QStringLiteral("%1 \u00d7 %2 pixels, %3")
+                                  .arg(picture[size_t(s)].width)
+                                  .arg(picture[size_t(s)].height)
+                                  .arg(sides_[size_t(s)].size));
+    }
+    lblSimilarity->setText(PictureHash::similarityText(picture[0].hash, picture[1].hash));
 }
 
 void TfrmDupCompare::setSideButtons()

@@ -74,6 +74,11 @@ public:
     std::array<QPushButton *, 2> btBrowse{}, btMark{}, btLaunch{}, btView{};
     QLabel *imgCreate, *imgModify, *imgAccess;
     QWidget *pnlLists, *pnlBottom;
+    // Two pictures side by side, scaled to fit, each with its pixel and file
+    // size, and how alike they are; shown only when both sides are pictures.
+    QWidget *pnlPictures;
+    std::array<QLabel *, 2> imgPicture{}, lblPixels{};
+    QLabel *lblSimilarity;
     QCheckBox *cbCRC;
     QPushButton *sbL1, *sbR1, *btCompute, *btPrint, *btClose;
 
@@ -88,6 +93,8 @@ private:
     // GetLeftValues / GetRightValues: one side from a grid row (none past the last row).
     void loadSide(int side, int row);
     void loadPair();
+    // Fills the picture panel for the pair, or hides it.
+    void showPictures();
     void blankSide(int side);
     void markSide(int side);
     void launchSide(int side);

@@ -80,9 +80,10 @@ TEST(DupLine, LayoutsPerCriterionAndHogs)
         for (int x = 0; x < DupLine::FieldCount; ++x)
             EXPECT_EQ(tabField(line, DupLine::position(c, DupLine::Field(x))), f[DupLine::Field(x)]) << c << " " << x;
     }
-    EXPECT_EQ(DupLine::criterionTexts().size(), 8);
+    EXPECT_EQ(DupLine::criterionTexts().size(), 9);
     EXPECT_EQ(DupLine::criterionTexts()[3], "Size only");
     EXPECT_EQ(DupLine::criterionTexts()[7], "Same contents");
+    EXPECT_EQ(DupLine::criterionTexts()[8], "Similar pictures");
 }
 
 TEST(DupLine, StripPathTakesTheCriterionsFieldsApart)

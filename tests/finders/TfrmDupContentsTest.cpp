@@ -33,7 +33,7 @@ TEST_F(DupContents, SameContentsListsEqualBytesInSizeOrderEachFileOnce)
     }
     open(true, [&](TfrmDup &w) {
         bytes(w, w.rbLarger, 0);
-        ASSERT_EQ(w.cbDup->count(), 8);
+        ASSERT_EQ(w.cbDup->count(), 9);
         w.cbDup->setCurrentIndex(7);
         EXPECT_EQ(w.cbDup->currentText(), "Same contents");
         QTest::mouseClick(w.btScan, Qt::LeftButton);
