@@ -23,6 +23,11 @@
 // The store lives in ROOT-cache (XDG_CACHE_HOME is pointed there).
 //
 //   bench_contents [ROOT [FILES]]     default /tmp/vantor-bench-contents, 200000
+//   bench_contents --phases N [ROOT [FILES]]
+//                                     a first search, then N with the store
+//                                     warm and N without a store, each timed
+//                                     in its phases (walk, comparison, grid
+//                                     fill); no peers
 //   bench_contents --shots DIR [ROOT [FILES]]
 //                                     pictures of the window while it compares
 //                                     (progress.png) and after (result.png), no timing
@@ -186,6 +191,27 @@ public:
         return bench::now() - t0;
     }
     long rows() const { return w_->resultGrid()->rowsFilled(); }
+    // One search timed in its phases: the walk (up to the comparison's
+    // start), the comparison, and the grid's fill after it.
+    struct Phases {
+        double walk = 0, compare = 0, fill = 0;
+    };
+    Phases phases()
+    {
+        double started = 0, compared = 0;
+        w_->searchStarting = [&](ContentSearch &s) {
+            started = bench::now();
+            s.onFinished = [done = std::move(s.onFinished), &compared] {
+                compared = bench::now();
+                done();
+            };
+        };
+        const double t0 = bench::now();
+        w_->btScanClick();
+        const double t1 = bench::now();
+        w_->searchStarting = {};
+        return {started - t0, compared - started, t1 - compared};
+    }
     // One search with a picture of the window a moment into the comparison
     // and one of the result.
     void shots(const QString &dir)
@@ -267,8 +293,13 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QString shotDir;
+    int phaseRuns = 0;
     if (argc > 2 && std::string(argv[1]) == "--shots") {
         shotDir = QString::fromLocal8Bit(argv[2]);
+        argc -= 2;
+        argv += 2;
+    } else if (argc > 2 && std::string(argv[1]) == "--phases") {
+        phaseRuns = std::atoi(argv[2]);
         argc -= 2;
         argv += 2;
     }
@@ -292,6 +323,25 @@ int main(int argc, char **argv)
     if (!shotDir.isEmpty()) {
         search.shots(shotDir);
         std::printf("pictures in %s\n", qPrintable(shotDir));
+        return 0;
+    }
+    if (phaseRuns > 0) {
+        warm(root);
+        search.run();
+        const auto show = [&](const char *what) {
+            const Search::Phases p = search.phases();
+            std::printf("%-12s walk %.3f s  compare %.3f s  fill %.3f s  total %.3f s\n", what, p.walk, p.compare,
+                        p.fill, p.walk + p.compare + p.fill);
+            std::fflush(stdout);
+        };
+        RememberedHashes::forget();
+        show("first");
+        RememberedHashes::settle();
+        for (int k = 0; k < phaseRuns; ++k)
+            show("warm store");
+        qputenv("XDG_CACHE_HOME", "/dev/null/no-store");
+        for (int k = 0; k < phaseRuns; ++k)
+            show("no store");
         return 0;
     }
     const long idleKb = bench::statusKb("VmRSS");
