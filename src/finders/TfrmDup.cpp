@@ -10,6 +10,7 @@
 #include "finders/RememberedHashes.h"
 #include "common/Navigation.h"
 #include "finders/TfrmDupCompare.h"
+#include "platform/DirReader.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
 #include "scan/TPatternBox.h"
@@ -174,6 +175,7 @@ bool TfrmDup::beforeWalk()
     lbList.reset(dupMode_, criterion_);
     inodes_.clear();
     devices_.clear();
+    times_.clear();
     aborted_ = false;
     unreadable_ = 0;
     leftOut_ = 0;
@@ -195,6 +197,8 @@ bool TfrmDup::visit(const FoundFile &f)
     if (byContents()) {
         inodes_.push_back(f.inode);
         devices_.push_back(f.device);
+        const bool regular = (f.attributes & FileAttr::Archive) != 0;
+        times_.emplace_back(regular ? f.modifiedNs : 0, regular ? f.changedNs : 0);
     }
     return true;
 }
@@ -209,6 +213,7 @@ void TfrmDup::fillGrid()
     lbList.clear();
     inodes_ = {};
     devices_ = {};
+    times_ = {};
 }
 
 void TfrmDup::fillByContents()
@@ -224,10 +229,11 @@ void TfrmDup::fillByContents()
     for (uint32_t id : order) {
         const std::string_view name = lbList.name(id);
         files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
-                         devices_[id]});
+                         devices_[id], times_[id].first, times_[id].second});
     }
     inodes_ = {};
     devices_ = {};
+    times_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {
         RememberedHashes memory;

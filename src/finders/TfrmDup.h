@@ -82,6 +82,9 @@ private:
     // different file systems (an overlay's layers).
     std::deque<uint64_t> inodes_;
     std::deque<uint64_t> devices_;
+    // ... and its modification and change times (0: not a regular file, or
+    // not known), which tell whether a remembered hash still holds for it.
+    std::deque<std::pair<int64_t, int64_t>> times_;
     ContentSearch *search_ = nullptr; // while one runs
     QEventLoop *searchLoop_ = nullptr;
     bool aborted_ = false;
