@@ -20,6 +20,8 @@
 //   ratio warm store/jdupes: N
 //   ratio cold store/no store: N
 //   store bytes per remembered file: N
+//   groups with the store warm and without one: the same as the first search's
+// (the benchmark fails when they differ)
 // The store lives in ROOT-cache (XDG_CACHE_HOME is pointed there).
 //
 //   bench_contents [ROOT [FILES]]     default /tmp/vantor-bench-contents, 200000
@@ -44,6 +46,7 @@
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
 #include "scan/TDriveCheckList.h"
+#include "scan/ResultGridModel.h"
 #include "scan/TResultGrid.h"
 
 #include <QApplication>
@@ -191,6 +194,22 @@ public:
         return bench::now() - t0;
     }
     long rows() const { return w_->resultGrid()->rowsFilled(); }
+    // The listed groups as sorted lists of paths, in sorted order: what two
+    // searches of one tree must agree on.
+    std::vector<std::vector<std::string>> groups() const
+    {
+        const ResultGridModel &m = *w_->resultGrid()->gridModel();
+        std::map<uint32_t, std::vector<std::string>> byKey;
+        for (int row = 1; row <= m.rowsFilled(); ++row)
+            byKey[m.fileKey(row)].push_back(m.path(row));
+        std::vector<std::vector<std::string>> out;
+        for (auto &[key, g] : byKey) {
+            std::sort(g.begin(), g.end());
+            out.push_back(std::move(g));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
     // One search timed in its phases: the walk (up to the comparison's
     // start), the comparison, and the grid's fill after it.
     struct Phases {
@@ -357,6 +376,7 @@ int main(int argc, char **argv)
 
     std::vector<double> ratios, warmFirst, warmJdupes, coldPlain;
     long peakKb = 0;
+    bool sameGroups = true;
     for (int round = 1; round <= 3; ++round) {
         // Order: contents first, then the peers; the next round the other way round.
         std::vector<std::pair<std::string, double>> times;
@@ -365,14 +385,17 @@ int main(int argc, char **argv)
             bench::resetPeak();
             times.emplace_back("contents", search.run());
             peakKb = std::max(peakKb, bench::statusKb("VmHWM"));
+            const auto first = search.groups();
             // The store is written by a thread of its own after the result
             // is listed; timed apart, before the second search.
             const double w0 = bench::now();
             RememberedHashes::settle();
             times.emplace_back("(store written after it", bench::now() - w0);
             times.emplace_back("warm store", search.run());
+            sameGroups = sameGroups && search.groups() == first;
             qputenv("XDG_CACHE_HOME", "/dev/null/no-store");
             times.emplace_back("no store", search.run());
+            sameGroups = sameGroups && search.groups() == first;
             qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache));
         };
         auto theirs = [&](const Peer &p) { times.emplace_back(p.name, bench::timeCommand(p.args, scratch)); };
@@ -438,5 +461,7 @@ int main(int argc, char **argv)
     std::printf("ratio warm store/jdupes: %.3f\n", median(warmJdupes));
     std::printf("ratio cold store/no store: %.3f\n", median(coldPlain));
     std::printf("store bytes per remembered file: %.0f\n", storeBytes);
-    return 0;
+    std::printf("groups with the store warm and without one: %s\n",
+                sameGroups ? "the same as the first search's" : "DIFFERENT from the first search's");
+    return sameGroups ? 0 : 1;
 }
