@@ -20,9 +20,16 @@
 //   ratio warm store/jdupes: N
 //   ratio cold store/no store: N
 //   store bytes per remembered file: N
+//   groups with the store warm and without one: the same as the first search's
+// (the benchmark fails when they differ)
 // The store lives in ROOT-cache (XDG_CACHE_HOME is pointed there).
 //
 //   bench_contents [ROOT [FILES]]     default /tmp/vantor-bench-contents, 200000
+//   bench_contents --phases N [ROOT [FILES]]
+//                                     a first search, then N with the store
+//                                     warm and N without a store, each timed
+//                                     in its phases (walk, comparison, grid
+//                                     fill); no peers
 //   bench_contents --shots DIR [ROOT [FILES]]
 //                                     pictures of the window while it compares
 //                                     (progress.png) and after (result.png), no timing
@@ -39,6 +46,7 @@
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
 #include "scan/TDriveCheckList.h"
+#include "scan/ResultGridModel.h"
 #include "scan/TResultGrid.h"
 
 #include <QApplication>
@@ -186,6 +194,43 @@ public:
         return bench::now() - t0;
     }
     long rows() const { return w_->resultGrid()->rowsFilled(); }
+    // The listed groups as sorted lists of paths, in sorted order: what two
+    // searches of one tree must agree on.
+    std::vector<std::vector<std::string>> groups() const
+    {
+        const ResultGridModel &m = *w_->resultGrid()->gridModel();
+        std::map<uint32_t, std::vector<std::string>> byKey;
+        for (int row = 1; row <= m.rowsFilled(); ++row)
+            byKey[m.fileKey(row)].push_back(m.path(row));
+        std::vector<std::vector<std::string>> out;
+        for (auto &[key, g] : byKey) {
+            std::sort(g.begin(), g.end());
+            out.push_back(std::move(g));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // One search timed in its phases: the walk (up to the comparison's
+    // start), the comparison, and the grid's fill after it.
+    struct Phases {
+        double walk = 0, compare = 0, fill = 0;
+    };
+    Phases phases()
+    {
+        double started = 0, compared = 0;
+        w_->searchStarting = [&](ContentSearch &s) {
+            started = bench::now();
+            s.onFinished = [done = std::move(s.onFinished), &compared] {
+                compared = bench::now();
+                done();
+            };
+        };
+        const double t0 = bench::now();
+        w_->btScanClick();
+        const double t1 = bench::now();
+        w_->searchStarting = {};
+        return {started - t0, compared - started, t1 - compared};
+    }
     // One search with a picture of the window a moment into the comparison
     // and one of the result.
     void shots(const QString &dir)
@@ -267,8 +312,13 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QString shotDir;
+    int phaseRuns = 0;
     if (argc > 2 && std::string(argv[1]) == "--shots") {
         shotDir = QString::fromLocal8Bit(argv[2]);
+        argc -= 2;
+        argv += 2;
+    } else if (argc > 2 && std::string(argv[1]) == "--phases") {
+        phaseRuns = std::atoi(argv[2]);
         argc -= 2;
         argv += 2;
     }
@@ -294,6 +344,25 @@ int main(int argc, char **argv)
         std::printf("pictures in %s\n", qPrintable(shotDir));
         return 0;
     }
+    if (phaseRuns > 0) {
+        warm(root);
+        search.run();
+        const auto show = [&](const char *what) {
+            const Search::Phases p = search.phases();
+            std::printf("%-12s walk %.3f s  compare %.3f s  fill %.3f s  total %.3f s\n", what, p.walk, p.compare,
+                        p.fill, p.walk + p.compare + p.fill);
+            std::fflush(stdout);
+        };
+        RememberedHashes::forget();
+        show("first");
+        RememberedHashes::settle();
+        for (int k = 0; k < phaseRuns; ++k)
+            show("warm store");
+        qputenv("XDG_CACHE_HOME", "/dev/null/no-store");
+        for (int k = 0; k < phaseRuns; ++k)
+            show("no store");
+        return 0;
+    }
     const long idleKb = bench::statusKb("VmRSS");
     std::vector<Peer> peers = {{"jdupes", {"jdupes", "-r", "-q", root}},
                                {"rmlint", {"rmlint", "-T", "duplicates", "-o", "fdupes", root}}};
@@ -307,6 +376,7 @@ int main(int argc, char **argv)
 
     std::vector<double> ratios, warmFirst, warmJdupes, coldPlain;
     long peakKb = 0;
+    bool sameGroups = true;
     for (int round = 1; round <= 3; ++round) {
         // Order: contents first, then the peers; the next round the other way round.
         std::vector<std::pair<std::string, double>> times;
@@ -315,14 +385,17 @@ int main(int argc, char **argv)
             bench::resetPeak();
             times.emplace_back("contents", search.run());
             peakKb = std::max(peakKb, bench::statusKb("VmHWM"));
+            const auto first = search.groups();
             // The store is written by a thread of its own after the result
             // is listed; timed apart, before the second search.
             const double w0 = bench::now();
             RememberedHashes::settle();
             times.emplace_back("(store written after it", bench::now() - w0);
             times.emplace_back("warm store", search.run());
+            sameGroups = sameGroups && search.groups() == first;
             qputenv("XDG_CACHE_HOME", "/dev/null/no-store");
             times.emplace_back("no store", search.run());
+            sameGroups = sameGroups && search.groups() == first;
             qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache));
         };
         auto theirs = [&](const Peer &p) { times.emplace_back(p.name, bench::timeCommand(p.args, scratch)); };
@@ -388,5 +461,7 @@ int main(int argc, char **argv)
     std::printf("ratio warm store/jdupes: %.3f\n", median(warmJdupes));
     std::printf("ratio cold store/no store: %.3f\n", median(coldPlain));
     std::printf("store bytes per remembered file: %.0f\n", storeBytes);
-    return 0;
+    std::printf("groups with the store warm and without one: %s\n",
+                sameGroups ? "the same as the first search's" : "DIFFERENT from the first search's");
+    return sameGroups ? 0 : 1;
 }

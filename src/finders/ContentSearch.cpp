@@ -265,10 +265,20 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         // A file still as its entry was made (stat below its folder, no
         // link followed) is not read: the remembered hash is the round's.
         VolumeIds::Stat now;
-        if (round == 1 && memory->knows(i) && VolumeIds::statAt(w.folderFd.get(), w.name.c_str(), now)
-            && now.device == device(i) && now.inode == f.inode && now.size == f.size && memory->recall(i, now)) {
-            s.modifiedNs = now.modifiedNs;
-            s.changedNs = now.changedNs;
+        if (round == 1 && memory->knows(i)) {
+            // The walk's own look at the file, a moment ago in this search,
+            // tells its state when it gave the times; that saves a second
+            // stat of every candidate.
+            bool seen = f.changedNs != 0;
+            if (seen)
+                now = {device(i), f.inode, f.size, f.modifiedNs, f.changedNs, true};
+            else
+                seen = VolumeIds::statAt(w.folderFd.get(), w.name.c_str(), now) && now.device == device(i)
+                    && now.inode == f.inode && now.size == f.size;
+            if (seen && memory->recall(i, now)) {
+                s.modifiedNs = now.modifiedNs;
+                s.changedNs = now.changedNs;
+            }
         }
         RememberedHashes::Hash h;
         if (memory->hash(i, round, h)) {

@@ -26,6 +26,11 @@
 // is read, is left out (counted by leftOut); so is one that cannot be read
 // (counted by unreadable). Each file carries its own device: files of one
 // folder may lie on different file systems (an overlay's layers).
+//
+// With remembered hashes, a file is taken to be in the state the walk saw
+// (when the walk gave its times; else in the state a stat sees at its first
+// round): an entry made in that very state stands for the reads. A file
+// that is read in a later round after all must still be in that state.
 class RememberedHashes;
 
 class ContentSearch {
@@ -37,6 +42,10 @@ public:
         int64_t size = 0;
         uint64_t inode = 0;  // as the walk saw it
         uint64_t device = 0; // as the walk saw it
+        // Modification and change times to the nanosecond as the walk saw
+        // them (changedNs 0: not known). When known, they decide whether a
+        // remembered hash holds for the file without a look of its own.
+        int64_t modifiedNs = 0, changedNs = 0;
     };
     struct Progress {
         uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;

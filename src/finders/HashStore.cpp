@@ -226,9 +226,35 @@ int64_t HashStore::volume(const std::string &name)
     return fail(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc), -1;
 }
 
+bool HashStore::hasEntries(int64_t volume)
+{
+    Statement s;
+    if (!prepare(s.st, "SELECT 1 FROM hashes WHERE volume = ? LIMIT 1"))
+        return false;
+    sqlite3_bind_int64(s.st, 1, volume);
+    const int rc = sqlite3_step(s.st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        fail(rc);
+    return false;
+}
+
 bool HashStore::lookup(int64_t volume, const std::vector<uint64_t> &inodes, std::vector<Entry> &found)
 {
     found.clear();
+    std::vector<uint64_t> sorted(inodes);
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    const bool ok = lookupSorted(volume, sorted, [&](const Entry &e) { found.push_back(e); });
+    if (!ok)
+        found.clear();
+    return ok;
+}
+
+bool HashStore::lookupSorted(int64_t volume, const std::vector<uint64_t> &sorted,
+                             const std::function<void(const Entry &)> &each)
+{
     constexpr const char *columns = "SELECT inode, size, mtime, ctime, seen, first, last, whole FROM hashes";
     Statement one, range;
     if (!prepare(one.st, (std::string(columns) + " WHERE volume = ?1 AND inode = ?2").c_str())
@@ -236,34 +262,37 @@ bool HashStore::lookup(int64_t volume, const std::vector<uint64_t> &inodes, std:
         return false;
     sqlite3_bind_int64(one.st, 1, volume);
     sqlite3_bind_int64(range.st, 1, volume);
-    // Steps a statement; false (the transaction ended) on a failure.
-    const auto step = [&](sqlite3_stmt *st, bool &row) {
+    // Steps a statement; false (the transaction ended) on a failure. A row
+    // is handed over when its inode is next among those asked for (at).
+    size_t at = 0;
+    const auto step = [&](sqlite3_stmt *st, bool &row, size_t end) {
         const int rc = sqlite3_step(st);
         row = rc == SQLITE_ROW;
         if (row) {
+            const uint64_t inode = uint64_t(sqlite3_column_int64(st, 0));
+            while (at < end && sorted[at] < inode)
+                ++at;
+            if (at == end || sorted[at] != inode)
+                return true;
             Entry e;
-            e.inode = uint64_t(sqlite3_column_int64(st, 0));
+            e.inode = inode;
             e.size = sqlite3_column_int64(st, 1);
             e.modifiedNs = sqlite3_column_int64(st, 2);
             e.changedNs = sqlite3_column_int64(st, 3);
             e.seen = sqlite3_column_int64(st, 4);
             for (int k = 0; k < 3; ++k)
                 columnHash(st, 5 + k, e, k);
-            found.push_back(e);
+            each(e);
             return true;
         }
         if (rc == SQLITE_DONE)
             return true;
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        found.clear();
         return fail(rc);
     };
     // One read transaction: one consistent view, one lock taken.
     if (!exec("BEGIN"))
         return false;
-    std::vector<uint64_t> sorted(inodes);
-    std::sort(sorted.begin(), sorted.end());
-    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // Inodes close together (as a folder's files mostly are) are read in
     // one pass over their key range, which is several times cheaper than a
     // lookup each; scattered ones one by one.
@@ -272,28 +301,20 @@ bool HashStore::lookup(int64_t volume, const std::vector<uint64_t> &inodes, std:
         const size_t n = std::min(kRun, sorted.size() - k);
         const uint64_t lo = sorted[k], hi = sorted[k + n - 1];
         bool row = false;
+        at = k;
         if (hi <= uint64_t(INT64_MAX) && hi - lo < 16 * n) {
             sqlite3_bind_int64(range.st, 2, int64_t(lo));
             sqlite3_bind_int64(range.st, 3, int64_t(hi));
-            const size_t before = found.size();
             do {
-                if (!step(range.st, row))
+                if (!step(range.st, row, k + n))
                     return false;
             } while (row);
             sqlite3_reset(range.st);
-            // Keep only the inodes asked for.
-            size_t at = k, out = before;
-            for (size_t r = before; r < found.size(); ++r) {
-                while (at < k + n && sorted[at] < found[r].inode)
-                    ++at;
-                if (at < k + n && sorted[at] == found[r].inode)
-                    found[out++] = found[r];
-            }
-            found.resize(out);
         } else {
             for (size_t m = k; m < k + n; ++m) {
                 sqlite3_bind_int64(one.st, 2, int64_t(sorted[m]));
-                if (!step(one.st, row))
+                at = m;
+                if (!step(one.st, row, m + 1))
                     return false;
                 sqlite3_reset(one.st);
             }

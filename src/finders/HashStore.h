@@ -2,6 +2,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,9 +77,18 @@ public:
     // The number standing for a volume's name; created when missing. -1
     // when the store fails.
     int64_t volume(const std::string &name);
+    // Whether the volume has any entry (one indexed step). False, with
+    // problem() set, also when the store failed: see isOpen().
+    bool hasEntries(int64_t volume);
     // The stored entries of the given inodes of one volume, ascending by
     // inode, missing ones left out. False when the store failed.
     bool lookup(int64_t volume, const std::vector<uint64_t> &inodes, std::vector<Entry> &found);
+    // The same, each entry handed to each as it is read (ascending by
+    // inode, each inode once) instead of being collected; inodes must be
+    // sorted ascending. On a failure, entries already handed over are
+    // to be dropped by the caller.
+    bool lookupSorted(int64_t volume, const std::vector<uint64_t> &inodes,
+                      const std::function<void(const Entry &)> &each);
     // Writes the entries in one transaction, each seen on day. False (and
     // nothing written) when the store failed.
     bool write(std::vector<Write> writes, int64_t day);

@@ -102,38 +102,60 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
         s.volume = volumeOf[c.device];
     }
 
-    // One lookup per volume, inodes in ascending order.
-    std::vector<uint32_t> order(slots_.size());
-    for (uint32_t k = 0; k < order.size(); ++k)
-        order[k] = k;
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        return slots_[a].volume != slots_[b].volume ? slots_[a].volume < slots_[b].volume
-                                                    : slots_[a].entry.inode < slots_[b].entry.inode;
-    });
-    std::vector<uint64_t> inodes;
-    std::vector<HashStore::Entry> found;
-    for (size_t k = 0; k < order.size();) {
-        const uint32_t v = slots_[order[k]].volume;
-        size_t j = k;
-        inodes.clear();
-        while (j < order.size() && slots_[order[j]].volume == v)
-            inodes.push_back(slots_[order[j++]].entry.inode);
-        if (!store_->lookup(volumes_[v], inodes, found)) {
+    // A volume the store holds nothing of (a first search, or a store just
+    // emptied) is not looked up: one indexed step instead of a pass over
+    // every candidate.
+    std::vector<bool> held(volumes_.size());
+    bool any = false;
+    for (size_t v = 0; v < volumes_.size(); ++v) {
+        held[v] = store_->hasEntries(volumes_[v]);
+        if (!store_->isOpen()) {
             problem_ = store_->problem();
             slots_.clear();
             slotOf_.clear();
             return;
         }
-        // Both ascending by inode (hard links may repeat an inode).
-        size_t f = 0;
-        for (size_t m = k; m < j && f < found.size(); ++m) {
-            Slot &s = slots_[order[m]];
-            while (f < found.size() && found[f].inode < s.entry.inode)
-                ++f;
-            if (f < found.size() && found[f].inode == s.entry.inode) {
-                s.entry = found[f];
+        any = any || held[v];
+    }
+    if (!any)
+        return;
+
+    // One lookup per volume, inodes in ascending order, each entry put
+    // straight into the slots of its inode (hard links may repeat one).
+    std::vector<uint32_t> order;
+    order.reserve(slots_.size());
+    for (uint32_t k = 0; k < slots_.size(); ++k)
+        if (held[slots_[k].volume])
+            order.push_back(k);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return slots_[a].volume != slots_[b].volume ? slots_[a].volume < slots_[b].volume
+                                                    : slots_[a].entry.inode < slots_[b].entry.inode;
+    });
+    std::vector<uint64_t> inodes;
+    for (size_t k = 0; k < order.size();) {
+        const uint32_t v = slots_[order[k]].volume;
+        size_t j = k;
+        inodes.clear();
+        while (j < order.size() && slots_[order[j]].volume == v) {
+            const uint64_t inode = slots_[order[j++]].entry.inode;
+            if (inodes.empty() || inodes.back() != inode)
+                inodes.push_back(inode);
+        }
+        size_t m = k;
+        const bool ok = store_->lookupSorted(volumes_[v], inodes, [&](const HashStore::Entry &e) {
+            while (m < j && slots_[order[m]].entry.inode < e.inode)
+                ++m;
+            for (; m < j && slots_[order[m]].entry.inode == e.inode; ++m) {
+                Slot &s = slots_[order[m]];
+                s.entry = e;
                 s.stored = true;
             }
+        });
+        if (!ok) {
+            problem_ = store_->problem();
+            slots_.clear();
+            slotOf_.clear();
+            return;
         }
         k = j;
     }
@@ -201,32 +223,38 @@ void RememberedHashes::computed(uint32_t file, int round, const Hash &h, int64_t
 
 void RememberedHashes::end(bool save)
 {
-    std::vector<HashStore::Write> writes;
-    if (save && store_ && store_->isOpen()) {
-        for (const Slot &s : slots_) {
-            if (s.dirty)
-                writes.push_back({volumes_[s.volume], s.entry, false});
-            else if (s.matched && s.entry.seen != today_)
-                writes.push_back({volumes_[s.volume], s.entry, true});
-        }
-    }
-    slots_ = {};
-    slotOf_ = {};
-    if (writes.empty()) {
+    if (!save || !store_ || !store_->isOpen() || slots_.empty()) {
+        slots_ = {};
+        slotOf_ = {};
         store_.reset();
         return;
     }
+    // The writer thread picks what is new from the slots itself: the search
+    // hands them over and goes on at once.
+    slotOf_ = {};
     Writer &w = writer();
     std::lock_guard hold(w.lock);
     if (w.thread.joinable())
         w.thread.join();
-    w.thread = std::thread([store = std::shared_ptr<HashStore>(std::move(store_)), writes = std::move(writes),
-                            day = today_]() mutable {
-        const bool written = store->write(std::move(writes), day);
+    auto store = std::shared_ptr<HashStore>(std::move(store_));
+    std::vector<Slot> filled = std::move(slots_);
+    std::vector<int64_t> volumes = std::move(volumes_);
+    w.thread = std::thread([store, filled = std::move(filled), volumes = std::move(volumes), day = today_]() mutable {
+        std::vector<HashStore::Write> writes;
+        for (const Slot &s : filled) {
+            if (s.dirty)
+                writes.push_back({volumes[s.volume], s.entry, false});
+            else if (s.matched && s.entry.seen != day)
+                writes.push_back({volumes[s.volume], s.entry, true});
+        }
+        filled = {};
+        const bool written = writes.empty() || store->write(std::move(writes), day);
         std::lock_guard hold(writer().problemLock);
         if (!written)
             writer().problem = store->problem();
     });
+    slots_ = {};
+    volumes_ = {};
 }
 
 QString RememberedHashes::note() const { return HashStore::problemText(problem_, path_); }

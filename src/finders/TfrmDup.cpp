@@ -11,6 +11,7 @@
 #include "finders/RememberedHashes.h"
 #include "common/Navigation.h"
 #include "finders/TfrmDupCompare.h"
+#include "platform/DirReader.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
 #include "scan/TPatternBox.h"
@@ -195,6 +196,7 @@ bool TfrmDup::beforeWalk()
     inodes_.clear();
     devices_.clear();
     written_.clear();
+    times_.clear();
     aborted_ = false;
     skipped_ = 0;
     unreadable_ = 0;
@@ -221,6 +223,8 @@ bool TfrmDup::visit(const FoundFile &f)
     if (byContents() || byPictures()) {
         inodes_.push_back(f.inode);
         devices_.push_back(f.device);
+        const bool regular = (f.attributes & FileAttr::Archive) != 0;
+        times_.emplace_back(regular ? f.modifiedNs : 0, regular ? f.changedNs : 0);
     }
     if (byPictures())
         written_.push_back(f.written);
@@ -240,6 +244,7 @@ void TfrmDup::fillGrid()
     inodes_ = {};
     devices_ = {};
     written_ = {};
+    times_ = {};
 }
 
 void TfrmDup::fillByPictures()
@@ -324,10 +329,11 @@ void TfrmDup::fillByContents()
     for (uint32_t id : order) {
         const std::string_view name = lbList.name(id);
         files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
-                         devices_[id]});
+                         devices_[id], times_[id].first, times_[id].second});
     }
     inodes_ = {};
     devices_ = {};
+    times_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {
         RememberedHashes memory;

@@ -95,6 +95,9 @@ private:
     std::deque<uint64_t> inodes_;
     std::deque<uint64_t> devices_;
     std::deque<uint32_t> written_; // similar pictures: each kept file's last write
+    // ... and its modification and change times (0: not a regular file, or
+    // not known), which tell whether a remembered hash still holds for it.
+    std::deque<std::pair<int64_t, int64_t>> times_;
     ContentSearch *search_ = nullptr; // while one runs
     PictureSearch *pictureSearch_ = nullptr; // while one runs
     int threshold_ = 0; // similar pictures: taken from cbSimilar when the scan started

@@ -42,7 +42,7 @@ bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryS
 {
     struct statx sx;
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_ATIME
-        | STATX_BTIME | STATX_MNT_ID;
+        | STATX_CTIME | STATX_BTIME | STATX_MNT_ID;
     if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &sx) != 0)
         return false;
     out.place.device = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
@@ -70,6 +70,10 @@ bool statAt(int dirFd, const char *name, int flags, const char *baseName, EntryS
         a |= FileAttr::Folder;
     out.attributes = a;
     out.written = sx.stx_mtime.tv_sec;
+    out.modifiedNs = int64_t(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
+    out.changedNs = (sx.stx_mask & STATX_CTIME) != 0
+        ? int64_t(sx.stx_ctime.tv_sec) * 1000000000 + sx.stx_ctime.tv_nsec
+        : 0;
     out.accessed = sx.stx_atime.tv_sec;
     out.hasCreated = (sx.stx_mask & STATX_BTIME) != 0;
     out.created = out.hasCreated ? int64_t(sx.stx_btime.tv_sec) : 0;

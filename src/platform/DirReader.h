@@ -41,6 +41,9 @@ struct EntryStat {
     int64_t written = 0;   // seconds since the epoch
     int64_t accessed = 0;
     int64_t created = 0;   // birth time; meaningful only when hasCreated
+    // Modification and change times to the nanosecond (changedNs 0: the
+    // system gave no change time).
+    int64_t modifiedNs = 0, changedNs = 0;
     bool hasCreated = false;
     bool folder = false;
     bool regular = false;

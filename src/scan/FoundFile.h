@@ -19,6 +19,10 @@ struct FoundFile {
     uint64_t device = 0;     // the file system and the file on it: hard links share both
     uint64_t inode = 0;
     uint32_t links = 1;      // names the file has (a hard link's every name counts them); 1 for a folder
+    // Modification and change times to the nanosecond as the walk saw them
+    // (changedNs 0: not known); they tell whether the file is still in a
+    // state remembered from an earlier search.
+    int64_t modifiedNs = 0, changedNs = 0;
 
     std::string path;        // full path as found: act on the file by this
     std::string folder;      // the folder as text: a drive's root ends in "/", any other folder does not

@@ -288,6 +288,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             f.links = 1;
             f.attributes = uint8_t(FileAttr::Folder | (name[0] == '.' ? FileAttr::Hidden : 0));
             f.accessed = 0;
+            f.modifiedNs = f.changedNs = 0;
             if (!worker.visit(f, at))
                 return false;
             continue;
@@ -302,6 +303,8 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         f.attributes = st.attributes;
         f.accessed = l.accessed(st.accessed);
         f.inode = st.inode;
+        f.modifiedNs = st.modifiedNs;
+        f.changedNs = st.changedNs;
         f.links = st.folder ? 1u : st.links;
         if (!full && f.links > 1)
             f.name.assign(name, len);
@@ -330,6 +333,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
     f.links = 1;
     f.written = f.accessed = f.created = 0;
     f.writtenOdd = false;
+    f.modifiedNs = f.changedNs = 0;
     return worker.folderDone(f, at);
 }
 

@@ -318,6 +318,8 @@ void Walker::scanFiles(DirReader *dir, size_t first, bool folderShown)
         // layers' file systems, whatever its folders report.
         file_.device = st.place.device;
         file_.inode = st.inode;
+        file_.modifiedNs = st.modifiedNs;
+        file_.changedNs = st.changedNs;
         file_.links = st.folder ? 1u : st.links;
         file_.attributes = st.attributes;
         file_.written = written_(st.written);
@@ -342,6 +344,7 @@ void Walker::scanFiles(DirReader *dir, size_t first, bool folderShown)
         file_.attributes = FileAttr::Folder;
         file_.written = file_.accessed = file_.created = 0;
         file_.writtenOdd = false;
+        file_.modifiedNs = file_.changedNs = 0;
         folderDone(file_);
     }
 }
