@@ -127,8 +127,10 @@ TfrmDirHog::TfrmDirHog(QWidget *parent) : TFinderFrame(frameSpec(), parent), sca
     connect(chkDiskSize, &QCheckBox::toggled, this, [this] {
         if (loaded_ && !scanning())
             walkAgain([this] { showLoaded(); });
-        if (loaded_)
+        if (loaded_) {
+            refuseLocalActions();
             setStatus(loadedStatus());
+        }
     });
     btSaveScan = newButton(pnlTop, "btSaveScan", QStringLiteral("Sa&ve scan..."),
                            QStringLiteral("Save the scanned folder as a JSON export file"));
@@ -454,13 +456,14 @@ void TfrmDirHog::openScanFile(const std::string &path)
             return !walker().scanAborted;
         });
     });
-    if (outcome == ScanFile::Outcome::Aborted) {
+    if (outcome != ScanFile::Outcome::Done) {
+        // What was shown stays as it was.
+        if (loaded_)
+            refuseLocalActions();
+        btSaveScan->setEnabled(!savable_.empty());
         setStatus(loaded_ ? loadedStatus() : foundCount() > 0 ? foundStatus(foundCount()) : QString());
-        return;
-    }
-    if (outcome == ScanFile::Outcome::Failed) {
-        setStatus(loaded_ ? loadedStatus() : foundCount() > 0 ? foundStatus(foundCount()) : QString());
-        dialogs().showError(error);
+        if (outcome == ScanFile::Outcome::Failed)
+            dialogs().showError(error);
         return;
     }
     loaded_ = std::move(fresh);
@@ -470,18 +473,24 @@ void TfrmDirHog::openScanFile(const std::string &path)
     savable_.clear();
     chkDiskSize->show();
     walkAgain([this] { showLoaded(); });
-    // Nothing of the scan lies on this machine: no removal, no browsing.
+    refuseLocalActions();
+    QString title = QStringLiteral("Folder Hogs - ") + loadedName_;
+    if (loaded_->timestamp > 0)
+        title += QStringLiteral(", scanned ")
+               + QDateTime::fromSecsSinceEpoch(loaded_->timestamp).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+    setWindowTitle(title);
+    setStatus(loadedStatus());
+}
+
+void TfrmDirHog::refuseLocalActions()
+{
+    // Nothing of a scan file lies on this machine: no removal, no browsing,
+    // even where a folder of the same path exists here.
     btDelete->setEnabled(false);
     btDelete->setToolTip(kNotHere);
     btBrowse->setEnabled(false);
     btBrowse->setToolTip(kNotHere);
     btSaveScan->setEnabled(false);
-    QString title = QStringLiteral("Folder Hogs - ") + loadedName_;
-    if (loaded_->timestamp > 0)
-        title += QStringLiteral(", scanned ")
-               + QLocale().toString(QDateTime::fromSecsSinceEpoch(loaded_->timestamp), QLocale::ShortFormat);
-    setWindowTitle(title);
-    setStatus(loadedStatus());
 }
 
 void TfrmDirHog::showLoaded()

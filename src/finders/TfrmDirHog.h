@@ -82,6 +82,7 @@ private:
     double mapCapacity_ = 0;
     // The scan file shown: its folders' totals, kept to show either size.
     void showLoaded();
+    void refuseLocalActions();
     QString loadedStatus() const;
     std::unique_ptr<ScanFile::Loaded> loaded_;
     QString loadedName_;
