@@ -4,6 +4,10 @@
 #include "platform/DirReader.h"
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <memory>
@@ -51,6 +55,68 @@ bool kernelFs(int fd)
 }
 }
 
+namespace {
+// One open folder of the walk: its descriptor and a listing buffer that is
+// kept for the folders met at the same depth afterwards.
+struct Level {
+    int fd = -1;
+    std::vector<char> buf = std::vector<char>(64 * 1024);
+    size_t filled = 0, at = 0;
+    bool ended = false;
+    // The next name other than "." and ".."; null at the end.
+    const char *next(size_t &length)
+    {
+        for (;;) {
+            if (at >= filled) {
+                if (ended)
+                    return nullptr;
+                const long n = ::syscall(SYS_getdents64, fd, buf.data(), buf.size());
+                if (n <= 0) {
+                    ended = true;
+                    return nullptr;
+                }
+                filled = size_t(n);
+                at = 0;
+            }
+            // A kernel record: inode (8 bytes), offset (8), record length
+            // (2), type (1), then the name.
+            const char *rec = buf.data() + at;
+            uint16_t reclen = 0;
+            std::memcpy(&reclen, rec + 16, sizeof reclen);
+            at += reclen;
+            const char *name = rec + 19;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            length = std::strlen(name);
+            return name;
+        }
+    }
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+};
+
+// A folder opened and described in one go (its mount too).
+bool describeOpen(int fd, Item &it, uint64_t &mount, bool &hasMount)
+{
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_MNT_ID, &sx) != 0)
+        return false;
+    it.asize = int64_t(sx.stx_size);
+    it.dsize = int64_t(sx.stx_blocks) * 512;
+    it.dev = uint64_t(makedev(sx.stx_dev_major, sx.stx_dev_minor));
+    it.ino = sx.stx_ino;
+    it.nlink = sx.stx_nlink;
+    it.folder = true;
+    hasMount = (sx.stx_mask & STATX_MNT_ID) != 0;
+    mount = hasMount ? uint64_t(sx.stx_mnt_id) : 0;
+    return true;
+}
+}
+
 Result walk(const std::string &root, const Visitor &v, int *errorOut)
 {
     struct stat st {};
@@ -65,29 +131,36 @@ Result walk(const std::string &root, const Visitor &v, int *errorOut)
     Item it;
     describe(st, it);
     it.name = root;
-    std::vector<std::unique_ptr<DirReader>> open;
-    open.push_back(std::make_unique<DirReader>(root));
-    it.readError = !open.back()->isOpen();
+    std::vector<Level> levels(1);
+    levels[0].fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    uint64_t topMount = 0;
+    bool topHasMount = false;
+    it.readError = levels[0].fd < 0 || !describeOpen(levels[0].fd, it, topMount, topHasMount);
     v.openFolder(it);
     if (it.readError) {
+        levels[0].close();
         v.closeFolder();
         return Result::Walked;
     }
-    const MountPlace top = open.back()->place();
+    const uint64_t topDev = it.dev;
+    size_t depth = 1; // levels in use
     unsigned count = 0;
-    while (!open.empty()) {
-        DirReader &dir = *open.back();
-        const char *name = nullptr;
+    while (depth > 0) {
+        Level &dir = levels[depth - 1];
         size_t length = 0;
-        DirReader::Kind kind;
-        if (!dir.next(name, length, kind)) {
+        const char *name = dir.next(length);
+        if (!name) {
+            dir.close();
+            --depth;
             v.closeFolder();
-            open.pop_back();
             continue;
         }
-        if (++count % 256 == 0 && v.keepGoing && !v.keepGoing())
+        if (++count % 256 == 0 && v.keepGoing && !v.keepGoing()) {
+            for (size_t i = 0; i < depth; ++i)
+                levels[i].close();
             return Result::Aborted;
-        if (::fstatat(dir.fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        }
+        if (::fstatat(dir.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // gone since it was listed
         Item e;
         describe(st, e);
@@ -96,21 +169,32 @@ Result walk(const std::string &root, const Visitor &v, int *errorOut)
             v.file(e);
             continue;
         }
-        auto sub = std::make_unique<DirReader>(dir, name);
-        if (sub->isOpen() && !sub->place().sameAs(top)) {
-            e.excluded = kernelFs(sub->fd()) ? std::string_view("kernfs") : std::string_view("otherfs");
-            v.openFolder(e);
-            v.closeFolder();
-            continue;
-        }
-        if (!sub->isOpen()) {
+        const int fd = ::openat(dir.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
             e.readError = true;
             v.openFolder(e);
             v.closeFolder();
             continue;
         }
+        uint64_t mount = 0;
+        bool hasMount = false;
+        Item opened = e;
+        if (!describeOpen(fd, opened, mount, hasMount) || opened.dev != topDev
+            || (hasMount && topHasMount && mount != topMount)) {
+            e.excluded = kernelFs(fd) ? std::string_view("kernfs") : std::string_view("otherfs");
+            ::close(fd);
+            v.openFolder(e);
+            v.closeFolder();
+            continue;
+        }
         v.openFolder(e);
-        open.push_back(std::move(sub));
+        if (levels.size() == depth)
+            levels.emplace_back();
+        Level &sub = levels[depth];
+        sub.fd = fd;
+        sub.filled = sub.at = 0;
+        sub.ended = false;
+        ++depth;
     }
     return Result::Walked;
 }
