@@ -45,4 +45,9 @@ bool Dialogs::choosePrintRange(QPrinter &printer, bool, const QString &title) { 
 
 std::optional<QFont> Dialogs::chooseFont(const QFont &, bool) { return std::nullopt; }
 
+std::optional<std::string> Dialogs::chooseSaveFile(const QString &, const QString &, const std::string &)
+{
+    return std::nullopt;
+}
+
 bool Dialogs::printerSetup(QPrinter &) { return false; }

@@ -60,6 +60,11 @@ public:
     // An existing file to open (filter in QFileDialog form); nothing when cancelled.
     virtual std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
                                                       const std::string &start = {}) = 0;
+    // A file name to save to (filter in QFileDialog form, start a proposed
+    // name or path); the user confirmed replacing an existing file. Nothing
+    // when cancelled.
+    virtual std::optional<std::string> chooseSaveFile(const QString &title, const QString &filter,
+                                                      const std::string &start = {});
     // A one-line text input; nothing when cancelled.
     virtual std::optional<QString> inputText(const QString &title, const QString &prompt,
                                              const QString &initial = {}, bool password = false) = 0;

@@ -49,6 +49,10 @@ struct Request {
     // FolderMap: the tree of the asking window's all-folders totals; empty:
     // the map walks path (every folder below it) itself.
     std::shared_ptr<::FolderMap> folderMap{};
+    // FolderMap: the name of the scan file the map shows (folders of another
+    // machine: they are not browsed or removed here); empty for this
+    // machine's folders.
+    QString foreignScan{};
     // FolderMap: a click on a folder's tile; the asking window selects the
     // folder's row. Empty when it has none.
     std::function<void(const std::string &folder)> selectFolder{};

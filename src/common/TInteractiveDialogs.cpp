@@ -122,6 +122,16 @@ std::optional<std::string> TInteractiveDialogs::chooseOpenFile(const QString &ti
     return QFile::encodeName(file).toStdString();
 }
 
+std::optional<std::string> TInteractiveDialogs::chooseSaveFile(const QString &title, const QString &filter,
+                                                               const std::string &start)
+{
+    const QString file = QFileDialog::getSaveFileName(QApplication::activeWindow(), title,
+                                                      QFile::decodeName(QByteArray::fromStdString(start)), filter);
+    if (file.isEmpty())
+        return {};
+    return QFile::encodeName(file).toStdString();
+}
+
 std::optional<QString> TInteractiveDialogs::inputText(const QString &title, const QString &prompt,
                                                       const QString &initial, bool password)
 {

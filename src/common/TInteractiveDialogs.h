@@ -10,6 +10,8 @@ public:
     Answer message(Kind kind, const QString &text, Buttons buttons, const QString &title = {}) override;
     void showDetails(Kind kind, const QString &text, const QString &details) override;
     std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) override;
+    std::optional<std::string> chooseSaveFile(const QString &title, const QString &filter,
+                                              const std::string &start = {}) override;
     std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
                                               const std::string &start = {}) override;
     std::optional<QString> inputText(const QString &title, const QString &prompt, const QString &initial = {},

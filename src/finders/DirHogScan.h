@@ -85,6 +85,11 @@ public:
     void begin(Mode mode, int workers = 0, bool gridRows = false);
     ~DirHogScan();
     Mode mode() const { return mode_; }
+    // An all-folders scan read from a file instead of walked: its folders
+    // and each one's own totals (by folder number), a percent being of
+    // total. finish then gives its lines. names null: the folders of the
+    // last scan taken stay (the same file shown in other sizes).
+    void takeFolders(FolderNames *names, const std::vector<Totals> &own, double total);
     // The lines in descending text order (letters compared without regard
     // to case; lines alike in text by path), so that a stable sort by size
     // ranks equal sizes alike every time. A parallel walk's workers sorted

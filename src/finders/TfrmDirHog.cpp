@@ -2,14 +2,18 @@
 
 #include "common/Dialogs.h"
 #include "common/DosTime.h"
+#include "common/EventPump.h"
 #include "common/Navigation.h"
 #include "common/Text.h"
 #include "platform/Drives.h"
 #include "platform/PathInfo.h"
 #include "safety/FolderRemoval.h"
 #include "scan/SortDirections.h"
+#include "finders/ScanFile.h"
 #include "scan/TResultGrid.h"
 
+#include <QCheckBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QPushButton>
 #include <unordered_map>
@@ -48,6 +52,7 @@ QLabel *panelLabel(QWidget *panel, const char *name, const QString &text, const 
 
 const QString kDeleted = QStringLiteral("DELETED");
 const QString kRecycled = QStringLiteral("RECYCLED");
+const QString kNotHere = QStringLiteral("The scan file lists folders of the machine it was made on, not of this one");
 }
 
 TfrmDirHog::TfrmDirHog(QWidget *parent) : TFinderFrame(frameSpec(), parent), scan_(walker())
@@ -106,6 +111,32 @@ TfrmDirHog::TfrmDirHog(QWidget *parent) : TFinderFrame(frameSpec(), parent), sca
     };
     keyed.column = 5;
     grid->gridModel()->setKeyedPaths(std::move(keyed));
+
+    btOpenScan = newButton(pnlTop, "btOpenScan", QStringLiteral("Scan &file..."),
+                           QStringLiteral("Open a scan exported by a disk-usage tool (JSON, plain or gzip)"));
+    btOpenScan->resize(80, 25);
+    btOpenScan->move(8, 84);
+    addWalkInput(btOpenScan);
+    connect(btOpenScan, &QPushButton::clicked, this, &TfrmDirHog::btOpenScanClick);
+    chkDiskSize = new QCheckBox(QStringLiteral("Sizes on &disk"), pnlTop);
+    chkDiskSize->setObjectName(QStringLiteral("chkDiskSize"));
+    chkDiskSize->setToolTip(QStringLiteral("Show the bytes the files take on disk instead of their apparent sizes"));
+    chkDiskSize->setGeometry(96, 88, 160, 20);
+    chkDiskSize->hide();
+    addWalkInput(chkDiskSize);
+    connect(chkDiskSize, &QCheckBox::toggled, this, [this] {
+        if (loaded_ && !scanning())
+            walkAgain([this] { showLoaded(); });
+        if (loaded_) {
+            refuseLocalActions();
+            setStatus(loadedStatus());
+        }
+    });
+    btSaveScan = newButton(pnlTop, "btSaveScan", QStringLiteral("Sa&ve scan..."),
+                           QStringLiteral("Save the scanned folder as a JSON export file"));
+    connect(btSaveScan, &QPushButton::clicked, this, &TfrmDirHog::btSaveScanClick);
+    addResultButton(btSaveScan, true);
+    btSaveScan->setEnabled(false);
 }
 
 void TfrmDirHog::btTopClick()
@@ -122,6 +153,17 @@ void TfrmDirHog::btAllClick()
 
 bool TfrmDirHog::beforeWalk()
 {
+    if (loaded_) {
+        // A walk of this machine's drives replaces the scan file.
+        loaded_.reset();
+        loadedName_.clear();
+        chkDiskSize->hide();
+        setWindowTitle(QStringLiteral("Folder Hogs"));
+        btDelete->setToolTip(QStringLiteral("Clean the folder"));
+        btBrowse->setToolTip(QStringLiteral("Browse the files and folder"));
+    }
+    savable_.clear();
+    btSaveScan->setEnabled(false);
     lines_.clear(); // before the scan lets go of what they show
     scan_.begin(nextMode_, ParallelWalk::defaultWorkers(), true);
     rowsMarked_ = false;
@@ -140,6 +182,18 @@ void TfrmDirHog::fillGrid()
     abortLeads_ = walker().scanAborted && !scan_.limitReached;
     btMap->setEnabled(scan_.mode() == DirHogScan::Mode::AllFolders && !lines_.empty()
                       && Navigation::isAvailable(Navigation::Target::FolderMap));
+    // A whole all-folders walk of one folder can be saved as an export.
+    const FolderNames &names = scan_.folders();
+    uint32_t roots = 0, root = FolderNames::kNone;
+    for (uint32_t n = 0; n < names.size() && roots < 2; ++n)
+        if (names.known(n) && names.parent(n) == FolderNames::kNone) {
+            ++roots;
+            root = n;
+        }
+    savable_ = !loaded_ && !walker().scanAborted && scan_.mode() == DirHogScan::Mode::AllFolders && roots == 1
+                   ? names.path(root)
+                   : std::string();
+    btSaveScan->setEnabled(!savable_.empty());
     // The grid gets the rows ranked as its size sort would rank them: those
     // the walk's threads made, or else made here from the lines.
     const std::vector<uint32_t> ranked = DirHogScan::bySize(lines_);
@@ -194,6 +248,8 @@ void TfrmDirHog::btMapClick()
     map->build(scan_.mapTree(mapFolders_), mapCapacity_);
     Navigation::Request r{this, {}, {}, {}};
     r.folderMap = std::move(map);
+    if (loaded_)
+        r.foreignScan = loadedName_;
     r.selectFolder = [this](const std::string &folder) { selectFolderRow(folder); };
     r.folderRemoved = [this](const std::string &folder, const Navigation::FolderRemovalOutcome &outcome) {
         if (outcome.removed || outcome.ran)
@@ -232,7 +288,12 @@ QString TfrmDirHog::clipboardText() const
     return out;
 }
 
-QString TfrmDirHog::printTitle() const { return checkedDrivesTitle(QStringLiteral("Folder hogs on drive(s) ")); }
+QString TfrmDirHog::printTitle() const
+{
+    if (loaded_)
+        return QStringLiteral("Folder hogs in scan file ") + loadedName_;
+    return checkedDrivesTitle(QStringLiteral("Folder hogs on drive(s) "));
+}
 
 void TfrmDirHog::btDeleteClick()
 {
@@ -240,7 +301,7 @@ void TfrmDirHog::btDeleteClick()
     // Only a row the user chose: a click on the header (a sort) or below
     // the last row leaves none.
     const int clicked = grid->lastClickRow();
-    if (scanning() || (clicked != TResultGrid::kNoClick && clicked < 1) || row < 1 || row > foundCount())
+    if (loaded_ || scanning() || (clicked != TResultGrid::kNoClick && clicked < 1) || row < 1 || row > foundCount())
         return;
     ResultGridModel *m = grid->gridModel();
     const QString size = m->cell(row, 0);
@@ -326,6 +387,8 @@ void TfrmDirHog::afterRemoval(const std::string &folder, const QString &mark)
 
 QString TfrmDirHog::foundStatus(int found) const
 {
+    if (loaded_)
+        return loadedStatus();
     // The folders listed that still exist.
     int removed = 0;
     for (int r = 1; rowsMarked_ && r <= found; ++r) // no row reads removed before a removal
@@ -361,6 +424,150 @@ std::optional<DirHogScan::Totals> TfrmDirHog::updateRow(int row)
 void TfrmDirHog::BrowseDirectory1Click()
 {
     const int row = grid->selectedRow();
-    if (row >= 1 && row <= foundCount())
+    if (!loaded_ && row >= 1 && row <= foundCount())
         Navigation::browseFolder(this, grid->gridModel()->path(row), QStringLiteral("*.*"));
+}
+
+void TfrmDirHog::btOpenScanClick()
+{
+    if (scanning())
+        return;
+    const auto chosen = dialogs().chooseOpenFile(QStringLiteral("Open a scan file"),
+                                                 QStringLiteral("Scan files (*.json *.json.gz *.gz *.ncdu);;All Files (*)"));
+    if (chosen)
+        openScanFile(*chosen);
+}
+
+void TfrmDirHog::openScanFile(const std::string &path)
+{
+    if (scanning())
+        return;
+    // The file is read into a fresh store: what is shown changes only once
+    // it was read whole.
+    auto fresh = std::make_unique<ScanFile::Loaded>();
+    QString error;
+    ScanFile::Outcome outcome = ScanFile::Outcome::Failed;
+    walker().scanAborted = false;
+    EventPump pump;
+    walkAgain([&] {
+        setStatus(QStringLiteral("Reading ") + displayName(path));
+        outcome = ScanFile::read(path, *fresh, error, [&](uint64_t) {
+            pump.pump();
+            return !walker().scanAborted;
+        });
+    });
+    if (outcome != ScanFile::Outcome::Done) {
+        // What was shown stays as it was.
+        if (loaded_)
+            refuseLocalActions();
+        btSaveScan->setEnabled(!savable_.empty());
+        setStatus(loaded_ ? loadedStatus() : foundCount() > 0 ? foundStatus(foundCount()) : QString());
+        if (outcome == ScanFile::Outcome::Failed)
+            dialogs().showError(error);
+        return;
+    }
+    loaded_ = std::move(fresh);
+    namesGiven_ = false;
+    const QString name = displayName(path);
+    loadedName_ = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    savable_.clear();
+    chkDiskSize->show();
+    walkAgain([this] { showLoaded(); });
+    refuseLocalActions();
+    QString title = QStringLiteral("Folder Hogs - ") + loadedName_;
+    if (loaded_->timestamp > 0)
+        title += QStringLiteral(", scanned ")
+               + QDateTime::fromSecsSinceEpoch(loaded_->timestamp).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+    setWindowTitle(title);
+    setStatus(loadedStatus());
+}
+
+void TfrmDirHog::refuseLocalActions()
+{
+    // Nothing of a scan file lies on this machine: no removal, no browsing,
+    // even where a folder of the same path exists here.
+    btDelete->setEnabled(false);
+    btDelete->setToolTip(kNotHere);
+    btBrowse->setEnabled(false);
+    btBrowse->setToolTip(kNotHere);
+    btSaveScan->setEnabled(false);
+}
+
+void TfrmDirHog::showLoaded()
+{
+    // The rows of an all-folders walk, made from the file's totals in the
+    // size chosen; the percent is of the scan's total (its drive is not here).
+    const bool disk = chkDiskSize->isChecked();
+    std::vector<DirHogScan::Totals> own(loaded_->own.size());
+    DosTime::Converter stamps;
+    for (size_t i = 0; i < own.size(); ++i) {
+        const ScanFile::Own &o = loaded_->own[i];
+        own[i].bytes = disk ? o.dsize : o.asize;
+        own[i].files = o.files;
+        own[i].folders = o.folders;
+        own[i].latestAccess = o.latestMtime > 0 ? stamps(o.latestMtime) : 0;
+    }
+    const double total = double(disk ? loaded_->totalDsize : loaded_->totalAsize);
+    lines_.clear();
+    grid->ClearGrid();
+    rowsMarked_ = false;
+    abortLeads_ = false;
+    mapFolders_.clear();
+    mapTaken_ = false;
+    // The file's folder names go to the scan once; a change of size keeps them.
+    scan_.takeFolders(namesGiven_ ? nullptr : &loaded_->names, own, total);
+    namesGiven_ = true;
+    mapCapacity_ = total;
+    fillGrid();
+    grid->trimRows();
+    sortGrid();
+}
+
+QString TfrmDirHog::loadedStatus() const
+{
+    if (!loaded_)
+        return {};
+    const ScanFile::Loaded &l = *loaded_;
+    QString s = QStringLiteral("Folders : ") + QString::number(foundCount()) + QStringLiteral("  Sizes: ")
+              + (chkDiskSize->isChecked() ? QStringLiteral("on disk") : QStringLiteral("apparent"));
+    const auto add = [&](uint64_t n, const QString &what) {
+        if (n > 0)
+            s += QStringLiteral("  ") + QString::number(n) + QLatin1Char(' ') + what;
+    };
+    add(l.excluded, QStringLiteral("excluded"));
+    add(l.otherFs, QStringLiteral("on other file systems"));
+    add(l.kernFs, QStringLiteral("on kernel file systems"));
+    add(l.readErrors, QStringLiteral("not read (read errors)"));
+    return s;
+}
+
+void TfrmDirHog::btSaveScanClick()
+{
+    if (scanning() || savable_.empty())
+        return;
+    const auto chosen = dialogs().chooseSaveFile(QStringLiteral("Save scan"), QStringLiteral("Scan files (*.json)"),
+                                                 "scan.json");
+    if (chosen)
+        saveScanFile(*chosen);
+}
+
+void TfrmDirHog::saveScanFile(const std::string &path)
+{
+    if (scanning() || savable_.empty())
+        return;
+    QString error;
+    ScanFile::Outcome outcome = ScanFile::Outcome::Failed;
+    walker().scanAborted = false;
+    EventPump pump;
+    const QString shown = foundStatus(foundCount());
+    walkAgain([&] {
+        setStatus(QStringLiteral("Saving ") + displayName(savable_));
+        outcome = ScanFile::save(savable_, path, error, [&] {
+            pump.pump();
+            return !walker().scanAborted;
+        });
+    });
+    setStatus(shown);
+    if (outcome == ScanFile::Outcome::Failed)
+        dialogs().showError(error);
 }

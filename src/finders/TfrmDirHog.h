@@ -1,11 +1,14 @@
 #pragma once
 #include "finders/DirHogScan.h"
 #include "finders/FolderMap.h"
+#include "finders/ScanFile.h"
 #include "scan/TFinderFrame.h"
 
 #include <QStringList>
+#include <memory>
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 
 // Folder hogs: ranks the folders of the checked drives by the bytes they
@@ -29,6 +32,16 @@ public:
     // "Map": the folder map of the last all-folders scan's totals; a click
     // on a folder there selects its row, a removal there updates the rows.
     void btMapClick();
+    // "Scan file...": a scan exported by a disk-usage tool (here or on
+    // another machine) shown as an all-folders scan of its tree.
+    void btOpenScanClick();
+    void openScanFile(const std::string &path);
+    // "Save scan...": the folder of the last all-folders scan written as an
+    // export file.
+    void btSaveScanClick();
+    void saveScanFile(const std::string &path);
+    // The rows and the map show a scan file (whose folders are not here).
+    bool showsScanFile() const { return loaded_ != nullptr; }
     // Selects and shows the row of a folder (none: nothing changes).
     void selectFolderRow(const std::string &folder);
     // The lines of the last scan, the abort line first after an abort.
@@ -40,6 +53,8 @@ public:
     QPushButton *btTop; // "&Start" of the frame, as "&Main folders"
     QPushButton *btAll;
     QPushButton *btMap;
+    QPushButton *btOpenScan, *btSaveScan;
+    QCheckBox *chkDiskSize; // a scan file's sizes on disk rather than apparent
     QLabel *lblMain, *lblMainText, *lblAll, *lblAllText;
     // The lines of the last scan as the clipboard copies them.
     QStringList lb() const;
@@ -65,6 +80,15 @@ private:
     std::vector<DirHogScan::MapFolder> mapFolders_;
     bool mapTaken_ = false; // mapFolders_ holds the lines' folders
     double mapCapacity_ = 0;
+    // The scan file shown: its folders' totals, kept to show either size.
+    void showLoaded();
+    void refuseLocalActions();
+    QString loadedStatus() const;
+    std::unique_ptr<ScanFile::Loaded> loaded_;
+    QString loadedName_;
+    bool namesGiven_ = false; // the scan holds the file's folder names
+    // The folder of the last all-folders scan (one root), for "Save scan...".
+    std::string savable_;
     DirHogScan scan_;
     DirHogScan::Mode nextMode_ = DirHogScan::Mode::MainFolders;
     bool rowsMarked_ = false; // a row was marked removed since the last scan began

@@ -132,6 +132,14 @@ bool TfrmFolderMap::navigate(const Navigation::Request &r)
     TfrmFolderMap w(qobject_cast<QWidget *>(r.from));
     w.hooks_ = r;
     w.hooks_.folderMap.reset();
+    if (!r.foreignScan.isEmpty()) {
+        // Folders of another machine: shown, never browsed or removed here.
+        w.setWindowTitle(QStringLiteral("Folder map - ") + r.foreignScan);
+        const QString why = QStringLiteral("The scan file lists folders of the machine it was made on, not of this one");
+        w.actBrowse->setToolTip(why);
+        w.actClean->setToolTip(why);
+        w.menu->setToolTipsVisible(true);
+    }
     if (r.folderMap) {
         w.view->setMap(r.folderMap);
         w.showZoom();
@@ -353,14 +361,17 @@ void TfrmFolderMap::showMenu(int tile, const QPoint &globalPos)
     const bool hasPath = !pathOf(node).empty();
     actZoomIn->setEnabled(node != zoom() && !map()->nodes()[size_t(node)].children.empty());
     actZoomOut->setEnabled(btZoomOut->isEnabled());
-    actBrowse->setEnabled(hasPath && Navigation::isAvailable(Navigation::Target::BrowseFolder));
-    actClean->setEnabled(hasPath && Navigation::isAvailable(Navigation::Target::RemoveFolder));
+    const bool here = hooks_.foreignScan.isEmpty();
+    actBrowse->setEnabled(here && hasPath && Navigation::isAvailable(Navigation::Target::BrowseFolder));
+    actClean->setEnabled(here && hasPath && Navigation::isAvailable(Navigation::Target::RemoveFolder));
     actCopyPath->setEnabled(hasPath);
     menu->popup(globalPos);
 }
 
 void TfrmFolderMap::browseClick()
 {
+    if (!hooks_.foreignScan.isEmpty())
+        return;
     const std::string path = pathOf(selectedNode());
     if (!path.empty())
         Navigation::browseFolder(this, path, QStringLiteral("*.*"));
@@ -377,7 +388,7 @@ void TfrmFolderMap::cleanClick()
 {
     const int node = selectedNode();
     const std::string folder = pathOf(node);
-    if (folder.empty() || walking())
+    if (folder.empty() || walking() || !hooks_.foreignScan.isEmpty())
         return;
     if (const QString refused = FolderRemoval::listRefusal(folder); !refused.isEmpty()) {
         dialogs().showError(refused);

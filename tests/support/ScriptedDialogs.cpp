@@ -66,6 +66,14 @@ std::optional<std::string> ScriptedDialogs::chooseOpenFile(const QString &title,
     return take(files);
 }
 
+std::optional<std::string> ScriptedDialogs::chooseSaveFile(const QString &title, const QString &filter,
+                                                           const std::string &)
+{
+    pickers.push_back("save:" + title);
+    fileFilter = filter;
+    return take(files);
+}
+
 std::optional<QString> ScriptedDialogs::inputText(const QString &title, const QString &, const QString &, bool)
 {
     pickers.push_back("input:" + title);

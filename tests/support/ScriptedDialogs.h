@@ -30,6 +30,9 @@ public:
     std::optional<std::string> chooseFolder(const QString &title, const std::string &start = {}) override;
     std::optional<std::string> chooseOpenFile(const QString &title, const QString &filter,
                                               const std::string &start = {}) override;
+    // The next queued file (as chooseOpenFile); recorded as "save:" and the title.
+    std::optional<std::string> chooseSaveFile(const QString &title, const QString &filter,
+                                              const std::string &start = {}) override;
     std::optional<QString> inputText(const QString &title, const QString &prompt, const QString &initial = {},
                                      bool password = false) override;
     // Prints to the PDF file printPdf when it is set (else declines).

@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// A walk of one folder for a scan export: every entry below it, depth first,
+// each described by lstat (a symbolic link is never followed). A folder on
+// another mount (another file system, or a bind mount of the same one) is
+// listed but not entered, marked "otherfs" ("kernfs" for a kernel file system
+// such as /proc or /sys); a folder that cannot be read is listed, marked as a
+// read error. The folders are held open one per level only while the walk is
+// below them; nothing of an entry is kept once it was handed on.
+namespace ExportWalk {
+struct Item {
+    std::string_view name; // the root: the path as given
+    int64_t asize = 0;     // st_size
+    int64_t dsize = 0;     // st_blocks x 512
+    uint64_t dev = 0, ino = 0;
+    uint32_t nlink = 1;
+    bool folder = false;
+    bool notreg = false; // neither a regular file nor a folder
+    bool readError = false;
+    std::string_view excluded; // "otherfs", "kernfs" or empty
+};
+struct Visitor {
+    std::function<void(const Item &)> openFolder; // a folder entered (or listed as not entered)
+    std::function<void(const Item &)> file;
+    std::function<void()> closeFolder;
+    std::function<bool()> keepGoing; // asked every few hundred entries; false ends the walk
+};
+enum class Result { Walked, RootMissing, Aborted };
+// errorOut: errno of a root that could not be looked at.
+Result walk(const std::string &root, const Visitor &v, int *errorOut = nullptr);
+}
+
+// A file written under a temporary name beside its final name and renamed
+// over it only once it is whole and synced: a failed or abandoned write
+// leaves whatever was at the final name untouched.
+class AtomicOutput {
+public:
+    AtomicOutput() = default;
+    ~AtomicOutput(); // discards an uncommitted file
+    AtomicOutput(const AtomicOutput &) = delete;
+    AtomicOutput &operator=(const AtomicOutput &) = delete;
+    // Creates the temporary file; false (with errno) when it cannot.
+    bool open(const std::string &path);
+    bool write(std::string_view data);
+    // Syncs and renames; false (the temporary file removed) when that fails.
+    bool commit();
+    void discard();
+    int error() const { return error_; }
+
+private:
+    std::string path_, temp_;
+    int fd_ = -1;
+    int error_ = 0;
+};
