@@ -149,6 +149,12 @@ QString TFolderMapView::shareText(int64_t bytes) const
 {
     if (!map_ || map_->capacity() <= 0)
         return {};
+    if (ofScan_) {
+        // The capacity is the scan's total, which its top holds whole.
+        const QString share = double(bytes) < map_->capacity() ? DirHogScan::percentText(bytes, map_->capacity())
+                                                                : QLocale().toString(100.0, 'f', 2);
+        return share + QStringLiteral(" % of the scan");
+    }
     return DirHogScan::percentText(bytes, map_->capacity()) + QStringLiteral(" % of the drive");
 }
 

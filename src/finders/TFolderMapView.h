@@ -48,7 +48,9 @@ public:
     // "1,234 files" ("1 file").
     static QString filesText(int64_t files);
     // "1.92 % of the drive"; empty when the drives' capacity is not known.
+    // For a scan file, of the scan's total ("100.00 % of the scan" at its top).
     QString shareText(int64_t bytes) const;
+    void setShareOfScan(bool scan) { ofScan_ = scan; }
 
     // The fill of a tile: by its level below the folder shown (1 to 8, the
     // eighth standing for every deeper one); the files lying in a folder
@@ -79,6 +81,7 @@ protected:
     bool event(QEvent *e) override;
 
 private:
+    bool ofScan_ = false; // the map shows a scan file: shares are of its total
     // The part of r the tiles take (the legend has the rest).
     QRect tileArea(const QRect &r) const;
     int legendHeight() const;

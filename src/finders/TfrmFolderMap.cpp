@@ -139,6 +139,7 @@ bool TfrmFolderMap::navigate(const Navigation::Request &r)
         w.actBrowse->setToolTip(why);
         w.actClean->setToolTip(why);
         w.menu->setToolTipsVisible(true);
+        w.view->setShareOfScan(true);
     }
     if (r.folderMap) {
         w.view->setMap(r.folderMap);

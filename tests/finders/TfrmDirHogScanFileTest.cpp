@@ -101,6 +101,9 @@ TEST_F(DirHogScanFile, ShownAsAnAllFoldersScanWithoutActionsOnItsFolders)
         mapped = true;
         EXPECT_TRUE(m->windowTitle().contains("scan.json"));
         EXPECT_EQ(m->map()->nodes()[size_t(m->map()->top())].bytes, 1000);
+        // Shares are of the scan, its top all of it.
+        EXPECT_EQ(m->view->shareText(1000), "100.00 % of the scan");
+        EXPECT_EQ(m->view->shareText(700), "70.00 % of the scan");
         const int data = m->map()->find(tree.path("data"));
         ASSERT_GE(data, 0);
         m->selectNode(data);
