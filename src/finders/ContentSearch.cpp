@@ -1,6 +1,7 @@
 #include "finders/ContentSearch.h"
 
 #include "common/Text.h"
+#include "finders/FolderAnchors.h"
 #include "finders/RememberedHashes.h"
 #include "platform/AnchoredPath.h"
 #include "platform/ContentFile.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
 #include <numeric>
 
 struct ContentSearch::State {
@@ -19,10 +19,6 @@ struct ContentSearch::State {
     Outcome outcome = Outcome::Ok;
     bool complete = false; // read whole: the hash stands for the contents
     uint16_t counted = 0;  // bytes of it counted in the progress by rounds 1 and 2
-};
-
-struct ContentSearch::Anchors {
-    std::vector<AnchoredPath::Anchor> list;
 };
 
 // What one worker keeps between files: the folder it has open (the files of
@@ -50,7 +46,7 @@ bool hashLess(const XXH128_hash_t &a, const XXH128_hash_t &b)
 
 ContentSearch::ContentSearch(std::vector<std::string> folders, std::vector<File> files)
     : folders_(std::move(folders)), files_(std::move(files)), state_(files_.size()),
-      anchors_(std::make_unique<Anchors>())
+      anchors_(std::make_unique<FolderAnchors>())
 {
 }
 
@@ -64,23 +60,11 @@ void ContentSearch::start(unsigned threads)
 {
     // Anchors are found on this thread (finding one reads the mount list);
     // the workers open each folder below its drive's anchor.
-    std::map<std::string, uint32_t> byPath;
-    folderAnchor_.assign(folders_.size(), UINT32_MAX);
     std::vector<bool> used(folders_.size());
     for (const File &f : files_)
         if (f.folder < used.size())
             used[f.folder] = true;
-    for (size_t i = 0; i < folders_.size(); ++i) {
-        if (!used[i])
-            continue;
-        const std::string anchor = AnchoredPath::anchorOf(folders_[i]);
-        auto it = byPath.find(anchor);
-        if (it == byPath.end()) {
-            it = byPath.emplace(anchor, uint32_t(anchors_->list.size())).first;
-            anchors_->list.push_back(AnchoredPath::openAnchor(anchor));
-        }
-        folderAnchor_[i] = it->second;
-    }
+    anchors_->find(folders_, used);
     if (threads == 0)
         threads = unsigned(WorkerPool::shared().size());
     task_ = std::make_unique<WorkerPool::Group>();
@@ -249,13 +233,7 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
 
     if (w.folder != f.folder) {
         w.folder = f.folder;
-        w.folderError = 0;
-        const uint32_t a = folderAnchor_[f.folder];
-        w.folderFd = a < anchors_->list.size()
-            ? AnchoredPath::openFolderBelow(anchors_->list[a], folders_[f.folder], &w.folderError)
-            : UniqueFd();
-        if (!w.folderFd && w.folderError == 0)
-            w.folderError = EACCES;
+        w.folderFd = anchors_->open(f.folder, folders_[f.folder], w.folderError);
     }
     if (!w.folderFd)
         return failed(w.folderError);

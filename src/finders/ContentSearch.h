@@ -33,6 +33,7 @@
 // that is read in a later round after all must still be in that state.
 class RememberedHashes;
 
+class FolderAnchors;
 class ContentSearch {
 public:
     struct File {
@@ -122,9 +123,7 @@ private:
     std::vector<std::string> folders_;
     std::vector<File> files_;
     std::vector<State> state_;
-    std::vector<uint32_t> folderAnchor_;
-    struct Anchors;
-    std::unique_ptr<Anchors> anchors_;
+    std::unique_ptr<FolderAnchors> anchors_;
 
     std::unique_ptr<WorkerPool::Group> task_;
     std::atomic<bool> cancel_{false};

@@ -1,18 +1,14 @@
 #include "finders/PictureSearch.h"
 
 #include "common/Text.h"
+#include "finders/FolderAnchors.h"
 #include "finders/PictureGroups.h"
 #include "platform/AnchoredPath.h"
 #include "platform/ContentFile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
 #include <numeric>
-
-struct PictureSearch::Anchors {
-    std::vector<AnchoredPath::Anchor> list;
-};
 
 // What one worker keeps between files: the folder it has open (files come
 // folder by folder) and the open file.
@@ -26,7 +22,7 @@ struct PictureSearch::Worker {
 
 PictureSearch::PictureSearch(std::vector<std::string> folders, std::vector<File> files, int threshold)
     : folders_(std::move(folders)), files_(std::move(files)), threshold_(threshold), state_(files_.size()),
-      anchors_(std::make_unique<Anchors>())
+      anchors_(std::make_unique<FolderAnchors>())
 {
 }
 
@@ -39,23 +35,11 @@ PictureSearch::~PictureSearch()
 void PictureSearch::start(unsigned threads)
 {
     // Anchors are found on this thread (finding one reads the mount list).
-    std::map<std::string, uint32_t> byPath;
-    folderAnchor_.assign(folders_.size(), UINT32_MAX);
     std::vector<bool> used(folders_.size());
     for (const File &f : files_)
         if (f.folder < used.size())
             used[f.folder] = true;
-    for (size_t i = 0; i < folders_.size(); ++i) {
-        if (!used[i])
-            continue;
-        const std::string anchor = AnchoredPath::anchorOf(folders_[i]);
-        auto it = byPath.find(anchor);
-        if (it == byPath.end()) {
-            it = byPath.emplace(anchor, uint32_t(anchors_->list.size())).first;
-            anchors_->list.push_back(AnchoredPath::openAnchor(anchor));
-        }
-        folderAnchor_[i] = it->second;
-    }
+    anchors_->find(folders_, used);
     if (threads == 0)
         threads = unsigned(WorkerPool::shared().size());
     task_ = std::make_unique<WorkerPool::Group>();
@@ -196,13 +180,7 @@ void PictureSearch::readOne(Worker &w, uint32_t i)
 
     if (w.folder != f.folder) {
         w.folder = f.folder;
-        w.folderError = 0;
-        const uint32_t a = folderAnchor_[f.folder];
-        w.folderFd = a < anchors_->list.size()
-            ? AnchoredPath::openFolderBelow(anchors_->list[a], folders_[f.folder], &w.folderError)
-            : UniqueFd();
-        if (!w.folderFd && w.folderError == 0)
-            w.folderError = EACCES;
+        w.folderFd = anchors_->open(f.folder, folders_[f.folder], w.folderError);
     }
     if (!w.folderFd)
         return failed(w.folderError);

@@ -27,6 +27,7 @@
 // short, or that is larger than PictureHash::kMaxBytes, by skipped. Hard
 // links (one device and inode) are one picture: the first in the given
 // order stands for all.
+class FolderAnchors;
 class PictureSearch {
 public:
     struct File {
@@ -99,9 +100,7 @@ private:
     std::vector<File> files_;
     int threshold_;
     std::vector<State> state_;
-    std::vector<uint32_t> folderAnchor_;
-    struct Anchors;
-    std::unique_ptr<Anchors> anchors_;
+    std::unique_ptr<FolderAnchors> anchors_;
 
     std::unique_ptr<WorkerPool::Group> task_;
     std::atomic<bool> cancel_{false};
