@@ -247,6 +247,37 @@ void TfrmDup::fillGrid()
     times_ = {};
 }
 
+template <class Search>
+bool TfrmDup::runSearch(Search &search, Search *&running, const std::function<void(Search &)> &starting)
+{
+    QEventLoop loop;
+    search.onFinished = [&loop] {
+        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    };
+    QTimer tick;
+    tick.setInterval(100);
+    connect(&tick, &QTimer::timeout, this, [&] { setStatus(Search::progressText(search.progress())); });
+    Runs::Token token(QStringLiteral("a duplicate search"), [this] { abortWork(); });
+    running = &search;
+    searchLoop_ = &loop;
+    setWorking(true);
+    if (starting)
+        starting(search);
+    search.start();
+    setStatus(Search::progressText(search.progress()));
+    tick.start();
+    loop.exec();
+    search.wait();
+    tick.stop();
+    setWorking(false);
+    running = nullptr;
+    searchLoop_ = nullptr;
+    if (!search.cancelled())
+        return true;
+    setStatus(QString());
+    return false;
+}
+
 void TfrmDup::fillByPictures()
 {
     if (aborted_)
@@ -268,32 +299,8 @@ void TfrmDup::fillByPictures()
     std::vector<PictureHash::Picture> pictures(order.size());
     {
         PictureSearch search(lbList.folders(), std::move(files), threshold_);
-        QEventLoop loop;
-        search.onFinished = [&loop] {
-            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-        };
-        QTimer tick;
-        tick.setInterval(100);
-        connect(&tick, &QTimer::timeout, this, [&] { setStatus(PictureSearch::progressText(search.progress())); });
-        Runs::Token token(QStringLiteral("a duplicate search"), [this] { abortWork(); });
-        pictureSearch_ = &search;
-        searchLoop_ = &loop;
-        setWorking(true);
-        if (pictureSearchStarting)
-            pictureSearchStarting(search);
-        search.start();
-        setStatus(PictureSearch::progressText(search.progress()));
-        tick.start();
-        loop.exec();
-        search.wait();
-        tick.stop();
-        setWorking(false);
-        pictureSearch_ = nullptr;
-        searchLoop_ = nullptr;
-        if (search.cancelled()) {
-            setStatus(QString());
+        if (!runSearch(search, pictureSearch_, pictureSearchStarting))
             return;
-        }
         unreadable_ = search.unreadable();
         leftOut_ = search.leftOut();
         skipped_ = search.skipped();
@@ -339,32 +346,8 @@ void TfrmDup::fillByContents()
         RememberedHashes memory;
         ContentSearch search(lbList.folders(), std::move(files));
         search.memory = &memory;
-        QEventLoop loop;
-        search.onFinished = [&loop] {
-            QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-        };
-        QTimer tick;
-        tick.setInterval(100);
-        connect(&tick, &QTimer::timeout, this, [&] { setStatus(ContentSearch::progressText(search.progress())); });
-        Runs::Token token(QStringLiteral("a duplicate search"), [this] { abortWork(); });
-        search_ = &search;
-        searchLoop_ = &loop;
-        setWorking(true);
-        if (searchStarting)
-            searchStarting(search);
-        search.start();
-        setStatus(ContentSearch::progressText(search.progress()));
-        tick.start();
-        loop.exec();
-        search.wait();
-        tick.stop();
-        setWorking(false);
-        search_ = nullptr;
-        searchLoop_ = nullptr;
-        if (search.cancelled()) {
-            setStatus(QString());
+        if (!runSearch(search, search_, searchStarting))
             return;
-        }
         unreadable_ = search.unreadable();
         leftOut_ = search.leftOut();
         storeNote_ = memory.note();

@@ -77,6 +77,11 @@ private:
     // "Similar pictures": the candidate pictures read, hashed and grouped on
     // worker threads while this window keeps handling events.
     void fillByPictures();
+    // Runs a search on the worker pool while this thread shows its progress
+    // and lets events run (Abort among them); running points at it meanwhile.
+    // false when it was cancelled (the status line is then cleared).
+    template <class Search>
+    bool runSearch(Search &search, Search *&running, const std::function<void(Search &)> &starting);
     // "Same contents": the files of shared sizes compared by their bytes on
     // worker threads while this window keeps handling events.
     void fillByContents();
