@@ -182,6 +182,7 @@ Result walk(const std::string &root, const Visitor &v, int *errorOut)
         if (!describeOpen(fd, opened, mount, hasMount) || opened.dev != topDev
             || (hasMount && topHasMount && mount != topMount)) {
             e.excluded = kernelFs(fd) ? std::string_view("kernfs") : std::string_view("otherfs");
+            e.asize = e.dsize = 0; // what the entry's stat shows is the other drive's root folder
             ::close(fd);
             v.openFolder(e);
             v.closeFolder();

@@ -1,4 +1,5 @@
 #include "finders/ScanFile.h"
+#include "support/MountSandbox.h"
 #include "support/TempTree.h"
 #include "support/TestEnv.h"
 
@@ -10,7 +11,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <set>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,8 +63,21 @@ struct Expected {
     int64_t allEntries = 0;           // every entry's size, folders included, files of several names once
 };
 
+// Which folders mounted below the tree a walk enters: every one (no mount
+// here), those of the tree's own device (du -x, ncdu -x), or none (gdu -x,
+// this program).
+enum class Mounts { Enter, SameDevice, None };
+
+uint64_t mountOf(const std::string &path)
+{
+    struct statx sx {};
+    statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx);
+    return sx.stx_mnt_id;
+}
+
 void walkExpected(const std::string &dir, Expected &e, std::map<std::pair<dev_t, ino_t>, std::vector<std::string>> &links,
-                  std::set<std::pair<dev_t, ino_t>> &seen, std::vector<std::pair<std::string, int64_t>> &files)
+                  std::set<std::pair<dev_t, ino_t>> &seen, std::vector<std::pair<std::string, int64_t>> &files,
+                  Mounts mounts = Mounts::Enter)
 {
     struct stat st {};
     lstat(dir.c_str(), &st);
@@ -79,8 +95,13 @@ void walkExpected(const std::string &dir, Expected &e, std::map<std::pair<dev_t,
         const std::string p = dir + "/" + name;
         lstat(p.c_str(), &st);
         if (S_ISDIR(st.st_mode)) {
+            struct stat parent {};
+            lstat(dir.c_str(), &parent);
+            if ((mounts == Mounts::SameDevice && st.st_dev != parent.st_dev)
+                || (mounts == Mounts::None && mountOf(p) != mountOf(dir)))
+                continue; // another drive: no folder of this tree
             ++e.subFolders[dir];
-            walkExpected(p, e, links, seen, files);
+            walkExpected(p, e, links, seen, files, mounts);
             continue;
         }
         if (st.st_nlink > 1) {
@@ -95,13 +116,13 @@ void walkExpected(const std::string &dir, Expected &e, std::map<std::pair<dev_t,
     closedir(d);
 }
 
-Expected expectedOf(const std::string &root)
+Expected expectedOf(const std::string &root, Mounts mounts = Mounts::Enter)
 {
     Expected e;
     std::map<std::pair<dev_t, ino_t>, std::vector<std::string>> links;
     std::set<std::pair<dev_t, ino_t>> seen;
     std::vector<std::pair<std::string, int64_t>> files;
-    walkExpected(root, e, links, seen, files);
+    walkExpected(root, e, links, seen, files, mounts);
     for (const auto &[folder, bytes] : files)
         for (std::string f = folder;; f = f.substr(0, f.rfind('/'))) {
             e.treeBytes[f] += bytes;
@@ -297,6 +318,119 @@ TEST(ScanFileTools, OwnExportReadsBackInBothTools)
         EXPECT_EQ(std::strtoll(total.c_str(), nullptr, 10), seen.allEntries) << total;
     }
     chmod(t.path("scanned/locked").c_str(), 0700);
+}
+
+// The same comparison as expectTotals for checks that run in a child
+// process: what differs, as text.
+std::string totalsDiffer(const ScanFile::Loaded &l, const Expected &e, const std::string &what)
+{
+    std::ostringstream out;
+    const std::map<std::string, int64_t> got = treeBytesOf(l);
+    if (got != e.treeBytes) {
+        out << what << ": folder totals differ\n";
+        for (const auto &[f, b] : got)
+            out << "  got " << f << " " << b << (e.treeBytes.contains(f) ? "" : " (not expected)") << "\n";
+        for (const auto &[f, b] : e.treeBytes)
+            out << "  expected " << f << " " << b << "\n";
+    }
+    for (uint32_t n = 0; n < l.names.size(); ++n) {
+        const std::string p = l.names.path(n);
+        if (e.subFolders.contains(p) && l.own[n].folders != e.subFolders.at(p))
+            out << what << ": " << p << " has " << l.own[n].folders << " sub-folders, expected "
+                << e.subFolders.at(p) << "\n";
+    }
+    return out.str();
+}
+
+std::string readInto(const std::string &file, ScanFile::Loaded &l)
+{
+    QString error;
+    return ScanFile::read(file, l, error) == ScanFile::Outcome::Done ? std::string()
+                                                                      : file + ": " + error.toStdString() + "\n";
+}
+
+// Below the tree, a folder of the same file system is bound and a fresh
+// file system mounted. ncdu -x enters the first (its device is the tree's,
+// as for du -x) and marks the second; gdu -x and this program's own walk
+// stop at both. Each export opens with the totals of an independent walk
+// under the same rule, and this program's export reads back in both tools.
+TEST(ScanFileTools, MountsBelowTheTreeCountAsEachToolWalksThem)
+{
+    TempTree t("mounts");
+    const std::string root = t.dir("scanned");
+    t.sized("scanned/in/g", 300);
+    t.dir("scanned/bound");
+    t.dir("scanned/fresh");
+    t.sized("outside/f", 5000);
+    t.sized("outside/sub/h", 70);
+    const std::string out = t.dir("out");
+    const MountSandbox::Outcome o =
+        MountSandbox::runWithBinds({{t.path("outside"), t.path("scanned/bound")}}, [&]() -> std::string {
+            if (::mount("none", t.path("scanned/fresh").c_str(), "tmpfs", 0, nullptr) != 0)
+                return "cannot mount a tmpfs in the sandbox";
+            writeFile(t.path("scanned/fresh/z"), std::string(777, 'z'));
+            std::string failures;
+            if (hasTool("ncdu")) {
+                if (std::system(("ncdu -x -o " + quoted(out + "/ncdu.json") + " " + quoted(root) + " >/dev/null 2>&1")
+                                    .c_str())
+                    != 0)
+                    return "ncdu -o failed";
+                ScanFile::Loaded l;
+                failures += readInto(out + "/ncdu.json", l);
+                failures += totalsDiffer(l, expectedOf(root, Mounts::SameDevice), "ncdu");
+                if (l.otherFs != 1)
+                    failures += "ncdu: " + std::to_string(l.otherFs) + " other file systems, expected 1\n";
+            }
+            if (hasTool("gdu")) {
+                if (std::system(("gdu -n -p -x -o " + quoted(out + "/gdu.json") + " " + quoted(root)
+                                 + " >/dev/null 2>&1").c_str())
+                    != 0)
+                    return "gdu -o failed";
+                ScanFile::Loaded l;
+                failures += readInto(out + "/gdu.json", l);
+                failures += totalsDiffer(l, expectedOf(root, Mounts::None), "gdu");
+            }
+            const Expected mine = expectedOf(root, Mounts::None);
+            QString error;
+            if (ScanFile::save(root, out + "/own.json", error) != ScanFile::Outcome::Done)
+                return "save: " + error.toStdString();
+            ScanFile::Loaded own;
+            failures += readInto(out + "/own.json", own);
+            failures += totalsDiffer(own, mine, "own");
+            if (own.otherFs != 2)
+                failures += "own: " + std::to_string(own.otherFs) + " other file systems, expected 2\n";
+            // A mount point's stat is the other drive's root folder: its size
+            // is not this tree's (ncdu would add it to the folder's total).
+            std::istringstream lines(TempTree::read(out + "/own.json"));
+            for (std::string line; std::getline(lines, line);)
+                if (line.find("\"excluded\"") != std::string::npos && line.find("size") != std::string::npos)
+                    failures += "own: a mount point listed with a size: " + line + "\n";
+            if (hasTool("ncdu")) {
+                if (std::system(("ncdu -f " + quoted(out + "/own.json") + " -o " + quoted(out + "/again.json")
+                                 + " >/dev/null 2>&1").c_str())
+                    != 0)
+                    return "ncdu -f failed";
+                ScanFile::Loaded back;
+                failures += readInto(out + "/again.json", back);
+                failures += totalsDiffer(back, mine, "own, read back by ncdu");
+                if (back.otherFs != 2)
+                    failures += "own, read back by ncdu: " + std::to_string(back.otherFs)
+                                + " other file systems, expected 2\n";
+            }
+            if (hasTool("gdu")) {
+                const std::string total =
+                    output("gdu -f " + quoted(out + "/own.json") + " -n -p -a -s --no-prefix 2>/dev/null");
+                // gdu counts every folder it lists as 4,096 bytes, the two
+                // mount points too.
+                if (std::strtoll(total.c_str(), nullptr, 10) != mine.allEntries + 2 * 4096)
+                    failures += "own, read back by gdu: " + total + " against " + std::to_string(mine.allEntries)
+                                + " and the mount points\n";
+            }
+            return failures;
+        });
+    if (!o.mounted)
+        GTEST_SKIP() << MountSandbox::kCannotMount;
+    EXPECT_EQ(o.failure, "");
 }
 
 TEST(ScanFile, NamesRoundTripAsBytesPlainAndCompressed)
