@@ -31,6 +31,9 @@ struct ContentSearch::Worker {
     std::string name;
     std::unique_ptr<char[]> buffer{new char[kChunk]};
     XXH3_state_t *hash = XXH3_createState();
+    // Progress not yet added to the search's shared counts: threads that
+    // added every file at once would contend for them.
+    uint64_t files = 0, bytes = 0;
     ~Worker() { XXH3_freeState(hash); }
 };
 
@@ -187,6 +190,9 @@ void ContentSearch::runRound(int round, const std::vector<uint32_t> &todo, unsig
             const size_t end = std::min(todo.size(), at + batch);
             for (size_t k = at; k < end && !cancel_; ++k)
                 readOne(w, todo[k], round);
+            filesDone_ += w.files;
+            bytesDone_ += w.bytes;
+            w.files = w.bytes = 0;
         }
     };
     // Each chunk takes batches until none is left: a chunk the pool's
@@ -205,14 +211,18 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
     uint64_t counted = s.counted;
     const auto countTo = [&](uint64_t to) {
         if (to > counted) {
-            bytesDone_ += to - counted;
+            w.bytes += to - counted;
             counted = to;
+            if (w.bytes >= (uint64_t(1) << 22)) { // a large file's reading shows as it goes
+                bytesDone_ += w.bytes;
+                w.bytes = 0;
+            }
         }
     };
     const auto finish = [&] {
         if (s.outcome != Outcome::Ok || s.complete) {
             countTo(uint64_t(f.size));
-            ++filesDone_;
+            ++w.files;
         }
         s.counted = uint16_t(std::min<uint64_t>(counted, UINT16_MAX));
     };

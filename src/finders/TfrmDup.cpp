@@ -133,6 +133,10 @@ TfrmDup::TfrmDup(QWidget *parent) : TFinderFrame(frameSpec(AppState::dupMode), p
 
     grid->printTitle = [this] { return printTitle(); };
     walker().visitor = [this](const FoundFile &f) { return visit(f); };
+    // The walk runs on the worker pool; what it keeps is the size choice's
+    // and the criterion's, both fixed before it starts.
+    walker().visitInParallel = true;
+    walker().prefilter = [this](const FoundFile &f) { return wanted(f); };
 }
 
 void TfrmDup::openingSteps()
@@ -205,16 +209,22 @@ bool TfrmDup::beforeWalk()
     storeNote_.clear();
     choice_ = c;
     walker().mask = WildPattern(patternBox->pattern());
+    PictureHash::isCandidateName("a.png"); // the image formats are looked up here, not on a pool thread
     return true;
+}
+
+bool TfrmDup::wanted(const FoundFile &f) const
+{
+    if (!choice_.keeps(f.size))
+        return false;
+    // Similar pictures: files named as a picture the image plugins read,
+    // large enough to be a photo or screenshot.
+    return !byPictures() || (f.size >= PictureHash::kMinBytes && PictureHash::isCandidateName(f.name));
 }
 
 bool TfrmDup::visit(const FoundFile &f)
 {
-    if (!choice_.keeps(f.size))
-        return true;
-    // Similar pictures: files named as a picture the image plugins read,
-    // large enough to be a photo or screenshot.
-    if (byPictures() && (f.size < PictureHash::kMinBytes || !PictureHash::isCandidateName(f.name)))
+    if (!wanted(f))
         return true;
     if (!walker().keep())
         return false;

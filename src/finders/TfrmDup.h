@@ -68,6 +68,8 @@ protected:
 
 private:
     SizeChoice sizeChoice() const;
+    // Whether the walk keeps a file (the size choice, the criterion).
+    bool wanted(const FoundFile &f) const;
     bool visit(const FoundFile &f);
     bool byContents() const { return dupMode_ && criterion_ == DupLine::SameContents; }
     bool byPictures() const { return dupMode_ && criterion_ == DupLine::SimilarPictures; }

@@ -302,6 +302,9 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         f.size = st.size;
         f.attributes = st.attributes;
         f.accessed = l.accessed(st.accessed);
+        // The entry's own file system: an overlay's files lie on its
+        // layers' file systems, whatever its folders report.
+        f.device = st.place.device;
         f.inode = st.inode;
         f.modifiedNs = st.modifiedNs;
         f.changedNs = st.changedNs;
@@ -330,6 +333,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
         f.name.assign(rootPath_, lastSlash + 1);
     f.size = 0;
     f.attributes = FileAttr::Folder;
+    f.device = place_.device;
     f.links = 1;
     f.written = f.accessed = f.created = 0;
     f.writtenOdd = false;

@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "platform/DirReader.h"
 #include "platform/Drives.h"
+#include "scan/WalkCollector.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -72,7 +73,9 @@ void Walker::scanFolder(const std::string &root)
         const Runs::Token token(QStringLiteral("a drive scan"), [this] { scanAborted = true; });
         pump_ = EventPump(pumpIntervalMs.value_or(EventPump::defaultInterval()), clockMs, pump);
         depth_ = 0;
-        if (workers.empty()) {
+        if (workers.empty() && visitInParallel && ParallelWalk::defaultWorkers() > 0) {
+            visitFromPool(std::move(dir));
+        } else if (workers.empty()) {
             levels_.assign(1, Level{std::move(dir), 0, 0, 0});
             openLevels_ = 1;
             walkFolder(0);
@@ -114,6 +117,42 @@ void Walker::walkInParallel(std::shared_ptr<DirReader> root)
         tooDeep_ += walk.foldersBeyondDepth();
     if (clearStatusAfterFiles)
         setStatus({});
+}
+
+void Walker::visitFromPool(std::shared_ptr<DirReader> root)
+{
+    std::atomic<int64_t> counter{0};
+    const int64_t room = keeping == Keeping::Append ? INT64_MAX : std::max<int64_t>(capacity - kept_, 0);
+    std::vector<std::unique_ptr<WalkCollector>> collectors;
+    for (int i = 0; i < ParallelWalk::defaultWorkers(); ++i) {
+        collectors.push_back(std::make_unique<WalkCollector>(prefilter, counter, room));
+        workers.push_back(collectors.back().get());
+    }
+    walkInParallel(std::move(root));
+    workers.clear();
+    // The files, a collector at a time, each freed once given.
+    bool full = counter.load() > room;
+    for (auto &c : collectors) {
+        // An abort stopped the walk: what was found is still listed, as
+        // after an abort of the walker's own walk.
+        for (size_t n = 0; n < c->size(); ++n) {
+            bool folderChanged = false;
+            c->fill(n, file_, folderChanged);
+            if (folderChanged)
+                file_.folderText = displayName(file_.folder);
+            if (visitor && !visitor(file_)) {
+                full = true;
+                break;
+            }
+            if ((n & 4095) == 4095)
+                pumpPoint();
+        }
+        c->clear();
+        if (full)
+            break;
+    }
+    if (full && !scanAborted)
+        collectionFull();
 }
 
 void Walker::beginFolder()

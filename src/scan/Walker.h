@@ -109,6 +109,17 @@ public:
     // The pool whose threads run the workers (null: the program's shared
     // pool); benchmarks and tests give one of another size.
     WorkerPool *pool = nullptr;
+    // Visits from the pool: when set (and no workers are given), scanFolder
+    // walks on ParallelWalk::defaultWorkers() threads, unless that is 0,
+    // each keeping the files prefilter passes (called on those threads:
+    // it may only read the record and what does not change during the
+    // walk), and hands them to visitor on this thread after the root's
+    // walk, a folder's files together (folderText set). The folders come in
+    // no fixed order; folderDone, statusPerFolder and the pump points
+    // between files are not used (events run as in a parallel walk). A
+    // Collect walk keeps at most the capacity's room of files.
+    bool visitInParallel = false;
+    std::function<bool(const FoundFile &)> prefilter;
 
     // --- Running ------------------------------------------------------------
     // ScanAllDrives: every entry given (the checked entries of a drive list,
@@ -185,6 +196,8 @@ private:
     };
     void walkFolder(int depth);
     void walkInParallel(std::shared_ptr<DirReader> root);
+    // visitInParallel: the walk by collectors, then their files to visitor.
+    void visitFromPool(std::shared_ptr<DirReader> root);
     // The open folder at depth on the path, opened again when it was
     // closed; null when it can no longer be reached as the same folder.
     DirReader *folderAt(int depth);

@@ -3,6 +3,7 @@
 #include "finders/TfrmClean.h"
 #include "finders/TfrmDup.h"
 #include "platform/Drives.h"
+#include "scan/ParallelWalk.h"
 #include "scan/SortDirections.h"
 #include "scan/TDriveCheckList.h"
 #include "scan/TResultGrid.h"
@@ -58,8 +59,13 @@ protected:
     }
 
     // Runs a scan whose first pump point (inside the walk) runs during().
+    // The walk runs on this thread, where its pump points lie between files.
     static void scanWith(TFinderFrame &w, const std::function<void()> &during)
     {
+        ParallelWalk::setDefaultWorkers(0);
+        struct Restore {
+            ~Restore() { ParallelWalk::setDefaultWorkers(-1); }
+        } restore;
         int64_t now = 0;
         int pumps = 0;
         w.walker().clockMs = [&now] { return now += 100; };

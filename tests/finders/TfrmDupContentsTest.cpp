@@ -1,6 +1,7 @@
 #include "DupWindowFixture.h"
 #include "finders/ContentSearch.h"
 #include "scan/FoundFile.h"
+#include "scan/ParallelWalk.h"
 
 #include <QTimer>
 
@@ -51,6 +52,26 @@ TEST_F(DupContents, SameContentsListsEqualBytesInSizeOrderEachFileOnce)
     EXPECT_TRUE(dialogs.boxes.empty());
     if (denials)
         ::chmod(t.path("D/q/locked.bin").c_str(), 0644);
+}
+
+// The walk below may meet either name first (the walker's own walk meets
+// the sub-folder's first): the name listed is the one "Size only" puts first.
+TEST_F(DupContents, AFileOfSeveralNamesIsListedByItsFirstNameInListOrder)
+{
+    t.file("D/b.txt", "same bytes");
+    t.dir("D/m");
+    ASSERT_EQ(::link(t.path("D/b.txt").c_str(), t.path("D/m/z-link.txt").c_str()), 0);
+    t.file("D/w/c.txt", "same bytes");
+    for (const int workers : {0, -1}) {
+        ParallelWalk::setDefaultWorkers(workers);
+        open(true, [&](TfrmDup &w) {
+            bytes(w, w.rbLarger, 0);
+            w.cbDup->setCurrentIndex(7);
+            QTest::mouseClick(w.btScan, Qt::LeftButton);
+            EXPECT_EQ(column(w, 0), QStringList({"b.txt", "c.txt"})) << workers;
+        });
+    }
+    ParallelWalk::setDefaultWorkers(-1);
 }
 
 TEST_F(DupContents, AbortWhileComparingLeavesTheGridEmptyAndTheWindowUsable)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 // Every entry and every finished folder, as one text each.
@@ -91,6 +92,64 @@ TEST(ParallelWalk, MeetsWhatTheWalkerMeetsForAnyNumberOfWorkers)
         for (const int n : {1, 2, 8})
             EXPECT_EQ(parallelSees(root, everything, n), expected) << n << " workers, everything " << everything;
     }
+    EXPECT_EQ(ParallelWalk::liveWorkers(), 0);
+}
+
+namespace {
+// A visited file as a finder that keeps it would see it.
+std::string visitedText(const FoundFile &f)
+{
+    return recordText(f) + " | " + f.folderText.toStdString() + " | " + std::to_string(f.device) + ":"
+        + std::to_string(f.inode) + " x" + std::to_string(f.links) + " | " + std::to_string(f.modifiedNs) + " "
+        + std::to_string(f.changedNs);
+}
+
+std::vector<std::string> visited(Walker &w, const std::string &root)
+{
+    std::vector<std::string> seen;
+    w.visitor = [&](const FoundFile &f) {
+        if (!w.visitInParallel && w.prefilter && !w.prefilter(f))
+            return true; // the filter a walk on the pool applies itself
+        seen.push_back(visitedText(f));
+        return w.keep();
+    };
+    w.reset();
+    w.scanFolder(root);
+    std::sort(seen.begin(), seen.end());
+    return seen;
+}
+}
+
+// A walk on the pool that hands its files to a visitor on the calling
+// thread gives the records the walker's own walk gives, only its filter's,
+// and no more than the collection's room, with the warning once.
+TEST(ParallelWalk, VisitsFromThePoolAreTheWalkersOwn)
+{
+    ScriptedDialogs dlg;
+    TempTree t("visits");
+    const std::string root = makeMixedTree(t, "D", 35);
+    ASSERT_EQ(::link(t.file("D/linked.txt", "twice").c_str(), t.path("D/linked2.txt").c_str()), 0);
+    Walker own;
+    configure(own, true);
+    visited(own, root); // a first listing sets the folders' access times once
+    const std::vector<std::string> expected = visited(own, root);
+    ASSERT_GT(expected.size(), 150u);
+    Walker pooled;
+    configure(pooled, true);
+    pooled.visitInParallel = true;
+    EXPECT_EQ(visited(pooled, root), expected);
+
+    // Only what the filter passes; at most the capacity's room of it.
+    own.prefilter = pooled.prefilter = [](const FoundFile &f) { return f.name.ends_with(".txt"); };
+    const std::vector<std::string> texts = visited(own, root);
+    ASSERT_GT(texts.size(), 10u);
+    ASSERT_LT(texts.size(), expected.size());
+    EXPECT_EQ(visited(pooled, root), texts);
+    EXPECT_TRUE(dlg.boxes.empty());
+    pooled.capacity = 7;
+    EXPECT_EQ(visited(pooled, root).size(), 7u);
+    EXPECT_TRUE(pooled.scanAborted);
+    EXPECT_EQ(dlg.count(Walker::fullText()), 1);
     EXPECT_EQ(ParallelWalk::liveWorkers(), 0);
 }
 
