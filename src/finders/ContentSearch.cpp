@@ -141,7 +141,7 @@ void ContentSearch::search(unsigned threads)
         i = j;
     }
     order = {};
-    if (memory) {
+    if (memory && !memory->begun()) {
         std::vector<RememberedHashes::Candidate> candidates;
         for (const auto &g : open)
             for (uint32_t i : g)

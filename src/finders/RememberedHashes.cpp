@@ -49,6 +49,7 @@ std::string RememberedHashes::scheme()
 
 void RememberedHashes::begin(const std::vector<Candidate> &candidates)
 {
+    begun_ = true;
     slotOf_.clear();
     slots_.clear();
     volumes_.clear();
@@ -221,8 +222,18 @@ void RememberedHashes::computed(uint32_t file, int round, const Hash &h, int64_t
     s.dirty = true;
 }
 
+void RememberedHashes::renumber(const std::vector<uint32_t> &order)
+{
+    std::vector<uint32_t> slotOf(order.size(), kNone);
+    for (size_t k = 0; k < order.size(); ++k)
+        if (order[k] < slotOf_.size())
+            slotOf[k] = slotOf_[order[k]];
+    slotOf_ = std::move(slotOf);
+}
+
 void RememberedHashes::end(bool save)
 {
+    begun_ = false;
     if (!save || !store_ || !store_->isOpen() || slots_.empty()) {
         slots_ = {};
         slotOf_ = {};

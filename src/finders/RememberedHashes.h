@@ -47,6 +47,12 @@ public:
 
     // Opens the store and looks up the candidates' entries.
     void begin(const std::vector<Candidate> &candidates);
+    // begin() was called and end() not yet: a search that is handed a
+    // begun store does not begin it again.
+    bool begun() const { return begun_; }
+    // After begin(): file number k from now on is the file order[k] was
+    // (a caller that looked the files up before putting them in order).
+    void renumber(const std::vector<uint32_t> &order);
     // Whether the file has an entry worth a stat.
     bool knows(uint32_t file) const;
     // The file's state now: true when its entry holds for it.
@@ -91,5 +97,6 @@ private:
     std::vector<int64_t> volumes_; // store ids
     int64_t today_ = 0;
     std::atomic<int64_t> recalled_{0};
+    bool begun_ = false;
     HashStore::Problem problem_ = HashStore::Problem::None;
 };

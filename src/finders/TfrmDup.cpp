@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/Runs.h"
 #include "common/Text.h"
+#include "common/WorkerPool.h"
 #include "finders/ContentSearch.h"
 #include "finders/DupFinder.h"
 #include "finders/DupLine.h"
@@ -28,6 +29,7 @@
 #include <QSpinBox>
 
 #include <map>
+#include <unordered_map>
 #include <thread>
 
 namespace {
@@ -339,8 +341,27 @@ void TfrmDup::fillByContents()
     if (aborted_)
         return;
     // The files whose size another file shares, as "Size only" orders them;
-    // the groups are listed in that order.
-    const std::vector<uint32_t> order = lbList.sorted();
+    // the groups are listed in that order. Which files those are is known
+    // without the order: their remembered hashes are looked up on the pool
+    // while this thread orders them.
+    RememberedHashes memory;
+    std::vector<uint32_t> order;
+    {
+        WorkerPool::Group lookUp;
+        lookUp.submit([this, &memory](std::stop_token) {
+            std::unordered_map<int64_t, uint32_t> ofSize;
+            for (uint32_t id = 0; id < lbList.count(); ++id)
+                ++ofSize[lbList.size(id)];
+            std::vector<RememberedHashes::Candidate> candidates;
+            for (uint32_t id = 0; id < lbList.count(); ++id)
+                if (const int64_t size = lbList.size(id); size > 0 && ofSize[size] > 1)
+                    candidates.push_back({id, devices_[id], inodes_[id]});
+            memory.begin(candidates);
+        });
+        order = lbList.sorted();
+        lookUp.wait();
+    }
+    memory.renumber(order);
     std::vector<ContentSearch::File> files;
     files.reserve(order.size());
     for (uint32_t id : order) {
@@ -353,7 +374,6 @@ void TfrmDup::fillByContents()
     times_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {
-        RememberedHashes memory;
         ContentSearch search(lbList.folders(), std::move(files));
         search.memory = &memory;
         if (!runSearch(search, search_, searchStarting))
