@@ -130,28 +130,24 @@ void Walker::visitFromPool(std::shared_ptr<DirReader> root)
     }
     walkInParallel(std::move(root));
     workers.clear();
-    // The files, a collector at a time, each freed once given.
-    bool full = counter.load() > room;
+    // The files, a collector at a time, each freed once given. An abort
+    // stopped the walk: what was found is still listed, as after an abort
+    // of the walker's own walk.
+    bool refused = false;
     for (auto &c : collectors) {
-        // An abort stopped the walk: what was found is still listed, as
-        // after an abort of the walker's own walk.
-        for (size_t n = 0; n < c->size(); ++n) {
+        for (size_t n = 0; n < c->size() && !refused; ++n) {
             bool folderChanged = false;
             c->fill(n, file_, folderChanged);
             if (folderChanged)
                 file_.folderText = displayName(file_.folder);
-            if (visitor && !visitor(file_)) {
-                full = true;
-                break;
-            }
+            refused = visitor && !visitor(file_);
             if ((n & 4095) == 4095)
                 pumpPoint();
         }
         c->clear();
-        if (full)
-            break;
     }
-    if (full && !scanAborted)
+    // The collectors' room ran out, or the visitor's.
+    if ((refused || counter.load() > room) && !scanAborted)
         collectionFull();
 }
 
