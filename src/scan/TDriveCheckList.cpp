@@ -5,6 +5,11 @@
 
 #include <QAbstractButton>
 #include <QEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <algorithm>
+#include <cmath>
 
 TDriveCheckList::TDriveCheckList(QWidget *parent, bool upperCase) : QListWidget(parent), upper_(upperCase)
 {
@@ -14,6 +19,11 @@ TDriveCheckList::TDriveCheckList(QWidget *parent, bool upperCase) : QListWidget(
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem *) { pckDriveClick(); });
+    frameOver_ = new QWidget(this);
+    frameOver_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    frameOver_->setGeometry(rect());
+    frameOver_->installEventFilter(this);
+    frameOver_->raise();
 }
 
 void TDriveCheckList::fillDriveList(bool withoutAB)
@@ -86,9 +96,38 @@ void TDriveCheckList::keepAtRight(int margin)
 
 bool TDriveCheckList::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == frameOver_ && event->type() == QEvent::Paint) {
+        // At a fractional scale the list's edges fall inside device pixels:
+        // its contents, painted after the frame, are filled out to whole
+        // pixels over the frame's sides, and a side drawn on a pixel the
+        // list covers less than half of is clipped away. The frame is drawn
+        // again on top, in device pixels: each side on the pixel the list's
+        // own frame puts it on, or on the outermost pixel that is the
+        // list's when that one is not.
+        QPainter p(frameOver_);
+        const QTransform toDevice = p.deviceTransform();
+        const qreal scaleX = toDevice.m11(), scaleY = toDevice.m22();
+        if (scaleX != std::floor(scaleX) || scaleY != std::floor(scaleY)) {
+            const QRectF d = toDevice.mapRect(QRectF(frameOver_->rect()));
+            const int right = std::min(int(std::floor(d.right() - scaleX)), qRound(d.right()) - 1);
+            const int bottom = std::min(int(std::floor(d.bottom() - scaleY)), qRound(d.bottom()) - 1);
+            QStyleOptionFrame opt;
+            initStyleOption(&opt);
+            opt.rect = QRect(QPoint(qRound(d.left()), qRound(d.top())), QPoint(right, bottom));
+            p.setWorldTransform(toDevice.inverted() * p.worldTransform());
+            style()->drawControl(QStyle::CE_ShapedFrame, &opt, &p, this);
+        }
+        return true;
+    }
     if (watched == parentWidget() && event->type() == QEvent::Resize)
         placeAtRight();
     return QListWidget::eventFilter(watched, event);
+}
+
+void TDriveCheckList::resizeEvent(QResizeEvent *event)
+{
+    QListWidget::resizeEvent(event);
+    frameOver_->setGeometry(rect());
 }
 
 void TDriveCheckList::placeAtRight()

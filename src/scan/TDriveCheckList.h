@@ -10,6 +10,9 @@ class QAbstractButton;
 // with its type's icon, 209 by 132 pixels, items 16 pixels high. It keeps
 // the window's start button enabled exactly while an entry is checked, and
 // can keep itself 8 pixels from the right edge of the panel it lies on.
+// At a fractional scale (120 dots per inch: 1.25) the list draws its frame a
+// second time over its contents, which are filled out to whole device pixels
+// over the frame's sides; at whole scales nothing is drawn twice.
 class TDriveCheckList : public QListWidget {
     Q_OBJECT
 public:
@@ -35,10 +38,14 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void placeAtRight();
     bool upper_;
+    // Lies over the whole list, lets every mouse event through and draws
+    // the frame at fractional scales.
+    QWidget *frameOver_;
     int margin_ = -1;
     QPointer<QAbstractButton> start_;
     std::vector<QPointer<QAbstractButton>> moreStarts_;

@@ -657,3 +657,48 @@ TEST_F(FolderRemovalTest, ANewlineInANameIsShownVisibly)
     ASSERT_FALSE(drawn.isNull());
     EXPECT_NE(drawn, blank);
 }
+
+// On a deep tree whose levels hold files of the same names, the name panel
+// follows the walk from file to file and tells the levels apart: what it
+// shows ends in the file's own name and its folder's, also for a name too
+// long for half the panel.
+TEST_F(FolderRemovalTest, TheNamePanelShowsTheFileAndItsFolderAtEveryLevelOfADeepTree)
+{
+    constexpr int kLevels = 300;
+    const std::string longName = "notes-kept-at-every-level-of-the-tree.txt";
+    std::string rel = "D/deep";
+    for (int level = 0; level < kLevels; ++level) {
+        if (level > 0)
+            rel += "/L" + std::to_string(level);
+        for (const std::string &n : {std::string("a.txt"), longName, "only" + std::to_string(level) + ".txt"})
+            t.sized(rel + "/" + n, 1);
+    }
+    const std::string top = t.path("D/deep");
+    Navigation::Registration reg(Navigation::Target::RemoveFolder, &TfrmDelDirectory::navigate);
+    EventPump::setDefaultInterval(0); // the panels show every file
+    std::vector<std::pair<QString, QString>> seen; // (whole path, shown text) at each file
+    TModal::push([&](QDialog *d) {
+        auto *w = qobject_cast<TfrmDelDirectory *>(d);
+        ASSERT_TRUE(w);
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, w, [&, w] {
+            const QString path = w->pnlName->path();
+            if (w->removalRunning && path.startsWith(QLatin1Char('/')) && (seen.empty() || seen.back().first != path))
+                seen.emplace_back(path, w->pnlName->text());
+        });
+        watch.start(0);
+        QTest::mouseClick(w->btDelete, Qt::LeftButton);
+    });
+    EXPECT_TRUE(Navigation::removeFolder(nullptr, top));
+    EventPump::setDefaultInterval(15);
+    EXPECT_EQ(seen.size(), size_t(3 * kLevels));
+    int endless = 0, longSeen = 0;
+    for (const auto &[path, text] : seen) {
+        const QString end = path.section(QLatin1Char('/'), -2);
+        longSeen += path.endsWith(QString::fromStdString(longName));
+        if (!text.endsWith(QLatin1Char('/') + end) && endless++ < 3)
+            ADD_FAILURE() << text.toStdString() << "\n  for " << path.toStdString();
+    }
+    EXPECT_EQ(endless, 0);
+    EXPECT_EQ(longSeen, kLevels);
+}

@@ -4,10 +4,12 @@
 #include "platform/Drives.h"
 #include "support/TempTree.h"
 
+#include <QImage>
 #include <QPushButton>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -119,4 +121,48 @@ TEST(TDriveCheckList, EveryDriveTypeHasAnIcon)
 {
     for (DriveType t : {DriveType::Fixed, DriveType::Removable, DriveType::Network, DriveType::CdRom, DriveType::RamDisk})
         EXPECT_FALSE(TDriveIcons::icon(t).isNull()) << int(t);
+}
+
+// The frame keeps all four sides in pictures at 1.25 (120 dots per inch),
+// wherever the list lies: its contents then lie at fractional device pixels
+// and are filled out over the frame. At 1 it is drawn all round as before.
+TEST(TDriveCheckList, TheFrameKeepsItsFourSidesAtAFractionalScale)
+{
+    FixedDrives f({drive('C', "/a", DriveType::Fixed), drive('D', "/b", DriveType::Fixed)});
+    QWidget window;
+    window.resize(300, 200);
+    TDriveCheckList list(&window);
+    list.fillDriveList();
+    window.show();
+    auto picture = [&window](qreal ratio) {
+        QImage image((QSizeF(window.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::magenta);
+        window.render(&image);
+        return image;
+    };
+    list.move(8, 8);
+    const QImage whole = picture(1);
+    const QRgb frame = whole.pixel(8, 8 + 66);
+    for (const QPoint p : {QPoint(8 + 208, 8 + 66), QPoint(8 + 104, 8), QPoint(8 + 104, 8 + 131)})
+        ASSERT_EQ(whole.pixel(p), frame) << p.x() << "," << p.y();
+    ASSERT_NE(whole.pixel(8 + 104, 8 + 66), frame);
+
+    // Each side: one of its two outermost device pixels, at its middle, is
+    // the frame's; the list at each fractional phase of 1.25.
+    constexpr qreal r = 1.25;
+    for (int phase = 0; phase < 4; ++phase) {
+        list.move(8 + phase, 8 + phase);
+        const QImage scaled = picture(r);
+        const int left = int(std::floor(list.x() * r)), right = int(std::ceil((list.x() + 209) * r)) - 1;
+        const int top = int(std::floor(list.y() * r)), bottom = int(std::ceil((list.y() + 132) * r)) - 1;
+        const int midX = (left + right) / 2, midY = (top + bottom) / 2;
+        auto side = [&](QPoint outer, QPoint inward) {
+            return scaled.pixel(outer) == frame || scaled.pixel(outer + inward) == frame;
+        };
+        EXPECT_TRUE(side({left, midY}, {1, 0})) << "left, phase " << phase;
+        EXPECT_TRUE(side({right, midY}, {-1, 0})) << "right, phase " << phase;
+        EXPECT_TRUE(side({midX, top}, {0, 1})) << "top, phase " << phase;
+        EXPECT_TRUE(side({midX, bottom}, {0, -1})) << "bottom, phase " << phase;
+    }
 }
