@@ -24,13 +24,16 @@
 // (the benchmark fails when they differ)
 // The store lives in ROOT-cache (XDG_CACHE_HOME is pointed there).
 //
-//   bench_contents [ROOT [FILES]]     default /tmp/vantor-bench-contents, 200000
-//   bench_contents --phases N [ROOT [FILES]]
+//   bench_contents [--keep] [ROOT [FILES]]
+//                                     default /tmp/vantor-bench-contents, 200000;
+//                                     the tree is removed at the end unless
+//                                     --keep (a kept tree is used again)
+//   bench_contents [--keep] --phases N [ROOT [FILES]]
 //                                     a first search, then N with the store
 //                                     warm and N without a store, each timed
 //                                     in its phases (walk, comparison, grid
 //                                     fill); no peers
-//   bench_contents --shots DIR [ROOT [FILES]]
+//   bench_contents [--keep] --shots DIR [ROOT [FILES]]
 //                                     pictures of the window while it compares
 //                                     (progress.png) and after (result.png), no timing
 //
@@ -313,6 +316,12 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QString shotDir;
     int phaseRuns = 0;
+    bool keep = false;
+    if (argc > 1 && std::string(argv[1]) == "--keep") {
+        keep = true;
+        --argc;
+        ++argv;
+    }
     if (argc > 2 && std::string(argv[1]) == "--shots") {
         shotDir = QString::fromLocal8Bit(argv[2]);
         argc -= 2;
@@ -324,6 +333,17 @@ int main(int argc, char **argv)
     }
     const std::string root = argc > 1 ? argv[1] : "/tmp/vantor-bench-contents";
     const long files = argc > 2 ? std::atol(argv[2]) : 200000;
+    // The tree, the store and the scratch folder go at the end, unless kept
+    // for the next run (generating 3 GB takes a while).
+    struct Cleanup {
+        std::string root;
+        bool keep;
+        ~Cleanup()
+        {
+            if (!keep && std::system(("rm -rf '" + root + "' '" + root + "-cache' '" + root + "-cwd'").c_str()) != 0)
+                std::fprintf(stderr, "could not remove %s\n", root.c_str());
+        }
+    } cleanup{root, keep};
     const Tree tree = generate(root, files);
     std::printf("tree: %ld files, %ld of them in groups of equal contents, %.2f GB\n", tree.files, tree.inGroups,
                 double(tree.bytes) / 1e9);
