@@ -5,7 +5,10 @@
 // pipeline that lists every file whose size another file shares, grouped by
 // size. Reports the program's peak memory above its idle size per file found.
 //
-//   bench_dups [ROOT [FILES]]     default /tmp/vantor-bench-dups, 1000000
+//   bench_dups [--keep] [ROOT [FILES]]
+//                                 default /tmp/vantor-bench-dups, 1000000; the
+//                                 tree is removed at the end unless --keep (a
+//                                 kept tree is used again)
 #include "settings/AppState.h"
 #include "BenchSupport.h"
 #include "DupWindow.h"
@@ -26,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -126,6 +130,11 @@ double pipeline(const std::string &root)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+    if (keep) {
+        --argc;
+        ++argv;
+    }
     const std::string root = argc > 1 ? argv[1] : "/tmp/vantor-bench-dups";
     const long files = argc > 2 ? std::atol(argv[2]) : 1000000;
     generate(root, files);
@@ -155,5 +164,9 @@ int main(int argc, char **argv)
     std::printf("peak RSS:            %ld KB\n", peakKb);
     std::printf("bytes per file:      %.0f\n", r.found ? double(peakKb - idleKb) * 1024.0 / double(r.found) : 0.0);
     std::printf("ratio dups/pipeline: %.2f\n", pipe > 0 ? dups / pipe : 0.0);
+    if (!keep) {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 // Walker speed against find(1), warm cache, on a generated tree and on /usr.
-//   bench_walk [tree-folder]   (default /tmp/vantor-bench-walk, generated once and reused)
+//   bench_walk [--keep] [tree-folder]   (default /tmp/vantor-bench-walk; removed
+//   at the end unless --keep, and a kept tree is used again)
 // Each round walks a root with a do-nothing visitor and then runs
 //   find ROOT -xdev -printf '%s %T@ %A@\n' > /dev/null
 // The last line is the median ratio over every paired round.
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -142,6 +144,11 @@ std::vector<double> measure(const std::string &root, const char *label)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const bool keep = argc > 1 && std::string(argv[1]) == "--keep";
+    if (keep) {
+        --argc;
+        ++argv;
+    }
     const std::string tree = argc > 1 ? argv[1] : "/tmp/vantor-bench-walk";
     for (const Drive &d : Drives::list())
         std::printf("drive %s\n", Drives::entryText(d).toUtf8().constData());
@@ -151,5 +158,9 @@ int main(int argc, char **argv)
     const std::vector<double> usr = measure("/usr", "/usr");
     all.insert(all.end(), usr.begin(), usr.end());
     std::printf("ratio walker/find: %.2f\n", median(all));
+    if (!keep) {
+        std::error_code ec;
+        std::filesystem::remove_all(tree, ec);
+    }
     return 0;
 }
