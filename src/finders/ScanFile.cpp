@@ -2,6 +2,7 @@
 
 #include "common/SizeSum.h"
 #include "common/Text.h"
+#include "platform/AtomicFile.h"
 #include "platform/ExportWalk.h"
 
 #include <rapidjson/error/en.h>
@@ -681,7 +682,7 @@ Outcome save(const std::string &folder, const std::string &path, QString &error,
               + (err ? QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(strerror(err))) : QString());
         return Outcome::Failed;
     };
-    AtomicOutput out;
+    AtomicFile::Output out;
     if (!out.open(path))
         return failed(QStringLiteral("cannot be written"), out.error());
     Writer w([&](std::string_view block) { return out.write(block); });

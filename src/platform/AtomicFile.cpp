@@ -75,35 +75,81 @@ bool AtomicFile::writeAll(int fd, const char *data, size_t len)
 
 bool AtomicFile::write(const std::string &linkOrFile, const std::string &content)
 {
-    const std::string path = writeTarget(linkOrFile);
-    const std::string folder = folderOf(path);
-    if (!Paths::makeFolders(folder))
+    if (!Paths::makeFolders(folderOf(writeTarget(linkOrFile))))
         return false;
+    Output out;
+    return out.open(linkOrFile) && out.write(content) && out.commit();
+}
 
+AtomicFile::Output::~Output() { discard(); }
+
+bool AtomicFile::Output::open(const std::string &linkOrFile)
+{
+    discard();
+    path_ = writeTarget(linkOrFile);
+    // A file replaced keeps its mode; a new one gets 0644.
     mode_t mode = 0644;
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
+    if (::stat(path_.c_str(), &st) == 0)
         mode = st.st_mode & 07777;
-
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, content.data(), content.size());
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
+    temp_ = path_ + ".XXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0 || ::fchmod(fd_, mode) != 0) {
+        error_ = errno;
+        discard();
         return false;
     }
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return true;
+}
+
+bool AtomicFile::Output::write(std::string_view data)
+{
+    if (fd_ < 0)
+        return false;
+    if (!writeAll(fd_, data.data(), data.size())) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::Output::commit()
+{
+    if (fd_ < 0)
+        return false;
+    bool ok = ::fsync(fd_) == 0;
+    if (!ok)
+        error_ = errno;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        error_ = errno;
+    }
+    fd_ = -1;
+    if (ok && ::rename(temp_.c_str(), path_.c_str()) != 0) {
+        ok = false;
+        error_ = errno;
+    }
+    if (!ok) {
+        discard();
+        return false;
+    }
+    temp_.clear();
+    const int dfd = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
     return true;
+}
+
+void AtomicFile::Output::discard()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty())
+        ::unlink(temp_.c_str());
+    temp_.clear();
 }
 
 namespace {

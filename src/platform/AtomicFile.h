@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Replaces a file's whole content so that a failure at any point leaves the
@@ -40,6 +41,32 @@ bool writeAll(int fd, const char *data, size_t len);
 // The file a write of path replaces: path itself, or the final target of the
 // symbolic link(s) at path (which may not exist yet).
 std::string writeTarget(const std::string &path);
+
+// The same replacement for content written a block at a time (write is
+// this with the whole content at once): the temporary file beside the
+// target, renamed over it only once whole and synced; a failed or
+// abandoned write leaves whatever was at the target untouched. The
+// folder must exist.
+class Output {
+public:
+    Output() = default;
+    ~Output(); // discards an uncommitted file
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+    // Creates the temporary file; false (with error()) when it cannot.
+    bool open(const std::string &path);
+    bool write(std::string_view data);
+    // Syncs, renames and syncs the folder; false (the temporary file
+    // removed) when that fails.
+    bool commit();
+    void discard();
+    int error() const { return error_; } // errno of the step that failed
+
+private:
+    std::string path_, temp_;
+    int fd_ = -1;
+    int error_ = 0;
+};
 
 // An exclusive lock held from the read of a file to the rename of its new
 // content, so that two processes changing the same file never lose each

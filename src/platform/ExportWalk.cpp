@@ -1,6 +1,5 @@
 #include "platform/ExportWalk.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/DirReader.h"
 
 #include <cerrno>
@@ -199,62 +198,4 @@ Result walk(const std::string &root, const Visitor &v, int *errorOut)
     }
     return Result::Walked;
 }
-}
-
-AtomicOutput::~AtomicOutput() { discard(); }
-
-bool AtomicOutput::open(const std::string &path)
-{
-    discard();
-    path_ = AtomicFile::writeTarget(path);
-    temp_ = path_ + ".XXXXXX";
-    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        error_ = errno;
-        temp_.clear();
-        return false;
-    }
-    ::fchmod(fd_, 0644);
-    return true;
-}
-
-bool AtomicOutput::write(std::string_view data)
-{
-    if (fd_ < 0)
-        return false;
-    if (!AtomicFile::writeAll(fd_, data.data(), data.size())) {
-        error_ = errno;
-        return false;
-    }
-    return true;
-}
-
-bool AtomicOutput::commit()
-{
-    if (fd_ < 0)
-        return false;
-    if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-        error_ = errno;
-        fd_ = -1;
-        discard();
-        return false;
-    }
-    fd_ = -1;
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
-        error_ = errno;
-        discard();
-        return false;
-    }
-    temp_.clear();
-    return true;
-}
-
-void AtomicOutput::discard()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty())
-        ::unlink(temp_.c_str());
-    temp_.clear();
 }

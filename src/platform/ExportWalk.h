@@ -33,26 +33,3 @@ enum class Result { Walked, RootMissing, Aborted };
 // errorOut: errno of a root that could not be looked at.
 Result walk(const std::string &root, const Visitor &v, int *errorOut = nullptr);
 }
-
-// A file written under a temporary name beside its final name and renamed
-// over it only once it is whole and synced: a failed or abandoned write
-// leaves whatever was at the final name untouched.
-class AtomicOutput {
-public:
-    AtomicOutput() = default;
-    ~AtomicOutput(); // discards an uncommitted file
-    AtomicOutput(const AtomicOutput &) = delete;
-    AtomicOutput &operator=(const AtomicOutput &) = delete;
-    // Creates the temporary file; false (with errno) when it cannot.
-    bool open(const std::string &path);
-    bool write(std::string_view data);
-    // Syncs and renames; false (the temporary file removed) when that fails.
-    bool commit();
-    void discard();
-    int error() const { return error_; }
-
-private:
-    std::string path_, temp_;
-    int fd_ = -1;
-    int error_ = 0;
-};
