@@ -231,7 +231,7 @@ public:
         }
         if (state_ == State::DirInfo || state_ == State::Items) {
             entryIsFolder_ = state_ == State::DirInfo;
-            cur_ = {};
+            cur_.reset();
             state_ = State::Entry;
             return true;
         }
@@ -306,6 +306,16 @@ private:
         uint64_t dev = 0, ino = 0, nlink = 1;
         bool hasName = false, hasDev = false, hasIno = false, hlnkc = false, readError = false, notreg = false;
         std::string excluded;
+        // Empty again, keeping the texts' buffers for the next entry.
+        void reset()
+        {
+            std::string n = std::move(name), e = std::move(excluded);
+            n.clear();
+            e.clear();
+            *this = {};
+            name = std::move(n);
+            excluded = std::move(e);
+        }
     };
     struct Dir {
         uint32_t node;
@@ -687,23 +697,9 @@ Outcome save(const std::string &folder, const std::string &path, QString &error,
         return failed(QStringLiteral("cannot be written"), out.error());
     Writer w([&](std::string_view block) { return out.write(block); });
     w.begin("vantor", VANTOR_VERSION, int64_t(std::time(nullptr)));
-    const auto entryOf = [](const ExportWalk::Item &it) {
-        Entry e;
-        e.name = it.name;
-        e.asize = it.asize;
-        e.dsize = it.dsize;
-        e.dev = it.dev;
-        e.ino = it.ino;
-        e.nlink = it.nlink;
-        e.folder = it.folder;
-        e.notreg = it.notreg;
-        e.readError = it.readError;
-        e.excluded = it.excluded;
-        return e;
-    };
     ExportWalk::Visitor v;
-    v.openFolder = [&](const ExportWalk::Item &it) { w.openFolder(entryOf(it)); };
-    v.file = [&](const ExportWalk::Item &it) { w.file(entryOf(it)); };
+    v.openFolder = [&](const Entry &e) { w.openFolder(e); };
+    v.file = [&](const Entry &e) { w.file(e); };
     v.closeFolder = [&] { w.closeFolder(); };
     // A write that failed ends the walk too.
     v.keepGoing = [&] { return !w.failed() && (!keepGoing || keepGoing()); };

@@ -1,5 +1,6 @@
 #pragma once
 #include "finders/FolderNames.h"
+#include "platform/ExportWalk.h"
 
 #include <QString>
 #include <cstdint>
@@ -29,21 +30,9 @@
 // counted apart; a folder or file marked as a read error too.
 namespace ScanFile {
 
-// One entry of a document as the writer takes it.
-struct Entry {
-    std::string_view name; // a root: its whole path
-    int64_t asize = 0;     // apparent size (bytes)
-    int64_t dsize = 0;     // bytes taken on disk (blocks x 512)
-    uint64_t dev = 0;      // written when it differs from the folder above (always for a root)
-    uint64_t ino = 0;      // written with nlink when the entry has several names
-    uint32_t nlink = 1;
-    bool folder = false;
-    bool notreg = false;    // neither a regular file nor a folder (a link, a device ...)
-    bool readError = false; // the folder could not be read (or the entry not looked at)
-    // Why a folder's content is missing: "otherfs" (another file system),
-    // "kernfs" (a kernel file system), "pattern"; empty when it is not.
-    std::string_view excluded;
-};
+// One entry of a document as the writer takes it: what the walk of a
+// folder gives for each of its entries.
+using Entry = ExportWalk::Item;
 
 // The own totals of one folder of a loaded scan: its files and sub-folders
 // directly in it.

@@ -14,14 +14,17 @@
 namespace ExportWalk {
 struct Item {
     std::string_view name; // the root: the path as given
-    int64_t asize = 0;     // st_size
-    int64_t dsize = 0;     // st_blocks x 512
-    uint64_t dev = 0, ino = 0;
+    int64_t asize = 0;     // apparent size (st_size)
+    int64_t dsize = 0;     // bytes taken on disk (st_blocks x 512)
+    uint64_t dev = 0;      // written when it differs from the folder above (always for a root)
+    uint64_t ino = 0;      // written with nlink when the entry has several names
     uint32_t nlink = 1;
     bool folder = false;
-    bool notreg = false; // neither a regular file nor a folder
-    bool readError = false;
-    std::string_view excluded; // "otherfs", "kernfs" or empty
+    bool notreg = false;    // neither a regular file nor a folder (a link, a device ...)
+    bool readError = false; // the folder could not be read (or the entry not looked at)
+    // Why a folder's content is missing: "otherfs" (another file system),
+    // "kernfs" (a kernel file system), "pattern"; empty when it is not.
+    std::string_view excluded;
 };
 struct Visitor {
     std::function<void(const Item &)> openFolder; // a folder entered (or listed as not entered)

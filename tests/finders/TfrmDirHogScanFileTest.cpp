@@ -125,6 +125,18 @@ TEST_F(DirHogScanFile, ShownAsAnAllFoldersScanWithoutActionsOnItsFolders)
     EXPECT_TRUE(w.pnlSel->text().contains("on disk"));
 }
 
+TEST_F(DirHogScanFile, AFolderHoldingTheWholeScanHasAllOfIt)
+{
+    std::ofstream(file) << R"([1,2,{"progname":"ncdu","progver":"1.18","timestamp":1700000000},
+[{"name":"/srv/flat","asize":4096,"dev":1},{"name":"a","asize":300},{"name":"b","asize":700}]])";
+    TfrmDirHog w;
+    w.show();
+    dlg.files.push_back(file);
+    w.btOpenScan->click();
+    ASSERT_TRUE(w.showsScanFile());
+    EXPECT_EQ(column(w, 1), QStringList({"100.00"}));
+}
+
 TEST_F(DirHogScanFile, ABadFileChangesNothingShown)
 {
     TfrmDirHog w;
