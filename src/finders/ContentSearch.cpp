@@ -107,6 +107,8 @@ QString ContentSearch::progressText(const Progress &p)
 
 void ContentSearch::search(unsigned threads)
 {
+    if (beforeSearch)
+        beforeSearch();
     // Files of one size, hard links of one file counted once: the first in
     // the given order stands for the others.
     std::vector<uint32_t> order(files_.size());
@@ -149,36 +151,14 @@ void ContentSearch::search(unsigned threads)
         memory->begin(candidates);
     }
 
-    // Each round reads folder by folder, as the walk found them (a folder's
-    // files in the given order): every file in that order once, by a count
-    // of the files per folder, then each round takes those still open.
-    std::vector<uint32_t> byFolder(files_.size());
-    {
-        uint32_t folders = 0;
-        for (const File &f : files_)
-            folders = std::max(folders, f.folder + 1);
-        std::vector<uint32_t> start(size_t(folders) + 1, 0);
-        for (const File &f : files_)
-            ++start[f.folder + 1];
-        for (size_t k = 1; k < start.size(); ++k)
-            start[k] += start[k - 1];
-        for (uint32_t i = 0; i < files_.size(); ++i)
-            byFolder[start[files_[i].folder]++] = i;
-    }
-    std::vector<uint8_t> inRound(files_.size());
     for (int round = 1; round <= 3 && !cancel_ && !open.empty(); ++round) {
-        std::fill(inRound.begin(), inRound.end(), 0);
-        size_t count = 0;
-        for (const auto &g : open) {
-            for (uint32_t i : g)
-                inRound[i] = 1;
-            count += g.size();
-        }
         std::vector<uint32_t> todo;
-        todo.reserve(count);
-        for (uint32_t i : byFolder)
-            if (inRound[i])
-                todo.push_back(i);
+        for (const auto &g : open)
+            todo.insert(todo.end(), g.begin(), g.end());
+        // Folder by folder, as the walk found them.
+        std::sort(todo.begin(), todo.end(), [&](uint32_t a, uint32_t b) {
+            return files_[a].folder != files_[b].folder ? files_[a].folder < files_[b].folder : a < b;
+        });
         runRound(round, todo, threads);
         if (cancel_)
             break;

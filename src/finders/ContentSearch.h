@@ -82,6 +82,9 @@ public:
     // state its entry was made in is not read, its remembered hashes stand
     // for the rounds' reads; what the rounds compute is remembered.
     RememberedHashes *memory = nullptr;
+    // Run first on the search's thread (a caller that began memory on
+    // another thread waits for it there).
+    std::function<void()> beforeSearch;
 
     Progress progress() const;
     // "Comparing contents: N of M files, X of Y bytes".

@@ -36,7 +36,9 @@ public:
     bool dupMode() const { return dupMode_; }
     int criterion() const { return criterion_; }
 
-    // Sorts the lines (see above) and returns the ids of the lines in list order.
+    // Sorts the lines (see above) and returns the ids of the lines in list
+    // order. It writes only its ranks: another thread may read the lines
+    // (size(), name() ...) meanwhile.
     std::vector<uint32_t> sorted();
     // Duplicate mode: every run of two or more lines with equal keys, in list
     // order, one run after another (the lines for the grid, lbFiles).

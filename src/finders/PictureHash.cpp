@@ -156,7 +156,7 @@ PictureHash::Decode PictureHash::fromBytes(const QByteArray &bytes, Picture &out
     return Decode::Ok;
 }
 
-QStringList PictureHash::candidateSuffixes()
+const QStringList &PictureHash::candidateSuffixes()
 {
     static const QStringList suffixes = [] {
         const QList<QByteArray> readable = QImageReader::supportedImageFormats();

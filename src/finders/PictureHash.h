@@ -61,7 +61,7 @@ inline int distance(uint64_t a, uint64_t b) { return std::popcount(a ^ b); }
 // plugins read them), without regard to case.
 bool isCandidateName(std::string_view name);
 // The suffixes isCandidateName takes, lower case, for the help and messages.
-QStringList candidateSuffixes();
+const QStringList &candidateSuffixes();
 
 // Files smaller than this are not looked at (icons and placeholders).
 inline constexpr int64_t kMinBytes = 1024;

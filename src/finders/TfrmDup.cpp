@@ -211,7 +211,7 @@ bool TfrmDup::beforeWalk()
     storeNote_.clear();
     choice_ = c;
     walker().mask = WildPattern(patternBox->pattern());
-    PictureHash::isCandidateName("a.png"); // the image formats are looked up here, not on a pool thread
+    PictureHash::candidateSuffixes(); // the image formats are looked up here, not on a pool thread
     return true;
 }
 
@@ -226,8 +226,7 @@ bool TfrmDup::wanted(const FoundFile &f) const
 
 bool TfrmDup::visit(const FoundFile &f)
 {
-    if (!wanted(f))
-        return true;
+    // The walk gives only what wanted() passes.
     if (!walker().keep())
         return false;
     if (!lbList.add(f.folder, f.name, f.size, f.written, f.accessed, f.writtenOdd))
@@ -343,25 +342,21 @@ void TfrmDup::fillByContents()
     // The files whose size another file shares, as "Size only" orders them;
     // the groups are listed in that order. Which files those are is known
     // without the order: their remembered hashes are looked up on the pool
-    // while this thread orders them.
+    // while this thread orders them, and the search waits for that look-up
+    // on its own thread, so this one goes on running events.
     RememberedHashes memory;
-    std::vector<uint32_t> order;
-    {
-        WorkerPool::Group lookUp;
-        lookUp.submit([this, &memory](std::stop_token) {
-            std::unordered_map<int64_t, uint32_t> ofSize;
-            for (uint32_t id = 0; id < lbList.count(); ++id)
-                ++ofSize[lbList.size(id)];
-            std::vector<RememberedHashes::Candidate> candidates;
-            for (uint32_t id = 0; id < lbList.count(); ++id)
-                if (const int64_t size = lbList.size(id); size > 0 && ofSize[size] > 1)
-                    candidates.push_back({id, devices_[id], inodes_[id]});
-            memory.begin(candidates);
-        });
-        order = lbList.sorted();
-        lookUp.wait();
-    }
-    memory.renumber(order);
+    WorkerPool::Group lookUp;
+    lookUp.submit([this, &memory](std::stop_token) {
+        std::unordered_map<int64_t, uint32_t> ofSize;
+        for (uint32_t id = 0; id < lbList.count(); ++id)
+            ++ofSize[lbList.size(id)];
+        std::vector<RememberedHashes::Candidate> candidates;
+        for (uint32_t id = 0; id < lbList.count(); ++id)
+            if (const int64_t size = lbList.size(id); size > 0 && ofSize[size] > 1)
+                candidates.push_back({id, devices_[id], inodes_[id]});
+        memory.begin(candidates);
+    });
+    const std::vector<uint32_t> order = lbList.sorted();
     std::vector<ContentSearch::File> files;
     files.reserve(order.size());
     for (uint32_t id : order) {
@@ -369,13 +364,15 @@ void TfrmDup::fillByContents()
         files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
                          devices_[id], times_[id].first, times_[id].second});
     }
-    inodes_ = {};
-    devices_ = {};
     times_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {
         ContentSearch search(lbList.folders(), std::move(files));
         search.memory = &memory;
+        search.beforeSearch = [&] {
+            lookUp.wait();
+            memory.renumber(order);
+        };
         if (!runSearch(search, search_, searchStarting))
             return;
         unreadable_ = search.unreadable();

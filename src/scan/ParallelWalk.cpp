@@ -288,6 +288,7 @@ bool ParallelWalk::walkFolder(Task &t, WalkWorker &worker, Local &l)
             f.links = 1;
             f.attributes = uint8_t(FileAttr::Folder | (name[0] == '.' ? FileAttr::Hidden : 0));
             f.accessed = 0;
+            f.device = place_.device;
             f.modifiedNs = f.changedNs = 0;
             if (!worker.visit(f, at))
                 return false;

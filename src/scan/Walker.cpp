@@ -134,8 +134,10 @@ void Walker::visitFromPool(std::shared_ptr<DirReader> root)
     // stopped the walk: what was found is still listed, as after an abort
     // of the walker's own walk.
     bool refused = false;
+    const bool abortedInWalk = scanAborted;
     for (auto &c : collectors) {
-        for (size_t n = 0; n < c->size() && !refused; ++n) {
+        // An abort while the files are handed over ends it there.
+        for (size_t n = 0; n < c->size() && !refused && (abortedInWalk || !scanAborted); ++n) {
             bool folderChanged = false;
             c->fill(n, file_, folderChanged);
             if (folderChanged)
@@ -363,7 +365,7 @@ void Walker::scanFiles(DirReader *dir, size_t first, bool folderShown)
         file_.created = st.hasCreated ? created_(st.created) : 0;
         file_.path.assign(prefix);
         file_.path.append(name, len);
-        if (visitor && !visitor(file_))
+        if (visitor && (!prefilter || prefilter(file_)) && !visitor(file_))
             collectionFull();
         if (++visited > 1 && pumpBetweenFiles)
             pumpPoint();

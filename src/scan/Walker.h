@@ -111,14 +111,16 @@ public:
     WorkerPool *pool = nullptr;
     // Visits from the pool: when set (and no workers are given), scanFolder
     // walks on ParallelWalk::defaultWorkers() threads, unless that is 0,
-    // each keeping the files prefilter passes (called on those threads:
-    // it may only read the record and what does not change during the
-    // walk), and hands them to visitor on this thread after the root's
-    // walk, a folder's files together (folderText set). The folders come in
-    // no fixed order; folderDone, statusPerFolder and the pump points
-    // between files are not used (events run as in a parallel walk). A
-    // Collect walk keeps at most the capacity's room of files.
+    // each keeping the files prefilter passes, and hands them to visitor on
+    // this thread after the root's walk, a folder's files together
+    // (folderText set). The folders come in no fixed order; folderDone,
+    // statusPerFolder and the pump points between files are not used
+    // (events run as in a parallel walk). A Collect walk keeps at most the
+    // capacity's room of files.
     bool visitInParallel = false;
+    // Only the entries prefilter passes (when set) reach visitor, in either
+    // walk. It may run on the pool's threads, so it may only read the
+    // record and what does not change during the walk.
     std::function<bool(const FoundFile &)> prefilter;
 
     // --- Running ------------------------------------------------------------

@@ -108,8 +108,6 @@ std::vector<std::string> visited(Walker &w, const std::string &root)
 {
     std::vector<std::string> seen;
     w.visitor = [&](const FoundFile &f) {
-        if (!w.visitInParallel && w.prefilter && !w.prefilter(f))
-            return true; // the filter a walk on the pool applies itself
         seen.push_back(visitedText(f));
         return w.keep();
     };
