@@ -49,6 +49,16 @@ struct DirHogScan::Worker : WalkWorker {
 
     bool visit(const FoundFile &f, const WalkPlace &at) override
     {
+        if (mode == Mode::AllFolders && at.folder != metFolder) {
+            // The folder is kept at its first entry already: a stop may
+            // cut it short before its folderDone, and the lines of the
+            // folders below it need it all the same. Its entries lie in
+            // f.folder (a root's with a "/" added).
+            std::string_view path = f.folder;
+            if (at.depth == 0 && path.size() > 1 && path.back() == '/')
+                path.remove_suffix(1);
+            keepFolder(at.depth == 0 ? path : path.substr(path.rfind('/') + 1), at);
+        }
         if (linked(f)) {
             // All folders: the folder's slot is given at its folderDone.
             links.add(f, f.folder, f.name, mode == Mode::MainFolders && at.depth > 0 ? uint32_t(at.top) : kNoSlot);
@@ -73,8 +83,8 @@ struct DirHogScan::Worker : WalkWorker {
         own = {};
         // The folder is kept by its parent and name (a root by its path),
         // whether or not it gets a line: the folders below it need it.
-        const std::string_view name = at.depth == 0 ? std::string_view(folder.path) : std::string_view(folder.name);
-        met.push_back({at.folder, at.parent, store->names.append(name.data(), name.size()), uint32_t(name.size())});
+        if (at.folder != metFolder)
+            keepFolder(at.depth == 0 ? std::string_view(folder.path) : std::string_view(folder.name), at);
         const uint32_t node = scan.driveBase_ + at.folder;
         const bool hasLinked = links.size() > linkFrom;
         if (at.depth == 0 && t.files == 0 && t.folders == 0 && t.bytes == 0 && !hasLinked)
@@ -96,6 +106,11 @@ struct DirHogScan::Worker : WalkWorker {
         const uint32_t row = rows ? rows->addKeyed(fields, 5, node) : 0;
         made.push_back({std::move(head), node, t.bytes, t.files, lead, kNoRow, row});
         return true;
+    }
+    void keepFolder(std::string_view name, const WalkPlace &at)
+    {
+        met.push_back({at.folder, at.parent, store->names.append(name.data(), name.size()), uint32_t(name.size())});
+        metFolder = at.folder;
     }
     void walkEnded() override
     {
@@ -125,6 +140,7 @@ struct DirHogScan::Worker : WalkWorker {
     size_t linkFrom = 0;          // all folders: the first name of the folder being walked
     std::vector<Pending> pending; // all folders: lines waiting for the linked names
     std::vector<Met> met;         // all folders: the folders walked
+    uint32_t metFolder = WalkPlace::kNoFolder; // the last one kept (walk numbers start again per drive)
 };
 
 DirHogScan::~DirHogScan() = default;
@@ -139,6 +155,16 @@ DirHogScan::DirHogScan(Walker &walker) : walker_(walker)
         // The lines the earlier drives of this scan left room for.
         lines_ = 0;
         room_ = walker_.capacity - walker_.keptCount();
+        if (!workers_.empty()) {
+            // The walk's root is its folder 0, kept here: a stop may cut
+            // the root's own entries short before a worker keeps it, and
+            // every line needs it. Its path is the walk's (no "/" at the end).
+            std::string_view path = root;
+            while (path.size() > 1 && path.back() == '/')
+                path.remove_suffix(1);
+            folders_.resize(size_t(driveBase_) + 1);
+            folders_.set(driveBase_, FolderNames::kNone, path, true);
+        }
     };
     walker_.visitor = [this](const FoundFile &f) {
         if (linked(f)) {
@@ -229,7 +255,7 @@ void DirHogScan::collect()
     for (const auto &w : workers_)
         for (const Met &m : w->met)
             count = std::max(count, m.folder + 1);
-    folders_.resize(size_t(driveBase_) + count);
+    folders_.resize(size_t(driveBase_) + std::max<uint32_t>(count, 1));
     for (const auto &w : workers_)
         for (const Met &m : w->met)
             folders_.set(driveBase_ + m.folder, m.parent == WalkPlace::kNoFolder ? FolderNames::kNone : driveBase_ + m.parent,
@@ -337,6 +363,7 @@ void DirHogScan::collect()
         w->mains.clear();
         w->links.clear();
         w->linkFrom = 0;
+        w->metFolder = WalkPlace::kNoFolder;
         w->pending.clear();
         w->met.clear();
     }
