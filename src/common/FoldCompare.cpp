@@ -87,3 +87,20 @@ int foldCompare(std::string_view a, std::string_view b)
         return -1;
     return 0;
 }
+
+unsigned __int128 foldPrefix(std::string_view text, int chars)
+{
+    auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *end = p + text.size();
+    unsigned __int128 key = 0;
+    int k = 0;
+    for (; k < chars && p < end; ++k) {
+        const char32_t c = upper(decode(p, end));
+        key = (key << 7) | (c < 0x7f ? c : 0x7f);
+        if (c >= 0x7f) {
+            ++k;
+            break;
+        }
+    }
+    return key << (7 * (chars - k));
+}

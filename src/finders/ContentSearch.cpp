@@ -107,33 +107,58 @@ QString ContentSearch::progressText(const Progress &p)
 
 void ContentSearch::search(unsigned threads)
 {
-    if (beforeSearch)
-        beforeSearch();
     // Files of one size, hard links of one file counted once: the first in
-    // the given order stands for the others.
-    std::vector<uint32_t> order(files_.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const File &x = files_[a], &y = files_[b];
-        if (x.size != y.size)
-            return x.size < y.size;
-        if (device(a) != device(b))
-            return device(a) < device(b);
-        if (x.inode != y.inode)
-            return x.inode < y.inode;
-        return a < b;
-    });
+    // the given order stands for the others. The given order mostly keeps
+    // files of one size together (the window's does): its runs of one size
+    // are taken as they are unless a size comes back in a later run, and
+    // then the files are sorted by size, in a tight sort of plain pairs.
+    std::vector<uint32_t> order;
+    order.reserve(files_.size());
+    std::vector<int64_t> runSizes;
+    for (uint32_t i = 0; i < files_.size(); ++i)
+        if (files_[i].size > 0) {
+            if (order.empty() || files_[order.back()].size != files_[i].size)
+                runSizes.push_back(files_[i].size);
+            order.push_back(i);
+        }
+    std::sort(runSizes.begin(), runSizes.end());
+    if (std::adjacent_find(runSizes.begin(), runSizes.end()) != runSizes.end()) {
+        std::vector<std::pair<int64_t, uint32_t>> bySize;
+        bySize.reserve(order.size());
+        for (uint32_t i : order)
+            bySize.emplace_back(files_[i].size, i);
+        std::sort(bySize.begin(), bySize.end());
+        for (size_t k = 0; k < bySize.size(); ++k)
+            order[k] = bySize[k].second;
+    }
+    runSizes = {};
+    // Within a size: by identity, then in the given order.
+    for (size_t k = 0; k < order.size();) {
+        size_t j = k + 1;
+        while (j < order.size() && files_[order[j]].size == files_[order[k]].size)
+            ++j;
+        if (j - k > 1)
+            std::sort(order.begin() + std::ptrdiff_t(k), order.begin() + std::ptrdiff_t(j), [&](uint32_t a, uint32_t b) {
+                if (device(a) != device(b))
+                    return device(a) < device(b);
+                if (files_[a].inode != files_[b].inode)
+                    return files_[a].inode < files_[b].inode;
+                return a < b;
+            });
+        k = j;
+    }
     std::vector<std::vector<uint32_t>> open;
     for (size_t i = 0; i < order.size();) {
-        size_t j = i;
-        std::vector<uint32_t> group;
-        while (j < order.size() && files_[order[j]].size == files_[order[i]].size) {
-            const File &f = files_[order[j]];
-            if (group.empty() || device(group.back()) != device(order[j]) || files_[group.back()].inode != f.inode)
-                group.push_back(order[j]);
+        size_t j = i + 1;
+        while (j < order.size() && files_[order[j]].size == files_[order[i]].size)
             ++j;
+        std::vector<uint32_t> group;
+        for (size_t k = i; k < j && j - i >= 2; ++k) {
+            const uint32_t at = order[k];
+            if (group.empty() || device(group.back()) != device(at) || files_[group.back()].inode != files_[at].inode)
+                group.push_back(at);
         }
-        if (group.size() >= 2 && files_[order[i]].size > 0) {
+        if (group.size() >= 2) {
             for (uint32_t k : group) {
                 filesTotal_ += 1;
                 bytesTotal_ += uint64_t(files_[k].size);
@@ -143,6 +168,10 @@ void ContentSearch::search(unsigned threads)
         i = j;
     }
     order = {};
+    // The files were grouped without the remembered hashes; a caller that
+    // begun them on another thread waits for them from here.
+    if (beforeSearch)
+        beforeSearch();
     if (memory && !memory->begun()) {
         std::vector<RememberedHashes::Candidate> candidates;
         for (const auto &g : open)
@@ -152,13 +181,21 @@ void ContentSearch::search(unsigned threads)
     }
 
     for (int round = 1; round <= 3 && !cancel_ && !open.empty(); ++round) {
-        std::vector<uint32_t> todo;
+        // Files whose remembered hash stands for the round's read are done
+        // here; the others are read folder by folder, in the walk's order.
+        std::vector<uint64_t> byFolder;
+        uint64_t recalledFiles = 0, recalledBytes = 0;
         for (const auto &g : open)
-            todo.insert(todo.end(), g.begin(), g.end());
-        // Folder by folder, as the walk found them.
-        std::sort(todo.begin(), todo.end(), [&](uint32_t a, uint32_t b) {
-            return files_[a].folder != files_[b].folder ? files_[a].folder < files_[b].folder : a < b;
-        });
+            for (uint32_t i : g)
+                if (!memory || !recalled(i, round, recalledFiles, recalledBytes))
+                    byFolder.push_back(uint64_t(files_[i].folder) << 32 | i);
+        filesDone_ += recalledFiles;
+        bytesDone_ += recalledBytes;
+        std::sort(byFolder.begin(), byFolder.end());
+        std::vector<uint32_t> todo(byFolder.size());
+        for (size_t k = 0; k < byFolder.size(); ++k)
+            todo[k] = uint32_t(byFolder[k]);
+        byFolder = {};
         runRound(round, todo, threads);
         if (cancel_)
             break;
@@ -251,31 +288,21 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         return failed(w.folderError);
     w.name.assign(f.name, f.nameLen);
     const uint64_t size = uint64_t(f.size);
-    if (memory) {
-        // A file still as its entry was made (stat below its folder, no
-        // link followed) is not read: the remembered hash is the round's.
+    // A file the walk gave no times of is looked at here before its
+    // remembered hashes may stand for its reads.
+    if (memory && round == 1 && f.changedNs == 0 && memory->knows(i)) {
         VolumeIds::Stat now;
-        if (round == 1 && memory->knows(i)) {
-            // The walk's own look at the file, a moment ago in this search,
-            // tells its state when it gave the times; that saves a second
-            // stat of every candidate.
-            bool seen = f.changedNs != 0;
-            if (seen)
-                now = {device(i), f.inode, f.size, f.modifiedNs, f.changedNs, true};
-            else
-                seen = VolumeIds::statAt(w.folderFd.get(), w.name.c_str(), now) && now.device == device(i)
-                    && now.inode == f.inode && now.size == f.size;
-            if (seen && memory->recall(i, now)) {
-                s.modifiedNs = now.modifiedNs;
-                s.changedNs = now.changedNs;
+        if (VolumeIds::statAt(w.folderFd.get(), w.name.c_str(), now) && now.device == device(i)
+            && now.inode == f.inode && now.size == f.size && memory->recall(i, now)) {
+            s.modifiedNs = now.modifiedNs;
+            s.changedNs = now.changedNs;
+            RememberedHashes::Hash h;
+            if (memory->hash(i, round, h)) {
+                s.hash = {h.low, h.high};
+                s.complete = size <= kWholeAtOnce;
+                countTo(s.complete ? size : counted + kBlock);
+                return finish();
             }
-        }
-        RememberedHashes::Hash h;
-        if (memory->hash(i, round, h)) {
-            s.hash = {h.low, h.high};
-            s.complete = round == 3 || (round == 1 && size <= kWholeAtOnce);
-            countTo(round == 3 ? size : counted + (s.complete ? size : kBlock));
-            return finish();
         }
     }
     int error = 0;
@@ -344,6 +371,34 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
     finish();
 }
 
+bool ContentSearch::recalled(uint32_t i, int round, uint64_t &files, uint64_t &bytes)
+{
+    const File &f = files_[i];
+    State &s = state_[i];
+    // The walk's own look at the file, a moment ago in this search, tells
+    // its state when it gave the times; that saves a second stat of every
+    // candidate. A file it gave no times of is left to its reader.
+    if (round == 1 && f.changedNs != 0 && memory->knows(i)
+        && memory->recall(i, {device(i), f.inode, f.size, f.modifiedNs, f.changedNs, true})) {
+        s.modifiedNs = f.modifiedNs;
+        s.changedNs = f.changedNs;
+    }
+    RememberedHashes::Hash h;
+    if (!memory->hash(i, round, h))
+        return false;
+    s.hash = {h.low, h.high};
+    s.complete = round == 3 || (round == 1 && uint64_t(f.size) <= kWholeAtOnce);
+    // Progress as if the round had read it.
+    const uint64_t size = uint64_t(f.size);
+    const uint64_t to = s.complete ? size : uint64_t(s.counted) + kBlock;
+    if (to > s.counted)
+        bytes += to - s.counted;
+    if (s.complete)
+        ++files;
+    s.counted = uint16_t(std::min<uint64_t>(to, UINT16_MAX));
+    return true;
+}
+
 void ContentSearch::settle(uint32_t i)
 {
     ++filesDone_;
@@ -356,26 +411,22 @@ void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open)
     for (auto &g : open) {
         // Files left out were counted in the progress when they were; the
         // others are split by the round's hash.
-        std::vector<uint32_t> ok;
-        for (uint32_t i : g)
-            if (state_[i].outcome == Outcome::Ok)
-                ok.push_back(i);
-        std::sort(ok.begin(), ok.end(), [&](uint32_t a, uint32_t b) {
+        const auto end = std::remove_if(g.begin(), g.end(), [&](uint32_t i) { return state_[i].outcome != Outcome::Ok; });
+        std::sort(g.begin(), end, [&](uint32_t a, uint32_t b) {
             return sameHash(state_[a].hash, state_[b].hash) ? a < b : hashLess(state_[a].hash, state_[b].hash);
         });
-        for (size_t k = 0; k < ok.size();) {
-            size_t j = k + 1;
-            while (j < ok.size() && sameHash(state_[ok[j]].hash, state_[ok[k]].hash))
+        for (auto k = g.begin(); k != end;) {
+            auto j = k + 1;
+            while (j != end && sameHash(state_[*j].hash, state_[*k].hash))
                 ++j;
-            std::vector<uint32_t> run(ok.begin() + std::ptrdiff_t(k), ok.begin() + std::ptrdiff_t(j));
             // Files of one size are read alike: all whole or none. A file
             // read whole was counted as it was read; one left alone now
             // needs no more reading.
-            const bool complete = state_[run.front()].complete;
-            if (run.size() >= 2)
-                (complete ? groups_ : next).push_back(std::move(run));
+            const bool complete = state_[*k].complete;
+            if (j - k >= 2)
+                (complete ? groups_ : next).emplace_back(k, j);
             else if (!complete)
-                settle(run.front());
+                settle(*k);
             k = j;
         }
     }

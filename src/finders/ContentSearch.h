@@ -115,6 +115,10 @@ private:
     void search(unsigned threads);
     void runRound(int round, const std::vector<uint32_t> &todo, unsigned threads);
     void readOne(Worker &w, uint32_t i, int round);
+    // With remembered hashes: takes the round's hash of file i from them
+    // when they hold for it (its progress added to files and bytes); false
+    // when it is to be read.
+    bool recalled(uint32_t i, int round, uint64_t &files, uint64_t &bytes);
     // Counts a file that needs no more reading in the progress.
     void settle(uint32_t i);
     // Splits every group by the round's hashes; a file left alone is

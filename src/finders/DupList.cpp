@@ -152,21 +152,25 @@ void DupList::rank()
 {
     if (ranked_)
         return;
-    // Sizes: distinct values, their texts and the texts' order.
-    std::vector<int64_t> all(count_);
+    // Sizes: distinct values, their texts and the texts' order; each line's
+    // value from the same sort.
+    std::vector<std::pair<int64_t, uint32_t>> bySize(count_);
     for (size_t i = 0; i < count_; ++i)
-        all[i] = entry(uint32_t(i)).size;
-    std::sort(all.begin(), all.end());
-    all.erase(std::unique(all.begin(), all.end()), all.end());
-    sizes_ = std::move(all);
+        bySize[i] = {entry(uint32_t(i)).size, uint32_t(i)};
+    std::sort(bySize.begin(), bySize.end());
+    sizes_.clear();
+    sizeOf_.resize(count_);
+    for (const auto &[size, id] : bySize) {
+        if (sizes_.empty() || sizes_.back() != size)
+            sizes_.push_back(size);
+        sizeOf_[id] = uint32_t(sizes_.size() - 1);
+    }
+    bySize = {};
     sizeTexts_.clear();
     sizeTexts_.reserve(sizes_.size());
     for (int64_t s : sizes_)
         sizeTexts_.push_back(formatThousands(s));
     sizeRank_ = rankTexts(utf8(sizeTexts_));
-    sizeOf_.resize(count_);
-    for (size_t i = 0; i < count_; ++i)
-        sizeOf_[i] = uint32_t(std::lower_bound(sizes_.begin(), sizes_.end(), entry(uint32_t(i)).size) - sizes_.begin());
 
     // Dates and times: one text per 16-bit half present.
     std::vector<bool> dates(kNoStamp + 1), times(kNoTime + 1);
@@ -261,15 +265,18 @@ std::vector<uint32_t> DupList::sorted()
                 return c < 0;
         return a < b;
     };
-    // The leading fields that compare by rank are packed into one number:
+    // The leading fields that compare by rank are packed into one number,
+    // and a name among them by its first characters, which ends the number:
     // the lines are ordered by it first, in one tight sort, and only runs
     // with equal numbers go through the full comparison.
+    using Key = unsigned __int128;
+    constexpr int kKeyBits = 128;
     int packed = 0;
-    std::vector<std::pair<uint64_t, uint32_t>> keyed;
+    std::vector<std::pair<Key, uint32_t>> keyed;
     keyed.reserve(order.size());
     for (uint32_t id : order) {
         const Entry &e = entry(id);
-        uint64_t packedKey = 0;
+        Key packedKey = 0;
         packed = 0;
         int bits = 0;
         for (Field f : fields) {
@@ -284,10 +291,18 @@ std::vector<uint32_t> DupList::sorted()
             } else if (f == Field::Time) {
                 v = timeRank_[timeKey(e.written, e.writtenOdd)];
                 width = 17;
+            } else if (f == Field::Name) {
+                const int chars = std::min((kKeyBits - bits) / 7, 18);
+                if (chars == 0)
+                    break;
+                packedKey = (packedKey << (7 * chars)) | foldPrefix(name(id), chars);
+                bits += 7 * chars;
+                ++packed;
+                break;
             } else {
                 break;
             }
-            if (bits + width > 64)
+            if (bits + width > kKeyBits)
                 break;
             packedKey = (packedKey << width) | v;
             bits += width;

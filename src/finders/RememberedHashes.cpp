@@ -75,39 +75,58 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
     const auto uuids = VolumeIds::uuidsByDevice(uuidFolder);
     std::map<uint64_t, uint32_t> volumeOf;
     uint32_t maxFile = 0;
+    // The slots in key order (volume, then inode): the store's entries come
+    // in that order and are put into the slots one after the other.
+    struct Key {
+        uint32_t volume;
+        uint32_t file;
+        uint64_t inode;
+        uint64_t device;
+    };
+    std::vector<Key, LargeBlockAllocator<Key>> keys;
+    keys.reserve(candidates.size());
+    uint64_t lastDevice = 0;
+    uint32_t lastVolume = UINT32_MAX;
     for (const Candidate &c : candidates) {
         maxFile = std::max(maxFile, c.file);
-        if (volumeOf.count(c.device))
-            continue;
-        const auto u = uuids.find(c.device);
-        const std::string name = u != uuids.end()
-            ? "uuid:" + u->second
-            : "dev:" + std::to_string(major(c.device)) + ":" + std::to_string(minor(c.device));
-        const int64_t id = store_->volume(name);
-        if (id < 0) {
-            problem_ = store_->problem();
-            return;
+        if (lastVolume == UINT32_MAX || c.device != lastDevice) {
+            auto [at, added] = volumeOf.try_emplace(c.device, uint32_t(volumes_.size()));
+            if (added) {
+                const auto u = uuids.find(c.device);
+                const std::string name = u != uuids.end()
+                    ? "uuid:" + u->second
+                    : "dev:" + std::to_string(major(c.device)) + ":" + std::to_string(minor(c.device));
+                const int64_t id = store_->volume(name);
+                if (id < 0) {
+                    problem_ = store_->problem();
+                    return;
+                }
+                volumes_.push_back(id);
+            }
+            lastDevice = c.device;
+            lastVolume = at->second;
         }
-        volumeOf.emplace(c.device, uint32_t(volumes_.size()));
-        volumes_.push_back(id);
+        keys.push_back({lastVolume, c.file, c.inode, c.device});
     }
-
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        return a.volume != b.volume ? a.volume < b.volume : a.inode != b.inode ? a.inode < b.inode : a.file < b.file;
+    });
     slotOf_.assign(size_t(maxFile) + 1, kNone);
-    slots_.resize(candidates.size());
-    for (size_t k = 0; k < candidates.size(); ++k) {
-        const Candidate &c = candidates[k];
-        slotOf_[c.file] = uint32_t(k);
-        Slot &s = slots_[k];
-        s.entry.inode = c.inode;
-        s.device = c.device;
-        s.volume = volumeOf[c.device];
+    slots_.reserve(keys.size());
+    for (const Key &k : keys) {
+        slotOf_[k.file] = uint32_t(slots_.size());
+        Slot &s = slots_.emplace_back();
+        s.entry.inode = k.inode;
+        s.device = k.device;
+        s.volume = k.volume;
     }
+    keys = {};
 
     // A volume the store holds nothing of (a first search, or a store just
     // emptied) is not looked up: one indexed step instead of a pass over
     // every candidate.
-    std::vector<bool> held(volumes_.size());
     bool any = false;
+    std::vector<bool> held(volumes_.size());
     for (size_t v = 0; v < volumes_.size(); ++v) {
         held[v] = store_->hasEntries(volumes_[v]);
         if (!store_->isOpen()) {
@@ -123,31 +142,26 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
 
     // One lookup per volume, inodes in ascending order, each entry put
     // straight into the slots of its inode (hard links may repeat one).
-    std::vector<uint32_t> order;
-    order.reserve(slots_.size());
-    for (uint32_t k = 0; k < slots_.size(); ++k)
-        if (held[slots_[k].volume])
-            order.push_back(k);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        return slots_[a].volume != slots_[b].volume ? slots_[a].volume < slots_[b].volume
-                                                    : slots_[a].entry.inode < slots_[b].entry.inode;
-    });
     std::vector<uint64_t> inodes;
-    for (size_t k = 0; k < order.size();) {
-        const uint32_t v = slots_[order[k]].volume;
+    for (size_t k = 0; k < slots_.size();) {
+        const uint32_t v = slots_[k].volume;
         size_t j = k;
         inodes.clear();
-        while (j < order.size() && slots_[order[j]].volume == v) {
-            const uint64_t inode = slots_[order[j++]].entry.inode;
+        while (j < slots_.size() && slots_[j].volume == v) {
+            const uint64_t inode = slots_[j++].entry.inode;
             if (inodes.empty() || inodes.back() != inode)
                 inodes.push_back(inode);
         }
+        if (!held[v]) {
+            k = j;
+            continue;
+        }
         size_t m = k;
         const bool ok = store_->lookupSorted(volumes_[v], inodes, [&](const HashStore::Entry &e) {
-            while (m < j && slots_[order[m]].entry.inode < e.inode)
+            while (m < j && slots_[m].entry.inode < e.inode)
                 ++m;
-            for (; m < j && slots_[order[m]].entry.inode == e.inode; ++m) {
-                Slot &s = slots_[order[m]];
+            for (; m < j && slots_[m].entry.inode == e.inode; ++m) {
+                Slot &s = slots_[m];
                 s.entry = e;
                 s.stored = true;
             }
@@ -248,7 +262,7 @@ void RememberedHashes::end(bool save)
     if (w.thread.joinable())
         w.thread.join();
     auto store = std::shared_ptr<HashStore>(std::move(store_));
-    std::vector<Slot> filled = std::move(slots_);
+    auto filled = std::move(slots_);
     std::vector<int64_t> volumes = std::move(volumes_);
     w.thread = std::thread([store, filled = std::move(filled), volumes = std::move(volumes), day = today_]() mutable {
         std::vector<HashStore::Write> writes;

@@ -1,5 +1,6 @@
 #pragma once
 #include "finders/HashStore.h"
+#include "platform/LargeBlocks.h"
 #include "platform/VolumeIds.h"
 
 #include <QString>
@@ -93,7 +94,7 @@ private:
     std::string path_;
     std::unique_ptr<HashStore> store_;
     std::vector<uint32_t> slotOf_; // by file index
-    std::vector<Slot> slots_;
+    std::vector<Slot, LargeBlockAllocator<Slot>> slots_;
     std::vector<int64_t> volumes_; // store ids
     int64_t today_ = 0;
     std::atomic<int64_t> recalled_{0};

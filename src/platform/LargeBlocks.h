@@ -1,5 +1,7 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <new>
 
 // Memory for large, long-lived stores (the text of a million grid rows):
 // aligned blocks the kernel may back with huge pages, so filling them costs
@@ -13,3 +15,31 @@ void *allocatePlain(size_t bytes);
 // Either kind.
 void release(void *block);
 }
+
+// A standard allocator over LargeBlocks, for the tables a search fills on
+// the worker pool's threads (whose heaps give memory back, so the next
+// search would fault every page in again): a megabyte or more comes as
+// aligned blocks, less from the heap.
+template <class T>
+struct LargeBlockAllocator {
+    using value_type = T;
+    LargeBlockAllocator() = default;
+    template <class U>
+    LargeBlockAllocator(const LargeBlockAllocator<U> &) noexcept
+    {
+    }
+    T *allocate(size_t n)
+    {
+        if (n > SIZE_MAX / sizeof(T))
+            throw std::bad_array_new_length();
+        const size_t bytes = n * sizeof(T);
+        return static_cast<T *>(bytes >= (size_t(1) << 20) ? LargeBlocks::allocate(bytes)
+                                                            : LargeBlocks::allocatePlain(bytes));
+    }
+    void deallocate(T *p, size_t) noexcept { LargeBlocks::release(p); }
+    template <class U>
+    bool operator==(const LargeBlockAllocator<U> &) const noexcept
+    {
+        return true;
+    }
+};

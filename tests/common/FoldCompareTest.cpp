@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -23,6 +24,23 @@ int reference(const std::string &a, const std::string &b)
     };
     const auto x = fold(a), y = fold(b);
     return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// Two texts of the alphabet's pieces, shorter than length; every other
+// pair begins alike.
+std::pair<std::string, std::string> randomPair(std::mt19937 &rng, const std::vector<std::string> &alphabet, int length)
+{
+    std::string a, b;
+    const int la = int(rng() % unsigned(length)), lb = int(rng() % unsigned(length));
+    const int shared = (rng() % 2) ? la / 2 : 0;
+    for (int i = 0; i < la; ++i) {
+        a += alphabet[rng() % alphabet.size()];
+        if (i + 1 == shared)
+            b = a;
+    }
+    for (int i = 0; i < lb; ++i)
+        b += alphabet[rng() % alphabet.size()];
+    return {a, b};
 }
 }
 
@@ -58,16 +76,30 @@ TEST(FoldCompare, AgreesWithUpperCaseOrderOnRandomTexts)
                                                "\xc3\x9f", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "~", "z"};
     std::mt19937 rng(7);
     for (int n = 0; n < 3000; ++n) {
-        std::string a, b;
-        const int la = int(rng() % 5), lb = int(rng() % 5);
-        const int shared = (rng() % 2) ? la / 2 : 0;
-        for (int i = 0; i < la; ++i) {
-            a += alphabet[rng() % alphabet.size()];
-            if (i + 1 == shared)
-                b = a;
-        }
-        for (int i = 0; i < lb; ++i)
-            b += alphabet[rng() % alphabet.size()];
+        const auto [a, b] = randomPair(rng, alphabet, 5);
         ASSERT_EQ(sign(foldCompare(a, b)), reference(a, b)) << a << " | " << b;
     }
+}
+
+TEST(FoldCompare, APrefixNumberOrdersTextsAsTheyCompare)
+{
+    // Letters whose upper case is ASCII (dotless i, long s), DEL, text
+    // beyond ASCII and malformed bytes, in texts longer than the number.
+    const std::vector<std::string> alphabet = {"a", "I", "i", "S", "s", "\xc4\xb1", "\xc5\xbf", "\x7f", "~",
+                                               "\xc3\xa9", "\xc3\x89", "\xff", "0", ".", "z"};
+    std::mt19937 rng(11);
+    for (int n = 0; n < 20000; ++n) {
+        const int chars = 1 + int(rng() % 18);
+        const auto [a, b] = randomPair(rng, alphabet, 22);
+        const unsigned __int128 x = foldPrefix(a, chars), y = foldPrefix(b, chars);
+        if (x != y) {
+            ASSERT_EQ(sign(foldCompare(a, b)), x < y ? -1 : 1) << a << " | " << b << " in " << chars;
+        }
+        if (foldCompare(a, b) == 0) {
+            ASSERT_EQ(x, y) << a << " | " << b;
+        }
+    }
+    // Only the first characters count.
+    EXPECT_EQ(foldPrefix("readme.txt", 6), foldPrefix("README.md", 6));
+    EXPECT_LT(foldPrefix("ab", 4), foldPrefix("abc", 4));
 }

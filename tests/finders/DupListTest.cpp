@@ -202,7 +202,12 @@ TEST(DupList, MatchesTheLineGroupingForLeadingKeysAndCompletesTheOthers)
 {
     Types types;
     std::mt19937 rng(11);
-    const std::vector<std::string> names = {"a.txt", "A.TXT", "b.jpg", "B.doc", "c", "readme", "README", "x.txt"};
+    // Long names alike in their first twenty characters and more, and
+    // letters whose upper case is ASCII, as well as short ones.
+    const std::vector<std::string> names = {"a.txt", "A.TXT", "b.jpg", "B.doc", "c", "readme", "README", "x.txt",
+                                            "holiday photos from 2024 one.jpg", "HOLIDAY PHOTOS FROM 2024 ONE.JPG",
+                                            "holiday photos from 2024 two.jpg", "holiday photos from 2024 \xc3\xa9.jpg",
+                                            "\xc4\xb1ndex", "Index", "index~"};
     const std::vector<int64_t> sizes = {5, 5, 12, 999, 1000, 1234567};
     const std::vector<DosDateTime> dates = {stamp(2020, 1, 2), stamp(2020, 12, 31, 15), stamp(2019, 6, 6), 0};
     for (int round = 0; round < 15; ++round) {

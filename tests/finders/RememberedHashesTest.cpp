@@ -70,11 +70,12 @@ struct Outcome {
     std::set<std::string> read;
     int64_t recalled = 0;
     QString note;
+    bool counted = false; // the progress ended at every file and byte
 };
 
-Outcome search(const std::string &root, int busyMs = 3000, int64_t day = 20000)
+Outcome search(const std::string &root, int busyMs = 3000, int64_t day = 20000, bool walkTimes = false)
 {
-    Tree t(root);
+    Tree t(root, walkTimes);
     RememberedHashes memory;
     memory.busyMs = busyMs;
     memory.day = day;
@@ -95,6 +96,8 @@ Outcome search(const std::string &root, int busyMs = 3000, int64_t day = 20000)
     }
     out.recalled = memory.recalled();
     out.note = memory.note();
+    const ContentSearch::Progress p = s.progress();
+    out.counted = p.files == p.filesTotal && p.bytes == p.bytesTotal;
     RememberedHashes::settle(); // its write done
     return out;
 }
@@ -141,21 +144,28 @@ std::string storePath() { return HashStore::defaultPath(); }
 
 TEST(RememberedHashes, ASecondSearchReadsNothingAndFindsTheSameGroups)
 {
-    TempTree t("hashes");
-    makeTree(t);
-    const Outcome first = search(t.root());
-    EXPECT_TRUE(first.note.isEmpty()) << first.note.toStdString();
-    EXPECT_EQ(first.groups, (std::set<std::set<std::string>>{{t.path("a/big1"), t.path("b/big2")},
-                                                            {t.path("a/small1"), t.path("b/small2")}}));
-    EXPECT_EQ(first.read.size(), 6u);
-    // The store lives in the (redirected) cache folder.
-    EXPECT_EQ(storePath(), Paths::cacheHome() + "/vantor/hashes.sqlite");
-    EXPECT_TRUE(TempTree::exists(storePath()));
+    // With the walk's times, and with a look of the search's own.
+    for (const bool walkTimes : {false, true}) {
+        TempTree t("hashes");
+        makeTree(t);
+        RememberedHashes::forget();
+        const Outcome first = search(t.root(), 3000, 20000, walkTimes);
+        EXPECT_TRUE(first.note.isEmpty()) << first.note.toStdString();
+        EXPECT_EQ(first.groups, (std::set<std::set<std::string>>{{t.path("a/big1"), t.path("b/big2")},
+                                                                {t.path("a/small1"), t.path("b/small2")}}));
+        EXPECT_EQ(first.read.size(), 6u);
+        EXPECT_TRUE(first.counted);
+        // The store lives in the (redirected) cache folder.
+        EXPECT_EQ(storePath(), Paths::cacheHome() + "/vantor/hashes.sqlite");
+        EXPECT_TRUE(TempTree::exists(storePath()));
 
-    const Outcome second = search(t.root());
-    EXPECT_EQ(second.groups, first.groups);
-    EXPECT_TRUE(second.read.empty());
-    EXPECT_EQ(second.recalled, 6);
+        const Outcome second = search(t.root(), 3000, 20000, walkTimes);
+        EXPECT_EQ(second.groups, first.groups);
+        EXPECT_TRUE(second.read.empty());
+        EXPECT_EQ(second.recalled, 6);
+        // Files taken from the store count in the progress as read.
+        EXPECT_TRUE(second.counted);
+    }
 }
 
 TEST(RememberedHashes, AFileWhoseStateMovedIsReadAgain)
