@@ -3,15 +3,17 @@
 #include "platform/Paths.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 
 namespace {
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // Finalizes a statement when it goes out of scope.
 struct Statement {
@@ -19,26 +21,49 @@ struct Statement {
     ~Statement() { sqlite3_finalize(st); }
 };
 
-void bindHash(sqlite3_stmt *st, int at, const HashStore::Entry &e, int k)
+// An entry's state (everything but its key and day) as one value of the
+// row: which hashes it holds, size, modification and change times, then
+// the hashes it holds in round order; numbers little-endian. One value
+// instead of six columns makes a row several times cheaper to read.
+constexpr size_t kStateHead = 1 + 3 * 8;
+
+void putNumber(unsigned char *at, uint64_t v) { qToLittleEndian(v, at); }
+uint64_t getNumber(const unsigned char *at) { return qFromLittleEndian<uint64_t>(at); }
+
+size_t packState(const HashStore::Entry &e, unsigned char (&out)[kStateHead + 3 * 16])
 {
-    if (e.have & (1 << k)) {
-        unsigned char b[16];
-        std::memcpy(b, &e.hash[k].low, 8);
-        std::memcpy(b + 8, &e.hash[k].high, 8);
-        sqlite3_bind_blob(st, at, b, 16, SQLITE_TRANSIENT);
-    } else {
-        sqlite3_bind_null(st, at);
-    }
+    out[0] = e.have & 7;
+    putNumber(out + 1, uint64_t(e.size));
+    putNumber(out + 9, uint64_t(e.modifiedNs));
+    putNumber(out + 17, uint64_t(e.changedNs));
+    size_t n = kStateHead;
+    for (int k = 0; k < 3; ++k)
+        if (e.have & (1 << k)) {
+            putNumber(out + n, e.hash[k].low);
+            putNumber(out + n + 8, e.hash[k].high);
+            n += 16;
+        }
+    return n;
 }
 
-void columnHash(sqlite3_stmt *st, int at, HashStore::Entry &e, int k)
+// False for a value that is not a state (the entry is then taken as absent).
+bool unpackState(const void *blob, int bytes, HashStore::Entry &e)
 {
-    if (sqlite3_column_type(st, at) != SQLITE_BLOB || sqlite3_column_bytes(st, at) != 16)
-        return;
-    const auto *b = static_cast<const unsigned char *>(sqlite3_column_blob(st, at));
-    std::memcpy(&e.hash[k].low, b, 8);
-    std::memcpy(&e.hash[k].high, b + 8, 8);
-    e.have |= uint8_t(1 << k);
+    const auto *b = static_cast<const unsigned char *>(blob);
+    if (!b || bytes < int(kStateHead) || (b[0] & ~7) != 0
+        || bytes != int(kStateHead) + 16 * std::popcount(unsigned(b[0])))
+        return false;
+    e.have = b[0];
+    e.size = int64_t(getNumber(b + 1));
+    e.modifiedNs = int64_t(getNumber(b + 9));
+    e.changedNs = int64_t(getNumber(b + 17));
+    size_t n = kStateHead;
+    for (int k = 0; k < 3; ++k)
+        if (e.have & (1 << k)) {
+            e.hash[k] = {getNumber(b + n), getNumber(b + n + 8)};
+            n += 16;
+        }
+    return true;
 }
 }
 
@@ -155,16 +180,18 @@ bool HashStore::setUp(const std::string &scheme, int64_t day)
     }
     if (version > kSchemaVersion) // a later version's layout: left alone
         return fail(SQLITE_CANTOPEN);
-    if (version == 0) {
+    if (version < kSchemaVersion) {
+        // A store of the first layout (hashes in columns of their own) is
+        // emptied: it is a cache, and the next search fills it again.
         if (!exec("BEGIN IMMEDIATE"))
             return false;
         const bool made =
-            exec("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
+            exec("DROP TABLE IF EXISTS hashes;"
+                 "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
                  "CREATE TABLE IF NOT EXISTS volumes(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
-                 "CREATE TABLE IF NOT EXISTS hashes(volume INTEGER NOT NULL, inode INTEGER NOT NULL,"
-                 " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, seen INTEGER NOT NULL,"
-                 " first BLOB, last BLOB, whole BLOB, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
-                 "PRAGMA user_version=1")
+                 "CREATE TABLE IF NOT EXISTS entries(volume INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                 " seen INTEGER NOT NULL, state BLOB NOT NULL, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
+                 "PRAGMA user_version=2")
             && exec("COMMIT");
         if (!made)
             return false;
@@ -188,7 +215,7 @@ bool HashStore::setUp(const std::string &scheme, int64_t day)
     if (!exec("BEGIN IMMEDIATE"))
         return false;
     Statement del, put;
-    if (!prepare(del.st, sameScheme ? "DELETE FROM hashes WHERE seen < ?" : "DELETE FROM hashes WHERE ? IS NOT NULL")
+    if (!prepare(del.st, sameScheme ? "DELETE FROM entries WHERE seen < ?" : "DELETE FROM entries WHERE ? IS NOT NULL")
         || !prepare(put.st, "INSERT OR REPLACE INTO meta(key, value) VALUES('scheme', ?), ('expired', ?)"))
         return false;
     sqlite3_bind_int64(del.st, 1, day - kKeepDays);
@@ -229,7 +256,7 @@ int64_t HashStore::volume(const std::string &name)
 bool HashStore::hasEntries(int64_t volume)
 {
     Statement s;
-    if (!prepare(s.st, "SELECT 1 FROM hashes WHERE volume = ? LIMIT 1"))
+    if (!prepare(s.st, "SELECT 1 FROM entries WHERE volume = ? LIMIT 1"))
         return false;
     sqlite3_bind_int64(s.st, 1, volume);
     const int rc = sqlite3_step(s.st);
@@ -255,15 +282,23 @@ bool HashStore::lookup(int64_t volume, const std::vector<uint64_t> &inodes, std:
 bool HashStore::lookupSorted(int64_t volume, const std::vector<uint64_t> &sorted,
                              const std::function<void(const Entry &)> &each)
 {
-    constexpr const char *columns = "SELECT inode, size, mtime, ctime, seen, first, last, whole FROM hashes";
+    // One read transaction: one consistent view, one lock taken.
+    // A failure closes the store, which ends the transaction.
+    return exec("BEGIN") && readSorted(volume, sorted, each) && exec("COMMIT");
+}
+
+bool HashStore::readSorted(int64_t volume, const std::vector<uint64_t> &sorted,
+                           const std::function<void(const Entry &)> &each)
+{
+    constexpr const char *columns = "SELECT inode, seen, state FROM entries";
     Statement one, range;
     if (!prepare(one.st, (std::string(columns) + " WHERE volume = ?1 AND inode = ?2").c_str())
         || !prepare(range.st, (std::string(columns) + " WHERE volume = ?1 AND inode BETWEEN ?2 AND ?3").c_str()))
         return false;
     sqlite3_bind_int64(one.st, 1, volume);
     sqlite3_bind_int64(range.st, 1, volume);
-    // Steps a statement; false (the transaction ended) on a failure. A row
-    // is handed over when its inode is next among those asked for (at).
+    // Steps a statement; false (the store closed) on a failure. A row is
+    // handed over when its inode is next among those asked for (at).
     size_t at = 0;
     const auto step = [&](sqlite3_stmt *st, bool &row, size_t end) {
         const int rc = sqlite3_step(st);
@@ -276,23 +311,14 @@ bool HashStore::lookupSorted(int64_t volume, const std::vector<uint64_t> &sorted
                 return true;
             Entry e;
             e.inode = inode;
-            e.size = sqlite3_column_int64(st, 1);
-            e.modifiedNs = sqlite3_column_int64(st, 2);
-            e.changedNs = sqlite3_column_int64(st, 3);
-            e.seen = sqlite3_column_int64(st, 4);
-            for (int k = 0; k < 3; ++k)
-                columnHash(st, 5 + k, e, k);
-            each(e);
+            e.seen = sqlite3_column_int64(st, 1);
+            const void *state = sqlite3_column_blob(st, 2);
+            if (unpackState(state, sqlite3_column_bytes(st, 2), e))
+                each(e);
             return true;
         }
-        if (rc == SQLITE_DONE)
-            return true;
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        return fail(rc);
+        return rc == SQLITE_DONE || fail(rc);
     };
-    // One read transaction: one consistent view, one lock taken.
-    if (!exec("BEGIN"))
-        return false;
     // Inodes close together (as a folder's files mostly are) are read in
     // one pass over their key range, which is several times cheaper than a
     // lookup each; scattered ones one by one.
@@ -320,7 +346,7 @@ bool HashStore::lookupSorted(int64_t volume, const std::vector<uint64_t> &sorted
             }
         }
     }
-    return exec("COMMIT");
+    return true;
 }
 
 bool HashStore::write(std::vector<Write> writes, int64_t day)
@@ -328,46 +354,76 @@ bool HashStore::write(std::vector<Write> writes, int64_t day)
     if (writes.empty())
         return db_ != nullptr;
     // In key order: the pages are filled one after the other.
-    std::sort(writes.begin(), writes.end(), [](const Write &a, const Write &b) {
+    std::stable_sort(writes.begin(), writes.end(), [](const Write &a, const Write &b) {
         return a.volume != b.volume ? a.volume < b.volume : a.entry.inode < b.entry.inode;
     });
     Statement put, touch;
-    if (!prepare(put.st,
-                 "INSERT INTO hashes(volume, inode, size, mtime, ctime, seen, first, last, whole)"
-                 " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9) ON CONFLICT(volume, inode) DO UPDATE SET"
-                 " first = CASE WHEN size = excluded.size AND mtime = excluded.mtime"
-                 " AND ctime = excluded.ctime THEN coalesce(excluded.first, first) ELSE excluded.first END,"
-                 " last = CASE WHEN size = excluded.size AND mtime = excluded.mtime"
-                 " AND ctime = excluded.ctime THEN coalesce(excluded.last, last) ELSE excluded.last END,"
-                 " whole = CASE WHEN size = excluded.size AND mtime = excluded.mtime"
-                 " AND ctime = excluded.ctime THEN coalesce(excluded.whole, whole) ELSE excluded.whole END,"
-                 " size = excluded.size, mtime = excluded.mtime, ctime = excluded.ctime, seen = excluded.seen")
-        || !prepare(touch.st, "UPDATE hashes SET seen = ?1 WHERE volume = ?2 AND inode = ?3 AND seen <> ?1"))
+    if (!prepare(put.st, "INSERT OR REPLACE INTO entries(volume, inode, seen, state) VALUES(?1, ?2, ?3, ?4)")
+        || !prepare(touch.st, "UPDATE entries SET seen = ?1 WHERE volume = ?2 AND inode = ?3 AND seen <> ?1"))
         return false;
+    // A failure closes the store, which rolls the transaction back.
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    for (const Write &w : writes) {
-        const Entry &e = w.entry;
-        sqlite3_stmt *st = w.seenOnly ? touch.st : put.st;
-        if (w.seenOnly) {
-            sqlite3_bind_int64(st, 1, day);
-            sqlite3_bind_int64(st, 2, w.volume);
-            sqlite3_bind_int64(st, 3, int64_t(e.inode));
-        } else {
-            sqlite3_bind_int64(st, 1, w.volume);
-            sqlite3_bind_int64(st, 2, int64_t(e.inode));
-            sqlite3_bind_int64(st, 3, e.size);
-            sqlite3_bind_int64(st, 4, e.modifiedNs);
-            sqlite3_bind_int64(st, 5, e.changedNs);
-            sqlite3_bind_int64(st, 6, day);
-            for (int k = 0; k < 3; ++k)
-                bindHash(st, 7 + k, e, k);
-        }
-        const int rc = sqlite3_step(st);
-        sqlite3_reset(st);
-        if (rc != SQLITE_DONE) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            return fail(rc);
+    std::vector<uint64_t> inodes;
+    std::vector<Entry> stored;
+    for (size_t k = 0; k < writes.size();) {
+        const int64_t volume = writes[k].volume;
+        size_t j = k;
+        inodes.clear();
+        for (; j < writes.size() && writes[j].volume == volume; ++j)
+            if (!writes[j].seenOnly && (inodes.empty() || inodes.back() != writes[j].entry.inode))
+                inodes.push_back(writes[j].entry.inode);
+        // What is stored for them, read in this transaction: another copy
+        // may have added hashes since this one looked.
+        stored.clear();
+        if (!readSorted(volume, inodes, [&](const Entry &e) { stored.push_back(e); }))
+            return false;
+        size_t m = 0;
+        bool written = false;
+        Entry last;
+        for (; k < j; ++k) {
+            const Write &w = writes[k];
+            int rc;
+            if (w.seenOnly) {
+                sqlite3_bind_int64(touch.st, 1, day);
+                sqlite3_bind_int64(touch.st, 2, volume);
+                sqlite3_bind_int64(touch.st, 3, int64_t(w.entry.inode));
+                rc = sqlite3_step(touch.st);
+                sqlite3_reset(touch.st);
+            } else {
+                // Hashes stored for the file in the same state are kept
+                // beside the new ones; an entry of another state is replaced.
+                // A second write of the file (another of its names) adds
+                // to the first.
+                Entry e = w.entry;
+                const Entry *old = nullptr;
+                if (written && last.inode == e.inode) {
+                    old = &last;
+                } else {
+                    while (m < stored.size() && stored[m].inode < e.inode)
+                        ++m;
+                    if (m < stored.size() && stored[m].inode == e.inode)
+                        old = &stored[m];
+                }
+                if (old && old->sameState(e))
+                    for (int h = 0; h < 3; ++h)
+                        if (!(e.have & (1 << h)) && (old->have & (1 << h))) {
+                            e.hash[h] = old->hash[h];
+                            e.have |= uint8_t(1 << h);
+                        }
+                last = e;
+                written = true;
+                unsigned char state[kStateHead + 3 * 16];
+                const size_t n = packState(e, state);
+                sqlite3_bind_int64(put.st, 1, volume);
+                sqlite3_bind_int64(put.st, 2, int64_t(e.inode));
+                sqlite3_bind_int64(put.st, 3, day);
+                sqlite3_bind_blob(put.st, 4, state, int(n), SQLITE_TRANSIENT);
+                rc = sqlite3_step(put.st);
+                sqlite3_reset(put.st);
+            }
+            if (rc != SQLITE_DONE)
+                return fail(rc);
         }
     }
     return exec("COMMIT");
@@ -377,7 +433,7 @@ bool HashStore::forgetAll()
 {
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    if (!exec("DELETE FROM hashes; DELETE FROM volumes") || !exec("COMMIT"))
+    if (!exec("DELETE FROM entries; DELETE FROM volumes") || !exec("COMMIT"))
         return false;
     // Give the room back; another copy reading at the moment keeps it.
     sqlite3_exec(db_, "VACUUM", nullptr, nullptr, nullptr);
@@ -388,7 +444,7 @@ bool HashStore::forgetAll()
 int64_t HashStore::count()
 {
     Statement s;
-    if (!prepare(s.st, "SELECT count(*) FROM hashes"))
+    if (!prepare(s.st, "SELECT count(*) FROM entries"))
         return -1;
     const int rc = sqlite3_step(s.st);
     return rc == SQLITE_ROW ? sqlite3_column_int64(s.st, 0) : (fail(rc), -1);

@@ -14,10 +14,10 @@ struct sqlite3_stmt;
 // two writers apart; readers are never blocked by a writer).
 //
 // An entry is keyed by the file's volume (a small number standing for the
-// volume's name, see volume()) and inode, and holds the file's size, its
-// modification and change times in nanoseconds, the day it was last seen
-// and up to three 128-bit hashes (first block, last block, whole file), each
-// present only when it was computed. Entries not seen for kKeepDays days are
+// volume's name, see volume()) and inode, and holds the day it was last
+// seen and, packed in one value, the file's size, its modification and
+// change times in nanoseconds and up to three 128-bit hashes (first block,
+// last block, whole file), each present only when it was computed. Entries not seen for kKeepDays days are
 // dropped when the store is first opened on a day.
 //
 // Any failure (cannot be created or opened, locked longer than the busy
@@ -106,6 +106,9 @@ private:
     // Classifies a failure, closes the store; always false.
     bool fail(int rc);
     bool setUp(const std::string &scheme, int64_t day);
+    // lookupSorted() within the caller's transaction.
+    bool readSorted(int64_t volume, const std::vector<uint64_t> &sorted,
+                    const std::function<void(const Entry &)> &each);
 
     std::string path_;
     int busyMs_;

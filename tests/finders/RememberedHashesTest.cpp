@@ -289,6 +289,48 @@ TEST(RememberedHashes, HashesOfLaterRoundsAddToTheEntryOfTheSameState)
     EXPECT_FALSE(n.hash(0, 2, got[1]));
 }
 
+TEST(HashStore, AWriteAddsToTheHashesStoredForTheSameStateAndReplacesAnother)
+{
+    RememberedHashes::forget();
+    HashStore s(storePath());
+    ASSERT_TRUE(s.open(RememberedHashes::scheme(), 20000));
+    const int64_t v = s.volume("dev:8:1");
+    const auto entry = [](uint64_t inode, int64_t size, uint8_t have, uint64_t h) {
+        HashStore::Entry e;
+        e.inode = inode;
+        e.size = size;
+        e.modifiedNs = 1;
+        e.changedNs = 2;
+        e.have = have;
+        for (auto &x : e.hash)
+            x = {h, h + 1};
+        return e;
+    };
+    // Inode 7 as another copy left it; inode 8 written under two names at once.
+    ASSERT_TRUE(s.write({{v, entry(7, 100, HashStore::First, 1)}}, 20000));
+    ASSERT_TRUE(s.write({{v, entry(7, 100, HashStore::Whole, 5)},
+                         {v, entry(8, 300, HashStore::First, 3)},
+                         {v, entry(8, 300, HashStore::Last, 4)}},
+                        20000));
+    std::vector<HashStore::Entry> got;
+    ASSERT_TRUE(s.lookup(v, {7, 8}, got));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].have, HashStore::First | HashStore::Whole);
+    EXPECT_EQ(got[0].hash[0], (HashStore::Hash{1, 2}));
+    EXPECT_EQ(got[0].hash[2], (HashStore::Hash{5, 6}));
+    EXPECT_EQ(got[1].have, HashStore::First | HashStore::Last);
+    EXPECT_EQ(got[1].hash[1], (HashStore::Hash{4, 5}));
+    // Another size: what was stored said nothing of this state.
+    ASSERT_TRUE(s.write({{v, entry(7, 101, HashStore::Last, 9)}}, 20001));
+    ASSERT_TRUE(s.lookup(v, {7}, got));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].have, HashStore::Last);
+    EXPECT_EQ(got[0].size, 101);
+    EXPECT_EQ(got[0].seen, 20001);
+    s.close();
+    RememberedHashes::forget();
+}
+
 TEST(RememberedHashes, ARemountedDiskIsKnownByItsUuid)
 {
     struct stat d0, d1;
@@ -349,6 +391,47 @@ TEST(RememberedHashes, EntriesNotSeenFor90DaysAreDropped)
     HashStore s(storePath());
     ASSERT_TRUE(s.open(RememberedHashes::scheme(), 1181));
     EXPECT_EQ(s.count(), 1);
+}
+
+// Runs SQL on the store file as another program would.
+void runSql(const std::string &store, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+TEST(RememberedHashes, AStoreOfAnEarlierLayoutStartsAfreshAndOneOfALaterIsLeftAlone)
+{
+    TempTree t("hashes");
+    makeTree(t);
+    const std::string store = storePath();
+    Paths::makeFolders(store.substr(0, store.rfind('/')));
+    // The first layout: a column per hash.
+    runSql(store, "CREATE TABLE hashes(volume INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
+                  " mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, seen INTEGER NOT NULL, first BLOB, last BLOB,"
+                  " whole BLOB, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
+                  "INSERT INTO hashes VALUES(1, 2, 3, 4, 5, 6, NULL, NULL, NULL); PRAGMA user_version=1");
+    Outcome o = search(t.root());
+    EXPECT_TRUE(o.note.isEmpty()) << o.note.toStdString();
+    EXPECT_EQ(o.read.size(), 6u);
+    EXPECT_EQ(search(t.root()).recalled, 6);
+    {
+        HashStore s(store);
+        ASSERT_TRUE(s.open(RememberedHashes::scheme(), 20000));
+        EXPECT_EQ(s.count(), 6);
+    }
+
+    // A later version's store is not touched: the search goes without it.
+    const Outcome plain = o;
+    runSql(store, "PRAGMA user_version=9");
+    o = search(t.root());
+    EXPECT_EQ(o.groups, plain.groups);
+    EXPECT_EQ(o.read.size(), 6u);
+    EXPECT_FALSE(o.note.isEmpty());
+    runSql(store, "PRAGMA user_version=2");
+    EXPECT_EQ(search(t.root()).recalled, 6);
 }
 
 TEST(RememberedHashes, AStoreThatCannotBeUsedLeavesTheGroupsAsTheyAre)
