@@ -133,27 +133,24 @@ void ContentSearch::search(unsigned threads)
     }
     runSizes = {};
     // Within a size: by identity, then in the given order.
-    for (size_t k = 0; k < order.size();) {
-        size_t j = k + 1;
-        while (j < order.size() && files_[order[j]].size == files_[order[k]].size)
-            ++j;
-        if (j - k > 1)
-            std::sort(order.begin() + std::ptrdiff_t(k), order.begin() + std::ptrdiff_t(j), [&](uint32_t a, uint32_t b) {
-                if (device(a) != device(b))
-                    return device(a) < device(b);
-                if (files_[a].inode != files_[b].inode)
-                    return files_[a].inode < files_[b].inode;
-                return a < b;
-            });
-        k = j;
-    }
     std::vector<std::vector<uint32_t>> open;
     for (size_t i = 0; i < order.size();) {
         size_t j = i + 1;
         while (j < order.size() && files_[order[j]].size == files_[order[i]].size)
             ++j;
+        if (j - i < 2) {
+            i = j;
+            continue;
+        }
+        std::sort(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(j), [&](uint32_t a, uint32_t b) {
+            if (device(a) != device(b))
+                return device(a) < device(b);
+            if (files_[a].inode != files_[b].inode)
+                return files_[a].inode < files_[b].inode;
+            return a < b;
+        });
         std::vector<uint32_t> group;
-        for (size_t k = i; k < j && j - i >= 2; ++k) {
+        for (size_t k = i; k < j; ++k) {
             const uint32_t at = order[k];
             if (group.empty() || device(group.back()) != device(at) || files_[group.back()].inode != files_[at].inode)
                 group.push_back(at);
@@ -169,7 +166,7 @@ void ContentSearch::search(unsigned threads)
     }
     order = {};
     // The files were grouped without the remembered hashes; a caller that
-    // begun them on another thread waits for them from here.
+    // began them on another thread waits for them from here.
     if (beforeSearch)
         beforeSearch();
     if (memory && !memory->begun()) {
@@ -296,13 +293,8 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
             && now.inode == f.inode && now.size == f.size && memory->recall(i, now)) {
             s.modifiedNs = now.modifiedNs;
             s.changedNs = now.changedNs;
-            RememberedHashes::Hash h;
-            if (memory->hash(i, round, h)) {
-                s.hash = {h.low, h.high};
-                s.complete = size <= kWholeAtOnce;
-                countTo(s.complete ? size : counted + kBlock);
-                return finish();
-            }
+            if (recalled(i, round, w.files, w.bytes))
+                return;
         }
     }
     int error = 0;

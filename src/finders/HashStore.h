@@ -17,8 +17,9 @@ struct sqlite3_stmt;
 // volume's name, see volume()) and inode, and holds the day it was last
 // seen and, packed in one value, the file's size, its modification and
 // change times in nanoseconds and up to three 128-bit hashes (first block,
-// last block, whole file), each present only when it was computed. Entries not seen for kKeepDays days are
-// dropped when the store is first opened on a day.
+// last block, whole file), each present only when it was computed. Entries
+// not seen for kKeepDays days are dropped when the store is first opened on
+// a day.
 //
 // Any failure (cannot be created or opened, locked longer than the busy
 // wait, damaged, disk full) closes the store and is kept in problem(): the
