@@ -13,7 +13,7 @@
 #include <cstring>
 
 namespace {
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 // Finalizes a statement when it goes out of scope.
 struct Statement {
@@ -21,48 +21,72 @@ struct Statement {
     ~Statement() { sqlite3_finalize(st); }
 };
 
-// An entry's state (everything but its key and day) as one value of the
-// row: which hashes it holds, size, modification and change times, then
-// the hashes it holds in round order; numbers little-endian. One value
-// instead of six columns makes a row about a third cheaper to read.
-constexpr size_t kStateHead = 1 + 3 * 8;
+// Entries are stored by blocks of kBlockInodes inode numbers: one row per
+// volume and block, whose value holds the block's entries one after the
+// other. The files of a folder mostly have neighbouring inodes, so a search
+// reads one row for many entries instead of a row each (the cost of a look-up
+// is the rows stepped through). An entry in a block's value, ascending by
+// inode: its inode's place in the block (1 byte), the day it was last seen
+// (4), which hashes it holds (1), size, modification and change times (8
+// each), then the hashes it holds in round order (16 each); numbers
+// little-endian.
+constexpr int kBlockShift = 6;
+constexpr uint64_t kBlockInodes = uint64_t(1) << kBlockShift;
+constexpr size_t kEntryHead = 1 + 4 + 1 + 3 * 8;
+
+uint64_t blockOf(uint64_t inode) { return inode >> kBlockShift; }
 
 void putNumber(unsigned char *at, uint64_t v) { qToLittleEndian(v, at); }
 uint64_t getNumber(const unsigned char *at) { return qFromLittleEndian<uint64_t>(at); }
 
-size_t packState(const HashStore::Entry &e, unsigned char (&out)[kStateHead + 3 * 16])
+void packEntry(const HashStore::Entry &e, std::vector<unsigned char> &out)
 {
-    out[0] = e.have & 7;
-    putNumber(out + 1, uint64_t(e.size));
-    putNumber(out + 9, uint64_t(e.modifiedNs));
-    putNumber(out + 17, uint64_t(e.changedNs));
-    size_t n = kStateHead;
+    const size_t at = out.size();
+    out.resize(at + kEntryHead + 16 * size_t(std::popcount(unsigned(e.have & 7))));
+    unsigned char *b = out.data() + at;
+    b[0] = uint8_t(e.inode & (kBlockInodes - 1));
+    qToLittleEndian(uint32_t(std::clamp<int64_t>(e.seen, 0, UINT32_MAX)), b + 1);
+    b[5] = e.have & 7;
+    putNumber(b + 6, uint64_t(e.size));
+    putNumber(b + 14, uint64_t(e.modifiedNs));
+    putNumber(b + 22, uint64_t(e.changedNs));
+    size_t n = kEntryHead;
     for (int k = 0; k < 3; ++k)
         if (e.have & (1 << k)) {
-            putNumber(out + n, e.hash[k].low);
-            putNumber(out + n + 8, e.hash[k].high);
+            putNumber(b + n, e.hash[k].low);
+            putNumber(b + n + 8, e.hash[k].high);
             n += 16;
         }
-    return n;
 }
 
-// False for a value that is not a state (the entry is then taken as absent).
-bool unpackState(const void *blob, int bytes, HashStore::Entry &e)
+// The entries of one block's value, appended to out; false (nothing
+// appended) for a value that is not one: the block is then taken as empty.
+bool unpackBlock(const void *blob, int bytes, uint64_t block, std::vector<HashStore::Entry> &out)
 {
     const auto *b = static_cast<const unsigned char *>(blob);
-    if (!b || bytes < int(kStateHead) || (b[0] & ~7) != 0
-        || bytes != int(kStateHead) + 16 * std::popcount(unsigned(b[0])))
-        return false;
-    e.have = b[0];
-    e.size = int64_t(getNumber(b + 1));
-    e.modifiedNs = int64_t(getNumber(b + 9));
-    e.changedNs = int64_t(getNumber(b + 17));
-    size_t n = kStateHead;
-    for (int k = 0; k < 3; ++k)
-        if (e.have & (1 << k)) {
-            e.hash[k] = {getNumber(b + n), getNumber(b + n + 8)};
-            n += 16;
+    const size_t first = out.size(), end = bytes > 0 ? size_t(bytes) : 0;
+    int last = -1;
+    for (size_t at = 0; at < end;) {
+        if (end - at < kEntryHead || b[at] >= kBlockInodes || int(b[at]) <= last || (b[at + 5] & ~7) != 0
+            || end - at < kEntryHead + 16 * size_t(std::popcount(unsigned(b[at + 5])))) {
+            out.resize(first);
+            return false;
         }
+        last = b[at];
+        HashStore::Entry &e = out.emplace_back();
+        e.inode = block << kBlockShift | uint64_t(last);
+        e.seen = qFromLittleEndian<uint32_t>(b + at + 1);
+        e.have = b[at + 5];
+        e.size = int64_t(getNumber(b + at + 6));
+        e.modifiedNs = int64_t(getNumber(b + at + 14));
+        e.changedNs = int64_t(getNumber(b + at + 22));
+        at += kEntryHead;
+        for (int k = 0; k < 3; ++k)
+            if (e.have & (1 << k)) {
+                e.hash[k] = {getNumber(b + at), getNumber(b + at + 8)};
+                at += 16;
+            }
+    }
     return true;
 }
 }
@@ -181,17 +205,17 @@ bool HashStore::setUp(const std::string &scheme, int64_t day)
     if (version > kSchemaVersion) // a later version's layout: left alone
         return fail(SQLITE_CANTOPEN);
     if (version < kSchemaVersion) {
-        // A store of the first layout (hashes in columns of their own) is
-        // emptied: it is a cache, and the next search fills it again.
+        // A store of an earlier layout (an entry per row) is emptied: it is
+        // a cache, and the next search fills it again.
         if (!exec("BEGIN IMMEDIATE"))
             return false;
         const bool made =
-            exec("DROP TABLE IF EXISTS hashes;"
+            exec("DROP TABLE IF EXISTS hashes; DROP TABLE IF EXISTS entries;"
                  "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;"
                  "CREATE TABLE IF NOT EXISTS volumes(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
-                 "CREATE TABLE IF NOT EXISTS entries(volume INTEGER NOT NULL, inode INTEGER NOT NULL,"
-                 " seen INTEGER NOT NULL, state BLOB NOT NULL, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
-                 "PRAGMA user_version=2")
+                 "CREATE TABLE IF NOT EXISTS blocks(volume INTEGER NOT NULL, block INTEGER NOT NULL,"
+                 " entries BLOB NOT NULL, PRIMARY KEY(volume, block)) WITHOUT ROWID;"
+                 "PRAGMA user_version=3")
             && exec("COMMIT");
         if (!made)
             return false;
@@ -214,18 +238,65 @@ bool HashStore::setUp(const std::string &scheme, int64_t day)
         return true;
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    Statement del, put;
-    if (!prepare(del.st, sameScheme ? "DELETE FROM entries WHERE seen < ?" : "DELETE FROM entries WHERE ? IS NOT NULL")
-        || !prepare(put.st, "INSERT OR REPLACE INTO meta(key, value) VALUES('scheme', ?), ('expired', ?)"))
+    Statement put;
+    if (!prepare(put.st, "INSERT OR REPLACE INTO meta(key, value) VALUES('scheme', ?), ('expired', ?)"))
         return false;
-    sqlite3_bind_int64(del.st, 1, day - kKeepDays);
+    if (!(sameScheme ? expire(day - kKeepDays) : exec("DELETE FROM blocks")))
+        return false;
     sqlite3_bind_text(put.st, 1, scheme.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(put.st, 2, day);
-    if ((rc = sqlite3_step(del.st)) != SQLITE_DONE || (rc = sqlite3_step(put.st)) != SQLITE_DONE) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if ((rc = sqlite3_step(put.st)) != SQLITE_DONE)
         return fail(rc);
-    }
     return exec("COMMIT");
+}
+
+bool HashStore::expire(int64_t before)
+{
+    // The blocks holding an entry last seen before that day, rewritten
+    // without it (dropped once empty); a block that cannot be read goes.
+    struct Change {
+        int64_t volume, block;
+        std::vector<unsigned char> value; // empty: the row goes
+    };
+    std::vector<Change> changes;
+    {
+        Statement all;
+        if (!prepare(all.st, "SELECT volume, block, entries FROM blocks"))
+            return false;
+        std::vector<Entry> entries;
+        int rc;
+        while ((rc = sqlite3_step(all.st)) == SQLITE_ROW) {
+            entries.clear();
+            const int64_t block = sqlite3_column_int64(all.st, 1);
+            const bool read = unpackBlock(sqlite3_column_blob(all.st, 2), sqlite3_column_bytes(all.st, 2),
+                                          uint64_t(block), entries);
+            const size_t had = entries.size();
+            std::erase_if(entries, [&](const Entry &e) { return e.seen < before; });
+            if (read && entries.size() == had)
+                continue;
+            Change &c = changes.emplace_back(Change{sqlite3_column_int64(all.st, 0), block, {}});
+            for (const Entry &e : entries)
+                packEntry(e, c.value);
+        }
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+    }
+    Statement put, drop;
+    if (!prepare(put.st, "INSERT OR REPLACE INTO blocks(volume, block, entries) VALUES(?1, ?2, ?3)")
+        || !prepare(drop.st, "DELETE FROM blocks WHERE volume = ?1 AND block = ?2"))
+        return false;
+    for (const Change &c : changes) {
+        sqlite3_stmt *st = c.value.empty() ? drop.st : put.st;
+        sqlite3_bind_int64(st, 1, c.volume);
+        sqlite3_bind_int64(st, 2, c.block);
+        if (!c.value.empty())
+            sqlite3_bind_blob(st, 3, c.value.data(), int(c.value.size()), SQLITE_STATIC);
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+    }
+    return true;
 }
 
 int64_t HashStore::volume(const std::string &name)
@@ -256,7 +327,7 @@ int64_t HashStore::volume(const std::string &name)
 bool HashStore::hasEntries(int64_t volume)
 {
     Statement s;
-    if (!prepare(s.st, "SELECT 1 FROM entries WHERE volume = ? LIMIT 1"))
+    if (!prepare(s.st, "SELECT 1 FROM blocks WHERE volume = ? LIMIT 1"))
         return false;
     sqlite3_bind_int64(s.st, 1, volume);
     const int rc = sqlite3_step(s.st);
@@ -284,51 +355,63 @@ bool HashStore::lookupSorted(int64_t volume, const std::vector<uint64_t> &sorted
 {
     // One read transaction: one consistent view, one lock taken.
     // A failure closes the store, which ends the transaction.
-    return exec("BEGIN") && readSorted(volume, sorted, each) && exec("COMMIT");
+    if (!exec("BEGIN"))
+        return false;
+    std::vector<uint64_t> blocks;
+    for (uint64_t inode : sorted)
+        if (blocks.empty() || blocks.back() != blockOf(inode))
+            blocks.push_back(blockOf(inode));
+    size_t at = 0;
+    const bool read = readBlocks(volume, blocks, [&](uint64_t, const std::vector<Entry> &entries) {
+        for (const Entry &e : entries) {
+            while (at < sorted.size() && sorted[at] < e.inode)
+                ++at;
+            if (at < sorted.size() && sorted[at] == e.inode)
+                each(e);
+        }
+    });
+    return read && exec("COMMIT");
 }
 
-bool HashStore::readSorted(int64_t volume, const std::vector<uint64_t> &sorted,
-                           const std::function<void(const Entry &)> &each)
+bool HashStore::readBlocks(int64_t volume, const std::vector<uint64_t> &blocks,
+                           const std::function<void(uint64_t, const std::vector<Entry> &)> &each)
 {
-    constexpr const char *columns = "SELECT inode, seen, state FROM entries";
     Statement one, range;
-    if (!prepare(one.st, (std::string(columns) + " WHERE volume = ?1 AND inode = ?2").c_str())
-        || !prepare(range.st, (std::string(columns) + " WHERE volume = ?1 AND inode BETWEEN ?2 AND ?3").c_str()))
+    if (!prepare(one.st, "SELECT block, entries FROM blocks WHERE volume = ?1 AND block = ?2")
+        || !prepare(range.st, "SELECT block, entries FROM blocks WHERE volume = ?1 AND block BETWEEN ?2 AND ?3"))
         return false;
     sqlite3_bind_int64(one.st, 1, volume);
     sqlite3_bind_int64(range.st, 1, volume);
-    // Steps a statement; false (the store closed) on a failure. A row is
-    // handed over when its inode is next among those asked for (at).
+    std::vector<Entry> entries;
+    // Steps a statement; false (the store closed) on a failure. A block is
+    // handed over when it is next among those asked for (at).
     size_t at = 0;
     const auto step = [&](sqlite3_stmt *st, bool &row, size_t end) {
         const int rc = sqlite3_step(st);
         row = rc == SQLITE_ROW;
         if (row) {
-            const uint64_t inode = uint64_t(sqlite3_column_int64(st, 0));
-            while (at < end && sorted[at] < inode)
+            const uint64_t block = uint64_t(sqlite3_column_int64(st, 0));
+            while (at < end && blocks[at] < block)
                 ++at;
-            if (at == end || sorted[at] != inode)
+            if (at == end || blocks[at] != block)
                 return true;
-            Entry e;
-            e.inode = inode;
-            e.seen = sqlite3_column_int64(st, 1);
-            const void *state = sqlite3_column_blob(st, 2);
-            if (unpackState(state, sqlite3_column_bytes(st, 2), e))
-                each(e);
+            entries.clear();
+            if (unpackBlock(sqlite3_column_blob(st, 1), sqlite3_column_bytes(st, 1), block, entries)
+                && !entries.empty())
+                each(block, entries);
             return true;
         }
         return rc == SQLITE_DONE || fail(rc);
     };
-    // Inodes close together (as a folder's files mostly are) are read in
-    // one pass over their key range, which is several times cheaper than a
-    // lookup each; scattered ones one by one.
+    // Blocks close together (as those of a tree's files mostly are) are read
+    // in one pass over their key range; scattered ones one by one.
     constexpr size_t kRun = 256;
-    for (size_t k = 0; k < sorted.size(); k += kRun) {
-        const size_t n = std::min(kRun, sorted.size() - k);
-        const uint64_t lo = sorted[k], hi = sorted[k + n - 1];
+    for (size_t k = 0; k < blocks.size(); k += kRun) {
+        const size_t n = std::min(kRun, blocks.size() - k);
+        const uint64_t lo = blocks[k], hi = blocks[k + n - 1];
         bool row = false;
         at = k;
-        if (hi <= uint64_t(INT64_MAX) && hi - lo < 16 * n) {
+        if (hi - lo < 4 * n) {
             sqlite3_bind_int64(range.st, 2, int64_t(lo));
             sqlite3_bind_int64(range.st, 3, int64_t(hi));
             do {
@@ -338,7 +421,7 @@ bool HashStore::readSorted(int64_t volume, const std::vector<uint64_t> &sorted,
             sqlite3_reset(range.st);
         } else {
             for (size_t m = k; m < k + n; ++m) {
-                sqlite3_bind_int64(one.st, 2, int64_t(sorted[m]));
+                sqlite3_bind_int64(one.st, 2, int64_t(blocks[m]));
                 at = m;
                 if (!step(one.st, row, m + 1))
                     return false;
@@ -353,75 +436,88 @@ bool HashStore::write(std::vector<Write> writes, int64_t day)
 {
     if (writes.empty())
         return db_ != nullptr;
-    // In key order: the pages are filled one after the other.
+    // In key order: each block is merged once, the pages filled one after
+    // the other.
     std::stable_sort(writes.begin(), writes.end(), [](const Write &a, const Write &b) {
         return a.volume != b.volume ? a.volume < b.volume : a.entry.inode < b.entry.inode;
     });
-    Statement put, touch;
-    if (!prepare(put.st, "INSERT OR REPLACE INTO entries(volume, inode, seen, state) VALUES(?1, ?2, ?3, ?4)")
-        || !prepare(touch.st, "UPDATE entries SET seen = ?1 WHERE volume = ?2 AND inode = ?3 AND seen <> ?1"))
+    Statement put;
+    if (!prepare(put.st, "INSERT OR REPLACE INTO blocks(volume, block, entries) VALUES(?1, ?2, ?3)"))
         return false;
     // A failure closes the store, which rolls the transaction back.
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    std::vector<uint64_t> inodes;
-    std::vector<Entry> stored;
+    std::vector<uint64_t> blocks;
+    std::vector<Entry> stored;        // the blocks' entries, read in this transaction
+    std::vector<size_t> storedAt;     // where each block's begin in stored
+    std::vector<Entry> merged;
+    std::vector<unsigned char> value;
     for (size_t k = 0; k < writes.size();) {
         const int64_t volume = writes[k].volume;
         size_t j = k;
-        inodes.clear();
+        blocks.clear();
         for (; j < writes.size() && writes[j].volume == volume; ++j)
-            if (!writes[j].seenOnly && (inodes.empty() || inodes.back() != writes[j].entry.inode))
-                inodes.push_back(writes[j].entry.inode);
-        // What is stored for them, read in this transaction: another copy
+            if (blocks.empty() || blocks.back() != blockOf(writes[j].entry.inode))
+                blocks.push_back(blockOf(writes[j].entry.inode));
+        // What is stored in them, read in this transaction: another copy
         // may have added hashes since this one looked.
         stored.clear();
-        if (!readSorted(volume, inodes, [&](const Entry &e) { stored.push_back(e); }))
+        storedAt.assign(blocks.size() + 1, 0);
+        size_t b = 0;
+        const bool read = readBlocks(volume, blocks, [&](uint64_t block, const std::vector<Entry> &entries) {
+            while (blocks[b] < block)
+                storedAt[++b] = stored.size();
+            stored.insert(stored.end(), entries.begin(), entries.end());
+        });
+        if (!read)
             return false;
-        size_t m = 0;
-        bool written = false;
-        Entry last;
-        for (; k < j; ++k) {
-            const Write &w = writes[k];
-            int rc;
-            if (w.seenOnly) {
-                sqlite3_bind_int64(touch.st, 1, day);
-                sqlite3_bind_int64(touch.st, 2, volume);
-                sqlite3_bind_int64(touch.st, 3, int64_t(w.entry.inode));
-                rc = sqlite3_step(touch.st);
-                sqlite3_reset(touch.st);
-            } else {
+        while (b < blocks.size())
+            storedAt[++b] = stored.size();
+
+        for (b = 0; k < j; ++b) {
+            const uint64_t block = blocks[b];
+            merged.assign(stored.begin() + std::ptrdiff_t(storedAt[b]), stored.begin() + std::ptrdiff_t(storedAt[b + 1]));
+            bool changed = false;
+            for (; k < j && blockOf(writes[k].entry.inode) == block; ++k) {
+                const Write &w = writes[k];
+                auto old = std::lower_bound(merged.begin(), merged.end(), w.entry.inode,
+                                            [](const Entry &e, uint64_t inode) { return e.inode < inode; });
+                const bool found = old != merged.end() && old->inode == w.entry.inode;
+                if (w.seenOnly) {
+                    if (found && old->seen != day) {
+                        old->seen = day;
+                        changed = true;
+                    }
+                    continue;
+                }
                 // Hashes stored for the file in the same state are kept
                 // beside the new ones; an entry of another state is replaced.
-                // A second write of the file (another of its names) adds
-                // to the first.
+                // A second write of the file (another of its names) adds to
+                // the first.
                 Entry e = w.entry;
-                const Entry *old = nullptr;
-                if (written && last.inode == e.inode) {
-                    old = &last;
-                } else {
-                    while (m < stored.size() && stored[m].inode < e.inode)
-                        ++m;
-                    if (m < stored.size() && stored[m].inode == e.inode)
-                        old = &stored[m];
-                }
-                if (old && old->sameState(e))
+                e.seen = day;
+                if (found && old->sameState(e))
                     for (int h = 0; h < 3; ++h)
                         if (!(e.have & (1 << h)) && (old->have & (1 << h))) {
                             e.hash[h] = old->hash[h];
                             e.have |= uint8_t(1 << h);
                         }
-                last = e;
-                written = true;
-                unsigned char state[kStateHead + 3 * 16];
-                const size_t n = packState(e, state);
-                sqlite3_bind_int64(put.st, 1, volume);
-                sqlite3_bind_int64(put.st, 2, int64_t(e.inode));
-                sqlite3_bind_int64(put.st, 3, day);
-                sqlite3_bind_blob(put.st, 4, state, int(n), SQLITE_TRANSIENT);
-                rc = sqlite3_step(put.st);
-                sqlite3_reset(put.st);
+                if (found)
+                    *old = e;
+                else
+                    merged.insert(old, e);
+                changed = true;
             }
+            if (!changed)
+                continue;
+            value.clear();
+            for (const Entry &e : merged)
+                packEntry(e, value);
+            sqlite3_bind_int64(put.st, 1, volume);
+            sqlite3_bind_int64(put.st, 2, int64_t(block));
+            sqlite3_bind_blob(put.st, 3, value.data(), int(value.size()), SQLITE_STATIC);
+            const int rc = sqlite3_step(put.st);
+            sqlite3_reset(put.st);
             if (rc != SQLITE_DONE)
                 return fail(rc);
         }
@@ -433,7 +529,7 @@ bool HashStore::forgetAll()
 {
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    if (!exec("DELETE FROM entries; DELETE FROM volumes") || !exec("COMMIT"))
+    if (!exec("DELETE FROM blocks; DELETE FROM volumes") || !exec("COMMIT"))
         return false;
     // Give the room back; another copy reading at the moment keeps it.
     sqlite3_exec(db_, "VACUUM", nullptr, nullptr, nullptr);
@@ -444,10 +540,18 @@ bool HashStore::forgetAll()
 int64_t HashStore::count()
 {
     Statement s;
-    if (!prepare(s.st, "SELECT count(*) FROM entries"))
+    if (!prepare(s.st, "SELECT block, entries FROM blocks"))
         return -1;
-    const int rc = sqlite3_step(s.st);
-    return rc == SQLITE_ROW ? sqlite3_column_int64(s.st, 0) : (fail(rc), -1);
+    int64_t n = 0;
+    std::vector<Entry> entries;
+    int rc;
+    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+        entries.clear();
+        unpackBlock(sqlite3_column_blob(s.st, 1), sqlite3_column_bytes(s.st, 1),
+                    uint64_t(sqlite3_column_int64(s.st, 0)), entries);
+        n += int64_t(entries.size());
+    }
+    return rc == SQLITE_DONE ? n : (fail(rc), -1);
 }
 
 QString HashStore::problemText(Problem p, const std::string &path)

@@ -15,11 +15,12 @@ struct sqlite3_stmt;
 //
 // An entry is keyed by the file's volume (a small number standing for the
 // volume's name, see volume()) and inode, and holds the day it was last
-// seen and, packed in one value, the file's size, its modification and
-// change times in nanoseconds and up to three 128-bit hashes (first block,
-// last block, whole file), each present only when it was computed. Entries
-// not seen for kKeepDays days are dropped when the store is first opened on
-// a day.
+// seen, the file's size, its modification and change times in nanoseconds
+// and up to three 128-bit hashes (first block, last block, whole file), each
+// present only when it was computed. The entries of neighbouring inodes are
+// packed together in one row (a block), so that a search's look-up steps
+// through a row for many files. Entries not seen for kKeepDays days are
+// dropped when the store is first opened on a day.
 //
 // Any failure (cannot be created or opened, locked longer than the busy
 // wait, damaged, disk full) closes the store and is kept in problem(): the
@@ -107,9 +108,13 @@ private:
     // Classifies a failure, closes the store; always false.
     bool fail(int rc);
     bool setUp(const std::string &scheme, int64_t day);
-    // lookupSorted() within the caller's transaction.
-    bool readSorted(int64_t volume, const std::vector<uint64_t> &sorted,
-                    const std::function<void(const Entry &)> &each);
+    // The stored blocks among blocks (ascending), each with its entries
+    // (ascending by inode), within the caller's transaction.
+    bool readBlocks(int64_t volume, const std::vector<uint64_t> &blocks,
+                    const std::function<void(uint64_t, const std::vector<Entry> &)> &each);
+    // Drops the entries last seen before that day, within the caller's
+    // transaction.
+    bool expire(int64_t before);
 
     std::string path_;
     int busyMs_;

@@ -289,6 +289,15 @@ TEST(RememberedHashes, HashesOfLaterRoundsAddToTheEntryOfTheSameState)
     EXPECT_FALSE(n.hash(0, 2, got[1]));
 }
 
+// Runs SQL on the store file as another program would.
+void runSql(const std::string &store, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
 TEST(HashStore, AWriteAddsToTheHashesStoredForTheSameStateAndReplacesAnother)
 {
     RememberedHashes::forget();
@@ -327,6 +336,92 @@ TEST(HashStore, AWriteAddsToTheHashesStoredForTheSameStateAndReplacesAnother)
     EXPECT_EQ(got[0].have, HashStore::Last);
     EXPECT_EQ(got[0].size, 101);
     EXPECT_EQ(got[0].seen, 20001);
+    s.close();
+    RememberedHashes::forget();
+}
+
+// Entries are packed by neighbouring inodes: whatever the inodes (block
+// edges, the largest numbers, dense runs, scattered ones), what is read is
+// what was written, and a block whose value is damaged reads as empty
+// without hiding the others.
+TEST(HashStore, EntriesPackedTogetherReadBackAsWritten)
+{
+    RememberedHashes::forget();
+    HashStore s(storePath());
+    ASSERT_TRUE(s.open(RememberedHashes::scheme(), 20000));
+    const int64_t v = s.volume("dev:8:1"), other = s.volume("dev:8:2");
+    std::map<uint64_t, HashStore::Entry> model;
+    std::vector<HashStore::Write> writes;
+    const auto put = [&](uint64_t inode, int64_t day) {
+        HashStore::Entry e;
+        e.inode = inode;
+        e.size = int64_t(inode % 1000);
+        e.modifiedNs = int64_t(inode * 3);
+        e.changedNs = -int64_t(inode);
+        e.have = uint8_t(1 + inode % 7);
+        for (int h = 0; h < 3; ++h)
+            e.hash[h] = (e.have & (1 << h)) ? HashStore::Hash{inode + uint64_t(h), ~inode} : HashStore::Hash{};
+        writes.push_back({v, e});
+        e.seen = day;
+        model[inode] = e;
+    };
+    for (uint64_t i : {uint64_t(0), uint64_t(1), uint64_t(63), uint64_t(64), uint64_t(127), uint64_t(128),
+                       uint64_t(1) << 40, UINT64_MAX - 64, UINT64_MAX - 1, UINT64_MAX})
+        put(i, 20000);
+    for (uint64_t i = 1000; i < 3000; i += 3)
+        put(i, 20000);
+    for (uint64_t i = 0; i < 300; ++i)
+        put(uint64_t(50000) + i * 997, 20000); // one a block
+    writes.push_back({other, model[64]}); // another volume's inode 64
+    ASSERT_TRUE(s.write(writes, 20000));
+    // A second write into the same blocks: new inodes between the others,
+    // and a day brought up to date without new hashes.
+    writes.clear();
+    for (uint64_t i = 1001; i < 1200; i += 3)
+        put(i, 20001);
+    HashStore::Write touch;
+    touch.volume = v;
+    touch.entry.inode = 1000;
+    touch.seenOnly = true;
+    writes.push_back(touch);
+    model[1000].seen = 20001;
+    ASSERT_TRUE(s.write(writes, 20001));
+
+    std::vector<uint64_t> asked;
+    for (const auto &[inode, e] : model)
+        asked.push_back(inode);
+    for (uint64_t missing : {uint64_t(2), uint64_t(65), uint64_t(999), uint64_t(1) << 41})
+        asked.push_back(missing);
+    const auto check = [&](const std::vector<uint64_t> &inodes) {
+        std::vector<HashStore::Entry> got;
+        ASSERT_TRUE(s.lookup(v, inodes, got));
+        std::vector<HashStore::Entry> want;
+        for (uint64_t i : std::set<uint64_t>(inodes.begin(), inodes.end()))
+            if (model.count(i))
+                want.push_back(model[i]);
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t k = 0; k < got.size(); ++k) {
+            const HashStore::Entry &a = got[k], &b = want[k];
+            EXPECT_TRUE(a.inode == b.inode && a.sameState(b) && a.seen == b.seen && a.have == b.have
+                        && std::equal(a.hash, a.hash + 3, b.hash))
+                << "inode " << b.inode;
+        }
+    };
+    check(asked);
+    check({1000, 1003, 64, UINT64_MAX});
+    EXPECT_EQ(s.count(), int64_t(model.size()) + 1);
+
+    // The block of inodes 1024..1087 damaged by hand: it reads as empty; a
+    // write into it starts it again.
+    s.close();
+    runSql(storePath(), ("UPDATE blocks SET entries = x'0102' WHERE block = 16 AND volume = " + std::to_string(v)).c_str());
+    ASSERT_TRUE(s.open(RememberedHashes::scheme(), 20001));
+    std::erase_if(model, [](const auto &m) { return m.first >= 1024 && m.first < 1088; });
+    check(asked);
+    writes.clear();
+    put(1030, 20001);
+    ASSERT_TRUE(s.write(writes, 20001));
+    check(asked);
     s.close();
     RememberedHashes::forget();
 }
@@ -393,31 +488,28 @@ TEST(RememberedHashes, EntriesNotSeenFor90DaysAreDropped)
     EXPECT_EQ(s.count(), 1);
 }
 
-// Runs SQL on the store file as another program would.
-void runSql(const std::string &store, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
 TEST(RememberedHashes, AStoreOfAnEarlierLayoutStartsAfreshAndOneOfALaterIsLeftAlone)
 {
     TempTree t("hashes");
     makeTree(t);
     const std::string store = storePath();
     Paths::makeFolders(store.substr(0, store.rfind('/')));
-    // The first layout: a column per hash.
-    runSql(store, "CREATE TABLE hashes(volume INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
-                  " mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, seen INTEGER NOT NULL, first BLOB, last BLOB,"
-                  " whole BLOB, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
-                  "INSERT INTO hashes VALUES(1, 2, 3, 4, 5, 6, NULL, NULL, NULL); PRAGMA user_version=1");
-    Outcome o = search(t.root());
-    EXPECT_TRUE(o.note.isEmpty()) << o.note.toStdString();
-    EXPECT_EQ(o.read.size(), 6u);
-    EXPECT_EQ(search(t.root()).recalled, 6);
-    {
+    // The first layout (a column per hash), then the second (an entry per
+    // row), each holding the files' inodes with other hashes.
+    Outcome o;
+    for (const char *layout :
+         {"CREATE TABLE hashes(volume INTEGER NOT NULL, inode INTEGER NOT NULL, size INTEGER NOT NULL,"
+          " mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, seen INTEGER NOT NULL, first BLOB, last BLOB,"
+          " whole BLOB, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
+          "INSERT INTO hashes VALUES(1, 2, 3, 4, 5, 6, NULL, NULL, NULL); PRAGMA user_version=1",
+          "DROP TABLE IF EXISTS blocks; CREATE TABLE entries(volume INTEGER NOT NULL, inode INTEGER NOT NULL,"
+          " seen INTEGER NOT NULL, state BLOB NOT NULL, PRIMARY KEY(volume, inode)) WITHOUT ROWID;"
+          "PRAGMA user_version=2"}) {
+        runSql(store, layout);
+        o = search(t.root());
+        EXPECT_TRUE(o.note.isEmpty()) << o.note.toStdString();
+        EXPECT_EQ(o.read.size(), 6u);
+        EXPECT_EQ(search(t.root()).recalled, 6);
         HashStore s(store);
         ASSERT_TRUE(s.open(RememberedHashes::scheme(), 20000));
         EXPECT_EQ(s.count(), 6);
@@ -430,7 +522,7 @@ TEST(RememberedHashes, AStoreOfAnEarlierLayoutStartsAfreshAndOneOfALaterIsLeftAl
     EXPECT_EQ(o.groups, plain.groups);
     EXPECT_EQ(o.read.size(), 6u);
     EXPECT_FALSE(o.note.isEmpty());
-    runSql(store, "PRAGMA user_version=2");
+    runSql(store, "PRAGMA user_version=3");
     EXPECT_EQ(search(t.root()).recalled, 6);
 }
 
