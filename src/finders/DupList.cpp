@@ -1,6 +1,7 @@
 #include "finders/DupList.h"
 
 #include "common/FoldCompare.h"
+#include "common/RadixSort.h"
 #include "common/Text.h"
 #include "platform/FileTypes.h"
 #include "scan/ResultGridModel.h"
@@ -132,7 +133,7 @@ bool DupList::add(std::string_view folder, std::string_view name, int64_t size, 
     std::copy(name.begin(), name.end(), pool_.back().get() + poolUsed_);
     poolUsed_ += name.size();
     ++count_;
-    ranked_ = false;
+    ranked_ = sizesRanked_ = false;
     return true;
 }
 
@@ -148,24 +149,49 @@ int64_t DupList::size(uint32_t id) const { return entry(id).size; }
 
 std::string DupList::path(uint32_t id) const { return joinPath(folder(id), std::string(name(id))); }
 
-void DupList::rank()
+void DupList::rankSizes()
 {
-    if (ranked_)
+    if (sizesRanked_)
         return;
-    // Sizes: distinct values, their texts and the texts' order; each line's
-    // value from the same sort.
-    std::vector<std::pair<int64_t, uint32_t>> bySize(count_);
+    // The distinct sizes and each line's among them, from one sort of the
+    // lines by size (the sign bit flipped: signed order as unsigned).
+    constexpr uint64_t kSign = uint64_t(1) << 63;
+    std::vector<std::pair<uint64_t, uint32_t>> bySize(count_), spare(count_);
     for (size_t i = 0; i < count_; ++i)
-        bySize[i] = {entry(uint32_t(i)).size, uint32_t(i)};
-    std::sort(bySize.begin(), bySize.end());
+        bySize[i] = {uint64_t(entry(uint32_t(i)).size) ^ kSign, uint32_t(i)};
+    radixSort(bySize.data(), spare.data(), count_, [](const auto &p) { return p.first; });
+    spare = {};
     sizes_.clear();
     sizeOf_.resize(count_);
-    for (const auto &[size, id] : bySize) {
+    for (const auto &[key, id] : bySize) {
+        const int64_t size = int64_t(key ^ kSign);
         if (sizes_.empty() || sizes_.back() != size)
             sizes_.push_back(size);
         sizeOf_[id] = uint32_t(sizes_.size() - 1);
     }
-    bySize = {};
+    sizesRanked_ = true;
+}
+
+std::vector<uint32_t> DupList::sharingSize()
+{
+    rankSizes();
+    std::vector<uint8_t> seen(sizes_.size(), 0);
+    for (size_t i = 0; i < count_; ++i)
+        if (seen[sizeOf_[i]] < 2)
+            ++seen[sizeOf_[i]];
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < count_; ++i)
+        if (seen[sizeOf_[i]] >= 2)
+            out.push_back(uint32_t(i));
+    return out;
+}
+
+void DupList::rank()
+{
+    if (ranked_)
+        return;
+    // Sizes: distinct values, their texts and the texts' order.
+    rankSizes();
     sizeTexts_.clear();
     sizeTexts_.reserve(sizes_.size());
     for (int64_t s : sizes_)
@@ -248,13 +274,7 @@ std::vector<uint32_t> DupList::sorted()
         && std::find(key.begin(), key.end(), Field::Size) != key.end();
     std::vector<uint32_t> order;
     if (bySize) {
-        std::vector<uint32_t> seen(sizes_.size(), 0);
-        for (size_t i = 0; i < count_; ++i)
-            if (seen[sizeOf_[i]] < 2)
-                ++seen[sizeOf_[i]];
-        for (size_t i = 0; i < count_; ++i)
-            if (seen[sizeOf_[i]] >= 2)
-                order.push_back(uint32_t(i));
+        order = sharingSize();
     } else {
         order.resize(count_);
         std::iota(order.begin(), order.end(), 0u);
@@ -377,6 +397,7 @@ void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
     for (size_t t = 0; t < types_.size(); ++t)
         typeIds[t] = grid.typeId(types_[t]);
     grid.reserve(int(ids.size()));
+    std::vector<uint32_t> folderIds(folders_.size(), GridFile::kNoFolderId);
     uint32_t run = 0;
     for (size_t i = 0; i < ids.size(); ++i) {
         const uint32_t id = ids[i];
@@ -385,6 +406,10 @@ void DupList::fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid,
         const Entry &e = entry(id);
         GridFile f;
         f.folder = folders_[e.folder];
+        uint32_t &folderId = folderIds[e.folder];
+        if (folderId == GridFile::kNoFolderId)
+            folderId = grid.folderId(f.folder);
+        f.folderId = folderId;
         f.name = name(id);
         f.size = e.size;
         f.written = e.written;

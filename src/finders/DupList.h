@@ -40,6 +40,9 @@ public:
     // order. It writes only its ranks: another thread may read the lines
     // (size(), name() ...) meanwhile.
     std::vector<uint32_t> sorted();
+    // The lines whose size another line shares, in line order (what a
+    // search by contents compares). Like sorted(), it writes only ranks.
+    std::vector<uint32_t> sharingSize();
     // Duplicate mode: every run of two or more lines with equal keys, in list
     // order, one run after another (the lines for the grid, lbFiles).
     std::vector<uint32_t> addDups();
@@ -98,6 +101,7 @@ private:
     void fillRows(const std::vector<uint32_t> &ids, ResultGridModel &grid, const std::function<bool(size_t)> &newRun,
                   const TypeText &typeText = {});
     void rank();
+    void rankSizes();
     int compareField(DupLine::Field f, uint32_t a, uint32_t b) const;
     bool keysEqual(uint32_t a, uint32_t b) const;
     const QString &sizeText(uint32_t id) const;
@@ -118,6 +122,7 @@ private:
     // Built by sorted(): ranks of every text a line holds, so that lines
     // compare by numbers (equal texts without regard to case share a rank).
     bool ranked_ = false;
+    bool sizesRanked_ = false;
     std::vector<int64_t> sizes_;        // distinct sizes, ascending
     std::vector<QString> sizeTexts_;    // their texts
     std::vector<uint32_t> sizeRank_;    // their ranks

@@ -24,16 +24,16 @@ struct Statement {
 // Entries are stored by blocks of kBlockInodes inode numbers: one row per
 // volume and block, whose value holds the block's entries one after the
 // other. The files of a folder mostly have neighbouring inodes, so a search
-// reads one row for many entries instead of a row each (the cost of a look-up
-// is the rows stepped through). An entry in a block's value, ascending by
-// inode: its inode's place in the block (1 byte), the day it was last seen
-// (4), which hashes it holds (1), size, modification and change times (8
-// each), then the hashes it holds in round order (16 each); numbers
-// little-endian.
-constexpr int kBlockShift = 6;
-constexpr uint64_t kBlockInodes = uint64_t(1) << kBlockShift;
+// reads one row for several entries instead of a row each (the cost of a
+// look-up is the rows stepped through). A block's value stays within what
+// SQLite keeps in the row's own page (about a quarter of a 4 KB page for a
+// table without row ids), so no value spills onto a page of its own. An
+// entry in a block's value, ascending by inode: its inode's place in the
+// block (1 byte), the day it was last seen (4), which hashes it holds (1),
+// size, modification and change times (8 each), then the hashes it holds in
+// round order (16 each); numbers little-endian.
+constexpr int kBlockShift = std::countr_zero(HashStore::kBlockInodes);
 constexpr size_t kEntryHead = 1 + 4 + 1 + 3 * 8;
-
 uint64_t blockOf(uint64_t inode) { return inode >> kBlockShift; }
 
 void putNumber(unsigned char *at, uint64_t v) { qToLittleEndian(v, at); }
@@ -44,7 +44,7 @@ void packEntry(const HashStore::Entry &e, std::vector<unsigned char> &out)
     const size_t at = out.size();
     out.resize(at + kEntryHead + 16 * size_t(std::popcount(unsigned(e.have & 7))));
     unsigned char *b = out.data() + at;
-    b[0] = uint8_t(e.inode & (kBlockInodes - 1));
+    b[0] = uint8_t(e.inode & (HashStore::kBlockInodes - 1));
     qToLittleEndian(uint32_t(std::clamp<int64_t>(e.seen, 0, UINT32_MAX)), b + 1);
     b[5] = e.have & 7;
     putNumber(b + 6, uint64_t(e.size));
@@ -67,7 +67,7 @@ bool unpackBlock(const void *blob, int bytes, uint64_t block, std::vector<HashSt
     const size_t first = out.size(), end = bytes > 0 ? size_t(bytes) : 0;
     int last = -1;
     for (size_t at = 0; at < end;) {
-        if (end - at < kEntryHead || b[at] >= kBlockInodes || int(b[at]) <= last || (b[at + 5] & ~7) != 0
+        if (end - at < kEntryHead || b[at] >= HashStore::kBlockInodes || int(b[at]) <= last || (b[at + 5] & ~7) != 0
             || end - at < kEntryHead + 16 * size_t(std::popcount(unsigned(b[at + 5])))) {
             out.resize(first);
             return false;

@@ -55,6 +55,8 @@ public:
     };
 
     static constexpr int kKeepDays = 90;
+    // Inode numbers whose entries share a row (a block).
+    static constexpr uint64_t kBlockInodes = 8;
     // $XDG_CACHE_HOME/vantor/hashes.sqlite (~/.cache/vantor when unset).
     static std::string defaultPath();
     // Today as a day number, by the system clock.

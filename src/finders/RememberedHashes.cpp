@@ -1,5 +1,6 @@
 #include "finders/RememberedHashes.h"
 
+#include "common/RadixSort.h"
 #include "finders/ContentSearch.h"
 
 #include <QFile>
@@ -74,14 +75,14 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
     // Each device's volume in the store.
     const auto uuids = VolumeIds::uuidsByDevice(uuidFolder);
     std::map<uint64_t, uint32_t> volumeOf;
+    std::vector<uint64_t> deviceOf; // by index into volumes_
     uint32_t maxFile = 0;
     // The slots in key order (volume, then inode): the store's entries come
     // in that order and are put into the slots one after the other.
     struct Key {
-        uint32_t volume;
-        uint32_t file;
         uint64_t inode;
-        uint64_t device;
+        uint32_t file;
+        uint32_t volume;
     };
     std::vector<Key, LargeBlockAllocator<Key>> keys;
     keys.reserve(candidates.size());
@@ -102,22 +103,27 @@ void RememberedHashes::begin(const std::vector<Candidate> &candidates)
                     return;
                 }
                 volumes_.push_back(id);
+                deviceOf.push_back(c.device);
             }
             lastDevice = c.device;
             lastVolume = at->second;
         }
-        keys.push_back({lastVolume, c.file, c.inode, c.device});
+        keys.push_back({c.inode, c.file, lastVolume});
     }
-    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
-        return a.volume != b.volume ? a.volume < b.volume : a.inode != b.inode ? a.inode < b.inode : a.file < b.file;
-    });
+    {
+        // By inode, then (stably) by volume.
+        std::vector<Key, LargeBlockAllocator<Key>> spare(keys.size());
+        radixSort(keys.data(), spare.data(), keys.size(), [](const Key &k) { return k.inode; });
+        if (volumes_.size() > 1)
+            radixSort(keys.data(), spare.data(), keys.size(), [](const Key &k) { return uint64_t(k.volume); });
+    }
     slotOf_.assign(size_t(maxFile) + 1, kNone);
     slots_.reserve(keys.size());
     for (const Key &k : keys) {
         slotOf_[k.file] = uint32_t(slots_.size());
         Slot &s = slots_.emplace_back();
         s.entry.inode = k.inode;
-        s.device = k.device;
+        s.device = deviceOf[k.volume];
         s.volume = k.volume;
     }
     keys = {};

@@ -28,8 +28,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <latch>
 #include <map>
-#include <unordered_map>
 #include <thread>
 
 namespace {
@@ -344,26 +344,33 @@ void TfrmDup::fillByContents()
     // without the order: their remembered hashes are looked up on the pool
     // while this thread orders them, and the search waits for that look-up
     // on its own thread, so this one goes on running events.
+    // The look-up's thread first gathers each candidate's record for the
+    // search, in line order (the lines' fields lie in several tables), while
+    // this thread orders the lines: this one then only copies them into
+    // list order, once they are gathered.
     RememberedHashes memory;
     WorkerPool::Group lookUp;
-    lookUp.submit([this, &memory](std::stop_token) {
-        std::unordered_map<int64_t, uint32_t> ofSize;
-        for (uint32_t id = 0; id < lbList.count(); ++id)
-            ++ofSize[lbList.size(id)];
+    std::vector<ContentSearch::File, LargeBlockAllocator<ContentSearch::File>> byId(lbList.count());
+    std::latch gathered(1);
+    lookUp.submit([this, &memory, &byId, &gathered, shared = lbList.sharingSize()](std::stop_token) {
         std::vector<RememberedHashes::Candidate> candidates;
-        for (uint32_t id = 0; id < lbList.count(); ++id)
-            if (const int64_t size = lbList.size(id); size > 0 && ofSize[size] > 1)
+        candidates.reserve(shared.size());
+        for (uint32_t id : shared) {
+            const std::string_view name = lbList.name(id);
+            byId[id] = {lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
+                        devices_[id], times_[id].first, times_[id].second};
+            if (lbList.size(id) > 0)
                 candidates.push_back({id, devices_[id], inodes_[id]});
+        }
+        gathered.count_down();
         memory.begin(candidates);
     });
     const std::vector<uint32_t> order = lbList.sorted();
-    std::vector<ContentSearch::File> files;
-    files.reserve(order.size());
-    for (uint32_t id : order) {
-        const std::string_view name = lbList.name(id);
-        files.push_back({lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
-                         devices_[id], times_[id].first, times_[id].second});
-    }
+    std::vector<ContentSearch::File> files(order.size());
+    gathered.wait();
+    for (size_t k = 0; k < order.size(); ++k)
+        files[k] = byId[order[k]];
+    byId = {};
     times_ = {};
     std::vector<std::vector<uint32_t>> groups;
     {

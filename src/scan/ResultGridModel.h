@@ -32,6 +32,10 @@ struct GridFile {
     uint8_t attributes = 0;  // FileAttr bits
     uint32_t type = 0;      // ResultGridModel::typeId of the type text; 0 is no type
     uint32_t key = 0;       // the finder's own key (a duplicate group, ...)
+    // ResultGridModel::folderId of folder, when the caller keeps it (a
+    // caller listing many files of few folders looks each folder up once).
+    uint32_t folderId = kNoFolderId;
+    static constexpr uint32_t kNoFolderId = ~0u;
 };
 
 // The rows, marks and totals of a result grid, without any widget. Grid row
@@ -94,6 +98,9 @@ public:
     // Appends one file row (rows grow as with addToGrid); its path is the
     // folder joined with the name.
     void addFile(const GridFile &file);
+    // The number of a folder's path for GridFile::folderId (ClearGrid
+    // forgets them).
+    uint32_t folderId(std::string_view folder) { return folderOf(folder); }
     // A found file as the walker reports it, with a type from typeId.
     void addFile(const FoundFile &file, uint32_t type = 0, uint32_t key = 0);
     // The number of a type text for GridFile::type (trimmed of spaces; equal

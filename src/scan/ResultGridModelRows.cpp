@@ -148,7 +148,7 @@ ResultGridModel::Slot ResultGridModel::lineSlot(QStringView line, std::string_vi
 void ResultGridModel::addFile(const GridFile &f)
 {
     Slot s;
-    s.folder = folderOf(f.folder);
+    s.folder = f.folderId != GridFile::kNoFolderId ? f.folderId : folderOf(f.folder);
     s.nameAt = bytes_.append(f.name.data(), f.name.size());
     s.nameLen = uint32_t(f.name.size());
     s.nameFlags = uint8_t(nameFlags(f.name) | (f.writtenOdd ? WrittenOdd : 0));

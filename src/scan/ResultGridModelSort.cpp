@@ -4,6 +4,7 @@
 #include "scan/ResultGridModel.h"
 
 #include "common/DosTime.h"
+#include "common/RadixSort.h"
 #include "scan/GridCellText.h"
 #include "scan/GridSortKeys.h"
 #include "scan/SortDirections.h"
@@ -67,33 +68,11 @@ namespace {
 using KeyItem = ResultGridModel::KeyItem;
 using TextItem = ResultGridModel::TextItem;
 
-// Stable least-significant-digit radix sort on the 64-bit keys of
-// items[0, n), eight bits at a time, with spare[0, n) as scratch; digits
-// that every key shares are skipped. Linear in the rows.
+// Rows by their 64-bit keys, stably.
 template <typename Item>
 void radixSort(Item *items, Item *spare, size_t n)
 {
-    if (n < 2)
-        return;
-    Item *from = items, *to = spare;
-    for (int shift = 0; shift < 64; shift += 8) {
-        size_t counts[256] = {};
-        for (size_t i = 0; i < n; ++i)
-            ++counts[(from[i].key >> shift) & 0xff];
-        if (counts[(from[0].key >> shift) & 0xff] == n)
-            continue;
-        size_t at = 0;
-        for (size_t &c : counts) {
-            const size_t k = c;
-            c = at;
-            at += k;
-        }
-        for (size_t i = 0; i < n; ++i)
-            to[counts[(from[i].key >> shift) & 0xff]++] = from[i];
-        std::swap(from, to);
-    }
-    if (from != items)
-        std::memcpy(static_cast<void *>(items), from, n * sizeof(Item));
+    ::radixSort(items, spare, n, [](const Item &i) { return i.key; });
 }
 
 inline uint64_t fold(ushort c)

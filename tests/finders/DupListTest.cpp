@@ -223,6 +223,14 @@ TEST(DupList, MatchesTheLineGroupingForLeadingKeysAndCompletesTheOthers)
                          dates[rng() % dates.size()]);
             }
             const auto ids = list.addDups();
+            std::vector<uint32_t> sharing; // what a search by contents compares
+            for (uint32_t i = 0; i < list.count(); ++i)
+                for (uint32_t j = 0; j < list.count(); ++j)
+                    if (i != j && list.size(i) == list.size(j)) {
+                        sharing.push_back(i);
+                        break;
+                    }
+            ASSERT_EQ(list.sharingSize(), sharing);
             std::vector<uint32_t> all(list.count());
             for (uint32_t i = 0; i < all.size(); ++i)
                 lines << list.line(i);
