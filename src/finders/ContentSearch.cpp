@@ -33,7 +33,7 @@ struct ContentSearch::Worker {
     XXH3_state_t *hash = XXH3_createState();
     // Progress not yet added to the search's shared counts: threads that
     // added every file at once would contend for them.
-    uint64_t files = 0, bytes = 0;
+    Tally tally;
     ~Worker() { XXH3_freeState(hash); }
 };
 
@@ -132,38 +132,59 @@ void ContentSearch::search(unsigned threads)
             order[k] = bySize[k].second;
     }
     runSizes = {};
-    // Within a size: by identity, then in the given order.
-    std::vector<std::vector<uint32_t>> open;
-    for (size_t i = 0; i < order.size();) {
-        size_t j = i + 1;
-        while (j < order.size() && files_[order[j]].size == files_[order[i]].size)
-            ++j;
-        if (j - i < 2) {
-            i = j;
-            continue;
-        }
-        std::sort(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(j), [&](uint32_t a, uint32_t b) {
-            if (device(a) != device(b))
-                return device(a) < device(b);
-            if (files_[a].inode != files_[b].inode)
-                return files_[a].inode < files_[b].inode;
-            return a < b;
-        });
-        std::vector<uint32_t> group;
-        for (size_t k = i; k < j; ++k) {
-            const uint32_t at = order[k];
-            if (group.empty() || device(group.back()) != device(at) || files_[group.back()].inode != files_[at].inode)
-                group.push_back(at);
-        }
-        if (group.size() >= 2) {
-            for (uint32_t k : group) {
-                filesTotal_ += 1;
-                bytesTotal_ += uint64_t(files_[k].size);
-            }
-            open.push_back(std::move(group));
-        }
-        i = j;
+    // Within a size: by identity, then in the given order; the runs are
+    // split in parts at run ends, each part grouped on a thread of its own.
+    const size_t parts = partsFor(order.size(), threads);
+    std::vector<size_t> cut(parts + 1, order.size());
+    cut[0] = 0;
+    for (size_t p = 1; p < parts; ++p) {
+        size_t at = std::max(cut[p - 1], order.size() * p / parts);
+        while (at > cut[p - 1] && at < order.size() && files_[order[at]].size == files_[order[at - 1]].size)
+            ++at;
+        cut[p] = at;
     }
+    std::vector<std::vector<std::vector<uint32_t>>> grouped(parts);
+    runParts(parts, [&](size_t p) {
+        uint64_t files = 0, bytes = 0;
+        for (size_t i = cut[p]; i < cut[p + 1];) {
+            size_t j = i + 1;
+            while (j < cut[p + 1] && files_[order[j]].size == files_[order[i]].size)
+                ++j;
+            if (j - i < 2) {
+                i = j;
+                continue;
+            }
+            std::sort(order.begin() + std::ptrdiff_t(i), order.begin() + std::ptrdiff_t(j),
+                      [&](uint32_t a, uint32_t b) {
+                          if (device(a) != device(b))
+                              return device(a) < device(b);
+                          if (files_[a].inode != files_[b].inode)
+                              return files_[a].inode < files_[b].inode;
+                          return a < b;
+                      });
+            std::vector<uint32_t> group;
+            for (size_t k = i; k < j; ++k) {
+                const uint32_t at = order[k];
+                if (group.empty() || device(group.back()) != device(at)
+                    || files_[group.back()].inode != files_[at].inode)
+                    group.push_back(at);
+            }
+            if (group.size() >= 2) {
+                for (uint32_t k : group) {
+                    files += 1;
+                    bytes += uint64_t(files_[k].size);
+                }
+                grouped[p].push_back(std::move(group));
+            }
+            i = j;
+        }
+        filesTotal_ += files;
+        bytesTotal_ += bytes;
+    });
+    std::vector<std::vector<uint32_t>> open = std::move(grouped[0]);
+    for (size_t p = 1; p < parts; ++p)
+        std::move(grouped[p].begin(), grouped[p].end(), std::back_inserter(open));
+    grouped = {};
     order = {};
     // The files were grouped without the remembered hashes; a caller that
     // began them on another thread waits for them from here.
@@ -179,15 +200,22 @@ void ContentSearch::search(unsigned threads)
 
     for (int round = 1; round <= 3 && !cancel_ && !open.empty(); ++round) {
         // Files whose remembered hash stands for the round's read are done
-        // here; the others are read folder by folder, in the walk's order.
-        std::vector<uint64_t> byFolder;
-        uint64_t recalledFiles = 0, recalledBytes = 0;
-        for (const auto &g : open)
-            for (uint32_t i : g)
-                if (!memory || !recalled(i, round, recalledFiles, recalledBytes))
-                    byFolder.push_back(uint64_t(files_[i].folder) << 32 | i);
-        filesDone_ += recalledFiles;
-        bytesDone_ += recalledBytes;
+        // here (in parts of the groups, each on a thread); the others are
+        // read folder by folder, in the walk's order.
+        const std::vector<size_t> at = groupParts(open, memory ? threads : 1);
+        std::vector<std::vector<uint64_t>> toRead(at.size() - 1);
+        runParts(at.size() - 1, [&](size_t p) {
+            Tally t;
+            for (size_t g = at[p]; g < at[p + 1]; ++g)
+                for (uint32_t i : open[g])
+                    if (!memory || !recalled(i, round, t))
+                        toRead[p].push_back(uint64_t(files_[i].folder) << 32 | i);
+            add(t);
+        });
+        std::vector<uint64_t> byFolder = std::move(toRead[0]);
+        for (size_t p = 1; p < toRead.size(); ++p)
+            byFolder.insert(byFolder.end(), toRead[p].begin(), toRead[p].end());
+        toRead = {};
         std::sort(byFolder.begin(), byFolder.end());
         std::vector<uint32_t> todo(byFolder.size());
         for (size_t k = 0; k < byFolder.size(); ++k)
@@ -196,7 +224,7 @@ void ContentSearch::search(unsigned threads)
         runRound(round, todo, threads);
         if (cancel_)
             break;
-        regroup(open);
+        regroup(open, threads);
     }
     if (memory)
         memory->end(!cancel_);
@@ -226,9 +254,8 @@ void ContentSearch::runRound(int round, const std::vector<uint32_t> &todo, unsig
             const size_t end = std::min(todo.size(), at + batch);
             for (size_t k = at; k < end && !cancel_; ++k)
                 readOne(w, todo[k], round);
-            filesDone_ += w.files;
-            bytesDone_ += w.bytes;
-            w.files = w.bytes = 0;
+            add(w.tally);
+            w.tally = {};
         }
     };
     // Each chunk takes batches until none is left: a chunk the pool's
@@ -247,18 +274,18 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
     uint64_t counted = s.counted;
     const auto countTo = [&](uint64_t to) {
         if (to > counted) {
-            w.bytes += to - counted;
+            w.tally.bytes += to - counted;
             counted = to;
-            if (w.bytes >= (uint64_t(1) << 22)) { // a large file's reading shows as it goes
-                bytesDone_ += w.bytes;
-                w.bytes = 0;
+            if (w.tally.bytes >= (uint64_t(1) << 22)) { // a large file's reading shows as it goes
+                bytesDone_ += w.tally.bytes;
+                w.tally.bytes = 0;
             }
         }
     };
     const auto finish = [&] {
         if (s.outcome != Outcome::Ok || s.complete) {
             countTo(uint64_t(f.size));
-            ++w.files;
+            ++w.tally.files;
         }
         s.counted = uint16_t(std::min<uint64_t>(counted, UINT16_MAX));
     };
@@ -291,9 +318,10 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
         VolumeIds::Stat now;
         if (VolumeIds::statAt(w.folderFd.get(), w.name.c_str(), now) && now.device == device(i)
             && now.inode == f.inode && now.size == f.size && memory->recall(i, now)) {
+            ++w.tally.recalls;
             s.modifiedNs = now.modifiedNs;
             s.changedNs = now.changedNs;
-            if (recalled(i, round, w.files, w.bytes))
+            if (recalled(i, round, w.tally))
                 return;
         }
     }
@@ -363,7 +391,7 @@ void ContentSearch::readOne(Worker &w, uint32_t i, int round)
     finish();
 }
 
-bool ContentSearch::recalled(uint32_t i, int round, uint64_t &files, uint64_t &bytes)
+bool ContentSearch::recalled(uint32_t i, int round, Tally &t)
 {
     const File &f = files_[i];
     State &s = state_[i];
@@ -372,6 +400,7 @@ bool ContentSearch::recalled(uint32_t i, int round, uint64_t &files, uint64_t &b
     // candidate. A file it gave no times of is left to its reader.
     if (round == 1 && f.changedNs != 0 && memory->knows(i)
         && memory->recall(i, {device(i), f.inode, f.size, f.modifiedNs, f.changedNs, true})) {
+        ++t.recalls;
         s.modifiedNs = f.modifiedNs;
         s.changedNs = f.changedNs;
     }
@@ -384,43 +413,95 @@ bool ContentSearch::recalled(uint32_t i, int round, uint64_t &files, uint64_t &b
     const uint64_t size = uint64_t(f.size);
     const uint64_t to = s.complete ? size : uint64_t(s.counted) + kBlock;
     if (to > s.counted)
-        bytes += to - s.counted;
+        t.bytes += to - s.counted;
     if (s.complete)
-        ++files;
+        ++t.files;
     s.counted = uint16_t(std::min<uint64_t>(to, UINT16_MAX));
     return true;
 }
 
-void ContentSearch::settle(uint32_t i)
+void ContentSearch::add(const Tally &t)
 {
-    ++filesDone_;
-    bytesDone_ += uint64_t(files_[i].size) - state_[i].counted;
+    if (t.files)
+        filesDone_ += t.files;
+    if (t.bytes)
+        bytesDone_ += t.bytes;
+    if (t.recalls)
+        memory->countRecalled(t.recalls);
 }
 
-void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open)
+size_t ContentSearch::partsFor(size_t files, unsigned threads)
 {
-    std::vector<std::vector<uint32_t>> next;
-    for (auto &g : open) {
-        // Files left out were counted in the progress when they were; the
-        // others are split by the round's hash.
-        const auto end = std::remove_if(g.begin(), g.end(), [&](uint32_t i) { return state_[i].outcome != Outcome::Ok; });
-        std::sort(g.begin(), end, [&](uint32_t a, uint32_t b) {
-            return sameHash(state_[a].hash, state_[b].hash) ? a < b : hashLess(state_[a].hash, state_[b].hash);
-        });
-        for (auto k = g.begin(); k != end;) {
-            auto j = k + 1;
-            while (j != end && sameHash(state_[*j].hash, state_[*k].hash))
-                ++j;
-            // Files of one size are read alike: all whole or none. A file
-            // read whole was counted as it was read; one left alone now
-            // needs no more reading.
-            const bool complete = state_[*k].complete;
-            if (j - k >= 2)
-                (complete ? groups_ : next).emplace_back(k, j);
-            else if (!complete)
-                settle(*k);
-            k = j;
-        }
+    return std::clamp<size_t>(files / std::max<size_t>(filesAPart, 1), 1, std::max(threads, 1u));
+}
+
+std::vector<size_t> ContentSearch::groupParts(const std::vector<std::vector<uint32_t>> &open, unsigned threads)
+{
+    size_t files = 0;
+    for (const auto &g : open)
+        files += g.size();
+    const size_t parts = partsFor(files, threads);
+    // Where each part's groups begin, about as many files in each.
+    std::vector<size_t> at{0};
+    size_t seen = 0;
+    for (size_t g = 0; g < open.size() && at.size() < parts; ++g) {
+        seen += open[g].size();
+        if (seen >= files * at.size() / parts)
+            at.push_back(g + 1);
     }
-    open = std::move(next);
+    at.push_back(open.size());
+    return at;
+}
+
+void ContentSearch::runParts(size_t parts, const std::function<void(size_t)> &part)
+{
+    if (parts > 1)
+        WorkerPool::shared().runChunks(parts, part);
+    else
+        part(0);
+}
+
+void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open, unsigned threads)
+{
+    // Parts of the groups split on threads of their own.
+    const std::vector<size_t> at = groupParts(open, threads);
+    struct Split {
+        std::vector<std::vector<uint32_t>> next, done;
+    };
+    std::vector<Split> split(at.size() - 1);
+    runParts(split.size(), [&](size_t p) {
+        Tally settled;
+        for (size_t n = at[p]; n < at[p + 1]; ++n) {
+            std::vector<uint32_t> &g = open[n];
+            // Files left out were counted in the progress when they were;
+            // the others are split by the round's hash.
+            const auto end =
+                std::remove_if(g.begin(), g.end(), [&](uint32_t i) { return state_[i].outcome != Outcome::Ok; });
+            std::sort(g.begin(), end, [&](uint32_t a, uint32_t b) {
+                return sameHash(state_[a].hash, state_[b].hash) ? a < b : hashLess(state_[a].hash, state_[b].hash);
+            });
+            for (auto k = g.begin(); k != end;) {
+                auto j = k + 1;
+                while (j != end && sameHash(state_[*j].hash, state_[*k].hash))
+                    ++j;
+                // Files of one size are read alike: all whole or none. A
+                // file read whole was counted as it was read; one left alone
+                // now needs no more reading.
+                const bool complete = state_[*k].complete;
+                if (j - k >= 2) {
+                    (complete ? split[p].done : split[p].next).emplace_back(k, j);
+                } else if (!complete) {
+                    ++settled.files;
+                    settled.bytes += uint64_t(files_[*k].size) - state_[*k].counted;
+                }
+                k = j;
+            }
+        }
+        add(settled);
+    });
+    open.clear();
+    for (Split &s : split) {
+        std::move(s.next.begin(), s.next.end(), std::back_inserter(open));
+        std::move(s.done.begin(), s.done.end(), std::back_inserter(groups_));
+    }
 }

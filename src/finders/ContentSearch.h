@@ -48,6 +48,10 @@ public:
         // remembered hash holds for the file without a look of its own.
         int64_t modifiedNs = 0, changedNs = 0;
     };
+    // Grouping, and taking remembered hashes, over more than this many
+    // files are split in parts run on the pool's threads at once (below it
+    // a thread costs more than it saves; tests split small searches).
+    static inline size_t filesAPart = 8192;
     struct Progress {
         uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
     };
@@ -115,15 +119,25 @@ private:
     void search(unsigned threads);
     void runRound(int round, const std::vector<uint32_t> &todo, unsigned threads);
     void readOne(Worker &w, uint32_t i, int round);
+    // Progress (and recalled files) one thread counted, added to the
+    // search's shared counts at once.
+    struct Tally {
+        uint64_t files = 0, bytes = 0, recalls = 0;
+    };
+    void add(const Tally &t);
     // With remembered hashes: takes the round's hash of file i from them
-    // when they hold for it (its progress added to files and bytes); false
-    // when it is to be read.
-    bool recalled(uint32_t i, int round, uint64_t &files, uint64_t &bytes);
-    // Counts a file that needs no more reading in the progress.
-    void settle(uint32_t i);
+    // when they hold for it (its progress added to t); false when it is to
+    // be read.
+    bool recalled(uint32_t i, int round, Tally &t);
     // Splits every group by the round's hashes; a file left alone is
-    // settled. Groups of complete files (read whole) are final.
-    void regroup(std::vector<std::vector<uint32_t>> &open);
+    // counted as done. Groups of complete files (read whole) are final.
+    void regroup(std::vector<std::vector<uint32_t>> &open, unsigned threads);
+    // Work over many files is split in parts run on the pool's threads at
+    // once: how many parts, where the parts of the groups begin (and the
+    // end), and the parts run (on this thread alone for one).
+    static size_t partsFor(size_t files, unsigned threads);
+    static std::vector<size_t> groupParts(const std::vector<std::vector<uint32_t>> &open, unsigned threads);
+    static void runParts(size_t parts, const std::function<void(size_t)> &part);
 
     uint64_t device(uint32_t file) const { return files_[file].device; }
 

@@ -203,7 +203,6 @@ bool RememberedHashes::recall(uint32_t file, const VolumeIds::Stat &now)
         s.entry.have = 0;
         return false;
     }
-    ++recalled_;
     return true;
 }
 

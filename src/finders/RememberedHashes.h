@@ -69,8 +69,10 @@ public:
     // Waits for the writer thread's last write.
     static void settle();
 
-    // Files whose entry held (this search).
+    // Files whose entry held (this search), as the caller counts the
+    // recall() calls that returned true.
     int64_t recalled() const { return recalled_; }
+    void countRecalled(int64_t files) { recalled_ += files; }
     // Empty, or why the store was not used ("remembered hashes not used: ...").
     QString note() const;
 

@@ -277,6 +277,17 @@ TEST(ContentSearch, GroupsAreThoseOfAnIndependentFinder)
     Found f(t.root());
     ContentSearch s(f.folders, f.files);
     s.run();
+    // The same search split in parts of a few files, on more threads than
+    // the pool has: the same groups, and the progress ends at every file.
+    const size_t parts = ContentSearch::filesAPart;
+    ContentSearch::filesAPart = 3;
+    ContentSearch split(f.folders, f.files);
+    split.run(5);
+    ContentSearch::filesAPart = parts;
+    EXPECT_EQ(groupsOf(split, f), groupsOf(s, f));
+    const ContentSearch::Progress p = split.progress(), whole = s.progress();
+    EXPECT_TRUE(p.files == p.filesTotal && p.bytes == p.bytesTotal && p.filesTotal == whole.filesTotal
+                && p.bytesTotal == whole.bytesTotal);
     InodeGroups peer;
     std::istringstream out(TestEnv::commandOutput("jdupes -r -q '" + t.root() + "'"));
     std::set<uint64_t> group;
