@@ -343,22 +343,24 @@ void TfrmDup::fillByContents()
     // the groups are listed in that order. Which files those are is known
     // without the order: their remembered hashes are looked up on the pool
     // while this thread orders them, and the search waits for that look-up
-    // on its own thread, so this one goes on running events.
-    // The look-up's thread first gathers each candidate's record for the
-    // search, in line order (the lines' fields lie in several tables), while
-    // this thread orders the lines: this one then only copies them into
-    // list order, once they are gathered.
+    // on its own thread, so this one goes on running events. Before the
+    // look-up, that thread gathers each of those files' records for the
+    // search in line order (the lines' fields lie in several tables); this
+    // thread then only copies them into list order.
     RememberedHashes memory;
-    WorkerPool::Group lookUp;
     std::vector<ContentSearch::File, LargeBlockAllocator<ContentSearch::File>> byId(lbList.count());
     std::latch gathered(1);
-    lookUp.submit([this, &memory, &byId, &gathered, shared = lbList.sharingSize()](std::stop_token) {
+    const auto record = [this](uint32_t id) {
+        const std::string_view name = lbList.name(id);
+        return ContentSearch::File{lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id),
+                                   inodes_[id], devices_[id], times_[id].first, times_[id].second};
+    };
+    WorkerPool::Group lookUp; // waits for its task before what the task uses goes
+    lookUp.submit([this, &memory, &byId, &gathered, &record, shared = lbList.sharingSize()](std::stop_token) {
         std::vector<RememberedHashes::Candidate> candidates;
         candidates.reserve(shared.size());
         for (uint32_t id : shared) {
-            const std::string_view name = lbList.name(id);
-            byId[id] = {lbList.folderIndex(id), uint32_t(name.size()), name.data(), lbList.size(id), inodes_[id],
-                        devices_[id], times_[id].first, times_[id].second};
+            byId[id] = record(id);
             if (lbList.size(id) > 0)
                 candidates.push_back({id, devices_[id], inodes_[id]});
         }
@@ -368,8 +370,10 @@ void TfrmDup::fillByContents()
     const std::vector<uint32_t> order = lbList.sorted();
     std::vector<ContentSearch::File> files(order.size());
     gathered.wait();
-    for (size_t k = 0; k < order.size(); ++k)
-        files[k] = byId[order[k]];
+    for (size_t k = 0; k < order.size(); ++k) {
+        const uint32_t id = order[k];
+        files[k] = byId[id].name ? byId[id] : record(id); // one not gathered is made here
+    }
     byId = {};
     times_ = {};
     std::vector<std::vector<uint32_t>> groups;
