@@ -144,7 +144,7 @@ void ContentSearch::search(unsigned threads)
         cut[p] = at;
     }
     std::vector<std::vector<std::vector<uint32_t>>> grouped(parts);
-    runParts(parts, [&](size_t p) {
+    WorkerPool::shared().runChunks(parts, [&](size_t p) {
         uint64_t files = 0, bytes = 0;
         for (size_t i = cut[p]; i < cut[p + 1];) {
             size_t j = i + 1;
@@ -204,7 +204,7 @@ void ContentSearch::search(unsigned threads)
         // read folder by folder, in the walk's order.
         const std::vector<size_t> at = groupParts(open, memory ? threads : 1);
         std::vector<std::vector<uint64_t>> toRead(at.size() - 1);
-        runParts(at.size() - 1, [&](size_t p) {
+        WorkerPool::shared().runChunks(at.size() - 1, [&](size_t p) {
             Tally t;
             for (size_t g = at[p]; g < at[p + 1]; ++g)
                 for (uint32_t i : open[g])
@@ -453,14 +453,6 @@ std::vector<size_t> ContentSearch::groupParts(const std::vector<std::vector<uint
     return at;
 }
 
-void ContentSearch::runParts(size_t parts, const std::function<void(size_t)> &part)
-{
-    if (parts > 1)
-        WorkerPool::shared().runChunks(parts, part);
-    else
-        part(0);
-}
-
 void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open, unsigned threads)
 {
     // Parts of the groups split on threads of their own.
@@ -469,7 +461,7 @@ void ContentSearch::regroup(std::vector<std::vector<uint32_t>> &open, unsigned t
         std::vector<std::vector<uint32_t>> next, done;
     };
     std::vector<Split> split(at.size() - 1);
-    runParts(split.size(), [&](size_t p) {
+    WorkerPool::shared().runChunks(split.size(), [&](size_t p) {
         Tally settled;
         for (size_t n = at[p]; n < at[p + 1]; ++n) {
             std::vector<uint32_t> &g = open[n];

@@ -133,11 +133,10 @@ private:
     // counted as done. Groups of complete files (read whole) are final.
     void regroup(std::vector<std::vector<uint32_t>> &open, unsigned threads);
     // Work over many files is split in parts run on the pool's threads at
-    // once: how many parts, where the parts of the groups begin (and the
-    // end), and the parts run (on this thread alone for one).
+    // once (WorkerPool::runChunks): how many parts, and where the parts of
+    // the groups begin (and the end).
     static size_t partsFor(size_t files, unsigned threads);
     static std::vector<size_t> groupParts(const std::vector<std::vector<uint32_t>> &open, unsigned threads);
-    static void runParts(size_t parts, const std::function<void(size_t)> &part);
 
     uint64_t device(uint32_t file) const { return files_[file].device; }
 

@@ -59,6 +59,18 @@ void packEntry(const HashStore::Entry &e, std::vector<unsigned char> &out)
         }
 }
 
+// Steps put (INSERT OR REPLACE of volume, block, entries) for the entries
+// packed in value; the statement's result.
+int putBlock(sqlite3_stmt *put, int64_t volume, uint64_t block, const std::vector<unsigned char> &value)
+{
+    sqlite3_bind_int64(put, 1, volume);
+    sqlite3_bind_int64(put, 2, int64_t(block));
+    sqlite3_bind_blob(put, 3, value.data(), int(value.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(put);
+    sqlite3_reset(put);
+    return rc;
+}
+
 // The entries of one block's value, appended to out; false (nothing
 // appended) for a value that is not one: the block is then taken as empty.
 bool unpackBlock(const void *blob, int bytes, uint64_t block, std::vector<HashStore::Entry> &out)
@@ -286,13 +298,15 @@ bool HashStore::expire(int64_t before)
         || !prepare(drop.st, "DELETE FROM blocks WHERE volume = ?1 AND block = ?2"))
         return false;
     for (const Change &c : changes) {
-        sqlite3_stmt *st = c.value.empty() ? drop.st : put.st;
-        sqlite3_bind_int64(st, 1, c.volume);
-        sqlite3_bind_int64(st, 2, c.block);
-        if (!c.value.empty())
-            sqlite3_bind_blob(st, 3, c.value.data(), int(c.value.size()), SQLITE_STATIC);
-        const int rc = sqlite3_step(st);
-        sqlite3_reset(st);
+        int rc;
+        if (c.value.empty()) {
+            sqlite3_bind_int64(drop.st, 1, c.volume);
+            sqlite3_bind_int64(drop.st, 2, c.block);
+            rc = sqlite3_step(drop.st);
+            sqlite3_reset(drop.st);
+        } else {
+            rc = putBlock(put.st, c.volume, uint64_t(c.block), c.value);
+        }
         if (rc != SQLITE_DONE)
             return fail(rc);
     }
@@ -449,7 +463,7 @@ bool HashStore::write(std::vector<Write> writes, int64_t day)
         return false;
     std::vector<uint64_t> blocks;
     std::vector<Entry> stored;        // the blocks' entries, read in this transaction
-    std::vector<size_t> storedAt;     // where each block's begin in stored
+    std::vector<size_t> storedAt;     // where each block's entries begin in stored
     std::vector<Entry> merged;
     std::vector<unsigned char> value;
     for (size_t k = 0; k < writes.size();) {
@@ -513,12 +527,7 @@ bool HashStore::write(std::vector<Write> writes, int64_t day)
             value.clear();
             for (const Entry &e : merged)
                 packEntry(e, value);
-            sqlite3_bind_int64(put.st, 1, volume);
-            sqlite3_bind_int64(put.st, 2, int64_t(block));
-            sqlite3_bind_blob(put.st, 3, value.data(), int(value.size()), SQLITE_STATIC);
-            const int rc = sqlite3_step(put.st);
-            sqlite3_reset(put.st);
-            if (rc != SQLITE_DONE)
+            if (const int rc = putBlock(put.st, volume, block, value); rc != SQLITE_DONE)
                 return fail(rc);
         }
     }
